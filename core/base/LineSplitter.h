@@ -1,0 +1,25 @@
+#pragma once
+// The one line splitter of the program: lines end at CR, LF or CR LF, a 0
+// byte ends the text, and a final line break does not start an empty line
+// ("a\r\n" is one line, "a\r\n\r\n" two, "" none).
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TLineSplitter {
+public:
+    explicit TLineSplitter(std::string_view text);
+
+    // Next line without its line break; false when the text is exhausted.
+    bool Next(std::string_view& line);
+
+    // Byte offset in the text where the next line starts.
+    std::size_t Position() const { return pos_; }
+
+    static std::vector<std::string> Split(std::string_view text);
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};

@@ -1,0 +1,17 @@
+#pragma once
+// A reader of one mail store. Constructed from the store's path; destroying
+// it closes the store. After GetCount() has been called once, GetMail() may
+// be called from several threads at once for different indexes.
+
+#include <memory>
+
+#include "mail/TBasicMail.h"
+
+class TBasicMailParser {
+public:
+    virtual ~TBasicMailParser() = default;
+
+    virtual int GetCount() = 0;
+    // index from 0; throws TKestrifyError when the mail cannot be read.
+    virtual std::unique_ptr<TBasicMail> GetMail(int index) = 0;
+};

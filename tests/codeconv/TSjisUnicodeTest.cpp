@@ -1,0 +1,20 @@
+#include "codeconv/TSjisUnicode.h"
+
+#include <gtest/gtest.h>
+
+TEST(SjisUnicode, RoundTripsJapanese) {
+    const std::string sjis = "\x93\xFA\x96\x7B\x8C\xEA";  // 日本語
+    EXPECT_EQ(TSjisUnicode::ToUtf8(sjis), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E");
+    EXPECT_EQ(TSjisUnicode::FromUtf8(TSjisUnicode::ToUtf8(sjis)), sjis);
+}
+
+TEST(SjisUnicode, UnrepresentableBecomesOneQuestionMark) {
+    EXPECT_EQ(TSjisUnicode::FromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");  // emoji
+    EXPECT_EQ(TSjisUnicode::ToUtf8("a\x95"), "a?");                  // cut double-byte
+}
+
+TEST(SjisUnicode, PathsAreUtf8OnDisk) {
+    const std::string folder = "\x83\x81\x81\x5B\x83\x8B";  // メール
+    EXPECT_EQ(TSjisUnicode::ToPath(folder).string(), "\xE3\x83\xA1\xE3\x83\xBC\xE3\x83\xAB");
+    EXPECT_EQ(TSjisUnicode::FromPath(TSjisUnicode::ToPath(folder)), folder);
+}
