@@ -1,0 +1,45 @@
+#pragma once
+// The converter every mail owns: the built-in decoders of TCharCodeConv plus
+// code-page conversion of bodies (ConvertText) and decoding of header values
+// (DecodeHeader). Charset work goes to the kanji-filter library when it is
+// beside the program, otherwise to TCodePageConv.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "codeconv/CNkf.h"
+#include "codeconv/TCharCodeConv.h"
+#include "codeconv/TCodePageConv.h"
+
+class TCharNkfConv : public TCharCodeConv {
+  public:
+    // Transfer decodings that ConvertText accepts besides the code pages.
+    static constexpr int kQuotedPrintable = 99998;
+    static constexpr int kBase64 = 99999;
+
+    TCharNkfConv();  // loads the library from the program's folder if present
+    explicit TCharNkfConv(const std::filesystem::path& nkfLibrary);
+    ~TCharNkfConv() override;
+    TCharNkfConv(const TCharNkfConv&) = delete;
+    TCharNkfConv& operator=(const TCharNkfConv&) = delete;
+
+    // `text` in `mode` (932, 1252, 50222, 51932, 65000, 65001, 99998, 99999)
+    // to Shift_JIS. Raises TKestrifyError only when no converter can be set up.
+    std::string ConvertText(std::string_view text, int mode) const;
+
+    // One header value (without its name) to Shift_JIS. May raise like
+    // ConvertText for an ISO-2022-JP "Q" word.
+    std::string DecodeHeader(std::string_view value) const;
+
+    // Decodes the UTF-7 / UTF-8 encoded words of `value` that start with
+    // `prefix` ("=?UTF-8?B?", "=?UTF-7?Q?", ...) and those of the same
+    // charset that follow. Never raises: on failure the value is returned.
+    std::string DecodeUtfWord(std::string_view value, std::string_view prefix) const;
+
+    bool NkfAvailable() const { return nkfAvailable_; }
+
+  private:
+    mutable CNkf nkf_;
+    bool nkfAvailable_ = false;
+};
