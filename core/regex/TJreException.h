@@ -4,6 +4,6 @@
 
 // A search failed inside the regular-expression engine.
 class TJreException : public TKestrifyError {
-public:
+  public:
     using TKestrifyError::TKestrifyError;
 };
