@@ -11,7 +11,7 @@ using THeaderMap = std::map<std::string, std::vector<std::string>>;
 using TLines = std::vector<std::string>;
 
 class TBasicMail {
-public:
+  public:
     virtual ~TBasicMail() = default;
 
     virtual const THeaderMap& GetHeader() const = 0;

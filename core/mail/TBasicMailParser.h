@@ -4,14 +4,24 @@
 // be called from several threads at once for different indexes.
 
 #include <memory>
+#include <utility>
 
 #include "mail/TBasicMail.h"
+#include "mail/TMailOptions.h"
 
 class TBasicMailParser {
-public:
+  public:
     virtual ~TBasicMailParser() = default;
 
     virtual int GetCount() = 0;
     // index from 0; throws TKestrifyError when the mail cannot be read.
     virtual std::unique_ptr<TBasicMail> GetMail(int index) = 0;
+
+    // How the mails are parsed (the warning callback). Set before the first
+    // GetMail, never while mails are being read.
+    void SetOptions(TMailOptions options) { options_ = std::move(options); }
+    const TMailOptions& Options() const { return options_; }
+
+  private:
+    TMailOptions options_;
 };

@@ -1,0 +1,30 @@
+#include "mail/TEMLParser.h"
+
+#include "mail/TMail.h"
+
+namespace {
+
+bool IsEmlName(std::string_view name) {
+    constexpr std::string_view kExt = ".eml";
+    if (name.size() < kExt.size()) {
+        return false;
+    }
+    const std::string_view ext = name.substr(name.size() - kExt.size());
+    for (std::size_t i = 0; i < kExt.size(); ++i) {
+        const char c = ext[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kExt[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+TEMLParser::TEMLParser(const std::string& sjisFolder) : TFolderParser(sjisFolder, &IsEmlName) {}
+
+std::unique_ptr<TBasicMail> TEMLParser::GetMail(int index) {
+    const std::unique_ptr<TMappedFile> file = OpenMail(index);
+    const std::vector<std::string_view> lines = SplitLines(*file);
+    return std::make_unique<TMail>(lines, Options());
+}

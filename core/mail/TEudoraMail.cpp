@@ -1,0 +1,13 @@
+#include "mail/TEudoraMail.h"
+
+TEudoraMail::TEudoraMail(std::span<const std::string_view> lines, const TMailOptions& options)
+    : TMail(TDeferParse{}, options) {
+    Parse(lines);
+}
+
+TEudoraMail::TEudoraMail(const TLines& lines, const TMailOptions& options)
+    : TEudoraMail(std::vector<std::string_view>(lines.begin(), lines.end()), options) {}
+
+std::string TEudoraMail::ConvertCode(std::string_view text) {
+    return std::string(text);
+}

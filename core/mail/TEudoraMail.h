@@ -1,0 +1,16 @@
+#pragma once
+// A mail from a Eudora mailbox. Eudora stores bodies already in the local
+// character set, so the body is transfer-decoded (Base64, quoted-printable)
+// but its bytes are not converted, whatever the charset label says. Header
+// words are decoded as in any mail.
+
+#include "mail/TMail.h"
+
+class TEudoraMail : public TMail {
+  public:
+    explicit TEudoraMail(std::span<const std::string_view> lines, const TMailOptions& options = {});
+    explicit TEudoraMail(const TLines& lines, const TMailOptions& options = {});
+
+  protected:
+    std::string ConvertCode(std::string_view text) override;
+};

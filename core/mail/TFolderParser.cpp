@@ -1,0 +1,87 @@
+#include "mail/TFolderParser.h"
+
+#include <algorithm>
+#include <climits>
+#include <system_error>
+
+#include "base/LineSplitter.h"
+#include "base/TKestrifyError.h"
+#include "codeconv/TSjisUnicode.h"
+
+namespace {
+
+std::string FoldCase(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return folded;
+}
+
+struct TEntry {
+    std::string key;   // the name with ASCII letters upper-cased
+    std::string name;  // the name as on disk, to break ties
+    std::filesystem::path path;
+};
+
+}  // namespace
+
+TFolderParser::TFolderParser(const std::string& sjisFolder,
+                             const std::function<bool(std::string_view)>& accept) {
+    const std::filesystem::path folder = TSjisUnicode::ToPath(sjisFolder);
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec) {
+        return;  // a folder that does not exist has no mails
+    }
+    std::vector<TEntry> entries;
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) {
+            break;
+        }
+        std::error_code dirError;
+        if (it->is_directory(dirError)) {
+            continue;
+        }
+        std::string name = it->path().filename().string();
+        if (accept(name)) {
+            entries.push_back({FoldCase(name), std::move(name), it->path()});
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
+        return a.key != b.key ? a.key < b.key : a.name < b.name;
+    });
+    files_.reserve(entries.size());
+    for (TEntry& e : entries) {
+        files_.push_back(std::move(e.path));
+    }
+}
+
+int TFolderParser::GetCount() {
+    return files_.size() > INT_MAX ? INT_MAX : static_cast<int>(files_.size());
+}
+
+std::unique_ptr<TMappedFile> TFolderParser::OpenMail(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= files_.size()) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8("メールの番号が範囲外です。"));
+    }
+    return std::make_unique<TMappedFile>(files_[static_cast<std::size_t>(index)]);
+}
+
+std::vector<std::string_view> TFolderParser::SplitLines(const TMappedFile& file) {
+    std::vector<std::string_view> lines;
+    TLineSplitter splitter(file.View());
+    std::string_view line;
+    while (splitter.Next(line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TLines TFolderParser::GetMailLines(int index) {
+    const std::unique_ptr<TMappedFile> file = OpenMail(index);
+    const std::vector<std::string_view> lines = SplitLines(*file);
+    return TLines(lines.begin(), lines.end());
+}

@@ -1,0 +1,359 @@
+#include "mail/TMail.h"
+
+#include <exception>
+
+#include "base/LineSplitter.h"
+#include "base/SjisText.h"
+#include "codeconv/TCharNkfConv.h"
+
+namespace {
+
+constexpr std::string_view kSubjectKey = "SUBJECT:";
+constexpr std::string_view kContentTypeKey = "CONTENT-TYPE:";
+constexpr std::string_view kTransferEncodingKey = "CONTENT-TRANSFER-ENCODING:";
+
+// Multiparts nest this deep at most; deeper parts are not searched, so a
+// hostile mail cannot exhaust the stack.
+constexpr int kMaxMultipartDepth = 32;
+
+const std::vector<std::string>& Values(const THeaderMap& map, std::string_view key) {
+    static const std::vector<std::string> kNone;
+    const auto it = map.find(std::string(key));
+    return it == map.end() ? kNone : it->second;
+}
+
+bool AnyContains(const std::vector<std::string>& values, std::string_view needle) {
+    for (const std::string& v : values) {
+        if (v.find(needle) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AnyUpperContains(const std::vector<std::string>& values, std::string_view needle) {
+    for (const std::string& v : values) {
+        if (sjis::ToUpper(sjis::TrimControl(v)).find(needle) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool MatchesNoCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
+    if (text.size() - pos < lowerWord.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+        if (AsciiLower(text[pos + i]) != lowerWord[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The value of a parameter that starts at `pos` (just after its "="):
+// a quoted string with its backslash escapes undone, or a token that ends
+// at ";" or white space.
+std::string ParameterValue(std::string_view text, std::size_t pos) {
+    std::string value;
+    if (pos < text.size() && text[pos] == '"') {
+        for (++pos; pos < text.size() && text[pos] != '"'; ++pos) {
+            if (text[pos] == '\\' && pos + 1 < text.size()) {
+                ++pos;
+            }
+            value += text[pos];
+        }
+        return value;
+    }
+    while (pos < text.size() && text[pos] != ';' && !IsBlank(text[pos])) {
+        value += text[pos++];
+    }
+    return value;
+}
+
+// The boundary parameter of one Content-Type value, or empty.
+std::string BoundaryIn(std::string_view text) {
+    constexpr std::string_view kName = "boundary";
+    for (std::size_t pos = 0; pos < text.size(); ++pos) {
+        if (!MatchesNoCase(text, pos, kName)) {
+            continue;
+        }
+        // Only a whole parameter name counts ("xboundary=" does not).
+        if (pos > 0 && text[pos - 1] != ';' && !IsBlank(text[pos - 1])) {
+            continue;
+        }
+        std::size_t p = pos + kName.size();
+        while (p < text.size() && IsBlank(text[p])) {
+            ++p;
+        }
+        if (p >= text.size() || text[p] != '=') {
+            continue;
+        }
+        ++p;
+        while (p < text.size() && IsBlank(text[p])) {
+            ++p;
+        }
+        std::string value = ParameterValue(text, p);
+        if (!value.empty()) {
+            return value;
+        }
+    }
+    return {};
+}
+
+// Base64 lines joined for decoding. White space inside a line (trailing
+// blanks added by some servers) would take positions in the decoder and
+// shift every following byte, so it is left out.
+std::string JoinBase64(std::span<const std::string_view> lines) {
+    std::size_t size = 0;
+    for (std::string_view line : lines) {
+        size += line.size();
+    }
+    std::string joined;
+    joined.reserve(size);
+    for (std::string_view line : lines) {
+        for (const char c : line) {
+            if (static_cast<unsigned char>(c) > 0x20) {
+                joined += c;
+            }
+        }
+    }
+    return joined;
+}
+
+std::string JoinWithCrLf(std::span<const std::string_view> lines) {
+    std::size_t size = 0;
+    for (std::string_view line : lines) {
+        size += line.size() + 2;
+    }
+    std::string joined;
+    joined.reserve(size);
+    for (std::string_view line : lines) {
+        joined.append(line);
+        joined.append("\r\n");
+    }
+    return joined;
+}
+
+std::vector<std::string_view> Views(const TLines& lines) {
+    return std::vector<std::string_view>(lines.begin(), lines.end());
+}
+
+}  // namespace
+
+struct TMail::TTextPart {
+    std::vector<std::string_view> lines;
+    TEncoding encoding = TEncoding::kPlain;
+};
+
+TMail::TMail(std::span<const std::string_view> lines, const TMailOptions& options)
+    : options_(options) {
+    Parse(lines);
+}
+
+TMail::TMail(const TLines& lines, const TMailOptions& options)
+    : TMail(std::span<const std::string_view>(Views(lines)), options) {}
+
+TMail::TMail(TDeferParse, const TMailOptions& options) : options_(options) {}
+
+TCharNkfConv& TMail::Converter() {
+    // One converter per thread, not per mail: setting one up looks for the
+    // kanji-filter library, far too costly to repeat for every mail.
+    thread_local TCharNkfConv converter;
+    return converter;
+}
+
+std::string TMail::ConvertCode(std::string_view text) {
+    return Converter().ConvertText(text, codePage_);
+}
+
+void TMail::Parse(std::span<const std::string_view> lines) {
+    std::size_t headerEnd = 0;
+    while (headerEnd < lines.size() && !lines[headerEnd].empty()) {
+        ++headerEnd;
+    }
+    ParseHeaderBlock(lines.first(headerEnd), header_);
+    const TLineSpan body = headerEnd < lines.size() ? lines.subspan(headerEnd + 1) : TLineSpan();
+
+    const std::vector<std::string>& contentType = Values(header_, kContentTypeKey);
+    codePage_ = CodePageFromContentType(contentType);
+    const std::string boundary = GetBoundary();
+    if (boundary.empty()) {
+        DecodeBody(body, EncodingOf(header_));
+        return;
+    }
+    TTextPart part;
+    if (FindTextPart(body, boundary, 0, part)) {
+        DecodeBody(part.lines, part.encoding);
+    }
+}
+
+void TMail::ParseHeaderBlock(TLineSpan lines, THeaderMap& map) {
+    for (std::string_view line : lines) {
+        try {
+            AddHeaderLine(line, map);
+        } catch (const std::exception& e) {
+            if (options_.warning) {
+                options_.warning(e.what());
+            }
+            return;
+        }
+    }
+}
+
+void TMail::AddHeaderLine(std::string_view line, THeaderMap& map) {
+    std::string_view raw;
+    if (!line.empty() && IsBlank(line[0])) {
+        raw = line;
+    } else if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+        currentKey_ = sjis::ToUpper(line.substr(0, colon + 1));
+        raw = line.substr(colon + 1);
+    } else {
+        currentKey_.clear();
+        raw = line;
+    }
+    const std::string decoded = Converter().DecodeHeader(raw);
+    const std::string_view value = sjis::TrimControl(decoded);
+    if (value.empty()) {
+        return;
+    }
+    std::vector<std::string>& values = map[currentKey_];
+    if (currentKey_ == kSubjectKey && !values.empty()) {
+        values.front().append(value);
+    } else {
+        values.emplace_back(value);
+    }
+}
+
+int TMail::CodePageFromContentType(const std::vector<std::string>& values) {
+    struct TName {
+        std::string_view text;
+        int codePage;
+    };
+    static constexpr TName kNames[] = {
+        {"ISO-2022-JP", kIso2022Jp},
+        {"UTF-7", kUtf7},
+        {"UTF8", kUtf8},
+        {"UTF-8", kUtf8},
+        {"US-ASCII", kShiftJis},
+        {"SJIS", kShiftJis},
+        {"ISO-8859-1", kLatin1},
+        {"EUC-JP", kEucJp},
+    };
+    for (auto it = values.rbegin(); it != values.rend(); ++it) {
+        const std::string upper = sjis::ToUpper(sjis::TrimControl(*it));
+        for (const TName& name : kNames) {
+            if (upper.find(name.text) != std::string::npos) {
+                return name.codePage;
+            }
+        }
+    }
+    return kIso2022Jp;
+}
+
+std::string TMail::BoundaryFromContentType(const std::vector<std::string>& values) {
+    for (const std::string& value : values) {
+        std::string boundary = BoundaryIn(value);
+        if (!boundary.empty()) {
+            return boundary;
+        }
+    }
+    return {};
+}
+
+std::string TMail::GetBoundary() {
+    if (boundary_.empty()) {
+        boundary_ = BoundaryFromContentType(Values(header_, kContentTypeKey));
+    }
+    return boundary_;
+}
+
+TMail::TEncoding TMail::EncodingOf(const THeaderMap& map) {
+    const std::vector<std::string>& values = Values(map, kTransferEncodingKey);
+    if (AnyUpperContains(values, "BASE64")) {
+        return TEncoding::kBase64;
+    }
+    if (AnyUpperContains(values, "QUOTED-PRINTABLE")) {
+        return TEncoding::kQuotedPrintable;
+    }
+    return TEncoding::kPlain;
+}
+
+// Walks one multipart body for its text part, depth first: a part that is
+// itself a multipart (the alternative inside a mixed mail) is searched
+// before the parts that follow it.
+bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part) {
+    const std::string delimiter = "--" + std::string(boundary);
+    const std::string closing = delimiter + "--";
+    enum class TState { kSeeking, kPartHeader, kTextBody } state = TState::kSeeking;
+    std::size_t headerStart = 0;
+    std::size_t textStart = 0;
+    std::size_t i = 0;
+    for (; i < body.size(); ++i) {
+        const std::string_view line = body[i];
+        if (state == TState::kSeeking) {
+            if (line == delimiter) {
+                state = TState::kPartHeader;
+                headerStart = i + 1;
+            }
+        } else if (state == TState::kPartHeader) {
+            if (!line.empty()) {
+                continue;
+            }
+            THeaderMap partHeader;
+            ParseHeaderBlock(body.subspan(headerStart, i - headerStart), partHeader);
+            const std::vector<std::string>& contentType = Values(partHeader, kContentTypeKey);
+            if (AnyContains(contentType, "text/plain")) {
+                codePage_ = CodePageFromContentType(contentType);
+                part.encoding = EncodingOf(partHeader);
+                state = TState::kTextBody;
+                textStart = i + 1;
+                continue;
+            }
+            state = TState::kSeeking;
+            const std::string inner = BoundaryFromContentType(contentType);
+            if (inner.empty() || depth >= kMaxMultipartDepth) {
+                continue;
+            }
+            std::size_t end = i + 1;
+            while (end < body.size() && body[end] != delimiter && body[end] != closing) {
+                ++end;
+            }
+            if (FindTextPart(body.subspan(i + 1, end - i - 1), inner, depth + 1, part)) {
+                return true;
+            }
+            i = end - 1;  // the delimiter that ended the nested part is read next
+        } else if (line == delimiter || line == closing) {
+            break;
+        }
+    }
+    if (state != TState::kTextBody) {
+        return false;
+    }
+    part.lines.assign(body.begin() + static_cast<std::ptrdiff_t>(textStart),
+                      body.begin() + static_cast<std::ptrdiff_t>(i));
+    return true;
+}
+
+void TMail::DecodeBody(TLineSpan lines, TEncoding encoding) {
+    if (encoding == TEncoding::kPlain) {
+        body_.reserve(lines.size());
+        for (std::string_view line : lines) {
+            body_.push_back(ConvertCode(line));
+        }
+        return;
+    }
+    const std::string decoded = encoding == TEncoding::kBase64
+                                    ? TCharCodeConv::B64Decode(JoinBase64(lines))
+                                    : TCharCodeConv::QPDecode(JoinWithCrLf(lines));
+    body_ = TLineSplitter::Split(ConvertCode(decoded));
+}

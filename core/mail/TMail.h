@@ -1,0 +1,76 @@
+#pragma once
+// A mail record built from the raw lines of an Internet mail: the header
+// block decoded into the header map, and the text body (single part, or the
+// first "text/plain" part of a multipart mail) decoded to Shift_JIS lines.
+// All parsing happens in the constructor; afterwards the record is read only.
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mail/TBasicMail.h"
+#include "mail/TMailOptions.h"
+
+class TCharNkfConv;
+
+class TMail : public TBasicMail {
+  public:
+    // Code pages a mail's text may be in.
+    static constexpr int kIso2022Jp = 50222;
+    static constexpr int kUtf7 = 65000;
+    static constexpr int kUtf8 = 65001;
+    static constexpr int kShiftJis = 932;
+    static constexpr int kLatin1 = 1252;
+    static constexpr int kEucJp = 51932;
+
+    // `lines` are the mail's lines without line-break bytes. The views are
+    // only read during construction. Errors of the body conversion leave the
+    // constructor as TKestrifyError.
+    explicit TMail(std::span<const std::string_view> lines, const TMailOptions& options = {});
+    explicit TMail(const TLines& lines, const TMailOptions& options = {});
+
+    const THeaderMap& GetHeader() const override { return header_; }
+    const TLines& GetBody() const override { return body_; }
+    std::string GetBoundary() override;
+
+    // Code page of the text that was decoded last (the body's).
+    int CodePage() const { return codePage_; }
+
+    // The code page named by the last Content-Type value that names one;
+    // 50222 when none does.
+    static int CodePageFromContentType(const std::vector<std::string>& values);
+    // The "boundary" parameter (RFC 2045: name in any case, value quoted or
+    // a token) of the first Content-Type value that has a non-empty one.
+    static std::string BoundaryFromContentType(const std::vector<std::string>& values);
+
+  protected:
+    // For subclasses that replace ConvertCode: construct without parsing,
+    // then call Parse from the subclass's constructor.
+    struct TDeferParse {};
+    TMail(TDeferParse, const TMailOptions& options);
+
+    virtual void Parse(std::span<const std::string_view> lines);
+    // One text in the mail's current code page to Shift_JIS.
+    virtual std::string ConvertCode(std::string_view text);
+
+    TCharNkfConv& Converter();
+
+  private:
+    enum class TEncoding { kPlain, kBase64, kQuotedPrintable };
+    struct TTextPart;
+    using TLineSpan = std::span<const std::string_view>;
+
+    void ParseHeaderBlock(TLineSpan lines, THeaderMap& map);
+    void AddHeaderLine(std::string_view line, THeaderMap& map);
+    bool FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part);
+    void DecodeBody(TLineSpan lines, TEncoding encoding);
+    static TEncoding EncodingOf(const THeaderMap& map);
+
+    THeaderMap header_;
+    TLines body_;
+    std::string currentKey_;
+    std::string boundary_;
+    int codePage_ = kIso2022Jp;
+    TMailOptions options_;
+};

@@ -1,0 +1,103 @@
+#include "mail/TMappedFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/TKestrifyError.h"
+#include "codeconv/TSjisUnicode.h"
+
+namespace {
+
+// Closes the descriptor whatever happens while the file is being mapped.
+class TFd {
+  public:
+    explicit TFd(int fd) : fd_(fd) {}
+    ~TFd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+[[noreturn]] void ThrowOpenError(const std::filesystem::path& path) {
+    throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルが開けません。\n") +
+                         TSjisUnicode::FromPath(path));
+}
+
+}  // namespace
+
+TMappedFile::TMappedFile(const std::filesystem::path& path) {
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        ThrowOpenError(path);
+    }
+    size_ = static_cast<std::size_t>(st.st_size);
+    if (size_ == 0) {
+        data_ = bytes_.data();
+        return;
+    }
+    void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+    if (map == MAP_FAILED) {
+        ThrowOpenError(path);
+    }
+    mapping_ = map;
+    data_ = static_cast<const char*>(map);
+}
+
+std::unique_ptr<TMappedFile> TMappedFile::FromBytes(std::string bytes) {
+    std::unique_ptr<TMappedFile> file(new TMappedFile());
+    file->bytes_ = std::move(bytes);
+    file->data_ = file->bytes_.data();
+    file->size_ = file->bytes_.size();
+    return file;
+}
+
+TMappedFile::~TMappedFile() {
+    if (mapping_ != nullptr) {
+        ::munmap(mapping_, size_);
+    }
+}
+
+bool TMappedFile::Read(std::uint64_t offset, std::size_t length, std::string_view& out) const {
+    if (offset > size_ || length > size_ - offset) {
+        return false;
+    }
+    out = std::string_view(data_ + offset, length);
+    return true;
+}
+
+bool TMappedFile::ReadU8(std::uint64_t offset, std::uint8_t& value) const {
+    std::string_view b;
+    if (!Read(offset, 1, b)) {
+        return false;
+    }
+    value = static_cast<std::uint8_t>(b[0]);
+    return true;
+}
+
+bool TMappedFile::ReadU32(std::uint64_t offset, std::uint32_t& value) const {
+    std::string_view b;
+    if (!Read(offset, 4, b)) {
+        return false;
+    }
+    value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value = (value << 8) | static_cast<std::uint8_t>(b[i]);
+    }
+    return true;
+}
+
+void TMappedFile::AdviseSequential() const {
+    if (mapping_ != nullptr) {
+        ::madvise(mapping_, size_, MADV_SEQUENTIAL);
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Read-only view of a whole file, memory-mapped so that stores of several
+// gigabytes are never copied: readers keep offsets into it and copy only the
+// bytes of the mail they are asked for. The view is immutable, so any number
+// of threads may read from it at once. A buffer already in memory can stand
+// in for a file (tests, fuzzing, benchmarks).
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class TMappedFile {
+  public:
+    // Throws TKestrifyError when the file cannot be opened or mapped.
+    explicit TMappedFile(const std::filesystem::path& path);
+    // Holds `bytes` instead of a file.
+    static std::unique_ptr<TMappedFile> FromBytes(std::string bytes);
+
+    ~TMappedFile();
+    TMappedFile(const TMappedFile&) = delete;
+    TMappedFile& operator=(const TMappedFile&) = delete;
+
+    std::string_view View() const { return {data_, size_}; }
+    std::size_t Size() const { return size_; }
+
+    // Bounds-checked positional read: the `length` bytes at `offset`, or
+    // false (and nothing read) when they do not all lie inside the file.
+    bool Read(std::uint64_t offset, std::size_t length, std::string_view& out) const;
+    bool ReadU8(std::uint64_t offset, std::uint8_t& value) const;
+    // Little-endian.
+    bool ReadU32(std::uint64_t offset, std::uint32_t& value) const;
+
+    // The file is about to be read once from start to end.
+    void AdviseSequential() const;
+
+  private:
+    TMappedFile() = default;
+
+    const char* data_ = nullptr;
+    std::size_t size_ = 0;
+    void* mapping_ = nullptr;  // munmap'ed by the destructor
+    std::string bytes_;        // the in-memory stand-in
+};
