@@ -1,0 +1,253 @@
+#include "params/TDateNormalizer.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <optional>
+
+#include "base/SjisText.h"
+
+namespace {
+
+using namespace std::chrono;
+
+constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr std::array<std::string_view, 12> kMonthNumbers = {"1", "2", "3", "4",  "5",  "6",
+                                                            "7", "8", "9", "10", "11", "12"};
+
+// Zone names that mail dates use instead of a numeric offset.
+struct TZoneName {
+    std::string_view name;
+    int hoursEastOfUtc;
+};
+constexpr TZoneName kZoneNames[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5},
+                                    {"EDT", -4}, {"CST", -6}, {"CDT", -5}, {"MST", -7},
+                                    {"MDT", -6}, {"PST", -8}, {"PDT", -7}, {"JST", 9}};
+
+constexpr minutes kJapanOffset = hours(9);
+
+std::string_view Trim(std::string_view s) {
+    return sjis::TrimControl(s);
+}
+
+// The part before the first blank; empty when there is none.
+std::string_view BeforeBlank(std::string_view s) {
+    const std::size_t blank = s.find(' ');
+    return blank == std::string_view::npos ? std::string_view() : s.substr(0, blank);
+}
+
+// The part after the first blank; the whole text when there is none.
+std::string_view AfterBlank(std::string_view s) {
+    const std::size_t blank = s.find(' ');
+    return blank == std::string_view::npos ? s : s.substr(blank + 1);
+}
+
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+}
+
+// First occurrence of an ASCII word, ignoring case, on a character boundary.
+std::size_t FindNoCase(std::string_view text, std::string_view word) {
+    for (std::size_t i = 0; i + word.size() <= text.size(); i += sjis::CharLength(text, i)) {
+        if (EqualsNoCase(text.substr(i, word.size()), word)) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::optional<int> ReadNumber(std::string_view s, std::size_t maxDigits) {
+    if (s.empty() || s.size() > maxDigits ||
+        !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    int value = 0;
+    std::from_chars(s.data(), s.data() + s.size(), value);
+    return value;
+}
+
+struct TDateFields {
+    std::string_view day;
+    std::string_view month;
+    std::string_view year;
+    std::string_view time;
+    std::string_view rest;  // the time and whatever follows it
+};
+
+// Splits "5 Jun 2003 10:05:09 +0900" or "Jun 05 2003 10:05:09 +0900" (weekday
+// already dropped). Month names are replaced by their numbers in `work`,
+// which the returned fields point into.
+TDateFields SplitFields(std::string& work) {
+    TDateFields f;
+    std::string_view s = work;
+    const std::string_view first = BeforeBlank(s);
+    const auto named = std::find(kMonths.begin(), kMonths.end(), first);
+    if (named != kMonths.end()) {
+        f.month = kMonthNumbers[static_cast<std::size_t>(named - kMonths.begin())];
+        s = Trim(AfterBlank(s));
+        f.day = Trim(s.substr(0, 3));
+        s = Trim(s.substr(std::min<std::size_t>(3, s.size())));
+    } else {
+        f.day = first;
+        const std::size_t restAt =
+            static_cast<std::size_t>(Trim(AfterBlank(s)).data() - work.data());
+        for (std::size_t m = 0; m < kMonths.size(); ++m) {
+            const std::size_t at = FindNoCase(std::string_view(work).substr(restAt), kMonths[m]);
+            if (at != std::string_view::npos) {
+                work.replace(restAt + at, kMonths[m].size(), kMonthNumbers[m]);
+            }
+        }
+        // `work` may have shrunk; take the views again.
+        s = std::string_view(work).substr(restAt);
+        f.day = BeforeBlank(work);
+        f.month = BeforeBlank(s);
+        s = Trim(AfterBlank(s));
+    }
+    f.year = BeforeBlank(s);
+    s = Trim(AfterBlank(s));
+    f.time = BeforeBlank(s);
+    f.rest = s;
+    return f;
+}
+
+std::optional<minutes> NamedZoneOffset(std::string_view rest) {
+    if (rest.find(' ') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string_view word = Trim(AfterBlank(rest));
+    if (const std::size_t blank = word.find(' '); blank != std::string_view::npos) {
+        word = word.substr(0, blank);
+    }
+    for (const TZoneName& zone : kZoneNames) {
+        if (EqualsNoCase(word, zone.name)) {
+            return kJapanOffset - hours(zone.hoursEastOfUtc);
+        }
+    }
+    return std::nullopt;
+}
+
+// Time to add to reach Japan time: nothing when the zone cannot be read.
+minutes ZoneOffset(std::string_view rest) {
+    if (const auto named = NamedZoneOffset(rest)) {
+        return *named;
+    }
+    char sign = '-';
+    std::size_t at = rest.find('-');
+    if (at == std::string_view::npos) {
+        sign = '+';
+        at = rest.find('+');
+    }
+    if (at == std::string_view::npos) {
+        return minutes(0);
+    }
+    const std::string_view z = Trim(rest.substr(at + 1, 4));
+    if (z.size() < 2) {
+        return minutes(0);
+    }
+    const auto h = ReadNumber(z.substr(0, z.size() - 2), 2);
+    const auto m = ReadNumber(z.substr(z.size() - 2), 2);
+    if (!h || !m || *h > 23 || *m > 59) {
+        return minutes(0);
+    }
+    const minutes zone = hours(*h) + minutes(*m);
+    return sign == '-' ? kJapanOffset + zone : kJapanOffset - zone;
+}
+
+std::optional<int> ReadYear(std::string_view s) {
+    auto year = ReadNumber(s, 4);
+    if (!year) {
+        return std::nullopt;
+    }
+    // Two- and three-digit years as mail dates have always meant them.
+    if (s.size() == 2) {
+        *year += *year < 50 ? 2000 : 1900;
+    } else if (s.size() == 3) {
+        *year += 1900;
+    }
+    return *year >= 1 ? year : std::nullopt;
+}
+
+// "h:m:s" or "h:m"; an empty text is midnight.
+std::optional<seconds> ReadTime(std::string_view s) {
+    if (s.empty()) {
+        return seconds(0);
+    }
+    int parts[3] = {0, 0, 0};
+    int count = 0;
+    while (count < 3) {
+        const std::size_t colon = s.find(':');
+        const auto n = ReadNumber(s.substr(0, colon), 2);
+        if (!n) {
+            return std::nullopt;
+        }
+        parts[count++] = *n;
+        if (colon == std::string_view::npos) {
+            break;
+        }
+        s.remove_prefix(colon + 1);
+        if (count == 3) {
+            return std::nullopt;
+        }
+    }
+    if (count < 2 || parts[0] > 23 || parts[1] > 59 || parts[2] > 59) {
+        return std::nullopt;
+    }
+    return hours(parts[0]) + minutes(parts[1]) + seconds(parts[2]);
+}
+
+std::optional<sys_seconds> ReadDateTime(const TDateFields& f) {
+    const auto y = ReadYear(f.year);
+    const auto m = ReadNumber(f.month, 2);
+    const auto d = ReadNumber(f.day, 2);
+    const auto t = ReadTime(f.time);
+    if (!y || !m || !d || !t) {
+        return std::nullopt;
+    }
+    const year_month_day date{year(*y), month(static_cast<unsigned>(*m)),
+                              day(static_cast<unsigned>(*d))};
+    if (!date.ok()) {
+        return std::nullopt;
+    }
+    return sys_days(date) + *t;
+}
+
+std::string Format(sys_seconds when) {
+    const sys_days dayPart = floor<days>(when);
+    const year_month_day date(dayPart);
+    const hh_mm_ss<seconds> time(when - dayPart);
+    char buffer[48];
+    const int n = std::snprintf(
+        buffer, sizeof buffer, "%04d/%u/%u %02d:%02d:%02d", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()));
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+std::string TDateNormalizer::NormalizeDate(std::string_view text) {
+    if (text.empty()) {
+        return std::string(text);
+    }
+    std::string_view s = text;
+    // A weekday comes before a comma.
+    if (const std::size_t comma = s.find(','); comma != std::string_view::npos) {
+        s = Trim(s.substr(comma + 1));
+    }
+    std::string work(s);
+    const TDateFields fields = SplitFields(work);
+    const auto when = ReadDateTime(fields);
+    if (!when) {
+        return std::string(text);
+    }
+    return Format(*when + ZoneOffset(fields.rest));
+}

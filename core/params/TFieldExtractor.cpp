@@ -1,0 +1,267 @@
+#include "params/TFieldExtractor.h"
+
+#include "base/SjisText.h"
+#include "params/TDateNormalizer.h"
+#include "params/TMailAddressExtractor.h"
+#include "params/TValueText.h"
+#include "regex/TJre.h"
+
+namespace {
+
+constexpr std::string_view kLineBreak = "\r\n";
+constexpr std::string_view kDateKey = "DATE:";
+
+bool IsMultiLine(const TOrderedParamString& p) {
+    return p.GetRowType() == TOrderedParamString::RowMulti;
+}
+
+bool IsOneLine(const TOrderedParamString& p) {
+    return p.GetRowType() == TOrderedParamString::RowSingle;
+}
+
+// The part of `text` after the first occurrence of `found`.
+std::string_view AfterFirst(std::string_view text, std::string_view found) {
+    const std::size_t at = sjis::Find(text, found);
+    return at == std::string_view::npos ? std::string_view() : text.substr(at + found.size());
+}
+
+void TrimInPlace(std::string& value) {
+    const std::string_view trimmed = TValueText::TrimAllView(value);
+    const auto head = static_cast<std::size_t>(trimmed.data() - value.data());
+    value.resize(head + trimmed.size());
+    value.erase(0, head);
+}
+
+}  // namespace
+
+// A body line on which a parameter's key was found, with the text after the key.
+struct TFieldExtractor::TKeyLine {
+    std::size_t line;
+    std::size_t param;
+    std::string_view rest;
+};
+
+std::optional<std::string_view> TFieldExtractor::MatchKey(const TOrderedParamString& param,
+                                                          std::string_view line) {
+    const std::string& key = param.GetParamKey();
+    if (!param.GetRegExt()) {
+        if (!line.starts_with(key)) {
+            return std::nullopt;
+        }
+        return sjis::TrimControl(line.substr(key.size()));
+    }
+    if (key == "^") {
+        return line;
+    }
+    if (!TJre::IsAvailable()) {
+        return std::nullopt;
+    }
+    const std::string_view matched = TJre::Instance().MatchView(key, line);
+    if (matched.empty()) {
+        return std::nullopt;
+    }
+    return AfterFirst(line, matched);
+}
+
+bool TFieldExtractor::LineMatchesEnd(std::string_view line, std::string_view endStr, bool regex) {
+    if (!regex) {
+        return line.starts_with(endStr);
+    }
+    return TJre::IsAvailable() && !TJre::Instance().MatchView(endStr, line).empty();
+}
+
+std::string TFieldExtractor::CutAtEndString(const TOrderedParamString& param,
+                                            std::string_view value) {
+    if (!IsOneLine(param) || param.GetPosType() != TOrderedParamString::PosBody) {
+        return std::string(value);
+    }
+    const std::string endStr = param.GetEndStr();
+    if (param.GetEndStrRegExp()) {
+        const std::string_view matched =
+            TJre::IsAvailable() ? TJre::Instance().MatchView(endStr, value) : std::string_view();
+        if (matched.empty()) {
+            return std::string(value);
+        }
+        return std::string(value.substr(0, sjis::Find(value, matched)));
+    }
+    if (endStr.empty()) {
+        return std::string(value);
+    }
+    std::size_t last = std::string_view::npos;
+    for (std::size_t at = sjis::Find(value, endStr); at != std::string_view::npos;
+         at = sjis::Find(value, endStr, at + sjis::CharLength(value, at))) {
+        last = at;
+    }
+    return std::string(value.substr(0, last));
+}
+
+TValueMap TFieldExtractor::ExtractValues(const TBasicMail& mail,
+                                         const std::vector<TOrderedParamString>& headerParams,
+                                         const std::vector<TOrderedParamString>& bodyParams) {
+    TValueMap values;
+    FillHeaderValues(mail, headerParams, values);
+    if (!bodyParams.empty()) {
+        const TLines& body = mail.GetBody();
+        std::vector<TKeyLine> keyLines;
+        keyLines.reserve(bodyParams.size());
+        FindKeyLines(body, bodyParams, keyLines);
+        CollectBodyValues(body, bodyParams, keyLines, values);
+        FinishBodyValues(bodyParams, values);
+    }
+    return values;
+}
+
+void TFieldExtractor::FillHeaderValues(const TBasicMail& mail,
+                                       const std::vector<TOrderedParamString>& headerParams,
+                                       TValueMap& values) {
+    const THeaderMap& header = mail.GetHeader();
+    for (const TOrderedParamString& p : headerParams) {
+        const std::string key = sjis::ToUpper(p.GetParamKey());
+        std::string text;
+        if (const auto it = header.find(key); it != header.end()) {
+            for (const std::string& v : it->second) {
+                if (!text.empty()) {
+                    text.append(kLineBreak);
+                }
+                text.append(v);
+            }
+        }
+        if (key == kDateKey) {
+            text = TDateNormalizer::NormalizeDate(text);
+        }
+        values[p.GetFieldOrder()] = std::move(text);
+    }
+    // Address options: each entry once, with the options of the parameter
+    // that created it (the first one with that FieldOrder).
+    for (std::size_t i = 0; i < headerParams.size(); ++i) {
+        const TOrderedParamString& p = headerParams[i];
+        bool seen = false;
+        for (std::size_t j = 0; j < i && !seen; ++j) {
+            seen = headerParams[j].GetFieldOrder() == p.GetFieldOrder();
+        }
+        if (seen) {
+            continue;
+        }
+        std::string& value = values[p.GetFieldOrder()];
+        if (p.GetMailAddress()) {
+            value = TMailAddressExtractor::ExtractMailAddress(value);
+        } else if (p.GetMailName()) {
+            value = TMailAddressExtractor::ExtractMailName(value);
+        }
+    }
+}
+
+// One pass in parameter order: each key is searched below the key line of
+// the parameter found before it, one line holds at most one key, and while
+// a multi-line value's end string is pending no key is found before the
+// line that ends it.
+void TFieldExtractor::FindKeyLines(const TLines& body,
+                                   const std::vector<TOrderedParamString>& bodyParams,
+                                   std::vector<TKeyLine>& keyLines) {
+    std::size_t restart = 0;
+    std::string pendingEnd;
+    bool pendingRegex = false;
+    std::size_t p = 0;
+    while (p < bodyParams.size()) {
+        for (std::size_t i = restart; i < body.size(); ++i) {
+            const std::string_view line = body[i];
+            if (!pendingEnd.empty()) {
+                if (!LineMatchesEnd(line, pendingEnd, pendingRegex)) {
+                    continue;
+                }
+                pendingEnd.clear();
+                pendingRegex = false;
+            }
+            const TOrderedParamString& param = bodyParams[p];
+            const auto rest = MatchKey(param, line);
+            if (!rest) {
+                continue;
+            }
+            keyLines.push_back({i, p, *rest});
+            if (!param.GetStartLine()) {
+                ++i;  // the value line is neither a key line nor an end line
+            }
+            if (IsMultiLine(param)) {
+                pendingEnd = param.GetEndStr();
+                pendingRegex = !pendingEnd.empty() && param.GetEndStrRegExp();
+            }
+            restart = i + 1;
+            if (++p == bodyParams.size()) {
+                return;
+            }
+        }
+        // The scan ran out for the current parameter: it is not in this
+        // mail, and the next one is searched from below the last key line.
+        ++p;
+    }
+}
+
+void TFieldExtractor::CollectBodyValues(const TLines& body,
+                                        const std::vector<TOrderedParamString>& bodyParams,
+                                        const std::vector<TKeyLine>& keyLines, TValueMap& values) {
+    std::string* capture = nullptr;  // value of the multi-line parameter being taken
+    std::string captureEnd;
+    bool captureRegex = false;
+    bool captureJoin = false;  // OneLine: lines joined without line breaks
+    bool captureTrim = false;
+    auto nextKey = keyLines.begin();
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        const std::string_view line = body[i];
+        if (nextKey != keyLines.end() && nextKey->line == i) {
+            const TOrderedParamString& k = bodyParams[nextKey->param];
+            std::string& value = values[k.GetFieldOrder()];
+            if (k.GetStartLine()) {
+                value.assign(nextKey->rest);
+            } else if (IsOneLine(k) && i + 1 < body.size()) {
+                value.assign(body[i + 1]);
+            } else {
+                value.clear();
+            }
+            if (IsOneLine(k) && !k.GetEndStr().empty()) {
+                value = CutAtEndString(k, value);
+            }
+            if (k.GetTrim()) {
+                TrimInPlace(value);
+            }
+            if (IsOneLine(k)) {
+                capture = nullptr;
+            } else {
+                capture = &value;
+                captureJoin = k.GetOneLine();
+                captureTrim = k.GetTrim();
+                captureEnd = k.GetEndStr();
+                captureRegex = !captureEnd.empty() && k.GetEndStrRegExp();
+            }
+            ++nextKey;
+        } else if (capture != nullptr) {
+            if (!captureEnd.empty() && LineMatchesEnd(line, captureEnd, captureRegex)) {
+                capture = nullptr;
+                continue;
+            }
+            if (!captureJoin) {
+                capture->append(kLineBreak);
+            }
+            capture->append(captureTrim ? TValueText::TrimAllView(line) : line);
+        }
+    }
+}
+
+void TFieldExtractor::FinishBodyValues(const std::vector<TOrderedParamString>& bodyParams,
+                                       TValueMap& values) {
+    for (const TOrderedParamString& q : bodyParams) {
+        std::string& w = values[q.GetFieldOrder()];
+        if (IsMultiLine(q)) {
+            if (!q.GetStartLine() && !q.GetOneLine()) {
+                // The line break the collection put before the first line.
+                w.erase(0, 2);
+            }
+            TValueText::StripTrailingLineBreaksInPlace(w);
+        }
+        if (q.GetAutoFormat() > 0) {
+            w = TValueText::WrapText(w, q.GetAutoFormat());
+        }
+        if (q.GetMailAddress()) {
+            w = TMailAddressExtractor::ExtractMailAddress(w);
+        }
+    }
+}

@@ -1,0 +1,133 @@
+#include "params/TValueText.h"
+
+#include "base/LineSplitter.h"
+#include "base/SjisText.h"
+
+namespace {
+
+constexpr std::string_view kFullWidthSpace = "\x81\x40";
+
+bool IsBlankOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool StartsWithDoubleByte(std::string_view text) {
+    return !text.empty() && sjis::CharLength(text, 0) == 2;
+}
+
+// Start of the last character. Counting the run of lead-range bytes before
+// the last byte tells whether that byte is the second half of a pair,
+// without walking the text from its start.
+std::size_t LastCharStart(std::string_view text) {
+    const std::size_t last = text.size() - 1;
+    std::size_t run = 0;
+    while (run < last && sjis::IsLeadByte(static_cast<unsigned char>(text[last - 1 - run]))) {
+        ++run;
+    }
+    return run % 2 == 1 ? last - 1 : last;
+}
+
+std::string_view TrimLeft(std::string_view text) {
+    while (!text.empty()) {
+        if (StartsWithDoubleByte(text)) {
+            if (!text.starts_with(kFullWidthSpace)) {
+                break;
+            }
+            text.remove_prefix(2);
+        } else if (IsBlankOrTab(text.front())) {
+            text = sjis::TrimControl(text);
+        } else {
+            break;
+        }
+    }
+    return text;
+}
+
+std::string_view TrimRight(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t start = LastCharStart(text);
+        const std::string_view last = text.substr(start);
+        if (last.size() == 2) {
+            if (last != kFullWidthSpace) {
+                break;
+            }
+            text.remove_suffix(2);
+        } else if (IsBlankOrTab(last.front())) {
+            text = sjis::TrimControl(text);
+        } else {
+            break;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string_view TValueText::TrimAllView(std::string_view text) {
+    return TrimRight(TrimLeft(text));
+}
+
+std::string TValueText::TrimAll(std::string_view text) {
+    return std::string(TrimAllView(text));
+}
+
+void TValueText::AppendWrappedLine(std::string& out, std::string_view line, int width) {
+    // Narrower widths could not hold a double-byte character; such a line is
+    // left whole rather than looping forever.
+    if (width < 2 || line.size() <= static_cast<std::size_t>(width)) {
+        out.append(line);
+        return;
+    }
+    const auto w = static_cast<std::size_t>(width);
+    std::size_t start = 0;
+    std::size_t boundary = 0;  // start of the character that holds byte `last`
+    while (true) {
+        const std::size_t last = start + w - 1;  // last byte a piece may take
+        if (last + 1 >= line.size()) {
+            break;
+        }
+        while (boundary + sjis::CharLength(line, boundary) <= last) {
+            boundary += sjis::CharLength(line, boundary);
+        }
+        // A double-byte character starting on the last byte moves on whole.
+        const bool cutsCharacter = boundary == last && sjis::CharLength(line, last) == 2;
+        const std::size_t end = cutsCharacter ? last : last + 1;
+        out.append(line.substr(start, end - start));
+        out.append("\r\n");
+        start = end;
+    }
+    out.append(line.substr(start));
+}
+
+std::string TValueText::WrapLine(std::string_view line, int width) {
+    std::string out;
+    AppendWrappedLine(out, line, width);
+    return out;
+}
+
+std::string TValueText::WrapText(std::string_view text, int width) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8 + 2);
+    TLineSplitter splitter(text);
+    std::string_view line;
+    while (splitter.Next(line)) {
+        AppendWrappedLine(out, line, width);
+        out.append("\r\n");
+    }
+    while (!out.empty() && (out.back() == '\r' || out.back() == '\n')) {
+        out.pop_back();
+    }
+    return out;
+}
+
+void TValueText::StripTrailingLineBreaksInPlace(std::string& text) {
+    while (text.size() >= 2 && text.ends_with("\r\n")) {
+        text.resize(text.size() - 2);
+    }
+}
+
+std::string TValueText::StripTrailingLineBreaks(std::string_view text) {
+    std::string out(text);
+    StripTrailingLineBreaksInPlace(out);
+    return out;
+}
