@@ -1,0 +1,50 @@
+#include "convert/TConvertMessages.h"
+
+#include "codeconv/TSjisUnicode.h"
+
+namespace {
+
+std::string ErrorAt(int count, int mailNumber, const std::string& message) {
+    static const std::string of = TSjisUnicode::FromUtf8("中");
+    static const std::string failed =
+        TSjisUnicode::FromUtf8("番目のメールでエラーが発生しました。\n");
+    return std::to_string(count) + of + std::to_string(mailNumber) + failed + message;
+}
+
+}  // namespace
+
+std::string TConvertMessages::MailError(int count, int mailNumber, const std::string& message,
+                                        bool regexError) {
+    static const std::string regex = TSjisUnicode::FromUtf8("正規表現エラー\n");
+    static const std::string question = TSjisUnicode::FromUtf8(
+        "\n\n処理を続行しますか？(続行するときは「はい」、終了するときは「いいえ」)");
+    return (regexError ? regex : std::string()) + ErrorAt(count, mailNumber, message) + question;
+}
+
+std::string TConvertMessages::LoopError(int count, int mailNumber, const std::string& message) {
+    return ErrorAt(count, mailNumber, message);
+}
+
+std::string TConvertMessages::Progress(int position, int count) {
+    return "(" + std::to_string(position) + "/" + std::to_string(count) + ")";
+}
+
+std::string TConvertMessages::Finished() {
+    return TSjisUnicode::FromUtf8("変換処理を終了しました。");
+}
+
+std::string TConvertMessages::Saved() {
+    return TSjisUnicode::FromUtf8("保存しました。");
+}
+
+std::string TConvertMessages::SaveFailed() {
+    return TSjisUnicode::FromUtf8("ファイルの保存に失敗しました。");
+}
+
+std::string TConvertMessages::BackupFailed() {
+    return TSjisUnicode::FromUtf8("バックアップファイルの作成に失敗しました。\n処理を続けますか？");
+}
+
+std::string TConvertMessages::UnknownError() {
+    return TSjisUnicode::FromUtf8("原因不明のエラーです。");
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Every text the conversion and the CSV saving show the user, in Shift_JIS,
+// built in this one place so the result window and the headless command say
+// the same thing.
+
+#include <string>
+
+class TConvertMessages {
+  public:
+    // A mail failed during the loop; asks whether to go on (Yes / No / Help).
+    static std::string MailError(int count, int mailNumber, const std::string& message,
+                                 bool regexError);
+    // The loop failed outside one mail's conversion (OK / Help).
+    static std::string LoopError(int count, int mailNumber, const std::string& message);
+    // Status after each converted mail: "(position/count)".
+    static std::string Progress(int position, int count);
+    static std::string Finished();
+    static std::string Saved();
+    static std::string SaveFailed();
+    // The text of an error that carries none of its own.
+    static std::string UnknownError();
+    // Asked when the backup copy could not be made (Yes / No).
+    static std::string BackupFailed();
+};

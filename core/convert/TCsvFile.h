@@ -1,0 +1,54 @@
+#pragma once
+// Saving a result table as a CSV file: writing (overwrite or append), the
+// ".bak" copy of the old file, and the save at the end of an automatic run.
+//
+// Overwriting writes a temporary file beside the target and renames it into
+// place, so a failed save never loses the old file; an append that fails is
+// cut back to the old length. Text is written in large blocks.
+
+#include <string>
+
+#include "convert/TCsvSaveHost.h"
+#include "convert/TResultTable.h"
+#include "settings/TAutoExexParam.h"
+
+struct TCsvOptions {
+    // Shift_JIS (the default) or the same text converted to UTF-8.
+    bool utf8 = false;
+    // With utf8: a byte-order mark at the start of a new or empty file.
+    bool byteOrderMark = false;
+};
+
+class TCsvFile {
+  public:
+    enum SaveTypes { Overwrite = 0, Append = 1 };
+
+    TCsvFile(const TResultTable& table, TCsvSaveHost& host, TCsvOptions options = {})
+        : table_(table), host_(host), options_(options) {}
+
+    // Writes the table to `fileName` (Shift_JIS path): save type 0 writes
+    // the title row and every mail row in place of the file, save type 1
+    // appends the mail rows only. Any other save type writes nothing. False
+    // when nothing (or, for the file, nothing new) was written.
+    bool WriteCsvFile(const std::string& fileName, int saveType);
+    // Copies an existing file to its ".bak" name. True to go on saving; on
+    // failure the host is asked.
+    bool BackupCsvFile(const std::string& fileName);
+    // The save at the end of an automatic run: backup if asked for, then
+    // write; a write failure is reported to the host. True when written.
+    bool SaveAutomatic(const TAutoExexParam& param);
+
+    // "data.csv" -> "data.bak"; a name without extension gets ".bak" added.
+    static std::string BackupFileName(const std::string& fileName);
+    // The name an interactive save writes: ".csv" added unless the name
+    // already ends in ".csv" in any case.
+    static std::string WithCsvExtension(const std::string& fileName);
+
+  private:
+    template <typename TSink>
+    bool WriteRows(TSink& sink, int firstRow, bool byteOrderMark) const;
+
+    const TResultTable& table_;
+    TCsvSaveHost& host_;
+    TCsvOptions options_;
+};

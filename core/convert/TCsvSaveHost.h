@@ -1,0 +1,19 @@
+#pragma once
+// What saving a CSV file needs from the window or command that saves.
+// Messages arrive as Shift_JIS text.
+
+#include <string>
+
+class TCsvSaveHost {
+  public:
+    virtual ~TCsvSaveHost() = default;
+
+    // The backup copy failed: error box with Yes and No; true unless No.
+    virtual bool ConfirmBackupFailure(const std::string& message) = 0;
+    // The file could not be written (error box, OK).
+    virtual void ReportSaveFailure(const std::string& message) = 0;
+    // Status bar text.
+    virtual void ShowStatus(const std::string& message) { (void)message; }
+    // Busy cursor on and off around writing.
+    virtual void SetBusy(bool busy) { (void)busy; }
+};

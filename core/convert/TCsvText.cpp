@@ -1,0 +1,77 @@
+#include "convert/TCsvText.h"
+
+#include <array>
+
+namespace {
+
+// Byte classes. The rule is stated per character, a double-byte character
+// being one; but the second byte of a Shift_JIS character is 0x40 or above,
+// so it can never be one of the bytes looked for here, and a plain byte scan
+// gives exactly the per-character result, at memory speed.
+enum : unsigned char { kPlain = 0, kQuote = 1, kCr = 2 };
+
+constexpr std::array<unsigned char, 256> MakeClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (int c = 0x01; c <= 0x20; ++c) {
+        classes[c] = kQuote;  // control bytes, LF, tab, blank
+    }
+    classes['"'] = kQuote;
+    classes[','] = kQuote;
+    classes['\r'] = kCr;  // removed; a lone CR is no reason to quote
+    return classes;
+}
+
+constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
+
+// Bitwise OR of the classes of all bytes in the cell.
+unsigned char Classify(std::string_view cell) {
+    unsigned char all = 0;
+    for (const char c : cell) {
+        all |= kClasses[static_cast<unsigned char>(c)];
+    }
+    return all;
+}
+
+}  // namespace
+
+bool TCsvText::NeedsQuotes(std::string_view cell) {
+    return (Classify(cell) & kQuote) != 0;
+}
+
+void TCsvText::AppendCell(std::string& out, std::string_view cell) {
+    const unsigned char classes = Classify(cell);
+    if (classes == kPlain) {
+        out.append(cell);
+        return;
+    }
+    const bool quoted = (classes & kQuote) != 0;
+    if (quoted) {
+        out += '"';
+    }
+    for (const char c : cell) {
+        if (c == '\r') {
+            continue;
+        }
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    if (quoted) {
+        out += '"';
+    }
+}
+
+void TCsvText::AppendRow(std::string& out, const std::vector<std::string>& row) {
+    if (row.size() == 2 && row[1].empty()) {
+        out += "\"\"\r\n";  // a lone empty cell would otherwise be an empty line
+        return;
+    }
+    for (std::size_t c = 1; c < row.size(); ++c) {
+        if (c > 1) {
+            out += ',';
+        }
+        AppendCell(out, row[c]);
+    }
+    out += "\r\n";
+}

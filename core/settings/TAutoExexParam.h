@@ -1,0 +1,30 @@
+#pragma once
+// The settings of one automatic run: which project, which CSV file, and how
+// to save. Also yields the argument text a batch file passes to the program.
+
+#include <string>
+
+class TAutoExexParam {
+  public:
+    void SetParamFile(const std::string& v) { paramFile_ = v; }
+    const std::string& GetParamFile() const { return paramFile_; }
+    void SetCsvFile(const std::string& v) { csvFile_ = v; }
+    const std::string& GetCsvFile() const { return csvFile_; }
+    void SetSaveType(int v) { saveType_ = v; }
+    int GetSaveType() const { return saveType_; }
+    void SetMakeBackup(bool v) { makeBackup_ = v; }
+    bool GetMakeBackup() const { return makeBackup_; }
+
+    // "<project>" "<csv>" <save type> <1|0>. File systems here have no short
+    // names, so the project path is used as it is.
+    std::string GetCommandLine() const;
+
+    // Double quotes around the text, inner double quotes doubled.
+    static std::string Quote(const std::string& text);
+
+  private:
+    std::string paramFile_;
+    std::string csvFile_;
+    int saveType_ = 0;
+    bool makeBackup_ = false;
+};

@@ -1,0 +1,13 @@
+#include "settings/TFileErrors.h"
+
+#include "codeconv/TSjisUnicode.h"
+
+TKestrifyError TFileErrors::CannotRead(const std::filesystem::path& path) {
+    return TKestrifyError(TSjisUnicode::FromUtf8("ファイル \"") + TSjisUnicode::FromPath(path) +
+                          TSjisUnicode::FromUtf8("\" を読み込めません。"));
+}
+
+TKestrifyError TFileErrors::CannotWrite(const std::filesystem::path& path) {
+    return TKestrifyError(TSjisUnicode::FromUtf8("ファイル \"") + TSjisUnicode::FromPath(path) +
+                          TSjisUnicode::FromUtf8("\" に書き込めません。"));
+}

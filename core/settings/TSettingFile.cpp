@@ -1,0 +1,231 @@
+#include "settings/TSettingFile.h"
+
+#include <algorithm>
+
+#include "base/SjisText.h"
+#include "codeconv/TSjisUnicode.h"
+#include "settings/TIniDocument.h"
+
+namespace {
+
+constexpr const char* kEml = "EML";
+constexpr const char* kCsv = "CSV";
+constexpr const char* kSystem = "SYSTEM";
+
+std::string Key(const char* name, int n) {
+    return name + std::to_string(n);
+}
+
+// The whole numbers of an old PARAM_ORDER list, separated by commas or
+// blanks; an entry that is not a whole number is held as nullopt.
+std::vector<std::optional<int>> ParseOrderList(std::string_view text) {
+    std::vector<std::optional<int>> out;
+    std::size_t pos = 0;
+    const auto isSeparator = [](char c) { return c == ',' || c == ' ' || c == '\t'; };
+    while (pos < text.size()) {
+        while (pos < text.size() && isSeparator(text[pos])) {
+            ++pos;
+        }
+        const std::size_t begin = pos;
+        while (pos < text.size() && !isSeparator(text[pos])) {
+            ++pos;
+        }
+        if (pos > begin) {
+            out.push_back(TIniDocument::ParseInteger(text.substr(begin, pos - begin)));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string TSettingFile::Extension(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        return std::string();
+    }
+    return path.substr(dot);
+}
+
+bool TSettingFile::IsKfyFile(const std::string& path) {
+    return sjis::ToUpper(Extension(path)) == ".KFY";
+}
+
+std::string TSettingFile::KfyFileName(const std::string& path) {
+    if (IsKfyFile(path)) {
+        return path;
+    }
+    return path.substr(0, path.size() - Extension(path).size()) + ".KFY";
+}
+
+void TSettingFile::EnsureLoaded() {
+    if (!loaded_) {
+        Read();
+    }
+}
+
+std::string TSettingFile::GetDirectory() {
+    EnsureLoaded();
+    return directory_;
+}
+
+std::vector<TOrderedParamString> TSettingFile::GetParams() {
+    EnsureLoaded();
+    return params_;
+}
+
+void TSettingFile::Read() {
+    const bool newFormat = IsKfyFile(fileName_);
+    TIniDocument ini(newFormat ? TIniDocument::TValueMode::Exact
+                               : TIniDocument::TValueMode::Profile);
+    ini.LoadFile(TSjisUnicode::ToPath(fileName_));
+    ReadFrom(ini, newFormat);
+}
+
+void TSettingFile::ReadFrom(const TIniDocument& ini, bool newFormat) {
+    params_.clear();
+    SetMailType(ini.ReadInteger(kEml, "MAILTYPE", 0));
+    directory_ = ini.ReadString(kEml, "DIRECTORY", "");
+    const int count = std::min(ini.ReadInteger(kEml, "PARAM", 0), MaxParams);
+    const int version = ini.ReadInteger(kSystem, "VERSION", 0);
+    if (count > 0) {
+        if (newFormat && version == 4) {
+            ReadVersion4(ini, count);
+        } else if ((newFormat && version == 3) || (!newFormat && version == 2)) {
+            ReadVersion3(ini, count);
+        } else if (!newFormat && version == 1) {
+            ReadVersion1(ini, count);
+        } else if (!newFormat && version == 0) {
+            ReadVersion0(ini, count);
+        }
+    }
+    csvSaveParam_.SetMakeBackup(ini.ReadBool(kCsv, "MAKEBACKUP", true));
+    csvSaveParam_.SetSaveFileName(ini.ReadString(kCsv, "SAVEFILENAME", ""));
+    csvSaveParam_.SetSaveType(static_cast<std::uint8_t>(ini.ReadInteger(kCsv, "SAVETYPE", 0)));
+    loaded_ = true;
+}
+
+void TSettingFile::ReadVersion4(const TIniDocument& ini, int count) {
+    for (int n = 0; n < count; ++n) {
+        params_.emplace_back(
+            ini.ReadInteger(kEml, Key("PARAM_ORDER", n), -1),
+            ini.ReadString(kEml, Key("PARAM_KEY", n), ""),
+            ini.ReadInteger(kEml, Key("FIELD_ORDER", n), -1),
+            ini.ReadString(kEml, Key("FIELD_NAME", n), ""),
+            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_ROW_TYPE", n), 1)),
+            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_POS_TYPE", n), 0)),
+            ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false),
+            ini.ReadBool(kEml, Key("ONE_LINE", n), false),
+            ini.ReadBool(kEml, Key("TRIM", n), false),
+            ini.ReadInteger(kEml, Key("AUTO_FORMAT", n), 0),
+            ini.ReadBool(kEml, Key("START_LINE", n), true),
+            ini.ReadString(kEml, Key("ENDSTR", n), ""),
+            ini.ReadBool(kEml, Key("ENDSTR_REGEXP", n), false),
+            ini.ReadBool(kEml, Key("MAIL_ADDRESS", n), false),
+            ini.ReadBool(kEml, Key("MAIL_NAME", n), false));
+    }
+}
+
+void TSettingFile::ReadVersion3(const TIniDocument& ini, int count) {
+    for (int n = 0; n < count; ++n) {
+        params_.emplace_back(
+            ini.ReadInteger(kEml, Key("PARAM_ORDER", n), -1),
+            ini.ReadString(kEml, Key("PARAM_KEY", n), ""),
+            ini.ReadInteger(kEml, Key("FIELD_ORDER", n), -1),
+            ini.ReadString(kEml, Key("FIELD_NAME", n), ""),
+            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_ROW_TYPE", n), 1)),
+            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_POS_TYPE", n), 0)),
+            ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false),
+            ini.ReadBool(kEml, Key("ONE_LINE", n), false),
+            ini.ReadBool(kEml, Key("TRIM", n), false),
+            ini.ReadInteger(kEml, Key("AUTO_FORMAT", n), 0),
+            ini.ReadBool(kEml, Key("START_LINE", n), true), "", false, false, false);
+    }
+    ApplySharedEndStr(ini);
+}
+
+void TSettingFile::ReadVersion1(const TIniDocument& ini, int count) {
+    const std::vector<std::optional<int>> fieldOrders =
+        ParseOrderList(ini.ReadString(kEml, "PARAM_ORDER", ""));
+    for (int n = 0; n < count; ++n) {
+        // A list too short or with a non-number keeps the parameter where it is.
+        const std::size_t i = static_cast<std::size_t>(n);
+        const int fieldOrder = i < fieldOrders.size() ? fieldOrders[i].value_or(n) : n;
+        params_.emplace_back(
+            n, ini.ReadString(kEml, Key("PARAM", n), ""), fieldOrder,
+            ini.ReadString(kEml, Key("PARAM_FIELD_NAME", n), ""),
+            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_ROW_TYPE", n), 1)),
+            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_POS_TYPE", n), 0)),
+            ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false, false, 0, true, "", false,
+            false, false);
+    }
+    ApplySharedEndStr(ini);
+}
+
+void TSettingFile::ReadVersion0(const TIniDocument& ini, int count) {
+    for (int n = 0; n < count; ++n) {
+        const std::string key = ini.ReadString(kEml, Key("PARAM", n), "");
+        params_.emplace_back(
+            n, key, n, key,
+            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_ROW_TYPE", n), 1)),
+            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_POS_TYPE", n), 0)),
+            ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false, false, 0, true, "", false,
+            false, false);
+    }
+    // The end text of these files was one for the whole project; it is kept
+    // as version 1 keeps it rather than dropped.
+    ApplySharedEndStr(ini);
+}
+
+// Files before version 4 hold one unnumbered end text, which belongs to the
+// last parameter when that is a multi-line body parameter.
+void TSettingFile::ApplySharedEndStr(const TIniDocument& ini) {
+    if (params_.empty()) {
+        return;
+    }
+    TOrderedParamString& last = params_.back();
+    if (last.GetRowType() == TOrderedParamString::RowMulti &&
+        last.GetPosType() == TOrderedParamString::PosBody) {
+        last.SetEndStr(ini.ReadString(kEml, "ENDSTR", ""));
+    }
+}
+
+void TSettingFile::Write() {
+    fileName_ = KfyFileName(fileName_);
+    const auto path = TSjisUnicode::ToPath(fileName_);
+    TIniDocument ini(TIniDocument::TValueMode::Exact);
+    ini.LoadFile(path);
+    WriteTo(ini);
+    ini.SaveFile(path);
+}
+
+void TSettingFile::WriteTo(TIniDocument& ini) const {
+    ini.WriteInteger(kEml, "MAILTYPE", mailType_);
+    ini.WriteString(kEml, "DIRECTORY", directory_);
+    ini.WriteInteger(kEml, "PARAM", static_cast<int>(params_.size()));
+    for (std::size_t i = 0; i < params_.size(); ++i) {
+        const int n = static_cast<int>(i);
+        const TOrderedParamString& p = params_[i];
+        ini.WriteString(kEml, Key("PARAM_KEY", n), p.GetParamKey());
+        ini.WriteString(kEml, Key("FIELD_NAME", n), p.GetFieldName());
+        ini.WriteInteger(kEml, Key("PARAM_ROW_TYPE", n), p.GetRowTypeValue());
+        ini.WriteInteger(kEml, Key("PARAM_POS_TYPE", n), p.GetPosType());
+        ini.WriteInteger(kEml, Key("PARAM_ORDER", n), p.GetParamOrder());
+        ini.WriteInteger(kEml, Key("FIELD_ORDER", n), p.GetFieldOrder());
+        ini.WriteBool(kEml, Key("PARAM_REGEXT", n), p.GetRegExt());
+        ini.WriteBool(kEml, Key("TRIM", n), p.GetTrim());
+        ini.WriteBool(kEml, Key("ONE_LINE", n), p.GetOneLine());
+        ini.WriteInteger(kEml, Key("AUTO_FORMAT", n), p.GetAutoFormat());
+        ini.WriteBool(kEml, Key("START_LINE", n), p.GetStartLine());
+        ini.WriteString(kEml, Key("ENDSTR", n), p.GetEndStr());
+        ini.WriteBool(kEml, Key("ENDSTR_REGEXP", n), p.GetEndStrRegExp());
+        ini.WriteBool(kEml, Key("MAIL_ADDRESS", n), p.GetMailAddress());
+        ini.WriteBool(kEml, Key("MAIL_NAME", n), p.GetMailName());
+    }
+    ini.WriteBool(kCsv, "MAKEBACKUP", csvSaveParam_.GetMakeBackup());
+    ini.WriteString(kCsv, "SAVEFILENAME", csvSaveParam_.GetSaveFileName());
+    ini.WriteInteger(kCsv, "SAVETYPE", csvSaveParam_.GetSaveType());
+    ini.WriteInteger(kSystem, "VERSION", CurrentVersion);
+}

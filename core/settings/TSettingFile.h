@@ -1,0 +1,70 @@
+#pragma once
+// One project file being read or written: mail type and location, the
+// extraction parameters and the CSV save options. ".KFY" files (versions 3
+// and 4) are read as exact INI text; files with any other extension are the
+// old read-only format (versions 0 to 2), read the way the classic profile
+// functions read. Writing always produces a version 4 ".KFY" file.
+
+#include <string>
+#include <vector>
+
+#include "params/TOrderedParamString.h"
+#include "settings/TCSVSaveParam.h"
+
+class TIniDocument;
+
+class TSettingFile {
+  public:
+    static constexpr int CurrentVersion = 4;
+    static constexpr int MaxParams = 256;
+
+    // `fileName` is a Shift_JIS path. Nothing is read yet.
+    explicit TSettingFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+    // The path read from, or after Write() the path written to.
+    const std::string& GetFileName() const { return fileName_; }
+
+    // A missing file reads as an empty project; an unreadable one throws
+    // TKestrifyError.
+    void Read();
+    // Writes (creating or updating) the ".KFY" file; keys this writer does not
+    // set stay as the file had them. Throws TKestrifyError on failure.
+    void Write();
+
+    int GetMailType() const { return mailType_; }
+    void SetMailType(int v) {
+        if (v >= 0) {
+            mailType_ = v;
+        }
+    }
+    std::string GetDirectory();
+    void SetDirectory(const std::string& v) { directory_ = v; }
+    std::vector<TOrderedParamString> GetParams();
+    void AddParam(const TOrderedParamString& param) { params_.push_back(param); }
+    TCSVSaveParam GetCSVSaveParam() const { return csvSaveParam_; }
+    void SetCSVSaveParam(const TCSVSaveParam& v) { csvSaveParam_ = v; }
+
+    // The file name a project is written under: the path unchanged when its
+    // extension is ".KFY" in any case, otherwise with the extension replaced.
+    static std::string KfyFileName(const std::string& path);
+    // The extension from the last "." of the file name on, or empty.
+    static std::string Extension(const std::string& path);
+    static bool IsKfyFile(const std::string& path);
+
+  private:
+    void ReadFrom(const TIniDocument& ini, bool newFormat);
+    void ReadVersion4(const TIniDocument& ini, int count);
+    void ReadVersion3(const TIniDocument& ini, int count);
+    void ReadVersion1(const TIniDocument& ini, int count);
+    void ReadVersion0(const TIniDocument& ini, int count);
+    void ApplySharedEndStr(const TIniDocument& ini);
+    void WriteTo(TIniDocument& ini) const;
+    void EnsureLoaded();
+
+    std::string fileName_;
+    int mailType_ = 0;
+    std::string directory_;
+    TCSVSaveParam csvSaveParam_;
+    std::vector<TOrderedParamString> params_;
+    bool loaded_ = false;
+};
