@@ -1,0 +1,293 @@
+#include "settings/TSettingFile.h"
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+#include "TestText.h"
+#include "base/TKestrifyError.h"
+
+namespace {
+
+const std::string kData = std::string(KESTRIFY_TEST_DATA_DIR) + "/settings/";
+
+// Every stored field of a parameter, in one comparable text.
+std::string Describe(const TOrderedParamString& p) {
+    return std::to_string(p.GetParamOrder()) + "|" + Utf(p.GetParamKey()) + "|" +
+           std::to_string(p.GetFieldOrder()) + "|" + Utf(p.GetFieldName()) + "|" +
+           std::to_string(p.GetRowType()) + std::to_string(p.GetPosType()) + "|" +
+           std::to_string(p.GetRegExt()) + std::to_string(p.GetOneLine()) +
+           std::to_string(p.GetTrim()) + "|" + std::to_string(p.GetAutoFormat()) + "|" +
+           std::to_string(p.GetStartLine()) + "|" + Utf(p.GetEndStr()) + "|" +
+           std::to_string(p.GetEndStrRegExp()) + std::to_string(p.GetMailAddress()) +
+           std::to_string(p.GetMailName());
+}
+
+std::vector<std::string> DescribeAll(const std::vector<TOrderedParamString>& params) {
+    std::vector<std::string> out;
+    for (const auto& p : params) {
+        out.push_back(Describe(p));
+    }
+    return out;
+}
+
+TOrderedParamString Param(int order, const std::string& key, int fieldOrder,
+                          const std::string& name, int rowType, int posType) {
+    return TOrderedParamString(order, key, fieldOrder, name, static_cast<std::uint8_t>(rowType),
+                               static_cast<std::uint8_t>(posType), false, false, false, 0, true, "",
+                               false, false, false);
+}
+
+}  // namespace
+
+TEST(SettingFile, Version4RoundTripKeepsEveryField) {
+    TTempDir dir;
+    TSettingFile out(dir.File("p.KFY"));
+    out.SetMailType(3);
+    out.SetDirectory(Sj("/home/ユーザー/メール"));
+    out.AddParam(TOrderedParamString(0, Sj("  注文： "), 2, Sj(" 注文 "), 0, 0, true, true, true,
+                                     40, false, Sj("以上"), true, false, false));
+    out.AddParam(TOrderedParamString(1, "From:", 0, Sj("差出人"), 1, 1, false, false, false, 0,
+                                     true, "", false, false, true));
+    out.AddParam(TOrderedParamString(2, "", 1, Sj("空"), 2, 2, false, false, false, 0, true, "",
+                                     false, false, false));
+    TCSVSaveParam csv;
+    csv.SetSaveFileName(Sj("/tmp/結果 .csv"));
+    csv.SetSaveType(1);
+    csv.SetMakeBackup(false);
+    out.SetCSVSaveParam(csv);
+    out.Write();
+
+    TSettingFile in(dir.File("p.KFY"));
+    in.Read();
+    EXPECT_EQ(in.GetMailType(), 3);
+    EXPECT_EQ(in.GetDirectory(), Sj("/home/ユーザー/メール"));
+    EXPECT_EQ(DescribeAll(in.GetParams()), DescribeAll(out.GetParams()));
+    EXPECT_EQ(in.GetCSVSaveParam(), csv);
+}
+
+TEST(SettingFile, Version4LayoutAsWritten) {
+    TTempDir dir;
+    TSettingFile out(dir.File("p.KFY"));
+    out.SetDirectory("/d");
+    // A header parameter's stored end text is not written, nor its flag.
+    out.AddParam(TOrderedParamString(0, "To:", 0, "to", 1, 1, false, false, false, 0, true, "x",
+                                     true, true, true));
+    out.Write();
+    EXPECT_EQ(TTempDir::Read(dir.File("p.KFY")),
+              "[EML]\r\nMAILTYPE=0\r\nDIRECTORY=/d\r\nPARAM=1\r\n"
+              "PARAM_KEY0=To:\r\nFIELD_NAME0=to\r\nPARAM_ROW_TYPE0=1\r\nPARAM_POS_TYPE0=1\r\n"
+              "PARAM_ORDER0=0\r\nFIELD_ORDER0=0\r\nPARAM_REGEXT0=0\r\nTRIM0=0\r\nONE_LINE0=0\r\n"
+              "AUTO_FORMAT0=0\r\nSTART_LINE0=1\r\nENDSTR0=\r\nENDSTR_REGEXP0=0\r\n"
+              "MAIL_ADDRESS0=1\r\nMAIL_NAME0=0\r\n\r\n"
+              "[CSV]\r\nMAKEBACKUP=1\r\nSAVEFILENAME=\r\nSAVETYPE=0\r\n\r\n"
+              "[SYSTEM]\r\nVERSION=4\r\n\r\n");
+}
+
+TEST(SettingFile, MissingKeysReadAsDefaults) {
+    TTempDir dir;
+    TTempDir::Write(dir.File("p.kfy"),
+                    "[EML]\nPARAM=1\nMAILTYPE=x\nPARAM_ROW_TYPE0=?\n[SYSTEM]\nVERSION=4\n");
+    TSettingFile in(dir.File("p.kfy"));
+    const auto params = in.GetParams();  // reads the file first
+    ASSERT_EQ(params.size(), 1u);
+    EXPECT_EQ(Describe(params[0]), "-1||-1||10|000|0|1||000");
+    EXPECT_EQ(in.GetMailType(), 0);
+    EXPECT_EQ(in.GetCSVSaveParam(), TCSVSaveParam());
+}
+
+TEST(SettingFile, ParameterCountIsCapped) {
+    TTempDir dir;
+    std::string text = "[EML]\r\nPARAM=300\r\n";
+    for (int n = 0; n < 300; ++n) {
+        text += "PARAM_KEY" + std::to_string(n) + "=k" + std::to_string(n) + "\r\n";
+    }
+    text += "[SYSTEM]\r\nVERSION=4\r\n";
+    TTempDir::Write(dir.File("big.KFY"), text);
+    TSettingFile in(dir.File("big.KFY"));
+    const auto params = in.GetParams();
+    ASSERT_EQ(params.size(), 256u);
+    EXPECT_EQ(params[255].GetParamKey(), "k255");
+}
+
+TEST(SettingFile, UnknownOrMissingVersionGivesNoParameters) {
+    for (const char* system : {"", "[SYSTEM]\nVERSION=5\n", "[SYSTEM]\nVERSION=2\n"}) {
+        TTempDir dir;
+        TTempDir::Write(dir.File("p.KFY"),
+                        std::string("[EML]\nMAILTYPE=4\nDIRECTORY=/x\nPARAM=1\nPARAM_KEY0=k\n") +
+                            "[CSV]\nSAVETYPE=1\n" + system);
+        TSettingFile in(dir.File("p.KFY"));
+        in.Read();
+        EXPECT_TRUE(in.GetParams().empty()) << system;
+        EXPECT_EQ(in.GetMailType(), 4);
+        EXPECT_EQ(in.GetDirectory(), "/x");
+        EXPECT_EQ(in.GetCSVSaveParam().GetSaveType(), 1);
+    }
+}
+
+TEST(SettingFile, OldFormatWithNewVersionGivesNoParameters) {
+    TTempDir dir;
+    TTempDir::Write(dir.File("p.INI"), "[EML]\nPARAM=1\nPARAM_KEY0=k\n[SYSTEM]\nVERSION=3\n");
+    TSettingFile in(dir.File("p.INI"));
+    EXPECT_TRUE(in.GetParams().empty());
+}
+
+TEST(SettingFile, ReadsVersion0) {
+    TSettingFile in(kData + "version0.INI");
+    in.Read();
+    EXPECT_EQ(in.GetMailType(), 2);
+    EXPECT_EQ(in.GetDirectory(), Sj("/home/user/メール/mbox"));
+    EXPECT_EQ(DescribeAll(in.GetParams()),
+              (std::vector<std::string>{"0|お名前：|0|お名前：|10|000|0|1||000",
+                                        "1|Subject:|1|Subject:|11|000|0|1||000",
+                                        "2|  ご意見 |2|  ご意見 |00|100|0|1|以上|000"}));
+    EXPECT_EQ(in.GetCSVSaveParam().GetSaveFileName(), Sj("C:/out/結果.csv"));
+    EXPECT_EQ(in.GetCSVSaveParam().GetSaveType(), 1);
+    EXPECT_FALSE(in.GetCSVSaveParam().GetMakeBackup());
+}
+
+TEST(SettingFile, ReadsVersion1WithFieldOrderList) {
+    TSettingFile in(kData + "version1.ini");
+    EXPECT_EQ(DescribeAll(in.GetParams()),
+              (std::vector<std::string>{
+                  "0|氏名：|2|氏名|10|000|0|1||000", "1|住所：|0|住所|00|000|0|1||000",
+                  "2|From:|3|差出人|11|000|0|1||000", "3|備考：|1|備考|00|000|0|1|----|000"}));
+    EXPECT_EQ(in.GetDirectory(), "/home/user/eml");
+}
+
+TEST(SettingFile, Version1ShortOrderListKeepsPositions) {
+    TSettingFile in(kData + "version1-short.INI");
+    const auto params = in.GetParams();
+    ASSERT_EQ(params.size(), 3u);
+    EXPECT_EQ(params[0].GetFieldOrder(), 1);
+    EXPECT_EQ(params[1].GetFieldOrder(), 1);  // "x" is no number: its own index
+    EXPECT_EQ(params[2].GetFieldOrder(), 2);  // past the list: its own index
+}
+
+TEST(SettingFile, ReadsVersion2) {
+    TSettingFile in(kData + "version2.INI");
+    EXPECT_EQ(DescribeAll(in.GetParams()),
+              (std::vector<std::string>{"0|電話：|1|電話|10|001|0|1||000",
+                                        "1|^内容|0|内容|00|110|40|0|終わり|000"}));
+    EXPECT_EQ(in.GetMailType(), 5);
+}
+
+TEST(SettingFile, ReadsVersion3ExactlyAndEndTextOnlyForMultiLineBodyLast) {
+    TSettingFile in(kData + "version3.KFY");
+    EXPECT_EQ(DescribeAll(in.GetParams()),
+              (std::vector<std::string>{"0| 注文番号：|0|注文番号 |00|000|0|1||000",
+                                        "1|Date:|1|日付|01|000|0|1||000"}));
+    EXPECT_EQ(in.GetCSVSaveParam().GetSaveFileName(), Sj("/home/user/注文.csv"));
+}
+
+TEST(SettingFile, Version3LastMultiLineBodyParameterGetsEndText) {
+    TTempDir dir;
+    TTempDir::Write(dir.File("p.KFY"),
+                    "[EML]\nPARAM=2\nPARAM_ROW_TYPE0=0\nPARAM_ROW_TYPE1=0\nENDSTR= end \n"
+                    "[SYSTEM]\nVERSION=3\n");
+    TSettingFile in(dir.File("p.KFY"));
+    const auto params = in.GetParams();
+    ASSERT_EQ(params.size(), 2u);
+    EXPECT_EQ(params[0].GetEndStr(), "");
+    EXPECT_EQ(params[1].GetEndStr(), " end ");
+}
+
+TEST(SettingFile, KeysOfRemovedParametersStayButAreNotRead) {
+    TTempDir dir;
+    TSettingFile five(dir.File("p.KFY"));
+    for (int n = 0; n < 5; ++n) {
+        five.AddParam(Param(n, "k" + std::to_string(n), n, "f", 1, 0));
+    }
+    five.Write();
+    TSettingFile three(dir.File("p.KFY"));
+    for (int n = 0; n < 3; ++n) {
+        three.AddParam(Param(n, "new" + std::to_string(n), n, "f", 1, 0));
+    }
+    three.Write();
+    const std::string text = TTempDir::Read(dir.File("p.KFY"));
+    EXPECT_NE(text.find("PARAM_KEY4=k4\r\n"), std::string::npos);
+    EXPECT_NE(text.find("PARAM_KEY2=new2\r\n"), std::string::npos);
+    TSettingFile in(dir.File("p.KFY"));
+    const auto params = in.GetParams();
+    ASSERT_EQ(params.size(), 3u);
+    EXPECT_EQ(params[2].GetParamKey(), "new2");
+}
+
+TEST(SettingFile, WriteKeepsOtherSections) {
+    TTempDir dir;
+    TTempDir::Write(
+        dir.File("p.KFY"),
+        "[FORM_CONVERT]\r\nConvertFormSize=1\r\n\r\n[EML]\r\nMAILTYPE=1\r\nextra=e\r\n");
+    TSettingFile out(dir.File("p.KFY"));
+    out.SetMailType(2);
+    out.Write();
+    const std::string text = TTempDir::Read(dir.File("p.KFY"));
+    EXPECT_EQ(text.rfind("[FORM_CONVERT]\r\nConvertFormSize=1\r\n\r\n[EML]\r\nMAILTYPE=2\r\n"
+                         "extra=e\r\nDIRECTORY=\r\n",
+                         0),
+              0u)
+        << text;
+}
+
+struct ExtensionCase {
+    const char* given;
+    const char* written;
+};
+
+class SettingFileExtension : public testing::TestWithParam<ExtensionCase> {};
+
+TEST_P(SettingFileExtension, WritesUnderKfyName) {
+    TTempDir dir;
+    TSettingFile out(dir.File(GetParam().given));
+    out.Write();
+    EXPECT_EQ(out.GetFileName(), dir.File(GetParam().written));
+    EXPECT_EQ(dir.Listing(), std::string(GetParam().written) + " ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SettingFileExtension,
+    testing::Values(ExtensionCase{"job", "job.KFY"}, ExtensionCase{"job.kfy", "job.kfy"},
+                    ExtensionCase{"job.Kfy", "job.Kfy"}, ExtensionCase{"job.ini", "job.KFY"},
+                    ExtensionCase{"a.b.INI", "a.b.KFY"}, ExtensionCase{"job.", "job.KFY"}));
+
+TEST(SettingFile, ExtensionIsTakenFromFileNameOnly) {
+    EXPECT_EQ(TSettingFile::KfyFileName("/a.kfy/job"), "/a.kfy/job.KFY");
+    EXPECT_EQ(TSettingFile::KfyFileName(Sj("/データ/案件.ini")), Sj("/データ/案件.KFY"));
+}
+
+TEST(SettingFile, MissingFileReadsAsEmptyProject) {
+    TTempDir dir;
+    TSettingFile in(dir.File("none.KFY"));
+    in.SetMailType(3);
+    in.AddParam(TOrderedParamString());
+    in.Read();
+    EXPECT_EQ(in.GetMailType(), 0);
+    EXPECT_EQ(in.GetDirectory(), "");
+    EXPECT_TRUE(in.GetParams().empty());
+    EXPECT_EQ(in.GetCSVSaveParam(), TCSVSaveParam());
+}
+
+TEST(SettingFile, NegativeMailTypeIsIgnored) {
+    TTempDir dir;
+    TTempDir::Write(dir.File("p.KFY"), "[EML]\nMAILTYPE=-2\n");
+    TSettingFile in(dir.File("p.KFY"));
+    in.SetMailType(4);
+    in.Read();
+    EXPECT_EQ(in.GetMailType(), 4);
+}
+
+TEST(SettingFile, FileErrorsAreRaised) {
+    TTempDir dir;
+    std::filesystem::create_directory(dir.Path() / "p.KFY");
+    TSettingFile unreadable(dir.File("p.KFY"));
+    EXPECT_THROW(unreadable.Read(), TKestrifyError);
+    TSettingFile unwritable(dir.File("missing/p.KFY"));
+    EXPECT_THROW(unwritable.Write(), TKestrifyError);
+}
+
+TEST(SettingFile, ShiftJisPathIsUsed) {
+    TTempDir dir;
+    TSettingFile out(Sj(dir.File("案件.KFY")));
+    out.SetDirectory("/d");
+    out.Write();
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "案件.KFY"));
+}
