@@ -49,7 +49,7 @@ class CNkf {
     void* library_ = nullptr;
     std::unique_ptr<TEntryPoints> entries_;
     std::string errorText_;
-    char block_[kBlockSize];
+    char block_[2 * kBlockSize];  // twice the promised size, see GetBuffer
     std::unique_ptr<char[]> allocated_;
     std::size_t capacity_ = 0;
     char* current_ = nullptr;

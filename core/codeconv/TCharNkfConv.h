@@ -32,9 +32,10 @@ class TCharNkfConv : public TCharCodeConv {
     // ConvertText for an ISO-2022-JP "Q" word.
     std::string DecodeHeader(std::string_view value) const;
 
-    // Decodes the UTF-7 / UTF-8 encoded words of `value` that start with
-    // `prefix` ("=?UTF-8?B?", "=?UTF-7?Q?", ...) and those of the same
-    // charset that follow. Never raises: on failure the value is returned.
+    // When `value` holds an encoded word starting with `prefix` ("=?UTF-8?B?",
+    // "=?UTF-7?Q?", ...), decodes every UTF-7 and UTF-8 encoded word of it;
+    // adjacent words of one charset are joined without the white space
+    // between them. Never raises: on failure the value is returned as is.
     std::string DecodeUtfWord(std::string_view value, std::string_view prefix) const;
 
     bool NkfAvailable() const { return nkfAvailable_; }

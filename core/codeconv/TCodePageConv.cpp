@@ -1,17 +1,379 @@
 #include "codeconv/TCodePageConv.h"
 
-std::string TCodePageConv::ToSjis(std::string_view text, int) {
-    return std::string(text);
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <stdexcept>
+
+#include "base/SjisText.h"
+#include "base/TKestrifyError.h"
+#include "codeconv/TIconv.h"
+#include "codeconv/TSjisUnicode.h"
+
+namespace {
+
+constexpr unsigned char kEsc = 0x1B;
+constexpr unsigned char kShiftOut = 0x0E;
+constexpr unsigned char kShiftIn = 0x0F;
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
 }
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            lo = c == 0xE0 ? 0xA0 : 0x80;
+            hi = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            lo = c == 0xF0 ? 0x90 : 0x80;
+            hi = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (i + len > n) {
+            return false;
+        }
+        const auto c2 = static_cast<unsigned char>(text[i + 1]);
+        if (c2 < lo || c2 > hi) {
+            return false;
+        }
+        for (std::size_t k = 2; k < len; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += len;
+    }
+    return true;
+}
+
+std::string Message(const char* utf8) {
+    return TSjisUnicode::FromUtf8(utf8);
+}
+
+// The converter for `from`, or the error that tells why there is none:
+// CP932 itself missing means conversion is unavailable altogether.
+TIconv& Converter(const char* to, const char* from) {
+    try {
+        return TIconv::ForThread(to, from);
+    } catch (const std::runtime_error&) {
+        bool targetMissing = false;
+        try {
+            TIconv::ForThread("CP932", "UTF-8");
+        } catch (const std::runtime_error&) {
+            targetMissing = true;
+        }
+        throw TKestrifyError(Message(targetMissing
+                                         ? "IEコンポーネントの初期化に失敗しました。(1)"
+                                         : "IEコンポーネントの初期化に失敗しました。(2)"));
+    }
+}
+
+// Length of the EUC-JP character that starts `rest`, for skipping one that
+// cannot be read or held.
+std::size_t SkipEuc(std::string_view rest) {
+    if (rest.empty()) {
+        return 0;
+    }
+    const auto c = static_cast<unsigned char>(rest[0]);
+    std::size_t want = c == 0x8F ? 3 : (c == 0x8E || c >= 0xA1) ? 2 : 1;
+    std::size_t i = 1;
+    while (i < want && i < rest.size() && static_cast<unsigned char>(rest[i]) >= 0xA1) {
+        ++i;
+    }
+    return i;
+}
+
+// ---- ISO-2022-JP ---------------------------------------------------------
+
+// Shift_JIS code for every JIS X 0208 pair (94 x 94), computed as Windows does
+// (rows 13 and 89-92 included) and then put in the form CP932 prefers for
+// that character, so that the same character always has the same bytes
+// whatever the mail's charset. 0 where CP932 has no character.
+class TJisTable {
+  public:
+    TJisTable() {
+        TIconv toUnicode("UTF-8", "CP932");
+        TIconv fromUnicode("CP932", "UTF-8");
+        std::string sjis, utf8, back;
+        for (int c1 = 0x21; c1 <= 0x7E; ++c1) {
+            for (int c2 = 0x21; c2 <= 0x7E; ++c2) {
+                sjis = Arithmetic(c1, c2);
+                utf8.clear();
+                toUnicode.Convert(sjis, utf8, &TIconv::SkipSjis, "");
+                std::uint16_t code = 0;
+                if (!utf8.empty()) {
+                    back.clear();
+                    fromUnicode.Convert(utf8, back, &TIconv::SkipUtf8, "");
+                    const std::string& chosen = back.size() == 2 ? back : sjis;
+                    code = static_cast<std::uint16_t>(static_cast<unsigned char>(chosen[0]) << 8 |
+                                                      static_cast<unsigned char>(chosen[1]));
+                }
+                codes_[(c1 - 0x21) * 94 + (c2 - 0x21)] = code;
+            }
+        }
+    }
+    std::uint16_t operator()(unsigned char c1, unsigned char c2) const {
+        return codes_[(c1 - 0x21) * 94 + (c2 - 0x21)];
+    }
+
+  private:
+    static std::string Arithmetic(int c1, int c2) {
+        const int row = c1 - 0x21;
+        const int lead = (row >> 1) + (c1 <= 0x5E ? 0x81 : 0xC1);
+        const int trail = (c1 & 1) ? (c2 + (c2 < 0x60 ? 0x1F : 0x20)) : c2 + 0x7E;
+        return std::string{static_cast<char>(lead), static_cast<char>(trail)};
+    }
+    std::array<std::uint16_t, 94 * 94> codes_{};
+};
+
+const TJisTable& JisTable() {
+    try {
+        static const TJisTable table;
+        return table;
+    } catch (const std::runtime_error&) {
+        throw TKestrifyError(Message("IEコンポーネントの初期化に失敗しました。(1)"));
+    }
+}
+
+enum class TMode { Roman, Kanji, Kana, Unknown2 };
+
+bool InRange(unsigned char c, unsigned char lo, unsigned char hi) {
+    return c >= lo && c <= hi;
+}
+
+class TIso2022JpDecoder {
+  public:
+    explicit TIso2022JpDecoder(std::string_view in) : in_(in) {}
+
+    std::string Run() {
+        // Output never outgrows the input: every character shrinks or keeps
+        // its size, so one allocation suffices.
+        std::string out(in_.size(), '\0');
+        dst_ = out.data();
+        const JisTableRef table = JisTable();
+        while (pos_ < in_.size()) {
+            const auto c = static_cast<unsigned char>(in_[pos_]);
+            if (c == kEsc) {
+                Escape();
+            } else if (c == kShiftOut) {
+                if (mode_ != TMode::Kana) {
+                    saved_ = mode_;
+                    mode_ = TMode::Kana;
+                }
+                ++pos_;
+            } else if (c == kShiftIn) {
+                if (mode_ == TMode::Kana) {
+                    mode_ = saved_;
+                }
+                ++pos_;
+            } else if (c < 0x21) {
+                *dst_++ = static_cast<char>(c);  // controls and space in every mode
+                ++pos_;
+            } else {
+                Character(c, table);
+            }
+        }
+        out.resize(dst_ - out.data());
+        return out;
+    }
+
+  private:
+    using JisTableRef = const TJisTable&;
+
+    void Put(char c) { *dst_++ = c; }
+
+    void Character(unsigned char c, JisTableRef table) {
+        switch (mode_) {
+            case TMode::Roman:
+                Roman(c);
+                return;
+            case TMode::Kana:
+                Put(InRange(c, 0x21, 0x5F) ? static_cast<char>(c + 0x80) : '?');
+                ++pos_;
+                return;
+            case TMode::Kanji:
+            case TMode::Unknown2:
+                Pair(c, table);
+                return;
+        }
+    }
+
+    // 8-bit bytes have no place in JIS text; keep them when they form
+    // Shift_JIS (what careless senders put there), else mark them.
+    void Roman(unsigned char c) {
+        if (c < 0x80) {
+            Put(static_cast<char>(c));
+            ++pos_;
+        } else if (InRange(c, 0xA1, 0xDF)) {
+            Put(static_cast<char>(c));
+            ++pos_;
+        } else if (sjis::IsLeadByte(c) && pos_ + 1 < in_.size() &&
+                   sjis::IsTrailByte(static_cast<unsigned char>(in_[pos_ + 1]))) {
+            Put(static_cast<char>(c));
+            Put(in_[pos_ + 1]);
+            pos_ += 2;
+        } else {
+            Put('?');
+            ++pos_;
+        }
+    }
+
+    void Pair(unsigned char c1, JisTableRef table) {
+        const unsigned char c2 =
+            pos_ + 1 < in_.size() ? static_cast<unsigned char>(in_[pos_ + 1]) : 0;
+        if (!InRange(c1, 0x21, 0x7E) || !InRange(c2, 0x21, 0x7E)) {
+            Put('?');  // a broken pair: its second byte is read on its own
+            ++pos_;
+            return;
+        }
+        pos_ += 2;
+        const std::uint16_t code = mode_ == TMode::Kanji ? table(c1, c2) : 0;
+        if (code == 0) {
+            Put('?');
+            return;
+        }
+        Put(static_cast<char>(code >> 8));
+        Put(static_cast<char>(code & 0xFF));
+    }
+
+    // ESC, intermediate bytes 0x20-0x2F, one final byte 0x30-0x7E.
+    void Escape() {
+        std::size_t end = pos_ + 1;
+        while (end < in_.size() && InRange(static_cast<unsigned char>(in_[end]), 0x20, 0x2F)) {
+            ++end;
+        }
+        if (end >= in_.size() || !InRange(static_cast<unsigned char>(in_[end]), 0x30, 0x7E)) {
+            Put('?');  // a broken sequence: only the ESC is consumed
+            ++pos_;
+            return;
+        }
+        const std::string_view seq = in_.substr(pos_ + 1, end - pos_);
+        pos_ = end + 1;
+        if (seq == "(B" || seq == "(J") {
+            mode_ = TMode::Roman;
+        } else if (seq == "(I") {
+            mode_ = TMode::Kana;
+        } else if (seq == "$B" || seq == "$@" || seq == "$(B" || seq == "$(@") {
+            mode_ = TMode::Kanji;
+        } else if (seq == "$(D") {
+            mode_ = TMode::Unknown2;  // JIS X 0212: not in CP932
+        } else if (seq == "&@") {
+            // Announces the 1990 edition of JIS X 0208; nothing to do.
+        } else if (seq.size() >= 2 && seq[0] == '$') {
+            Put('?');
+            mode_ = TMode::Unknown2;
+        } else {
+            Put('?');
+            if (seq.size() == 2 && seq[0] == '(') {
+                mode_ = TMode::Roman;  // an unknown single-byte set: read as ASCII
+            }
+        }
+    }
+
+    std::string_view in_;
+    std::size_t pos_ = 0;
+    char* dst_ = nullptr;
+    TMode mode_ = TMode::Roman;
+    TMode saved_ = TMode::Roman;
+};
+
+bool HasByte(std::string_view text, unsigned char b) {
+    return text.find(static_cast<char>(b)) != std::string_view::npos;
+}
+
+template <typename Fn>
+std::string Guarded(Fn&& fn) {
+    try {
+        return fn();
+    } catch (const std::bad_alloc&) {
+        throw TKestrifyError(Message("IEコンポーネントのメモリ確保に失敗しました。"));
+    }
+}
+
+}  // namespace
+
+std::string TCodePageConv::ToSjis(std::string_view text, int codePage) {
+    switch (codePage) {
+        case kIso2022Jp:
+            return Guarded([&] { return FromIso2022Jp(text); });
+        case kEucJp:
+            return Guarded([&] { return FromEucJp(text); });
+        case kUtf7:
+            return Guarded([&] { return FromUtf7(text); });
+        case kUtf8:
+            return Guarded([&] { return FromUtf8(text); });
+        default:
+            return std::string(text);
+    }
+}
+
 std::string TCodePageConv::FromIso2022Jp(std::string_view text) {
-    return std::string(text);
+    if (!HasByte(text, kEsc)) {
+        if (IsAscii(text)) {
+            if (!HasByte(text, kShiftOut)) {
+                return std::string(text);
+            }
+        } else {
+            // Labelled (or defaulted to) ISO-2022-JP but 8-bit: mislabelled.
+            return IsValidUtf8(text) ? FromUtf8(text) : std::string(text);
+        }
+    }
+    return TIso2022JpDecoder(text).Run();
 }
+
 std::string TCodePageConv::FromEucJp(std::string_view text) {
-    return std::string(text);
+    if (IsAscii(text)) {
+        return std::string(text);
+    }
+    std::string out;
+    out.reserve(text.size());
+    Converter("CP932", "EUC-JP-MS").Convert(text, out, &SkipEuc);
+    return out;
 }
+
 std::string TCodePageConv::FromUtf7(std::string_view text) {
-    return std::string(text);
+    if (IsAscii(text) && !HasByte(text, '+')) {
+        return std::string(text);
+    }
+    // Through UTF-8: a character CP932 lacks must not leave the stateful
+    // UTF-7 decoder in the middle of a Base64 run.
+    std::string utf8;
+    utf8.reserve(text.size() * 2);
+    Converter("UTF-8", "UTF-7").Convert(text, utf8, &TIconv::SkipOne);
+    return FromUtf8(utf8);
 }
+
 std::string TCodePageConv::FromUtf8(std::string_view text) {
-    return std::string(text);
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);  // a byte-order mark is not text
+    }
+    if (IsAscii(text)) {
+        return std::string(text);
+    }
+    std::string out;
+    out.reserve(text.size());
+    Converter("CP932", "UTF-8").Convert(text, out, &TIconv::SkipUtf8);
+    return out;
 }

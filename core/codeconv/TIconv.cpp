@@ -14,9 +14,13 @@ TIconv::TIconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
     }
 }
 
-TIconv::~TIconv() { iconv_close(cd_); }
+TIconv::~TIconv() {
+    iconv_close(cd_);
+}
 
-void TIconv::Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+void TIconv::Reset() {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+}
 
 void TIconv::Convert(std::string_view in, std::string& out, SkipFn skip,
                      std::string_view replacement) {
@@ -89,4 +93,6 @@ std::size_t TIconv::SkipSjis(std::string_view rest) {
     return rest.empty() ? 0 : 1;
 }
 
-std::size_t TIconv::SkipOne(std::string_view rest) { return rest.empty() ? 0 : 1; }
+std::size_t TIconv::SkipOne(std::string_view rest) {
+    return rest.empty() ? 0 : 1;
+}

@@ -9,7 +9,7 @@
 #include <string_view>
 
 class TIconv {
-public:
+  public:
     // How many input bytes to skip when the input holds a byte sequence the
     // source encoding cannot read: returns the length of the bad character.
     using SkipFn = std::size_t (*)(std::string_view rest);
@@ -31,7 +31,7 @@ public:
     static std::size_t SkipSjis(std::string_view rest);
     static std::size_t SkipOne(std::string_view rest);
 
-private:
+  private:
     void Reset();
     iconv_t cd_;
 };

@@ -8,7 +8,7 @@
 #include <string_view>
 
 class TSjisUnicode {
-public:
+  public:
     // Unreadable bytes become '?'.
     static std::string ToUtf8(std::string_view sjis);
     // Characters that CP932 cannot hold become '?' (one per character).

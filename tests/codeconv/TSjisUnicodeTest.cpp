@@ -9,8 +9,10 @@ TEST(SjisUnicode, RoundTripsJapanese) {
 }
 
 TEST(SjisUnicode, UnrepresentableBecomesOneQuestionMark) {
-    EXPECT_EQ(TSjisUnicode::FromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");  // emoji
-    EXPECT_EQ(TSjisUnicode::ToUtf8("a\x95"), "a?");                  // cut double-byte
+    EXPECT_EQ(TSjisUnicode::FromUtf8("a\xF0\x9F\x98\x80"
+                                     "b"),
+              "a?b");                                // emoji
+    EXPECT_EQ(TSjisUnicode::ToUtf8("a\x95"), "a?");  // cut double-byte
 }
 
 TEST(SjisUnicode, PathsAreUtf8OnDisk) {
