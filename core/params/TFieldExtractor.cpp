@@ -19,10 +19,24 @@ bool IsOneLine(const TOrderedParamString& p) {
     return p.GetRowType() == TOrderedParamString::RowSingle;
 }
 
-// The part of `text` after the first occurrence of `found`.
-std::string_view AfterFirst(std::string_view text, std::string_view found) {
-    const std::size_t at = sjis::Find(text, found);
-    return at == std::string_view::npos ? std::string_view() : text.substr(at + found.size());
+// Where the matched text first occurs in `text`: at or before the match.
+// The match position itself is the answer when a damaged character makes
+// the boundary walk of the plain search disagree with the engine's.
+std::size_t FirstOccurrence(std::string_view text, const TJreMatch& match) {
+    const std::size_t at = sjis::Find(text, text.substr(match.position, match.length));
+    return at < match.position ? at : match.position;
+}
+
+// A non-empty leftmost match of `pattern`, or nothing (also without engine).
+std::optional<TJreMatch> NonEmptyMatch(std::string_view pattern, std::string_view text) {
+    if (!TJre::IsAvailable()) {
+        return std::nullopt;
+    }
+    const auto match = TJre::Instance().Search(pattern, text);
+    if (!match || match->length == 0) {
+        return std::nullopt;
+    }
+    return match;
 }
 
 void TrimInPlace(std::string& value) {
@@ -53,21 +67,18 @@ std::optional<std::string_view> TFieldExtractor::MatchKey(const TOrderedParamStr
     if (key == "^") {
         return line;
     }
-    if (!TJre::IsAvailable()) {
+    const auto match = NonEmptyMatch(key, line);
+    if (!match) {
         return std::nullopt;
     }
-    const std::string_view matched = TJre::Instance().MatchView(key, line);
-    if (matched.empty()) {
-        return std::nullopt;
-    }
-    return AfterFirst(line, matched);
+    return line.substr(FirstOccurrence(line, *match) + match->length);
 }
 
 bool TFieldExtractor::LineMatchesEnd(std::string_view line, std::string_view endStr, bool regex) {
     if (!regex) {
         return line.starts_with(endStr);
     }
-    return TJre::IsAvailable() && !TJre::Instance().MatchView(endStr, line).empty();
+    return NonEmptyMatch(endStr, line).has_value();
 }
 
 std::string TFieldExtractor::CutAtEndString(const TOrderedParamString& param,
@@ -77,12 +88,11 @@ std::string TFieldExtractor::CutAtEndString(const TOrderedParamString& param,
     }
     const std::string endStr = param.GetEndStr();
     if (param.GetEndStrRegExp()) {
-        const std::string_view matched =
-            TJre::IsAvailable() ? TJre::Instance().MatchView(endStr, value) : std::string_view();
-        if (matched.empty()) {
+        const auto match = NonEmptyMatch(endStr, value);
+        if (!match) {
             return std::string(value);
         }
-        return std::string(value.substr(0, sjis::Find(value, matched)));
+        return std::string(value.substr(0, FirstOccurrence(value, *match)));
     }
     if (endStr.empty()) {
         return std::string(value);

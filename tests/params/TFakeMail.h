@@ -8,7 +8,7 @@
 #include "mail/TBasicMail.h"
 
 class TFakeMail : public TBasicMail {
-public:
+  public:
     TFakeMail() = default;
     explicit TFakeMail(TLines body) : body_(std::move(body)) {}
 
@@ -22,7 +22,7 @@ public:
     const TLines& GetBody() const override { return body_; }
     std::string GetBoundary() override { return {}; }
 
-private:
+  private:
     THeaderMap header_;
     TLines body_;
 };
