@@ -179,12 +179,14 @@ std::string TCharNkfConv::ConvertText(std::string_view text, int mode) const {
 std::string TCharNkfConv::DecodeHeader(std::string_view value) const {
     const std::size_t b = FindNoCase(value, kJisQPrefix);
     if (b != std::string_view::npos) {
-        // One span from the prefix to the value's last "=" is decoded.
+        // One span, from the prefix to the value's last "?=", is decoded;
+        // without a closing "?=" the span runs to the end.
         const std::size_t textBegin = b + kJisQPrefix.size();
-        const std::size_t e = value.rfind('=');
-        const bool closed = e != std::string_view::npos && e >= textBegin + 1;
+        const std::size_t close = value.rfind("?=");
+        const bool closed = close != std::string_view::npos && close >= textBegin;
+        const std::size_t e = closed ? close + 1 : value.size();
         const std::string_view encoded =
-            closed ? value.substr(textBegin, e - 1 - textBegin) : value.substr(textBegin);
+            closed ? value.substr(textBegin, close - textBegin) : value.substr(textBegin);
         std::string decoded = QPDecode(encoded);
         if (decoded.ends_with("\r\n")) {
             decoded.resize(decoded.size() - 2);  // not part of a one-line header value
@@ -218,10 +220,15 @@ std::string TCharNkfConv::DecodeUtfWord(std::string_view value, std::string_view
         std::string result;
         std::size_t pos = 0;
         TUtfWord word;
+        bool afterWord = false;
         while (NextUtfWord(value, pos, word)) {
-            result.append(value.substr(pos, word.begin - pos));
-            // Adjacent words of one charset separated only by white space
-            // form one text: a character may be split between them.
+            // White space between adjacent words is not text.
+            const std::string_view between = value.substr(pos, word.begin - pos);
+            if (!afterWord || !OnlySpaces(between)) {
+                result.append(between);
+            }
+            // Adjacent words of one charset form one text: a character may
+            // be split between them.
             std::string bytes;
             const int codePage = word.codePage;
             while (true) {
@@ -236,6 +243,7 @@ std::string TCharNkfConv::DecodeUtfWord(std::string_view value, std::string_view
                 word = next;
             }
             result += ConvertText(bytes, codePage);
+            afterWord = true;
         }
         result.append(value.substr(pos));
         return result;
