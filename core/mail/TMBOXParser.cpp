@@ -1,6 +1,5 @@
 #include "mail/TMBOXParser.h"
 
-#include "base/LineSplitter.h"
 #include "codeconv/TSjisUnicode.h"
 #include "mail/TMail.h"
 
@@ -9,13 +8,11 @@ TMBOXParser::TMBOXParser(const std::string& sjisPath)
 
 TMBOXParser::TMBOXParser(std::unique_ptr<TMappedFile> file) : TSplitFileParser(std::move(file)) {
     std::vector<std::uint64_t> starts;
-    TLineSplitter splitter(Text());
-    std::string_view line;
-    for (std::size_t at = 0; splitter.Next(line); at = splitter.Position()) {
+    ScanLines([&](std::uint64_t offset, std::string_view line, bool) {
         if (line.starts_with("From ")) {
-            starts.push_back(at);
+            starts.push_back(offset);
         }
-    }
+    });
     SetStarts(std::move(starts));
 }
 

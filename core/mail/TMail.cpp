@@ -176,6 +176,10 @@ std::string TMail::ConvertCode(std::string_view text) {
     return Converter().ConvertText(text, codePage_);
 }
 
+std::string TMail::DecodeHeader(std::string_view value) {
+    return Converter().DecodeHeader(value);
+}
+
 void TMail::Parse(std::span<const std::string_view> lines) {
     std::size_t headerEnd = 0;
     while (headerEnd < lines.size() && !lines[headerEnd].empty()) {
@@ -221,7 +225,7 @@ void TMail::AddHeaderLine(std::string_view line, THeaderMap& map) {
         currentKey_.clear();
         raw = line;
     }
-    const std::string decoded = Converter().DecodeHeader(raw);
+    const std::string decoded = DecodeHeader(raw);
     const std::string_view value = sjis::TrimControl(decoded);
     if (value.empty()) {
         return;

@@ -53,6 +53,9 @@ class TMail : public TBasicMail {
     virtual void Parse(std::span<const std::string_view> lines);
     // One text in the mail's current code page to Shift_JIS.
     virtual std::string ConvertCode(std::string_view text);
+    // One header value (a line without its name) to Shift_JIS. May raise;
+    // the header block then stops with a warning.
+    virtual std::string DecodeHeader(std::string_view value);
 
     TCharNkfConv& Converter();
 

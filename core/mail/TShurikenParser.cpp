@@ -1,6 +1,5 @@
 #include "mail/TShurikenParser.h"
 
-#include "base/LineSplitter.h"
 #include "codeconv/TSjisUnicode.h"
 #include "mail/TMail.h"
 
@@ -9,21 +8,18 @@ TShurikenParser::TShurikenParser(const std::string& sjisPath)
 
 TShurikenParser::TShurikenParser(std::unique_ptr<TMappedFile> file)
     : TSplitFileParser(std::move(file)) {
-    TLineSplitter splitter(Text());
     std::string_view separator;
-    if (!splitter.Next(separator)) {
-        return;
-    }
-    std::vector<std::uint64_t> starts{0};
-    bool secondLine = false;
-    std::string_view line;
-    for (std::size_t at = splitter.Position(); splitter.Next(line); at = splitter.Position()) {
-        secondLine = true;
-        if (line == separator) {
-            starts.push_back(at);
+    std::size_t lines = 0;
+    std::vector<std::uint64_t> starts;
+    ScanLines([&](std::uint64_t offset, std::string_view line, bool whole) {
+        if (lines++ == 0) {
+            separator = line;
         }
-    }
-    if (!secondLine) {
+        if (whole && line == separator) {
+            starts.push_back(offset);
+        }
+    });
+    if (lines < 2) {
         return;  // a file of a single line has no mails
     }
     SetStarts(std::move(starts));

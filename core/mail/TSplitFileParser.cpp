@@ -15,10 +15,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 TSplitFileParser::TSplitFileParser(std::unique_ptr<TMappedFile> file) : file_(std::move(file)) {
     text_ = file_->View();
-    // The text ends at a 0 byte, as it does for every text read as lines.
-    if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
-        text_ = text_.substr(0, static_cast<const char*>(nul) - text_.data());
-    }
     if (text_.starts_with(kByteOrderMark)) {
         text_.remove_prefix(kByteOrderMark.size());
     }
@@ -41,6 +37,7 @@ std::vector<std::string_view> TSplitFileParser::MailLineViews(int index) const {
     const std::size_t end = i + 1 < starts_.size() ? starts_[i + 1] : text_.size();
     const std::string_view rest = text_.substr(starts_[i], end - starts_[i]);
 
+    // A 0 byte ends the mail's text.
     TLineSplitter splitter(rest);
     std::string_view line;
     splitter.Next(line);  // the separator line is not part of the mail

@@ -5,11 +5,13 @@
 // into the mapping, so only the requested mail is ever copied.
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+#include "base/LineSplitter.h"
 #include "mail/TBasicMailParser.h"
 #include "mail/TMappedFile.h"
 
@@ -25,8 +27,15 @@ class TSplitFileParser : public TBasicMailParser {
   protected:
     explicit TSplitFileParser(std::unique_ptr<TMappedFile> file);
 
-    // The file's text: up to its first 0 byte, without a UTF-8 byte-order mark.
+    // The file's text, without a UTF-8 byte-order mark.
     std::string_view Text() const { return text_; }
+
+    // Calls visit(offset, line, whole) for every line of the text, in order:
+    // `offset` is where the line starts in Text(). A 0 byte ends a mail's
+    // text, not the store's: the line holding it is given up to the 0
+    // (`whole` false), and the lines after it are scanned as usual.
+    template <typename TVisit>
+    void ScanLines(TVisit&& visit) const;
     // Offsets of the separator lines, ascending.
     void SetStarts(std::vector<std::uint64_t> starts) { starts_ = std::move(starts); }
 
@@ -38,3 +47,28 @@ class TSplitFileParser : public TBasicMailParser {
     std::string_view text_;
     std::vector<std::uint64_t> starts_;
 };
+
+template <typename TVisit>
+void TSplitFileParser::ScanLines(TVisit&& visit) const {
+    std::size_t pos = 0;
+    bool atLineStart = true;  // false after a 0 byte: the piece continues a line
+    while (pos < text_.size()) {
+        const void* nul = std::memchr(text_.data() + pos, '\0', text_.size() - pos);
+        const std::size_t end =
+            nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text_.data())
+                : text_.size();
+        const std::string_view piece = text_.substr(pos, end - pos);
+        const bool endsInBreak = !piece.empty() && (piece.back() == '\n' || piece.back() == '\r');
+        TLineSplitter splitter(piece);
+        std::string_view line;
+        for (std::size_t at = 0; splitter.Next(line); at = splitter.Position()) {
+            if (at > 0 || atLineStart) {
+                const bool cut =
+                    nul != nullptr && splitter.Position() == piece.size() && !endsInBreak;
+                visit(std::uint64_t{pos + at}, line, !cut);
+            }
+        }
+        pos = end + 1;
+        atLineStart = false;
+    }
+}

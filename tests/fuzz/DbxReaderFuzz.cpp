@@ -1,0 +1,27 @@
+// Reads arbitrary bytes as an Outlook Express folder file: every read must
+// stay inside the file, and damaged trees and block chains must end.
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "base/TKestrifyError.h"
+#include "mail/TDBXParser.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    TDBXParser parser(
+        TMappedFile::FromBytes(std::string(reinterpret_cast<const char*>(data), size)));
+    int count = 0;
+    try {
+        count = std::min(parser.GetCount(), 64);
+    } catch (const TKestrifyError&) {
+        return 0;
+    }
+    for (int i = 0; i < count; ++i) {
+        try {
+            parser.GetMail(i);
+        } catch (const TKestrifyError&) {
+        }
+    }
+    return 0;
+}

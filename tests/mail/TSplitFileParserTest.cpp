@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "MailTestUtil.h"
+#include "TestText.h"
+#include "base/TKestrifyError.h"
+#include "mail/TEudoraParser.h"
+#include "mail/TMBOXParser.h"
+#include "mail/TShurikenParser.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::vector<Lines> AllMails(TSplitFileParser& parser) {
+    std::vector<Lines> mails;
+    for (int i = 0; i < parser.GetCount(); ++i) {
+        mails.push_back(parser.GetMailLines(i));
+    }
+    return mails;
+}
+
+std::vector<Lines> Mbox(std::string text) {
+    TMBOXParser parser(Bytes(std::move(text)));
+    return AllMails(parser);
+}
+
+std::vector<Lines> Shuriken(std::string text) {
+    TShurikenParser parser(Bytes(std::move(text)));
+    return AllMails(parser);
+}
+
+struct TSplitCase {
+    const char* name;
+    std::string text;
+    std::vector<Lines> mails;
+};
+
+class TMboxSplitTest : public ::testing::TestWithParam<TSplitCase> {};
+
+TEST_P(TMboxSplitTest, Splits) {
+    EXPECT_EQ(Mbox(GetParam().text), GetParam().mails);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mail, TMboxSplitTest,
+    ::testing::Values(
+        TSplitCase{"BlankLineEndsEachMessage",
+                   "From a\nSubject: 1\n\nbody 1\n\nFrom b\nSubject: 2\n\nbody 2\n\n",
+                   {{"Subject: 1", "", "body 1"}, {"Subject: 2", "", "body 2"}}},
+        TSplitCase{"LastLineKeptWithoutFinalBlankLine",
+                   "From a\nX: 1\n\nlast field\n",
+                   {{"X: 1", "", "last field"}}},
+        TSplitCase{"LastLineKeptWithoutFinalLineBreak",
+                   "From a\nX: 1\n\nno break",
+                   {{"X: 1", "", "no break"}}},
+        TSplitCase{"LineBeforeSeparatorKeptWhenNotEmpty", "From a\nA\nFrom b\nB\n", {{"A"}, {"B"}}},
+        TSplitCase{"ConsecutiveSeparatorsGiveAnEmptyMail", "From a\nFrom b\nB\n\n", {{}, {"B"}}},
+        TSplitCase{"FromHeaderIsNoSeparator",
+                   "From a\nFrom: x\n>From y\nFrom\tz\n",
+                   {{"From: x", ">From y", "From\tz"}}},
+        TSplitCase{"BodyLineStartingWithFromSplits",
+                   "From a\n\nsee\nFrom here on\nmore\n",
+                   {{"", "see"}, {"more"}}},
+        TSplitCase{"PreambleIsIgnored", "junk\n\nFrom a\nA\n", {{"A"}}},
+        TSplitCase{"CrLfAndCrLineEnds", "From a\r\nA\r\n\r\nFrom b\rB\r\r", {{"A"}, {"B"}}},
+        TSplitCase{
+            "ZeroByteEndsOnlyItsMail", std::string("From a\nA\0\nFrom b\nB\n", 19), {{"A"}, {"B"}}},
+        TSplitCase{"SeparatorAfterZeroByteInItsLineDoesNotCount",
+                   std::string("From a\nX\0From b\nY\n\0From c\nFrom d\nD\n", 37),
+                   {{"X"}, {"D"}}},
+        TSplitCase{"ByteOrderMarkIsSkipped",
+                   "\xEF\xBB\xBF"
+                   "From a\nA\n",
+                   {{"A"}}},
+        TSplitCase{"NoSeparatorNoMail", "Subject: x\n\nbody\n", {}},
+        TSplitCase{"EmptyFile", "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class TShurikenSplitTest : public ::testing::TestWithParam<TSplitCase> {};
+
+TEST_P(TShurikenSplitTest, Splits) {
+    EXPECT_EQ(Shuriken(GetParam().text), GetParam().mails);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mail, TShurikenSplitTest,
+    ::testing::Values(
+        TSplitCase{"SeparatorStartsEveryMail", "#SEP#\nA\n\n#SEP#\nB\n\n", {{"A"}, {"B"}}},
+        TSplitCase{
+            "SeparatorInsideBodySplits", "#SEP#\nA\n#SEP#\nB\n#SEP#\nC\n", {{"A"}, {"B"}, {"C"}}},
+        TSplitCase{
+            "SimilarLineIsNoSeparator", "#SEP#\nA\n#SEP# \n#SEP#x\n", {{"A", "#SEP# ", "#SEP#x"}}},
+        TSplitCase{"SingleLineHasNoMail", "#SEP#\n", {}},
+        TSplitCase{"TwoLinesGiveOneEmptyMail", "#SEP#\n\n", {{}}},
+        TSplitCase{"LastLineKeptWhenNotEmpty", "#SEP#\nlast\n", {{"last"}}},
+        TSplitCase{
+            "ZeroByteEndsOnlyItsMail", std::string("#SEP#\nA\0B\n#SEP#\nC\n", 20), {{"A"}, {"C"}}},
+        TSplitCase{"EmptyFile", "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TMBOXParserTest, BadIndexThrows) {
+    TMBOXParser parser(Bytes("From a\nA\n"));
+    ASSERT_EQ(parser.GetCount(), 1);
+    EXPECT_THROW(parser.GetMailLines(1), TKestrifyError);
+    EXPECT_THROW(parser.GetMail(-1), TKestrifyError);
+}
+
+TEST(TMBOXParserTest, MissingFileThrows) {
+    EXPECT_THROW(TMBOXParser(CorpusFile("mbox/does-not-exist")), TKestrifyError);
+    EXPECT_THROW(TShurikenParser(CorpusFile("mbox")), TKestrifyError);  // a folder
+}
+
+TEST(TMBOXParserTest, MailsAreParsed) {
+    TMBOXParser parser(
+        Bytes("From a\nSubject: =?ISO-2022-JP?B?GyRCN29MPiRHJDkbKEI=?=\n"
+              "Content-Type: text/plain; charset=iso-2022-jp\n\n\x1b$B$3$s$K$A$O\x1b(B\n\n"));
+    ASSERT_EQ(parser.GetCount(), 1);
+    const auto mail = parser.GetMail(0);
+    EXPECT_EQ(mail->GetHeader().at("SUBJECT:"), Lines{Sj("件名です")});
+    EXPECT_EQ(mail->GetBody(), Lines{Sj("こんにちは")});
+}
+
+TEST(TMBOXParserTest, CorpusFiles) {
+    struct {
+        const char* file;
+        int count;
+    } const cases[] = {{"mbox/sisimai-mbox-0", 37},      {"mbox/sisimai-mbox-1", 1},
+                       {"mbox/sisimai-size-0", 0},       {"mbox/sisimai-size-1", 0},
+                       {"mbox/sisimai-size-2", 0},       {"mbox/mimekit-gmail-takeout.mbox", 4},
+                       {"mbox/mimekit-unmunged.mbox", 4}};
+    for (const auto& c : cases) {
+        TMBOXParser parser(CorpusFile(c.file));
+        EXPECT_EQ(parser.GetCount(), c.count) << c.file;
+        for (int i = 0; i < parser.GetCount(); ++i) {
+            EXPECT_NO_THROW(parser.GetMail(i)) << c.file << " " << i;
+        }
+    }
+    TMBOXParser unmunged(CorpusFile("mbox/mimekit-unmunged.mbox"));
+    EXPECT_EQ(unmunged.GetMail(0)->GetHeader().at("SUBJECT:"),
+              Lines{"This is a test message with an unmunged From line"});
+}
+
+TEST(TMBOXParserTest, JapaneseCorpusMailDecodes) {
+    TMBOXParser parser(CorpusFile("mbox/sisimai-mbox-0"));
+    int japanese = 0;
+    for (int i = 0; i < parser.GetCount(); ++i) {
+        const auto mail = parser.GetMail(i);
+        for (const std::string& line : mail->GetBody()) {
+            EXPECT_TRUE(sjis::IsValid(line));
+            if (line.find(Sj("送信")) != std::string::npos) {
+                ++japanese;
+            }
+        }
+    }
+    EXPECT_GT(japanese, 0);
+}
+
+TEST(TMBOXParserTest, MailsCanBeReadFromSeveralThreads) {
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+        text += "From x\nSubject: mail " + std::to_string(i) +
+                "\nContent-Type: text/plain; charset=utf-8\n"
+                "Content-Transfer-Encoding: base64\n\n44Om44O844OG44Kj44O844Ko44OV\n\n";
+    }
+    TMBOXParser parser(Bytes(text));
+    const int count = parser.GetCount();
+    ASSERT_EQ(count, 400);
+    std::vector<std::string> subjects(count);
+    std::vector<std::string> bodies(count);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = t; i < count; i += 4) {
+                const auto mail = parser.GetMail(i);
+                subjects[i] = mail->GetHeader().at("SUBJECT:").at(0);
+                bodies[i] = mail->GetBody().at(0);
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(subjects[i], "mail " + std::to_string(i));
+        EXPECT_EQ(bodies[i], Sj("ユーティーエフ"));
+    }
+}
+
+TEST(TEudoraParserTest, CorpusMailbox) {
+    TEudoraParser parser(CorpusFile("eudora/eudora71-In.mbx"));
+    ASSERT_EQ(parser.GetCount(), 5);
+    for (int i = 0; i < parser.GetCount(); ++i) {
+        const auto mail = parser.GetMail(i);
+        EXPECT_EQ(mail->GetHeader().count("SUBJECT:"), 1u) << i;
+    }
+    EXPECT_EQ(parser.GetMailLines(4).back(),
+              "Embedded Content: kate_halloween.jpg: 00000001,277bfd3a,00000000,00000000");
+}
+
+TEST(TEudoraParserTest, BodyIsNotConverted) {
+    TEudoraParser parser(
+        Bytes("From ???@??? Mon Jan 01 00:00:00 2001\r\n"
+              "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n"
+              "\x1b$B$3$s$K$A$O\x1b(B\r\n\r\n"));
+    ASSERT_EQ(parser.GetCount(), 1);
+    EXPECT_EQ(parser.GetMail(0)->GetBody(), Lines{"\x1b$B$3$s$K$A$O\x1b(B"});
+}
+
+}  // namespace
