@@ -152,11 +152,11 @@ bool TCsvFile::BackupCsvFile(const std::string& fileName) {
     // copy of itself: that would delete it first.
     bool copied = false;
     if (EntryOf(source) != EntryOf(backup)) {
+        // A link in the backup's place goes, not what it points to.
         std::error_code ec;
-        if (std::filesystem::is_symlink(backup, ec)) {
-            std::filesystem::remove(backup, ec);  // the link goes, not what it points to
-        }
-        copied = !ec && CopyFile(source, backup);
+        const bool isLink = std::filesystem::is_symlink(backup, ec);
+        const bool linkGone = !isLink || std::filesystem::remove(backup, ec);
+        copied = linkGone && CopyFile(source, backup);
     }
     return copied || host_.ConfirmBackupFailure(TConvertMessages::BackupFailed());
 }

@@ -1,0 +1,227 @@
+#include "convert/TCsvFile.h"
+
+#include <gtest/gtest.h>
+
+#include "../settings/TempDir.h"
+#include "TestText.h"
+#include "convert/TAppendFile.h"
+#include "convert/TConvertMessages.h"
+
+namespace {
+
+class TRecordingSaveHost : public TCsvSaveHost {
+  public:
+    bool ConfirmBackupFailure(const std::string& message) override {
+        events.push_back("ask " + Utf(message));
+        return answer;
+    }
+    void ReportSaveFailure(const std::string& message) override {
+        events.push_back("failed " + Utf(message));
+    }
+    void ShowStatus(const std::string& message) override {
+        events.push_back("status " + Utf(message));
+    }
+    void SetBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
+
+    std::vector<std::string> events;
+    bool answer = true;
+};
+
+// Titles a, b and an empty one; mails: ("1", "x,y", "") and ("2", Japanese, "z").
+TResultTable Table() {
+    TResultTable table({"a", "b", ""});
+    table.SetRowCount(4);
+    table.Row(2) = {"1", "1", "x,y", ""};
+    table.Row(3) = {"2", Sj("日本語"), "z", "q"};
+    return table;
+}
+
+const std::string kTitles = "a,b,\r\n";
+const std::string kMails = "1,\"x,y\",\r\n" + Sj("日本語") + ",z,q\r\n";
+
+class CsvFile : public testing::Test {
+  protected:
+    std::string Path(const std::string& name) const { return dir_.File(name); }
+    std::string Read(const std::string& name) const { return TTempDir::Read(dir_.File(name)); }
+    void Write(const std::string& name, const std::string& text) const {
+        TTempDir::Write(dir_.File(name), text);
+    }
+    std::string Listing() const { return dir_.Listing(); }
+
+    TTempDir dir_;
+    TResultTable table_ = Table();
+    TRecordingSaveHost host_;
+    TCsvFile csv_{table_, host_};
+};
+
+}  // namespace
+
+TEST_F(CsvFile, OverwriteWritesTitlesAndMails) {
+    Write("out.csv", "old content that is longer than the new one ...................");
+    EXPECT_TRUE(csv_.WriteCsvFile(Path("out.csv"), 0));
+    EXPECT_EQ(Read("out.csv"), kTitles + kMails);
+    EXPECT_EQ(host_.events, (std::vector<std::string>{"busy", "idle", "status 保存しました。"}));
+    EXPECT_EQ(Listing(), "out.csv ");
+}
+
+TEST_F(CsvFile, EmptyTableWritesOnlyTitles) {
+    TResultTable empty({"a", "b"});
+    TCsvFile csv(empty, host_);
+    EXPECT_TRUE(csv.WriteCsvFile(Path("out.csv"), 0));
+    EXPECT_EQ(Read("out.csv"), "a,b\r\n");
+}
+
+TEST_F(CsvFile, AppendWritesNoTitles) {
+    Write("out.csv", "before\r\n");
+    EXPECT_TRUE(csv_.WriteCsvFile(Path("out.csv"), 1));
+    EXPECT_EQ(Read("out.csv"), "before\r\n" + kMails);
+    EXPECT_TRUE(csv_.WriteCsvFile(Path("new.csv"), 1));
+    EXPECT_EQ(Read("new.csv"), kMails);
+}
+
+TEST_F(CsvFile, OtherSaveTypesWriteNothing) {
+    for (const int type : {2, -1, 255}) {
+        EXPECT_FALSE(csv_.WriteCsvFile(Path("out.csv"), type));
+    }
+    EXPECT_EQ(Listing(), "");
+    EXPECT_TRUE(host_.events.empty());
+}
+
+TEST_F(CsvFile, FailedOverwriteKeepsOldFile) {
+    std::filesystem::create_directory(Path("dir.csv"));
+    EXPECT_FALSE(csv_.WriteCsvFile(Path("dir.csv"), 0));
+    EXPECT_FALSE(csv_.WriteCsvFile(Path("dir.csv"), 1));
+    EXPECT_FALSE(csv_.WriteCsvFile(Path("missing/out.csv"), 0));
+    EXPECT_EQ(Listing(), "dir.csv ");
+}
+
+TEST_F(CsvFile, UnfinishedAppendIsCutBack) {
+    Write("out.csv", "keep\r\n");
+    {
+        TAppendFile file(Path("out.csv"));
+        ASSERT_TRUE(file.IsOpen());
+        EXPECT_EQ(file.OldSize(), 6);
+        EXPECT_TRUE(file.Write("partial"));
+    }
+    EXPECT_EQ(Read("out.csv"), "keep\r\n");
+}
+
+TEST_F(CsvFile, Utf8OptionConvertsAndMarksNewFiles) {
+    TCsvFile utf8(table_, host_, TCsvOptions{true, true});
+    EXPECT_TRUE(utf8.WriteCsvFile(Path("u.csv"), 0));
+    const std::string expected = "1,\"x,y\",\r\n日本語,z,q\r\n";
+    EXPECT_EQ(Read("u.csv"), "\xEF\xBB\xBF" + kTitles + expected);
+    EXPECT_TRUE(utf8.WriteCsvFile(Path("u.csv"), 1));  // no second mark
+    EXPECT_EQ(Read("u.csv"), "\xEF\xBB\xBF" + kTitles + expected + expected);
+    TCsvFile bare(table_, host_, TCsvOptions{true, false});
+    EXPECT_TRUE(bare.WriteCsvFile(Path("b.csv"), 1));
+    EXPECT_EQ(Read("b.csv"), expected);
+}
+
+TEST_F(CsvFile, LargeTableIsWrittenWhole) {
+    TResultTable big({"k", "v"});
+    const int rows = 40000;
+    big.SetRowCount(rows + 2);
+    std::string expected = "k,v\r\n";
+    for (int i = 0; i < rows; ++i) {
+        big.Row(i + 2) = {std::to_string(i + 1), Sj("値") + std::to_string(i), "a b"};
+        expected += Sj("値") + std::to_string(i) + ",\"a b\"\r\n";
+    }
+    TCsvFile utf8(big, host_, TCsvOptions{true, false});
+    EXPECT_TRUE(utf8.WriteCsvFile(Path("big.csv"), 0));
+    EXPECT_EQ(Read("big.csv"), Utf(expected));
+}
+
+TEST_F(CsvFile, BackupReplacesOlderBackup) {
+    Write("data.csv", "previous");
+    Write("data.bak", "older");
+    EXPECT_TRUE(csv_.BackupCsvFile(Path("data.csv")));
+    EXPECT_EQ(Read("data.bak"), "previous");
+    EXPECT_EQ(Read("data.csv"), "previous");
+    EXPECT_TRUE(host_.events.empty());
+    EXPECT_EQ(Listing(), "data.bak data.csv ");
+}
+
+TEST_F(CsvFile, BackupOfMissingFileIsNotNeeded) {
+    EXPECT_TRUE(csv_.BackupCsvFile(Path("none.csv")));
+    EXPECT_EQ(Listing(), "");
+    EXPECT_TRUE(host_.events.empty());
+}
+
+TEST_F(CsvFile, BackupNameWithoutExtensionIsAdded) {
+    Write("data", "d");
+    EXPECT_TRUE(csv_.BackupCsvFile(Path("data")));
+    EXPECT_EQ(Read("data.bak"), "d");
+    EXPECT_EQ(TCsvFile::BackupFileName("/x.y/z"), "/x.y/z.bak");
+    EXPECT_EQ(TCsvFile::BackupFileName(Sj("/表/結果.CSV")), Sj("/表/結果.bak"));
+}
+
+TEST_F(CsvFile, FileNamedLikeItsBackupIsNeverTouched) {
+    Write("data.bak", "precious");
+    host_.answer = false;
+    EXPECT_FALSE(csv_.BackupCsvFile(Path("data.bak")));
+    host_.answer = true;
+    EXPECT_TRUE(csv_.BackupCsvFile(Path("data.bak")));
+    EXPECT_EQ(Read("data.bak"), "precious");
+    const std::string ask = "ask " + Utf(TConvertMessages::BackupFailed());
+    EXPECT_EQ(host_.events, (std::vector<std::string>{ask, ask}));
+    EXPECT_EQ(Listing(), "data.bak ");
+}
+
+TEST_F(CsvFile, BackupOverDirectoryAsks) {
+    Write("data.csv", "d");
+    std::filesystem::create_directory(Path("data.bak"));
+    host_.answer = false;
+    EXPECT_FALSE(csv_.BackupCsvFile(Path("data.csv")));
+    EXPECT_EQ(host_.events.size(), 1u);
+    EXPECT_EQ(Listing(), "data.bak data.csv ");
+}
+
+TEST_F(CsvFile, BackupReplacesLinkNotItsTarget) {
+    Write("data.csv", "new");
+    Write("elsewhere", "keep");
+    std::filesystem::create_symlink("elsewhere", Path("data.bak"));
+    EXPECT_TRUE(csv_.BackupCsvFile(Path("data.csv")));
+    EXPECT_FALSE(std::filesystem::is_symlink(Path("data.bak")));
+    EXPECT_EQ(Read("data.bak"), "new");
+    EXPECT_EQ(Read("elsewhere"), "keep");
+}
+
+TEST_F(CsvFile, SaveAutomaticBacksUpThenWrites) {
+    Write("auto.csv", "previous\r\n");
+    TAutoExexParam param;
+    param.SetCsvFile(Path("auto.csv"));
+    param.SetSaveType(1);
+    param.SetMakeBackup(true);
+    EXPECT_TRUE(csv_.SaveAutomatic(param));
+    EXPECT_EQ(Read("auto.bak"), "previous\r\n");
+    EXPECT_EQ(Read("auto.csv"), "previous\r\n" + kMails);
+}
+
+TEST_F(CsvFile, SaveAutomaticStopsWhenBackupIsRefused) {
+    Write("auto.bak", "mine");
+    TAutoExexParam param;
+    param.SetCsvFile(Path("auto.bak"));
+    param.SetSaveType(0);
+    param.SetMakeBackup(true);
+    host_.answer = false;
+    EXPECT_FALSE(csv_.SaveAutomatic(param));
+    EXPECT_EQ(Read("auto.bak"), "mine");
+}
+
+TEST_F(CsvFile, SaveAutomaticReportsWriteFailure) {
+    TAutoExexParam param;
+    param.SetCsvFile(Path("auto.csv"));
+    param.SetSaveType(3);
+    param.SetMakeBackup(false);
+    EXPECT_FALSE(csv_.SaveAutomatic(param));
+    EXPECT_EQ(host_.events, (std::vector<std::string>{"failed ファイルの保存に失敗しました。"}));
+    EXPECT_EQ(Listing(), "");
+}
+
+TEST(CsvFileName, InteractiveSaveAddsCsvExtension) {
+    EXPECT_EQ(TCsvFile::WithCsvExtension("out.txt"), "out.txt.csv");
+    EXPECT_EQ(TCsvFile::WithCsvExtension("out"), "out.csv");
+    EXPECT_EQ(TCsvFile::WithCsvExtension("out.CSV"), "out.CSV");
+    EXPECT_EQ(TCsvFile::WithCsvExtension("a.csv/out"), "a.csv/out.csv");
+}
