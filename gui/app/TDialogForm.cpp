@@ -1,0 +1,71 @@
+#include "gui/app/TDialogForm.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QKeyEvent>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+
+#include "gui/app/THelpService.h"
+
+TDialogForm::TDialogForm(QWidget* parent) : QDialog(parent) {
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setSizeGripEnabled(false);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget* /*old*/, QWidget* now) { FocusChanged(now); });
+}
+
+void TDialogForm::SetHelpContext(int topic) {
+    THelpService::SetContext(this, topic);
+}
+
+int TDialogForm::GetHelpContext() const {
+    return THelpService::OwnContext(this);
+}
+
+QString TDialogForm::StatusText() const {
+    return statusBar_->currentMessage();
+}
+
+void TDialogForm::AddStatusBar(QBoxLayout* layout) {
+    layout->addWidget(statusBar_);
+}
+
+void TDialogForm::FixSize(QSize designClientSize) {
+    setFixedSize(sizeHint().expandedTo(designClientSize));
+}
+
+bool TDialogForm::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        statusBar_->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void TDialogForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        const int topic = THelpService::ContextFor(focusWidget() != nullptr ? focusWidget() : this);
+        if (topic != 0) {
+            THelpService::Current().ShowTopic(topic);
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// Keyboard users see the status text of the control they moved to; a control
+// without one (an edit inside a combo box) shows that of its container.
+void TDialogForm::FocusChanged(QWidget* now) {
+    if (now == nullptr || now->window() != this) {
+        return;
+    }
+    for (QWidget* w = now; w != nullptr && w != this; w = w->parentWidget()) {
+        if (!w->statusTip().isEmpty()) {
+            statusBar_->showMessage(w->statusTip());
+            return;
+        }
+    }
+    statusBar_->clearMessage();
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Base of the program's modal dialogs: a status bar that shows the status tip
+// of the control under the mouse or in focus, F1 for the help context of the
+// focused control (or the form's), and a fixed size no smaller than the
+// design size, grown where the layout needs more room for the text.
+
+#include <QDialog>
+#include <QSize>
+
+class QBoxLayout;
+class QStatusBar;
+
+class TDialogForm : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TDialogForm(QWidget* parent);
+
+    QStatusBar* StatusBar() const { return statusBar_; }
+    void SetHelpContext(int topic);
+    int GetHelpContext() const;
+    // The status text now shown.
+    QString StatusText() const;
+
+  protected:
+    // Puts the status bar at the bottom of the form's main layout.
+    void AddStatusBar(QBoxLayout* layout);
+    // Fixes the form's size: the design client size or what the layout needs.
+    void FixSize(QSize designClientSize);
+
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void FocusChanged(QWidget* now);
+
+    QStatusBar* statusBar_ = nullptr;
+};

@@ -1,0 +1,23 @@
+#include "gui/app/TModalService.h"
+
+#include "gui/app/TQtModalService.h"
+
+namespace {
+
+TModalService* installed = nullptr;
+
+}  // namespace
+
+TModalService& TModalService::Current() {
+    if (installed != nullptr) {
+        return *installed;
+    }
+    static TQtModalService production;
+    return production;
+}
+
+TModalService* TModalService::Install(TModalService* service) {
+    TModalService* previous = installed;
+    installed = service;
+    return previous;
+}

@@ -1,0 +1,198 @@
+#include "gui/params/TFormEditParamOrder.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "gui/app/THelpService.h"
+#include "gui/app/THint.h"
+#include "gui/params/TGridConvertParam.h"
+
+namespace {
+
+constexpr int HelpContext = 61;
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setMinimumWidth(75);
+    THint::Apply(button, hint);
+    return button;
+}
+
+}  // namespace
+
+TFormEditParamOrder::TFormEditParamOrder(QWidget* parent)
+    : TDialogForm(parent),
+      leftGrid_(new TGridConvertParam(this)),
+      rightGrid_(new TGridConvertParam(this)) {
+    setWindowTitle(U("パラメータの出力順設定"));
+    SetHelpContext(HelpContext);
+    leftGrid_->setObjectName(QStringLiteral("LeftGrid"));
+    rightGrid_->setObjectName(QStringLiteral("RightGrid"));
+    leftGrid_->SetAutoSetParamOrder(false);
+    rightGrid_->SetAutoSetParamOrder(false);
+    rightGrid_->SetAutoSetFieldNumber(true);
+    for (TGridConvertParam* grid : {leftGrid_, rightGrid_}) {
+        grid->setMinimumSize(261, 181);
+    }
+
+    btnAdd_ = MakeMoveButton("BtnAdd", QStringLiteral(">"), U("追加|パラメータを追加する"));
+    btnAllAdd_ = MakeMoveButton("BtnAllAdd", QStringLiteral(">>"),
+                                U("すべて追加|すべてのパラメータを追加する"));
+    btnDel_ = MakeMoveButton("BtnDel", QStringLiteral("<"), U("戻す|パラメータを戻す"));
+    btnAllDel_ =
+        MakeMoveButton("BtnAllDel", QStringLiteral("<<"), U("すべて戻す|すべてのパラメータを戻す"));
+    btnOK_ = MakeButton(this, "BtnOK", QStringLiteral("OK"), U("登録|現在の順番を登録する"));
+    btnOK_->setDefault(true);
+    btnOK_->setEnabled(false);
+    btnRetry_ = MakeButton(this, "BtnRetry", U("やり直し(&R)"), U("やり直し|設定をやり直す"));
+    btnCancel_ =
+        MakeButton(this, "BtnCancel", U("キャンセル"), U("キャンセル|設定を登録しないで終了する"));
+    btnHelp_ = MakeButton(this, "BtnHelp", U("ヘルプ(&H)"), U("ヘルプ|ヘルプを表示する"));
+    THelpService::SetContext(btnHelp_, HelpContext);
+
+    auto* moveButtons = new QVBoxLayout;
+    moveButtons->addSpacing(24);
+    moveButtons->addWidget(btnAdd_);
+    moveButtons->addWidget(btnAllAdd_);
+    moveButtons->addSpacing(28);
+    moveButtons->addWidget(btnDel_);
+    moveButtons->addWidget(btnAllDel_);
+    moveButtons->addStretch(1);
+
+    auto* grids = new QHBoxLayout;
+    grids->addWidget(leftGrid_, 1);
+    grids->addLayout(moveButtons);
+    grids->addWidget(rightGrid_, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* b : {btnOK_, btnRetry_, btnCancel_, btnHelp_}) {
+        buttons->addWidget(b);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 0);
+    layout->addLayout(grids, 1);
+    layout->addLayout(buttons);
+    AddStatusBar(layout);
+    setTabOrder(leftGrid_, rightGrid_);
+
+    connect(btnAdd_, &QToolButton::clicked, this, &TFormEditParamOrder::ActionAddExecute);
+    connect(btnAllAdd_, &QToolButton::clicked, this, &TFormEditParamOrder::ActionAllAddExecute);
+    connect(btnDel_, &QToolButton::clicked, this, &TFormEditParamOrder::ActionDeleteExecute);
+    connect(btnAllDel_, &QToolButton::clicked, this, &TFormEditParamOrder::ActionAddDeleteExecute);
+    connect(btnRetry_, &QPushButton::clicked, this, &TFormEditParamOrder::ActionResetExecute);
+    connect(btnOK_, &QPushButton::clicked, this, &TFormEditParamOrder::BtnOKClick);
+    connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnHelp_, &QPushButton::clicked, this,
+            [] { THelpService::Current().ShowTopic(HelpContext); });
+    connect(leftGrid_, &QAbstractItemView::doubleClicked, this,
+            &TFormEditParamOrder::ActionAddExecute);
+    connect(rightGrid_, &QAbstractItemView::doubleClicked, this,
+            &TFormEditParamOrder::ActionDeleteExecute);
+    FixSize(QSize(584, 253));
+}
+
+QToolButton* TFormEditParamOrder::MakeMoveButton(const char* name, const QString& caption,
+                                                 const QString& hint) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setFixedSize(24, 22);
+    THint::Apply(button, hint);
+    return button;
+}
+
+void TFormEditParamOrder::SetParams(std::vector<TOrderedParamString> params) {
+    received_ = std::move(params);
+    ActionResetExecute();
+}
+
+std::vector<TOrderedParamString> TFormEditParamOrder::GetParams() const {
+    std::vector<TOrderedParamString> params = rightGrid_->GetAllParam();
+    std::stable_sort(params.begin(), params.end(),
+                     [](const TOrderedParamString& a, const TOrderedParamString& b) {
+                         return a.GetParamOrder() < b.GetParamOrder();
+                     });
+    return params;
+}
+
+void TFormEditParamOrder::ActionAddExecute() {
+    if (!leftGrid_->IsSelected()) {
+        return;
+    }
+    rightGrid_->AddParam(leftGrid_->GetParam());
+    leftGrid_->RemoveParam(leftGrid_->GetCurrentRow());
+    leftGrid_->viewport()->update();
+    rightGrid_->viewport()->update();
+    if (leftGrid_->GetParamCount() == 0) {
+        btnOK_->setEnabled(true);
+    }
+}
+
+void TFormEditParamOrder::ActionAllAddExecute() {
+    for (;;) {
+        leftGrid_->SetCurrentRow(1);
+        if (!leftGrid_->IsSelected()) {
+            return;
+        }
+        ActionAddExecute();
+    }
+}
+
+void TFormEditParamOrder::ActionDeleteExecute() {
+    if (!rightGrid_->IsSelected()) {
+        return;
+    }
+    const int id = rightGrid_->GetParam().GetId();
+    const auto received =
+        std::find_if(received_.begin(), received_.end(),
+                     [id](const TOrderedParamString& p) { return p.GetId() == id; });
+    if (received != received_.end()) {
+        leftGrid_->AddParam(*received);
+    }
+    rightGrid_->RemoveParam(rightGrid_->GetCurrentRow());
+    leftGrid_->viewport()->update();
+    rightGrid_->viewport()->update();
+    if (btnOK_->isEnabled()) {
+        btnOK_->setEnabled(false);
+    }
+}
+
+void TFormEditParamOrder::ActionAddDeleteExecute() {
+    for (;;) {
+        rightGrid_->SetCurrentRow(1);
+        if (!rightGrid_->IsSelected()) {
+            return;
+        }
+        ActionDeleteExecute();
+    }
+}
+
+void TFormEditParamOrder::ActionResetExecute() {
+    leftGrid_->ClearParam();
+    rightGrid_->ClearParam();
+    leftGrid_->AddParam(received_);
+    leftGrid_->SetCurrentRow(1);
+}
+
+void TFormEditParamOrder::BtnOKClick() {
+    if (leftGrid_->GetParamCount() == 0) {
+        accept();
+    }
+}
+
+void TFormEditParamOrder::showEvent(QShowEvent* event) {
+    TDialogForm::showEvent(event);
+    leftGrid_->MatchColWidth();
+    rightGrid_->MatchColWidth();
+}

@@ -1,0 +1,73 @@
+#include "gui/params/TFormSpaceParamEdit.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/app/THelpService.h"
+#include "gui/app/THint.h"
+#include "gui/app/TQtText.h"
+
+namespace {
+
+constexpr int HelpTopic = 135;
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+TFormSpaceParamEdit::TFormSpaceParamEdit(QWidget* parent)
+    : TFormAbstructParamEdit(parent),
+      editFieldName_(new QLineEdit(this)),
+      btnOK_(new QPushButton(QStringLiteral("OK"), this)),
+      btnCancel_(new QPushButton(U("キャンセル"), this)),
+      btnHelp_(new QPushButton(U("ヘルプ(&H)"), this)) {
+    setWindowTitle(U("空列"));
+    editFieldName_->setObjectName(QStringLiteral("EditFieldName"));
+    btnOK_->setObjectName(QStringLiteral("BtnOK"));
+    btnCancel_->setObjectName(QStringLiteral("BtnCancel"));
+    btnHelp_->setObjectName(QStringLiteral("BtnHelp"));
+    btnOK_->setDefault(true);
+
+    THint::Apply(editFieldName_, U("フィールド名|フィールド名"));
+    THint::Apply(btnOK_, U("|設定を登録する"));
+    THint::Apply(btnCancel_, U("|設定を中止する"));
+    THint::Apply(btnHelp_, U("|ヘルプを表示する"));
+
+    auto* label = new QLabel(U("フィールド名(&F)"), this);
+    label->setBuddy(editFieldName_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* b : {btnOK_, btnCancel_, btnHelp_}) {
+        b->setMinimumWidth(75);
+        buttons->addWidget(b);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 0);
+    layout->addWidget(label);
+    layout->addWidget(editFieldName_);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    AddStatusBar(layout);
+
+    connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnHelp_, &QPushButton::clicked, this,
+            [] { THelpService::Current().ShowTopic(HelpTopic); });
+    FixSize(QSize(320, 110));
+    editFieldName_->setFocus();
+}
+
+TOrderedParamString TFormSpaceParamEdit::GetParam() const {
+    return TOrderedParamString(-1, std::string(), -1, TQtText::ToSjis(editFieldName_->text()),
+                               TOrderedParamString::RowEmpty, TOrderedParamString::PosEmpty, false,
+                               false, false, 0, true, std::string(), false, false, false);
+}
+
+void TFormSpaceParamEdit::SetParam(const TOrderedParamString& param) {
+    editFieldName_->setText(TQtText::FromSjis(param.GetFieldName()));
+}

@@ -1,0 +1,317 @@
+// Renders the windows and dialogs in typical states to PNG files, without a
+// desktop: kestrify_screenshots [output folder]. Each picture has a plain
+// caption bar with the window title above the client area.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFont>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QTest>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "gui/app/TMessageDialog.h"
+#include "gui/app/TQtText.h"
+#include "gui/controls/THistoryComboBox.h"
+#include "gui/controls/TMLInplaceEdit.h"
+#include "gui/controls/TMLStringGrid.h"
+#include "gui/controls/TRadioGroup.h"
+#include "gui/controls/TStringGridModel.h"
+#include "gui/params/TFormEditParamOrder.h"
+#include "gui/params/TFormParamEdit.h"
+#include "gui/params/TFormSpaceParamEdit.h"
+#include "gui/params/TGridConvertParam.h"
+
+namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+std::string Sj(const char* utf8) {
+    return TQtText::ToSjis(QString::fromUtf8(utf8));
+}
+
+class TShooter {
+  public:
+    explicit TShooter(QString folder) : folder_(std::move(folder)) { QDir().mkpath(folder_); }
+
+    // Shows the window, lets it lay out and paint, and saves it with a caption.
+    void Shoot(QWidget& window, const QString& name) {
+        window.show();
+        Settle();
+        Save(Framed(window.grab(), window.windowTitle()), name);
+    }
+
+    // An extra top-level (a drop-down list) below its owner's picture.
+    void ShootWithPopup(QWidget& window, QWidget& popup, const QString& name) {
+        Settle();
+        const QPixmap owner = Framed(window.grab(), window.windowTitle());
+        const QPixmap list = popup.grab();
+        QPixmap both(std::max(owner.width(), list.width() + 8), owner.height() + list.height());
+        both.fill(Qt::white);
+        QPainter p(&both);
+        p.drawPixmap(0, 0, owner);
+        p.drawPixmap(8, owner.height(), list);
+        p.end();
+        Save(both, name);
+    }
+
+    int Count() const { return count_; }
+
+  private:
+    static void Settle() {
+        for (int i = 0; i < 5; ++i) {
+            QApplication::processEvents();
+            QTest::qWait(20);
+        }
+    }
+
+    static QPixmap Framed(const QPixmap& client, const QString& title) {
+        const int bar = 22;
+        QPixmap framed(client.width() + 2, client.height() + bar + 1);
+        framed.fill(QColor(0, 0, 128));
+        QPainter p(&framed);
+        p.setPen(Qt::white);
+        QFont font = QApplication::font();
+        font.setBold(true);
+        p.setFont(font);
+        p.drawText(QRect(6, 0, client.width() - 6, bar), Qt::AlignVCenter | Qt::AlignLeft, title);
+        p.drawPixmap(1, bar, client);
+        return framed;
+    }
+
+    void Save(const QPixmap& picture, const QString& name) {
+        const QString path = folder_ + u'/' + name + QStringLiteral(".png");
+        if (picture.save(path)) {
+            ++count_;
+            std::printf("%s\n", qPrintable(path));
+        } else {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        }
+    }
+
+    QString folder_;
+    int count_ = 0;
+};
+
+TOrderedParamString BodyParam(const char* key, const char* name, int fieldOrder) {
+    return TOrderedParamString(-1, Sj(key), fieldOrder, Sj(name), TOrderedParamString::RowSingle,
+                               TOrderedParamString::PosBody, false, false, false, 0, true, "",
+                               false, false, false);
+}
+
+TOrderedParamString HeaderParam(const char* key, const char* name, int fieldOrder) {
+    TOrderedParamString p = BodyParam(key, name, fieldOrder);
+    p.SetPosType(TOrderedParamString::PosHeader);
+    return p;
+}
+
+TOrderedParamString EmptyColumn(const char* name, int fieldOrder) {
+    return TOrderedParamString(-1, "", fieldOrder, Sj(name), TOrderedParamString::RowEmpty,
+                               TOrderedParamString::PosEmpty, false, false, false, 0, true, "",
+                               false, false, false);
+}
+
+std::vector<TOrderedParamString> SampleParams() {
+    TOrderedParamString multi = BodyParam("お問い合わせ内容：", "内容", 4);
+    multi.SetRowType(TOrderedParamString::RowMulti);
+    return {HeaderParam("From:", "From", 0),
+            HeaderParam("Subject:", "Subject", 1),
+            BodyParam("お名前：", "お名前", 2),
+            BodyParam("ご住所：", "住所", 3),
+            multi,
+            EmptyColumn("備考", 5)};
+}
+
+void ShootParamEdit(TShooter& shooter) {
+    {
+        TFormParamEdit form;
+        form.show();
+        shooter.Shoot(form, QStringLiteral("param_edit_new"));
+    }
+    {
+        TFormParamEdit form;
+        form.show();
+        auto* key = form.findChild<QComboBox*>(QStringLiteral("EditKey"));
+        key->setCurrentIndex(1);
+        shooter.Shoot(form, QStringLiteral("param_edit_shortcut_header"));
+        key->showPopup();
+        shooter.ShootWithPopup(form, *key->view()->window(),
+                               QStringLiteral("param_edit_shortcut_list"));
+        key->hidePopup();
+    }
+    {
+        TFormParamEdit form;
+        TOrderedParamString p = BodyParam("お問い合わせ内容：", "内容", -1);
+        p.SetRowType(TOrderedParamString::RowMulti);
+        p.SetStartLine(false);
+        p.SetTrim(true);
+        p.SetAutoFormat(72);
+        p.SetEndStr(Sj("^-{3,}"));
+        p.SetEndStrRegExp(true);
+        form.SetParam(p);
+        form.findChild<QTabWidget*>(QStringLiteral("PageControl"))->setCurrentIndex(0);
+        shooter.Shoot(form, QStringLiteral("param_edit_body_multi"));
+        form.findChild<QTabWidget*>(QStringLiteral("PageControl"))->setCurrentIndex(1);
+        form.findChild<QLineEdit*>(QStringLiteral("EditAutoFormat"))->setFocus();
+        shooter.Shoot(form, QStringLiteral("param_edit_body_multi_advanced"));
+    }
+    {
+        TFormParamEdit form;
+        TOrderedParamString p = HeaderParam("From:", "From", -1);
+        p.SetMailAddress(true);
+        form.SetParam(p);
+        form.findChild<QTabWidget*>(QStringLiteral("PageControl"))->setCurrentIndex(1);
+        shooter.Shoot(form, QStringLiteral("param_edit_header_advanced"));
+    }
+}
+
+void ShootSpaceParamEdit(TShooter& shooter) {
+    TFormSpaceParamEdit form;
+    form.SetParam(EmptyColumn("備考", -1));
+    shooter.Shoot(form, QStringLiteral("space_param_edit"));
+}
+
+void ShootParamOrder(TShooter& shooter) {
+    TFormEditParamOrder form;
+    std::vector<TOrderedParamString> params = SampleParams();
+    for (int i = 0; i < static_cast<int>(params.size()); ++i) {
+        params[i].SetParamOrder(i);
+    }
+    form.SetParams(params);
+    shooter.Shoot(form, QStringLiteral("param_order_initial"));
+    form.LeftGrid()->SetCurrentRow(3);
+    form.ActionAddExecute();
+    form.LeftGrid()->SetCurrentRow(1);
+    form.ActionAddExecute();
+    form.LeftGrid()->setFocus();
+    shooter.Shoot(form, QStringLiteral("param_order_partial"));
+    form.ActionAllAddExecute();
+    shooter.Shoot(form, QStringLiteral("param_order_all_placed"));
+}
+
+void ShootParamGrid(TShooter& shooter) {
+    QWidget host;
+    host.setWindowTitle(U("パラメータグリッド"));
+    host.resize(456, 240);
+    auto* grid = new TGridConvertParam(&host);
+    grid->setGeometry(8, 8, 440, 224);
+    std::vector<TOrderedParamString> params = SampleParams();
+    for (auto& p : params) {
+        grid->AddParam(p);
+    }
+    grid->SetCurrentRow(3);
+    shooter.Shoot(host, QStringLiteral("param_grid"));
+    grid->ClearParam();
+    shooter.Shoot(host, QStringLiteral("param_grid_empty"));
+}
+
+void ShootStringGrid(TShooter& shooter) {
+    QWidget host;
+    host.setWindowTitle(U("複数行グリッド"));
+    host.resize(480, 220);
+    auto* grid = new TMLStringGrid(&host);
+    grid->setGeometry(8, 8, 464, 204);
+    TStringGridModel model;
+    model.SetSize(4, 3);
+    grid->setModel(&model);
+    grid->verticalHeader()->setDefaultSectionSize(44);
+    grid->horizontalHeader()->setDefaultSectionSize(150);
+    model.SetCell(0, 0, U("山田 太郎"));
+    model.SetCell(0, 1, U("東京都千代田区\r\n丸の内一丁目"));
+    model.SetCell(0, 2, U("とても長い一行のお問い合わせ内容で、セルの幅を超えて続きます。"));
+    model.SetCell(1, 0, U("R&D 部"));
+    model.SetCell(1, 1, U("一行目\r\n二行目\r\n三行目"));
+    model.SetCell(1, 2, U("Long text that runs past the right edge of the cell"));
+    shooter.Shoot(host, QStringLiteral("ml_grid"));
+    grid->SetWordWrap(true);
+    shooter.Shoot(host, QStringLiteral("ml_grid_wordwrap"));
+    grid->setCurrentIndex(model.index(1, 1));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_F2);
+    if (TMLInplaceEdit* editor = grid->InplaceEditor()) {
+        QTest::keyClick(editor, Qt::Key_Return);
+        editor->insertPlainText(U("四行目"));
+    }
+    shooter.Shoot(host, QStringLiteral("ml_grid_editing"));
+}
+
+void ShootHistoryCombo(TShooter& shooter) {
+    QWidget host;
+    host.setWindowTitle(U("メールの場所"));
+    host.resize(380, 48);
+    auto* combo = new THistoryComboBox(&host);
+    combo->setGeometry(8, 12, 364, 24);
+    for (const char* path : {"/home/yamada/Mail/inbox", "/home/yamada/メール/問い合わせ",
+                             "/home/yamada/Mail/archive.mbx", "/home/yamada/メール/問い合わせ"}) {
+        combo->Add(U(path));
+    }
+    combo->setEditText(U("/home/yamada/メール/問い合わせ"));
+    host.show();
+    combo->showPopup();
+    shooter.ShootWithPopup(host, *combo->view()->window(), QStringLiteral("history_combo"));
+    combo->hidePopup();
+}
+
+void ShootMessages(TShooter& shooter) {
+    struct Box {
+        const char* name;
+        const char* text;
+        TMsgKind kind;
+        TMsgButtons buttons;
+    };
+    const Box boxes[] = {
+        {"msg_warning_ok", "パラメータ文字が指定されていません。", TMsgKind::Warning,
+         TMsgButtons::Ok},
+        {"msg_warning_ok_help", "jre32.dllが見つからないため、\n正規表現は使えません。",
+         TMsgKind::Warning, TMsgButtons::OkHelp},
+        {"msg_error_ok_help", "メールのあるフォルダを指定してください。", TMsgKind::Error,
+         TMsgButtons::OkHelp},
+        {"msg_information_ok_cancel",
+         "ファイルが、ファイルサイズに制限のある古い形式です。\n問題が修正された新しい形式で保存し"
+         "ます。",
+         TMsgKind::Information, TMsgButtons::OkCancel},
+        {"msg_confirmation_yes_no_cancel",
+         "sample.KFY\nこのファイル名はすでに存在します。\n\n上書きしますか？",
+         TMsgKind::Confirmation, TMsgButtons::YesNoCancel},
+        {"msg_confirmation_yes_no_help", "変換を中止しますか？", TMsgKind::Confirmation,
+         TMsgButtons::YesNoHelp},
+    };
+    for (const Box& box : boxes) {
+        TMessageDialog dialog(nullptr, U(box.text), box.kind, box.buttons, 10);
+        shooter.Shoot(dialog, QString::fromLatin1(box.name));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QFont font(QStringLiteral("IPAGothic"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+
+    TShooter shooter(argc > 1 ? QString::fromLocal8Bit(argv[1])
+                              : QStringLiteral("build/screenshots"));
+    ShootParamEdit(shooter);
+    ShootSpaceParamEdit(shooter);
+    ShootParamOrder(shooter);
+    ShootParamGrid(shooter);
+    ShootStringGrid(shooter);
+    ShootHistoryCombo(shooter);
+    ShootMessages(shooter);
+    std::printf("%d pictures\n", shooter.Count());
+    return shooter.Count() > 0 ? 0 : 1;
+}
