@@ -11,6 +11,10 @@
 
 namespace {
 
+// Writing back to disk is started every this many bytes, so the flush before
+// the rename finds little left to do.
+constexpr off_t kWriteBehind = 4 << 20;
+
 std::filesystem::path ResolveTarget(const std::filesystem::path& target) {
     std::error_code ec;
     if (std::filesystem::is_symlink(target, ec)) {
@@ -93,7 +97,14 @@ bool TAtomicFile::Write(std::string_view data) {
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(n));
+        written_ += n;
     }
+#ifdef __linux__
+    if (written_ - flushed_ >= kWriteBehind) {
+        ::sync_file_range(fd_, flushed_, written_ - flushed_, SYNC_FILE_RANGE_WRITE);
+        flushed_ = written_;
+    }
+#endif
     return true;
 }
 

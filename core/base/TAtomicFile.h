@@ -40,4 +40,6 @@ class TAtomicFile {
     std::filesystem::path temp_;
     int fd_ = -1;
     int error_ = 0;
+    long long written_ = 0;
+    long long flushed_ = 0;
 };

@@ -8,7 +8,9 @@ std::string ErrorAt(int count, int mailNumber, const std::string& message) {
     static const std::string of = TSjisUnicode::FromUtf8("中");
     static const std::string failed =
         TSjisUnicode::FromUtf8("番目のメールでエラーが発生しました。\n");
-    return std::to_string(count) + of + std::to_string(mailNumber) + failed + message;
+    std::string text = std::to_string(count);
+    text.append(of).append(std::to_string(mailNumber)).append(failed).append(message);
+    return text;
 }
 
 }  // namespace
@@ -18,7 +20,9 @@ std::string TConvertMessages::MailError(int count, int mailNumber, const std::st
     static const std::string regex = TSjisUnicode::FromUtf8("正規表現エラー\n");
     static const std::string question = TSjisUnicode::FromUtf8(
         "\n\n処理を続行しますか？(続行するときは「はい」、終了するときは「いいえ」)");
-    return (regexError ? regex : std::string()) + ErrorAt(count, mailNumber, message) + question;
+    std::string text = regexError ? regex : std::string();
+    text.append(ErrorAt(count, mailNumber, message)).append(question);
+    return text;
 }
 
 std::string TConvertMessages::LoopError(int count, int mailNumber, const std::string& message) {
@@ -26,7 +30,9 @@ std::string TConvertMessages::LoopError(int count, int mailNumber, const std::st
 }
 
 std::string TConvertMessages::Progress(int position, int count) {
-    return "(" + std::to_string(position) + "/" + std::to_string(count) + ")";
+    std::string text = "(";
+    text.append(std::to_string(position)).append("/").append(std::to_string(count)).append(")");
+    return text;
 }
 
 std::string TConvertMessages::Finished() {
