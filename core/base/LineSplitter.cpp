@@ -2,23 +2,42 @@
 
 #include <cstring>
 
-TLineSplitter::TLineSplitter(std::string_view text) : text_(text) {
-    if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
-        text_ = text_.substr(0, static_cast<const char*>(nul) - text_.data());
+namespace {
+
+// memchr is many times faster than a byte loop (or find_first_of, which
+// calls memchr once per byte of the text).
+std::size_t FindByte(std::string_view text, char c, std::size_t from, std::size_t to) {
+    if (from >= to) {
+        return to;
     }
+    const void* p = std::memchr(text.data() + from, c, to - from);
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - text.data()) : to;
+}
+
+std::size_t FindByte(std::string_view text, char c, std::size_t from) {
+    return FindByte(text, c, from, text.size());
+}
+
+}  // namespace
+
+TLineSplitter::TLineSplitter(std::string_view text) : text_(text) {
+    text_ = text_.substr(0, FindByte(text_, '\0', 0));
+    nextLf_ = FindByte(text_, '\n', 0);
 }
 
 bool TLineSplitter::Next(std::string_view& line) {
     if (pos_ >= text_.size()) {
         return false;
     }
-    const std::size_t end = text_.find_first_of("\r\n", pos_);
-    if (end == std::string_view::npos) {
-        line = text_.substr(pos_);
-        pos_ = text_.size();
+    if (nextLf_ < pos_) {
+        nextLf_ = FindByte(text_, '\n', pos_);
+    }
+    const std::size_t end = FindByte(text_, '\r', pos_, nextLf_);
+    line = text_.substr(pos_, end - pos_);
+    if (end == text_.size()) {
+        pos_ = end;
         return true;
     }
-    line = text_.substr(pos_, end - pos_);
     pos_ = end + 1;
     if (text_[end] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') {
         ++pos_;

@@ -22,4 +22,7 @@ public:
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    // Where the next LF at or after pos_ is (text size when none): kept so
+    // that a text of CR-only lines is not searched to its end for every line.
+    std::size_t nextLf_ = 0;
 };

@@ -8,17 +8,17 @@
 
 namespace {
 
-constexpr std::string_view kSubjectKey = "SUBJECT:";
-constexpr std::string_view kContentTypeKey = "CONTENT-TYPE:";
-constexpr std::string_view kTransferEncodingKey = "CONTENT-TRANSFER-ENCODING:";
+const std::string kSubjectKey = "SUBJECT:";
+const std::string kContentTypeKey = "CONTENT-TYPE:";
+const std::string kTransferEncodingKey = "CONTENT-TRANSFER-ENCODING:";
 
 // Multiparts nest this deep at most; deeper parts are not searched, so a
 // hostile mail cannot exhaust the stack.
 constexpr int kMaxMultipartDepth = 32;
 
-const std::vector<std::string>& Values(const THeaderMap& map, std::string_view key) {
+const std::vector<std::string>& Values(const THeaderMap& map, const std::string& key) {
     static const std::vector<std::string> kNone;
-    const auto it = map.find(std::string(key));
+    const auto it = map.find(key);
     return it == map.end() ? kNone : it->second;
 }
 
@@ -38,6 +38,19 @@ bool AnyUpperContains(const std::vector<std::string>& values, std::string_view n
         }
     }
     return false;
+}
+
+// Header names upper-cased in place; the second byte of a double-byte
+// character is left alone.
+void UpperInPlace(std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (sjis::IsLeadByte(c) && i + 1 < text.size()) {
+            ++i;
+        } else if (c >= 'a' && c <= 'z') {
+            text[i] = static_cast<char>(c - 'a' + 'A');
+        }
+    }
 }
 
 char AsciiLower(char c) {
@@ -121,11 +134,14 @@ std::string JoinBase64(std::span<const std::string_view> lines) {
     std::string joined;
     joined.reserve(size);
     for (std::string_view line : lines) {
-        for (const char c : line) {
-            if (static_cast<unsigned char>(c) > 0x20) {
-                joined += c;
+        std::size_t run = 0;  // start of the current run of non-blank bytes
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (static_cast<unsigned char>(line[i]) <= 0x20) {
+                joined.append(line.substr(run, i - run));
+                run = i + 1;
             }
         }
+        joined.append(line.substr(run));
     }
     return joined;
 }
@@ -142,6 +158,18 @@ std::string JoinWithCrLf(std::span<const std::string_view> lines) {
         joined.append("\r\n");
     }
     return joined;
+}
+
+// Printable ASCII without encoded words, escape sequences or shift bytes:
+// every decoder gives such a text back unchanged, so it is not decoded.
+bool IsPlainAscii(std::string_view text) {
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t') || c > 0x7E) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::vector<std::string_view> Views(const TLines& lines) {
@@ -173,10 +201,17 @@ TCharNkfConv& TMail::Converter() {
 }
 
 std::string TMail::ConvertCode(std::string_view text) {
+    // UTF-7 gives "+" a meaning; every other code page keeps ASCII as it is.
+    if (codePage_ != kUtf7 && IsPlainAscii(text)) {
+        return std::string(text);
+    }
     return Converter().ConvertText(text, codePage_);
 }
 
 std::string TMail::DecodeHeader(std::string_view value) {
+    if (IsPlainAscii(value) && value.find("=?") == std::string_view::npos) {
+        return std::string(value);
+    }
     return Converter().DecodeHeader(value);
 }
 
@@ -219,7 +254,8 @@ void TMail::AddHeaderLine(std::string_view line, THeaderMap& map) {
     if (!line.empty() && IsBlank(line[0])) {
         raw = line;
     } else if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-        currentKey_ = sjis::ToUpper(line.substr(0, colon + 1));
+        currentKey_.assign(line.substr(0, colon + 1));
+        UpperInPlace(currentKey_);
         raw = line.substr(colon + 1);
     } else {
         currentKey_.clear();
