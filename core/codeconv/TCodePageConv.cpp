@@ -172,7 +172,7 @@ class TIso2022JpDecoder {
         // its size, so one allocation suffices.
         std::string out(in_.size(), '\0');
         dst_ = out.data();
-        const JisTableRef table = JisTable();
+        const TJisTable& table = JisTable();
         while (pos_ < in_.size()) {
             const auto c = static_cast<unsigned char>(in_[pos_]);
             if (c == kEsc) {
@@ -200,11 +200,9 @@ class TIso2022JpDecoder {
     }
 
   private:
-    using JisTableRef = const TJisTable&;
-
     void Put(char c) { *dst_++ = c; }
 
-    void Character(unsigned char c, JisTableRef table) {
+    void Character(unsigned char c, const TJisTable& table) {
         switch (mode_) {
             case TMode::Roman:
                 Roman(c);
@@ -240,7 +238,7 @@ class TIso2022JpDecoder {
         }
     }
 
-    void Pair(unsigned char c1, JisTableRef table) {
+    void Pair(unsigned char c1, const TJisTable& table) {
         const unsigned char c2 =
             pos_ + 1 < in_.size() ? static_cast<unsigned char>(in_[pos_ + 1]) : 0;
         if (!InRange(c1, 0x21, 0x7E) || !InRange(c2, 0x21, 0x7E)) {
