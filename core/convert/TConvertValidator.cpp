@@ -1,0 +1,69 @@
+#include "convert/TConvertValidator.h"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "codeconv/TSjisUnicode.h"
+#include "mail/TMailStoreFactory.h"
+
+namespace {
+
+struct TLocationRule {
+    const char* utf8Message;
+    int helpTopic;
+};
+
+// Indexed by mail type.
+constexpr std::array<TLocationRule, TMailStoreFactory::MailTypeCount> kRules{{
+    {"メールのあるフォルダを指定してください。", TConvertValidator::HelpFolder},
+    {"DBXファイルを指定してください。", TConvertValidator::HelpFile},
+    {"Unix mbox形式のファイルを指定してください。", TConvertValidator::HelpFile},
+    {"Shuriken形式のファイルを指定してください。", TConvertValidator::HelpFile},
+    {"Eudoraのmbxファイルを指定してください。", TConvertValidator::HelpFile},
+    {"テキストファイルのあるフォルダを指定してください。", TConvertValidator::HelpFolder},
+}};
+
+bool LocationFits(int mailType, const std::string& sjisLocation) {
+    if (sjisLocation.empty()) {
+        return false;
+    }
+    std::error_code ec;
+    const std::filesystem::path path = TSjisUnicode::ToPath(sjisLocation);
+    // Both follow links; anything but a plain file (a folder, a device, a
+    // pipe) is no mail file.
+    return TMailStoreFactory::IsFolderType(mailType) ? std::filesystem::is_directory(path, ec)
+                                                     : std::filesystem::is_regular_file(path, ec);
+}
+
+}  // namespace
+
+std::optional<TConvertProblem> TConvertValidator::Check(std::size_t paramCount, int mailType,
+                                                        const std::string& sjisLocation) {
+    if (auto problem = CheckParams(paramCount)) {
+        return problem;
+    }
+    return CheckLocation(mailType, sjisLocation);
+}
+
+std::optional<TConvertProblem> TConvertValidator::CheckParams(std::size_t paramCount) {
+    if (paramCount == 0) {
+        return TConvertProblem{TSjisUnicode::FromUtf8("パラメータが指定されていません。"),
+                               HelpParams};
+    }
+    return std::nullopt;
+}
+
+std::optional<TConvertProblem> TConvertValidator::CheckLocation(int mailType,
+                                                                const std::string& sjisLocation) {
+    if (!TMailStoreFactory::IsKnown(mailType)) {
+        // A project may hold a type this program does not list; no reader
+        // could be made for it.
+        return TConvertProblem{TSjisUnicode::FromUtf8("メールの種類が正しくありません。"), 0};
+    }
+    const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
+    if (!LocationFits(mailType, sjisLocation)) {
+        return TConvertProblem{TSjisUnicode::FromUtf8(rule.utf8Message), rule.helpTopic};
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The checks the Convert command makes before it creates a reader: there
+// must be parameters, and the mail location must exist as the kind of store
+// needs it (a folder or a file). Shared by the main window and the headless
+// command so both refuse the same jobs with the same words.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+// Why a conversion cannot start: the Shift_JIS message for an error box with
+// OK and Help, and the help topic of its Help button.
+struct TConvertProblem {
+    std::string message;
+    int helpTopic = 0;
+};
+
+class TConvertValidator {
+  public:
+    static constexpr int HelpParams = 10;
+    static constexpr int HelpFolder = 8;
+    static constexpr int HelpFile = 21;
+
+    // The first problem found, in the order the command checks; none when
+    // the conversion may start.
+    static std::optional<TConvertProblem> Check(std::size_t paramCount, int mailType,
+                                                const std::string& sjisLocation);
+
+    static std::optional<TConvertProblem> CheckParams(std::size_t paramCount);
+    // `sjisLocation` is a Shift_JIS path; a mail type outside 0..5 is refused.
+    static std::optional<TConvertProblem> CheckLocation(int mailType,
+                                                        const std::string& sjisLocation);
+};

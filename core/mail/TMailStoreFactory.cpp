@@ -1,0 +1,30 @@
+#include "mail/TMailStoreFactory.h"
+
+#include <stdexcept>
+
+#include "mail/TDBXParser.h"
+#include "mail/TEMLParser.h"
+#include "mail/TEudoraParser.h"
+#include "mail/TMBOXParser.h"
+#include "mail/TShurikenParser.h"
+#include "mail/TTextFileParser.h"
+
+std::unique_ptr<TBasicMailParser> TMailStoreFactory::Create(int mailType,
+                                                            const std::string& sjisLocation) {
+    switch (mailType) {
+        case EmlFolder:
+            return std::make_unique<TEMLParser>(sjisLocation);
+        case DbxFile:
+            return std::make_unique<TDBXParser>(sjisLocation);
+        case MboxFile:
+            return std::make_unique<TMBOXParser>(sjisLocation);
+        case Shuriken:
+            return std::make_unique<TShurikenParser>(sjisLocation);
+        case EudoraMbx:
+            return std::make_unique<TEudoraParser>(sjisLocation);
+        case TextFolder:
+            return std::make_unique<TTextFileParser>(sjisLocation);
+        default:
+            throw std::invalid_argument("unknown mail type " + std::to_string(mailType));
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Creates the reader for one kind of mail store, by the mail type index that
+// projects store as MAILTYPE and the main window lists.
+
+#include <memory>
+#include <string>
+
+#include "mail/TBasicMailParser.h"
+
+class TMailStoreFactory {
+  public:
+    enum TMailType {
+        EmlFolder = 0,   // a folder of *.eml files
+        DbxFile = 1,     // an Outlook Express 5 .dbx file
+        MboxFile = 2,    // a Unix mbox file
+        Shuriken = 3,    // a Shuriken / Shuriken Pro mail file
+        EudoraMbx = 4,   // a Eudora .mbx file
+        TextFolder = 5,  // a folder of plain text files, one mail each
+    };
+    static constexpr int MailTypeCount = 6;
+
+    static bool IsKnown(int mailType) { return mailType >= 0 && mailType < MailTypeCount; }
+    // Kinds whose location is a folder rather than a file.
+    static bool IsFolderType(int mailType) {
+        return mailType == EmlFolder || mailType == TextFolder;
+    }
+
+    // The reader of `mailType` for `sjisLocation` (a Shift_JIS path).
+    // Throws std::invalid_argument for an unknown type and what the reader's
+    // constructor throws (TKestrifyError for a file that cannot be read).
+    static std::unique_ptr<TBasicMailParser> Create(int mailType, const std::string& sjisLocation);
+};
