@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <optional>
 
 #include "base/SjisText.h"
@@ -56,21 +54,48 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 // First occurrence of an ASCII word, ignoring case, on a character boundary.
 std::size_t FindNoCase(std::string_view text, std::string_view word) {
-    for (std::size_t i = 0; i + word.size() <= text.size(); i += sjis::CharLength(text, i)) {
-        if (EqualsNoCase(text.substr(i, word.size()), word)) {
+    const char head = UpperAscii(word.front());
+    for (std::size_t i = 0; i + word.size() <= text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (UpperAscii(static_cast<char>(c)) == head &&
+            EqualsNoCase(text.substr(i, word.size()), word)) {
             return i;
         }
+        i += sjis::IsLeadByte(c) ? 2 : 1;
     }
     return std::string_view::npos;
 }
 
+// Bit m set when the name of month m occurs (ignoring case, on a character
+// boundary): one pass instead of one per month.
+unsigned MonthsPresent(std::string_view text) {
+    unsigned present = 0;
+    for (std::size_t i = 0; i + 3 <= text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const char head = UpperAscii(static_cast<char>(c));
+        if (head >= 'A' && head <= 'S') {
+            for (std::size_t m = 0; m < kMonths.size(); ++m) {
+                if (kMonths[m].front() == head && EqualsNoCase(text.substr(i, 3), kMonths[m])) {
+                    present |= 1u << m;
+                }
+            }
+        }
+        i += sjis::IsLeadByte(c) ? 2 : 1;
+    }
+    return present;
+}
+
 std::optional<int> ReadNumber(std::string_view s, std::size_t maxDigits) {
-    if (s.empty() || s.size() > maxDigits ||
-        !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (s.empty() || s.size() > maxDigits) {
         return std::nullopt;
     }
     int value = 0;
-    std::from_chars(s.data(), s.data() + s.size(), value);
+    for (const char c : s) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
     return value;
 }
 
@@ -99,7 +124,13 @@ TDateFields SplitFields(std::string& work) {
         f.day = first;
         const std::size_t restAt =
             static_cast<std::size_t>(Trim(AfterBlank(s)).data() - work.data());
+        // Replacing a name by digits never makes a new name appear, so only
+        // the names present at the start need to be looked for one by one.
+        const unsigned present = MonthsPresent(std::string_view(work).substr(restAt));
         for (std::size_t m = 0; m < kMonths.size(); ++m) {
+            if ((present & (1u << m)) == 0) {
+                continue;
+            }
             const std::size_t at = FindNoCase(std::string_view(work).substr(restAt), kMonths[m]);
             if (at != std::string_view::npos) {
                 work.replace(restAt + at, kMonths[m].size(), kMonthNumbers[m]);
@@ -219,17 +250,41 @@ std::optional<sys_seconds> ReadDateTime(const TDateFields& f) {
     return sys_days(date) + *t;
 }
 
+// Writes `value` with at least `width` digits; returns the end.
+char* PutNumber(char* out, long long value, int width) {
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    for (int pad = n; pad < width; ++pad) {
+        *out++ = '0';
+    }
+    while (n > 0) {
+        *out++ = digits[--n];
+    }
+    return out;
+}
+
+// "yyyy/m/d hh:nn:ss"
 std::string Format(sys_seconds when) {
     const sys_days dayPart = floor<days>(when);
     const year_month_day date(dayPart);
     const hh_mm_ss<seconds> time(when - dayPart);
-    char buffer[48];
-    const int n = std::snprintf(
-        buffer, sizeof buffer, "%04d/%u/%u %02d:%02d:%02d", static_cast<int>(date.year()),
-        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-        static_cast<int>(time.seconds().count()));
-    return std::string(buffer, static_cast<std::size_t>(n));
+    char buffer[64];
+    char* p = PutNumber(buffer, static_cast<int>(date.year()), 4);
+    *p++ = '/';
+    p = PutNumber(p, static_cast<unsigned>(date.month()), 1);
+    *p++ = '/';
+    p = PutNumber(p, static_cast<unsigned>(date.day()), 1);
+    *p++ = ' ';
+    p = PutNumber(p, time.hours().count(), 2);
+    *p++ = ':';
+    p = PutNumber(p, time.minutes().count(), 2);
+    *p++ = ':';
+    p = PutNumber(p, time.seconds().count(), 2);
+    return std::string(buffer, p);
 }
 
 }  // namespace
@@ -243,11 +298,18 @@ std::string TDateNormalizer::NormalizeDate(std::string_view text) {
     if (const std::size_t comma = s.find(','); comma != std::string_view::npos) {
         s = Trim(s.substr(comma + 1));
     }
-    std::string work(s);
+    // A buffer kept per thread: one date per mail needs no allocation.
+    thread_local std::string work;
+    work.assign(s);
     const TDateFields fields = SplitFields(work);
     const auto when = ReadDateTime(fields);
     if (!when) {
         return std::string(text);
     }
-    return Format(*when + ZoneOffset(fields.rest));
+    const sys_seconds japan = *when + ZoneOffset(fields.rest);
+    const year_month_day date(floor<days>(japan));
+    if (date.year() < year(1) || date.year() > year(9999)) {
+        return std::string(text);
+    }
+    return Format(japan);
 }

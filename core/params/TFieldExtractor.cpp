@@ -243,6 +243,16 @@ void TFieldExtractor::CollectBodyValues(const TLines& body,
                 captureRegex = !captureEnd.empty() && k.GetEndStrRegExp();
             }
             ++nextKey;
+            if (capture != nullptr) {
+                // Room for every line up to the next key line, so appending
+                // does not reallocate on the way.
+                const std::size_t stop = nextKey != keyLines.end() ? nextKey->line : body.size();
+                std::size_t room = value.size();
+                for (std::size_t j = i + 1; j < stop; ++j) {
+                    room += body[j].size() + kLineBreak.size();
+                }
+                value.reserve(room);
+            }
         } else if (capture != nullptr) {
             if (!captureEnd.empty() && LineMatchesEnd(line, captureEnd, captureRegex)) {
                 capture = nullptr;

@@ -35,16 +35,33 @@ std::string_view TMailAddressExtractor::FindAddress(std::string_view text) {
     if (!TJre::IsAvailable()) {
         return {};
     }
+    // Name and address columns usually read the same header: the search of
+    // the last text is remembered.
+    struct TLastSearch {
+        std::string text;
+        std::size_t position = 0;
+        std::size_t length = 0;
+        bool valid = false;
+    };
+    thread_local TLastSearch last;
+    if (last.valid && last.text == text) {
+        return text.substr(last.position, last.length);
+    }
+    std::string_view address;
     TJre& jre = TJre::Instance();
     TLineSplitter splitter(text);
     std::string_view line;
-    while (splitter.Next(line)) {
-        const std::string_view address = jre.MatchView(kAddressPattern, line);
-        if (!address.empty()) {
-            return address;
+    while (address.empty() && splitter.Next(line)) {
+        // No '@' byte, no address: the engine need not look.
+        if (line.find('@') != std::string_view::npos) {
+            address = jre.MatchView(kAddressPattern, line);
         }
     }
-    return {};
+    last.text.assign(text);
+    last.position = address.empty() ? 0 : static_cast<std::size_t>(address.data() - text.data());
+    last.length = address.size();
+    last.valid = true;
+    return address;
 }
 
 std::string TMailAddressExtractor::ExtractMailAddress(std::string_view text) {

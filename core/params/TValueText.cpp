@@ -79,24 +79,29 @@ void TValueText::AppendWrappedLine(std::string& out, std::string_view line, int 
         return;
     }
     const auto w = static_cast<std::size_t>(width);
+    const std::size_t size = line.size();
     std::size_t start = 0;
-    std::size_t boundary = 0;  // start of the character that holds byte `last`
-    while (true) {
-        const std::size_t last = start + w - 1;  // last byte a piece may take
-        if (last + 1 >= line.size()) {
-            break;
-        }
-        while (boundary + sjis::CharLength(line, boundary) <= last) {
-            boundary += sjis::CharLength(line, boundary);
+    std::size_t boundary = 0;  // a character start at or before the next cut
+    // Each piece may take bytes up to `last`; stop when nothing follows it.
+    for (std::size_t last = w - 1; last + 1 < size; last = start + w - 1) {
+        std::size_t length = 1;
+        while (true) {
+            length =
+                sjis::IsLeadByte(static_cast<unsigned char>(line[boundary])) && boundary + 1 < size
+                    ? 2
+                    : 1;
+            if (boundary + length > last) {
+                break;
+            }
+            boundary += length;
         }
         // A double-byte character starting on the last byte moves on whole.
-        const bool cutsCharacter = boundary == last && sjis::CharLength(line, last) == 2;
-        const std::size_t end = cutsCharacter ? last : last + 1;
-        out.append(line.substr(start, end - start));
-        out.append("\r\n");
+        const std::size_t end = (boundary == last && length == 2) ? last : last + 1;
+        out.append(line.data() + start, end - start);
+        out.append("\r\n", 2);
         start = end;
     }
-    out.append(line.substr(start));
+    out.append(line.data() + start, size - start);
 }
 
 std::string TValueText::WrapLine(std::string_view line, int width) {

@@ -2,6 +2,7 @@
 
 #include <oniguruma.h>
 
+#include <array>
 #include <mutex>
 
 #include "base/SjisText.h"
@@ -77,6 +78,28 @@ TJre::~TJre() {
 }
 
 const TJre::TCompiled& TJre::Lookup(std::string_view pattern) {
+    // The few patterns a conversion uses over and over are found again
+    // without hashing and without touching the shared lock.
+    struct TRecent {
+        std::string pattern;
+        const TCompiled* compiled = nullptr;
+    };
+    constexpr std::size_t kRecent = 8;
+    thread_local std::array<TRecent, kRecent> recent;
+    thread_local std::size_t nextSlot = 0;
+    for (const TRecent& r : recent) {
+        if (r.compiled != nullptr && r.pattern == pattern) {
+            return *r.compiled;
+        }
+    }
+    const TCompiled& compiled = LookupShared(pattern);
+    TRecent& slot = recent[nextSlot++ % kRecent];
+    slot.pattern.assign(pattern);
+    slot.compiled = &compiled;
+    return compiled;
+}
+
+const TJre::TCompiled& TJre::LookupShared(std::string_view pattern) {
     {
         std::shared_lock lock(mutex_);
         const auto it = cache_.find(pattern);

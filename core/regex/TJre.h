@@ -65,6 +65,7 @@ class TJre {
 
     TJre();
     const TCompiled& Lookup(std::string_view pattern);
+    const TCompiled& LookupShared(std::string_view pattern);
 
     static std::atomic<bool> available_;
 
