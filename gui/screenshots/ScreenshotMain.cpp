@@ -215,12 +215,12 @@ void ShootParamGrid(TShooter& shooter) {
 }
 
 void ShootStringGrid(TShooter& shooter) {
+    TStringGridModel model;  // outlives the grid
     QWidget host;
     host.setWindowTitle(U("複数行グリッド"));
     host.resize(480, 220);
     auto* grid = new TMLStringGrid(&host);
     grid->setGeometry(8, 8, 464, 204);
-    TStringGridModel model;
     model.SetSize(4, 3);
     grid->setModel(&model);
     grid->verticalHeader()->setDefaultSectionSize(44);
