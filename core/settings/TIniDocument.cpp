@@ -64,8 +64,14 @@ void TIniDocument::ParseLine(std::string_view line) {
         return;  // blank lines are not kept: the writer lays them out itself
     }
     if (lead.front() == '[') {
-        std::string_view name = lead.substr(1);
-        const std::size_t close = sjis::Find(name, "]");
+        std::string_view name = TrimBlanks(lead.substr(1));
+        std::size_t close = sjis::Find(name, "]");
+        if (close == std::string_view::npos && name.ends_with(']')) {
+            // A name ending in a lone first byte of a double-byte character:
+            // the bracket closes it (as written by Text()) rather than
+            // completing the character.
+            close = name.size() - 1;
+        }
         if (close != std::string_view::npos) {
             name = name.substr(0, close);
         }

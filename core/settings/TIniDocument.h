@@ -46,7 +46,8 @@ class TIniDocument {
     bool ReadBool(std::string_view section, std::string_view key, bool def) const;
 
     // An existing key keeps its place; a new key goes to the end of its
-    // section, a new section after the existing ones.
+    // section, a new section after the existing ones. A value is one line:
+    // CR, LF and 0 bytes in it are written as blanks.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int value);
     void WriteBool(std::string_view section, std::string_view key, bool value);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "TempDir.h"
 #include "TestText.h"
 #include "base/TKestrifyError.h"
@@ -126,4 +128,25 @@ TEST(IniDocument, FilesLoadAndSave) {
     EXPECT_THROW(ini.LoadFile(dir.Path()), TKestrifyError);
     EXPECT_THROW(ini.SaveFile(dir.Path() / "missing" / "x.ini"), TKestrifyError);
     EXPECT_EQ(dir.Listing(), "empty.ini out.ini ");
+}
+
+TEST(IniDocument, DamagedTextParsesAndSettlesAfterOneRewrite) {
+    // Random bytes, biased towards the characters that carry structure.
+    std::mt19937 random(7);
+    const std::string alphabet("[]=;\r\n \t\"'\0aK\x83\x5d\x81\x40", 17);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        const int length = static_cast<int>(random() % 200);
+        for (int i = 0; i < length; ++i) {
+            text += random() % 4 == 0 ? static_cast<char>(random() % 256)
+                                      : alphabet[random() % alphabet.size()];
+        }
+        TIniDocument first;
+        first.Parse(text);
+        first.WriteString("A", "K", "v");
+        TIniDocument second;
+        second.Parse(first.Text());
+        EXPECT_EQ(second.ReadString("A", "K", ""), "v");
+        EXPECT_EQ(second.Text(), first.Text()) << round;
+    }
 }
