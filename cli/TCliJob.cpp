@@ -1,0 +1,196 @@
+#include "TCliJob.h"
+
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "TCsvStream.h"
+#include "TUsageError.h"
+#include "base/TKestrifyError.h"
+#include "codeconv/TSjisUnicode.h"
+#include "convert/TCSVConverter.h"
+#include "convert/TConvertLoop.h"
+#include "convert/TConvertValidator.h"
+#include "convert/TCsvFile.h"
+#include "mail/TMailStoreFactory.h"
+#include "params/TGridParamList.h"
+#include "settings/TAutoExexParam.h"
+#include "settings/TConvertParam.h"
+
+namespace {
+
+// The parameters as the main window's grid holds them: the search order is
+// the list position, whatever the file said.
+std::vector<TOrderedParamString> InListOrder(const std::vector<TOrderedParamString>& params) {
+    TGridParamList list;
+    for (const TOrderedParamString& p : params) {
+        list.Add(p);
+    }
+    std::vector<TOrderedParamString> ordered;
+    for (int i = 0; i < list.Count(); ++i) {
+        ordered.push_back(list.Get(i));
+    }
+    return ordered;
+}
+
+std::string ErrorText(const std::exception& e) {
+    const std::string text = e.what();
+    return text.empty() ? TSjisUnicode::FromUtf8("原因不明のエラーです。") : text;
+}
+
+}  // namespace
+
+TExitStatus::TCode TCliJob::Run() {
+    try {
+        projectPath_ = SjisPath(options_.project);
+        TSettingFile project(projectPath_);
+        if (!OpenProject(project)) {
+            return TExitStatus::BadInput;
+        }
+        std::string location;
+        TCSVSaveParam save;
+        ApplyOverrides(project, location, save);
+        // Settled before the mails are read: a bad name fails at once.
+        const TTarget target = Target(save);
+        return Convert(project, location, save, target);
+    } catch (const TUsageError& e) {
+        terminal_.Message(e.what());
+        return TExitStatus::BadInput;
+    }
+}
+
+bool TCliJob::OpenProject(TSettingFile& project) {
+    std::error_code ec;
+    const std::filesystem::path path = TSjisUnicode::ToPath(projectPath_);
+    if (!std::filesystem::exists(path, ec)) {
+        // The window would open an empty project and then miss its
+        // parameters; on a command line the name is far more likely mistyped.
+        terminal_.Message(options_.project + ": ファイルが見つかりませんでした。");
+        return false;
+    }
+    try {
+        if (std::filesystem::is_directory(path, ec)) {
+            throw TKestrifyError(TSjisUnicode::FromUtf8("ファイル \"") + projectPath_ +
+                                 TSjisUnicode::FromUtf8("\" を読み込めません。"));
+        }
+        project.Read();
+    } catch (const std::exception& e) {
+        terminal_.MessageSjis(ErrorText(e));
+        return false;
+    }
+    return true;
+}
+
+void TCliJob::ApplyOverrides(TSettingFile& project, std::string& location,
+                             TCSVSaveParam& save) const {
+    if (options_.mailType) {
+        project.SetMailType(*options_.mailType);
+    }
+    location = options_.location ? SjisPath(*options_.location)
+                                 : FromProjectFolder(project.GetDirectory());
+    save = project.GetCSVSaveParam();
+    if (options_.saveType) {
+        save.SetSaveType(static_cast<std::uint8_t>(*options_.saveType));
+    }
+    if (options_.makeBackup) {
+        save.SetMakeBackup(*options_.makeBackup);
+    }
+}
+
+TCliJob::TTarget TCliJob::Target(const TCSVSaveParam& save) const {
+    if (options_.output) {
+        if (*options_.output == "-") {
+            return std::nullopt;
+        }
+        return SjisPath(*options_.output);
+    }
+    if (save.GetSaveFileName().empty()) {
+        return std::nullopt;
+    }
+    return FromProjectFolder(save.GetSaveFileName());
+}
+
+TExitStatus::TCode TCliJob::Convert(TSettingFile& project, const std::string& location,
+                                    const TCSVSaveParam& save, const TTarget& target) {
+    const std::vector<TOrderedParamString> params = InListOrder(project.GetParams());
+    if (const auto problem =
+            TConvertValidator::Check(params.size(), project.GetMailType(), location)) {
+        terminal_.MessageSjis(problem->message);
+        return TExitStatus::BadInput;
+    }
+    TTerminalHost host(terminal_, {options_.quiet, options_.stopOnError, options_.force});
+    std::unique_ptr<TCSVConverter> converter;
+    try {
+        std::unique_ptr<TBasicMailParser> reader =
+            TMailStoreFactory::Create(project.GetMailType(), location);
+        reader->SetOptions({[&host](const std::string& message) { host.Warning(message); }});
+        converter = std::make_unique<TCSVConverter>(std::move(reader),
+                                                    std::make_unique<TConvertParam>(params));
+    } catch (const std::exception& e) {
+        terminal_.MessageSjis(ErrorText(e));
+        return TExitStatus::BadInput;
+    }
+
+    TResultTable table(converter->GetFieldNames());
+    TConvertLoop loop(*converter, table, host);
+    loop.SetThreads(Threads());
+    const TConvertOutcome outcome = loop.Run();
+    host.Finish();
+    converter.reset();  // the store is closed before the CSV is written
+    if (outcome.end == TConvertOutcome::TEnd::Failed) {
+        terminal_.MessageSjis(outcome.message);
+        return TExitStatus::BadInput;
+    }
+    return Save(table, save, target, host);
+}
+
+TExitStatus::TCode TCliJob::Save(const TResultTable& table, const TCSVSaveParam& save,
+                                 const TTarget& target, TTerminalHost& host) const {
+    const TCsvOptions csvOptions{options_.utf8, options_.byteOrderMark};
+    if (!target) {
+        if (!TCsvStream::Write(table, stdout, save.GetSaveType(), csvOptions)) {
+            host.SetTarget("-");
+            host.ReportSaveFailure(TSjisUnicode::FromUtf8("ファイルの保存に失敗しました。"));
+            return TExitStatus::WriteFailed;
+        }
+        return TExitStatus::AfterSave(host.FailedMails());
+    }
+    TAutoExexParam run;
+    run.SetParamFile(projectPath_);
+    run.SetCsvFile(*target);
+    run.SetSaveType(save.GetSaveType());
+    run.SetMakeBackup(save.GetMakeBackup());
+    host.SetTarget(TSjisUnicode::ToUtf8(*target));
+    TCsvFile file(table, host, csvOptions);
+    if (!file.SaveAutomatic(run)) {
+        return TExitStatus::WriteFailed;
+    }
+    return TExitStatus::AfterSave(host.FailedMails());
+}
+
+std::string TCliJob::FromProjectFolder(const std::string& sjisPath) const {
+    const std::filesystem::path path = TSjisUnicode::ToPath(sjisPath);
+    if (sjisPath.empty() || path.is_absolute()) {
+        return sjisPath;
+    }
+    const std::filesystem::path folder = TSjisUnicode::ToPath(projectPath_).parent_path();
+    return TSjisUnicode::FromPath(folder / path);
+}
+
+std::string TCliJob::SjisPath(const std::string& utf8Path) {
+    std::string sjis = TSjisUnicode::FromUtf8(utf8Path);
+    if (TSjisUnicode::ToUtf8(sjis) != utf8Path) {
+        throw TUsageError(utf8Path +
+                          ": Shift_JIS で表せない文字を含むパスは使えません。 (the path holds "
+                          "characters that Shift_JIS cannot)");
+    }
+    return sjis;
+}
+
+int TCliJob::Threads() const {
+    if (options_.jobs > 0) {
+        return options_.jobs;
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, TCliOptions::MaxJobs));
+}

@@ -1,0 +1,48 @@
+#pragma once
+// One run of the headless command: open the project, apply the command
+// line's overrides, make the Convert checks, convert every mail and save the
+// CSV the way an automatic run saves it. Reports on the terminal and returns
+// the exit status.
+
+#include <optional>
+#include <string>
+
+#include "TCliOptions.h"
+#include "TExitStatus.h"
+#include "TTerminal.h"
+#include "TTerminalHost.h"
+#include "convert/TResultTable.h"
+#include "settings/TCSVSaveParam.h"
+#include "settings/TSettingFile.h"
+
+class TCliJob {
+  public:
+    TCliJob(const TCliOptions& options, TTerminal& terminal)
+        : options_(options), terminal_(terminal) {}
+
+    TExitStatus::TCode Run();
+
+  private:
+    // Where the CSV goes: a Shift_JIS file name, or none for standard output.
+    using TTarget = std::optional<std::string>;
+
+    bool OpenProject(TSettingFile& project);
+    void ApplyOverrides(TSettingFile& project, std::string& location, TCSVSaveParam& save) const;
+    TTarget Target(const TCSVSaveParam& save) const;
+    TExitStatus::TCode Convert(TSettingFile& project, const std::string& location,
+                               const TCSVSaveParam& save, const TTarget& target);
+    TExitStatus::TCode Save(const TResultTable& table, const TCSVSaveParam& save,
+                            const TTarget& target, TTerminalHost& host) const;
+
+    // A path from the project: a relative one counts from the project's
+    // folder, so a project can be moved together with its mails.
+    std::string FromProjectFolder(const std::string& sjisPath) const;
+    // A path from the command line as Shift_JIS; throws TUsageError when it
+    // holds characters Shift_JIS cannot.
+    static std::string SjisPath(const std::string& utf8Path);
+    int Threads() const;
+
+    const TCliOptions& options_;
+    TTerminal& terminal_;
+    std::string projectPath_;  // Shift_JIS
+};

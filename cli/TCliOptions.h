@@ -1,0 +1,36 @@
+#pragma once
+// The command line of kestrify-cli:
+//   kestrify-cli [OPTIONS] PROJECT [OUTPUT]
+// Texts are kept as given (UTF-8, as the terminal and the file system use).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class TCliOptions {
+  public:
+    enum class TAction { Convert, Help, Version };
+
+    // Throws TUsageError for anything it cannot act on.
+    static TCliOptions Parse(const std::vector<std::string>& args);
+    static TCliOptions Parse(int argc, const char* const* argv);
+
+    TAction action = TAction::Convert;
+    std::string project;
+    std::optional<std::string> output;  // "-" is standard output
+    std::optional<int> saveType;        // 0 overwrite, 1 append
+    std::optional<bool> makeBackup;
+    std::optional<int> mailType;  // 0 .. 5
+    std::optional<std::string> location;
+    bool utf8 = false;
+    bool byteOrderMark = false;
+    bool force = false;
+    bool stopOnError = false;
+    bool quiet = false;
+    int jobs = 0;  // 0: as many as the machine has cores
+
+    static constexpr int MaxJobs = 256;
+
+  private:
+    class TParser;
+};
