@@ -48,6 +48,11 @@ void SyncFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 TAtomicFile::TAtomicFile(const std::filesystem::path& target) : target_(ResolveTarget(target)) {
+    // A file that could not be written in place is not replaced either.
+    if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
+        error_ = errno;
+        return;
+    }
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         temp_ = TempName(target_, attempt);
         fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

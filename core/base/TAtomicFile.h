@@ -10,8 +10,9 @@
 
 class TAtomicFile {
   public:
-    // Creates the temporary file; IsOpen() tells whether that worked. A
-    // symbolic link as target is followed, so the link itself stays.
+    // Creates the temporary file; IsOpen() tells whether that worked (not
+    // for an existing target that may not be written). A symbolic link as
+    // target is followed, so the link itself stays.
     explicit TAtomicFile(const std::filesystem::path& target);
     ~TAtomicFile();
     TAtomicFile(const TAtomicFile&) = delete;
