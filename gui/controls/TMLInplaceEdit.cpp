@@ -42,6 +42,7 @@ void TMLInplaceEdit::keyPressEvent(QKeyEvent* event) {
             emit EndEditRequested();
         } else {
             insertPlainText(QStringLiteral("\n"));
+            ensureCursorVisible();
         }
         event->accept();
         return;

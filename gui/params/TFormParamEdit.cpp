@@ -151,6 +151,8 @@ QWidget* TFormParamEdit::BuildAdvancedPage() {
     checkBoxAutoFormat_ = Named(new QCheckBox(U("自動整形(&F)"), page), "CheckBoxAutoFormat");
     editAutoFormat_ = Named(new QLineEdit(QStringLiteral("0"), page), "EditAutoFormat");
     editAutoFormat_->setMaxLength(4);
+    // Digits only: no input method composition in this box.
+    editAutoFormat_->setAttribute(Qt::WA_InputMethodEnabled, false);
     editAutoFormat_->setInputMethodHints(Qt::ImhPreferLatin | Qt::ImhNoPredictiveText);
     editAutoFormat_->setFixedWidth(
         editAutoFormat_->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFont>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
@@ -240,6 +241,7 @@ void ShootStringGrid(TShooter& shooter) {
     if (TMLInplaceEdit* editor = grid->InplaceEditor()) {
         QTest::keyClick(editor, Qt::Key_Return);
         editor->insertPlainText(U("四行目"));
+        editor->ensureCursorVisible();
     }
     shooter.Shoot(host, QStringLiteral("ml_grid_editing"));
 }
@@ -299,6 +301,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (!QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
+        std::fprintf(stderr, "IPAGothic font missing: Japanese text may not show\n");
+    }
     QFont font(QStringLiteral("IPAGothic"));
     font.setPixelSize(12);
     QApplication::setFont(font);
