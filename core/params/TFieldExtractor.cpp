@@ -19,6 +19,21 @@ bool IsOneLine(const TOrderedParamString& p) {
     return p.GetRowType() == TOrderedParamString::RowSingle;
 }
 
+// Whether `line` begins with `prefix`. Keys are compared against every
+// line and usually differ within the first few bytes, so a plain loop beats
+// a library call per line.
+bool StartsWith(std::string_view line, std::string_view prefix) {
+    if (line.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (line[i] != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Where the matched text first occurs in `text`: at or before the match.
 // The match position itself is the answer when a damaged character makes
 // the boundary walk of the plain search disagree with the engine's.
@@ -39,11 +54,19 @@ std::optional<TJreMatch> NonEmptyMatch(std::string_view pattern, std::string_vie
     return match;
 }
 
-void TrimInPlace(std::string& value) {
-    const std::string_view trimmed = TValueText::TrimAllView(value);
-    const auto head = static_cast<std::size_t>(trimmed.data() - value.data());
-    value.resize(head + trimmed.size());
+// Reduces `value` to `part`, a view into it (or empty), without allocating.
+void KeepOnly(std::string& value, std::string_view part) {
+    if (part.empty()) {
+        value.clear();
+        return;
+    }
+    const auto head = static_cast<std::size_t>(part.data() - value.data());
+    value.resize(head + part.size());
     value.erase(0, head);
+}
+
+void TrimInPlace(std::string& value) {
+    KeepOnly(value, TValueText::TrimAllView(value));
 }
 
 }  // namespace
@@ -59,7 +82,7 @@ std::optional<std::string_view> TFieldExtractor::MatchKey(const TOrderedParamStr
                                                           std::string_view line) {
     const std::string& key = param.GetParamKey();
     if (!param.GetRegExt()) {
-        if (!line.starts_with(key)) {
+        if (!StartsWith(line, key)) {
             return std::nullopt;
         }
         return sjis::TrimControl(line.substr(key.size()));
@@ -76,7 +99,7 @@ std::optional<std::string_view> TFieldExtractor::MatchKey(const TOrderedParamStr
 
 bool TFieldExtractor::LineMatchesEnd(std::string_view line, std::string_view endStr, bool regex) {
     if (!regex) {
-        return line.starts_with(endStr);
+        return StartsWith(line, endStr);
     }
     return NonEmptyMatch(endStr, line).has_value();
 }
@@ -154,9 +177,9 @@ void TFieldExtractor::FillHeaderValues(const TBasicMail& mail,
         }
         std::string& value = values[p.GetFieldOrder()];
         if (p.GetMailAddress()) {
-            value = TMailAddressExtractor::ExtractMailAddress(value);
+            KeepOnly(value, TMailAddressExtractor::MailAddressView(value));
         } else if (p.GetMailName()) {
-            value = TMailAddressExtractor::ExtractMailName(value);
+            KeepOnly(value, TMailAddressExtractor::MailNameView(value));
         }
     }
 }
@@ -281,7 +304,7 @@ void TFieldExtractor::FinishBodyValues(const std::vector<TOrderedParamString>& b
             w = TValueText::WrapText(w, q.GetAutoFormat());
         }
         if (q.GetMailAddress()) {
-            w = TMailAddressExtractor::ExtractMailAddress(w);
+            KeepOnly(w, TMailAddressExtractor::MailAddressView(w));
         }
     }
 }

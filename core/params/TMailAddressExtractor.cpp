@@ -29,9 +29,39 @@ std::string_view NameAfter(std::string_view after) {
     return {};
 }
 
+// Where the engine has to start looking for an address in `line`, or npos
+// when the line holds no '@' character. An address starts in the run of
+// printable ASCII before the first '@', so nothing earlier can match. Bytes
+// are read the way the engine will see them: a lead byte without a valid
+// trail byte stands alone (and is seen as '?', printable).
+std::size_t SearchStart(std::string_view line) {
+    std::size_t runStart = 0;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (sjis::IsLeadByte(c)) {
+            if (i + 1 < line.size() && sjis::IsTrailByte(static_cast<unsigned char>(line[i + 1]))) {
+                i += 2;
+                runStart = i;
+            } else {
+                ++i;
+            }
+            continue;
+        }
+        if (c == '@') {
+            return runStart;
+        }
+        ++i;
+        if (c <= 0x20 || c >= 0x7F) {
+            runStart = i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
-std::string_view TMailAddressExtractor::FindAddress(std::string_view text) {
+std::string_view TMailAddressExtractor::MailAddressView(std::string_view text) {
     if (!TJre::IsAvailable()) {
         return {};
     }
@@ -52,9 +82,9 @@ std::string_view TMailAddressExtractor::FindAddress(std::string_view text) {
     TLineSplitter splitter(text);
     std::string_view line;
     while (address.empty() && splitter.Next(line)) {
-        // No '@' byte, no address: the engine need not look.
-        if (line.find('@') != std::string_view::npos) {
-            address = jre.MatchView(kAddressPattern, line);
+        const std::size_t start = SearchStart(line);
+        if (start != std::string_view::npos) {
+            address = jre.MatchView(kAddressPattern, line.substr(start));
         }
     }
     last.text.assign(text);
@@ -65,11 +95,11 @@ std::string_view TMailAddressExtractor::FindAddress(std::string_view text) {
 }
 
 std::string TMailAddressExtractor::ExtractMailAddress(std::string_view text) {
-    return std::string(FindAddress(text));
+    return std::string(MailAddressView(text));
 }
 
-std::string TMailAddressExtractor::ExtractMailName(std::string_view text) {
-    const std::string_view address = FindAddress(text);
+std::string_view TMailAddressExtractor::MailNameView(std::string_view text) {
+    const std::string_view address = MailAddressView(text);
     if (address.empty()) {
         return {};
     }
@@ -77,7 +107,11 @@ std::string TMailAddressExtractor::ExtractMailName(std::string_view text) {
     const std::size_t pos = text.find(address);
     const std::string_view before = NameBefore(text.substr(0, pos));
     if (!before.empty()) {
-        return std::string(before);
+        return before;
     }
-    return std::string(NameAfter(text.substr(pos + address.size())));
+    return NameAfter(text.substr(pos + address.size()));
+}
+
+std::string TMailAddressExtractor::ExtractMailName(std::string_view text) {
+    return std::string(MailNameView(text));
 }

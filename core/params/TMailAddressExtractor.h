@@ -18,6 +18,7 @@ class TMailAddressExtractor {
     // in parentheses after it (addr (Name)); empty otherwise.
     static std::string ExtractMailName(std::string_view text);
 
-  private:
-    static std::string_view FindAddress(std::string_view text);
+    // The same as views into `text`.
+    static std::string_view MailAddressView(std::string_view text);
+    static std::string_view MailNameView(std::string_view text);
 };

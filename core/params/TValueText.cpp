@@ -80,23 +80,20 @@ void TValueText::AppendWrappedLine(std::string& out, std::string_view line, int 
     }
     const auto w = static_cast<std::size_t>(width);
     const std::size_t size = line.size();
+    const auto isLead = [line](std::size_t at) {
+        return sjis::IsLeadByte(static_cast<unsigned char>(line[at]));
+    };
     std::size_t start = 0;
-    std::size_t boundary = 0;  // a character start at or before the next cut
+    std::size_t boundary = 0;  // a character start, never past the next cut
     // Each piece may take bytes up to `last`; stop when nothing follows it.
+    // Inside the loop last + 1 < size, so a lead byte at or before `last`
+    // always has its second byte.
     for (std::size_t last = w - 1; last + 1 < size; last = start + w - 1) {
-        std::size_t length = 1;
-        while (true) {
-            length =
-                sjis::IsLeadByte(static_cast<unsigned char>(line[boundary])) && boundary + 1 < size
-                    ? 2
-                    : 1;
-            if (boundary + length > last) {
-                break;
-            }
-            boundary += length;
+        while (boundary < last) {
+            boundary += isLead(boundary) ? 2 : 1;
         }
         // A double-byte character starting on the last byte moves on whole.
-        const std::size_t end = (boundary == last && length == 2) ? last : last + 1;
+        const std::size_t end = (boundary == last && isLead(last)) ? last : last + 1;
         out.append(line.data() + start, end - start);
         out.append("\r\n", 2);
         start = end;

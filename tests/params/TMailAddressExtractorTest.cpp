@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestText.h"
+#include "regex/TJre.h"
 
 namespace {
 
@@ -39,12 +40,36 @@ INSTANTIATE_TEST_SUITE_P(
         TAddressCase{"FirstLineWithAnAddressWins", "no address\r\nsecond@a.jp\r\nthird@b.jp",
                      "second@a.jp", "no address"},
         TAddressCase{"DomainMustStartAlphanumeric", "a@-b.jp c@d.jp", "c@d.jp", "a@-b.jp"},
+        TAddressCase{"BrokenLeadByteJoinsTheLocalPart", "x \x82!taro@x.jp", "\x82!taro@x.jp", "x"},
+        TAddressCase{"AtByteInsideFullWidthSpaceOnly", Sj("　　ａ＠ｂ"), "", ""},
         TAddressCase{"NoAddress", Sj("住所なし"), "", ""}, TAddressCase{"Empty", "", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MailAddressText, DoubleByteTextAroundTheAddress) {
     const std::string text = Sj("連絡先：ｔａｒｏ　taro@example.jp　まで");
     EXPECT_EQ(TMailAddressExtractor::ExtractMailAddress(text), "taro@example.jp");
+}
+
+// The address must be exactly the engine's leftmost match of the pattern on
+// the first line that has one, whatever the bytes around it.
+TEST(MailAddressText, AgreesWithAPlainSearchOfEveryLine) {
+    const std::string pieces[] = {"a",      "@",    "b.jp",  " ",    "<",    "!",
+                                  "-",      "\x82", "\x81@", "\xFC", "\xA6", Sj("　"),
+                                  Sj("山"), ".",    "_x",    "@@",   "9"};
+    const std::size_t n = std::size(pieces);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            for (std::size_t k = 0; k < n; ++k) {
+                for (std::size_t m = 0; m < n; ++m) {
+                    const std::string line = pieces[i] + pieces[j] + pieces[k] + pieces[m];
+                    const std::string expected = TJre::Instance().Match(
+                        std::string(TMailAddressExtractor::kAddressPattern), line);
+                    ASSERT_EQ(TMailAddressExtractor::ExtractMailAddress(line), expected)
+                        << testing::PrintToString(line);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

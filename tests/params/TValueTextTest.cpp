@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "TestText.h"
 
 namespace {
@@ -80,7 +83,49 @@ TEST(WrapLine, ShortLineIsUnchangedAndTinyWidthsDoNotLoop) {
 TEST(WrapLine, LeadByteAtTheEndIsKept) {
     const std::string line = std::string(9, 'a') + "\x82";
     EXPECT_EQ(TValueText::WrapLine(line, 9), std::string(9, 'a') + "\r\n\x82");
-    EXPECT_EQ(TValueText::WrapLine(line + "a", 10), std::string(9, 'a') + "\r\n\x82" "a");
+    EXPECT_EQ(TValueText::WrapLine(line + "a", 10), std::string(9, 'a') +
+                                                        "\r\n\x82"
+                                                        "a");
+}
+
+// Every piece keeps whole characters and is width bytes long, or one less
+// where a double-byte character moved on; joined again they give the line.
+TEST(WrapLine, PiecesOfMixedTextKeepEveryCharacterWhole) {
+    const std::string chars[] = {"a", Sj("あ"), "\x82", Sj("ソ"), " ", Sj("ｱ")};
+    std::uint32_t seed = 12345;
+    for (int round = 0; round < 300; ++round) {
+        std::string line;
+        std::vector<bool> starts;  // character starts of `line`
+        const int count = static_cast<int>(seed % 60);
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const std::string& c = chars[(seed >> 16) % std::size(chars)];
+            if (c == "\x82" && i + 1 < count) {
+                continue;  // a lone lead byte only at the very end
+            }
+            starts.resize(line.size() + c.size(), false);
+            starts[line.size()] = true;
+            line += c;
+        }
+        const int width = 10 + round % 7;
+        const std::string wrapped = TValueText::WrapLine(line, width);
+        std::string joined;
+        std::size_t pos = 0;
+        for (std::size_t at = 0;; at = wrapped.find("\r\n", at) + 2) {
+            const std::size_t next = wrapped.find("\r\n", at);
+            const std::string piece = wrapped.substr(at, next - at);
+            ASSERT_TRUE(pos >= line.size() || starts[pos]) << round;
+            ASSERT_LE(piece.size(), static_cast<std::size_t>(width)) << round;
+            if (next == std::string::npos) {
+                joined += piece;
+                break;
+            }
+            ASSERT_GE(piece.size(), static_cast<std::size_t>(width - 1)) << round;
+            joined += piece;
+            pos += piece.size();
+        }
+        ASSERT_EQ(joined, line) << round;
+    }
 }
 
 TEST(StripTrailingLineBreaks, RemovesOnlyCrLfPairs) {
