@@ -41,8 +41,9 @@ TFolderParser::TFolderParser(const std::string& sjisFolder,
         if (ec) {
             break;
         }
-        std::error_code dirError;
-        if (it->is_directory(dirError)) {
+        // Sub-folders (and anything else that is not a file) are no mails.
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) {
             continue;
         }
         std::string name = it->path().filename().string();

@@ -1,5 +1,6 @@
 #include "mail/TMappedFile.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -35,14 +36,15 @@ class TFd {
 }  // namespace
 
 TMappedFile::TMappedFile(const std::filesystem::path& path) {
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a pipe named like a mail cannot stall the reader.
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         ThrowOpenError(path);
     }
     size_ = static_cast<std::size_t>(st.st_size);
-    if (size_ == 0) {
-        data_ = bytes_.data();
+    if (size_ <= kReadLimit) {
+        ReadWhole(fd.Get(), path);
         return;
     }
     void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
@@ -51,6 +53,29 @@ TMappedFile::TMappedFile(const std::filesystem::path& path) {
     }
     mapping_ = map;
     data_ = static_cast<const char*>(map);
+}
+
+// Small files (single mails) are read: cheaper than mapping, and a file cut
+// short by another program while it is read cannot fault the process.
+void TMappedFile::ReadWhole(int fd, const std::filesystem::path& path) {
+    bytes_.resize(size_);
+    std::size_t done = 0;
+    while (done < size_) {
+        const ssize_t n = ::pread(fd, bytes_.data() + done, size_ - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ThrowOpenError(path);
+        }
+        if (n == 0) {
+            break;  // the file got shorter since it was measured
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    bytes_.resize(done);
+    data_ = bytes_.data();
+    size_ = done;
 }
 
 std::unique_ptr<TMappedFile> TMappedFile::FromBytes(std::string bytes) {

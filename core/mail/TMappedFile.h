@@ -1,9 +1,9 @@
 #pragma once
-// Read-only view of a whole file, memory-mapped so that stores of several
-// gigabytes are never copied: readers keep offsets into it and copy only the
-// bytes of the mail they are asked for. The view is immutable, so any number
-// of threads may read from it at once. A buffer already in memory can stand
-// in for a file (tests, fuzzing, benchmarks).
+// Read-only view of a whole file. Stores of several gigabytes are mapped,
+// never copied, and small files are simply read. Readers keep offsets into
+// the view and copy only the bytes of the mail they are asked for. The view
+// is immutable, so any number of threads may read from it at once. A buffer
+// already in memory can stand in for a file (tests, fuzzing, benchmarks).
 
 #include <cstddef>
 #include <cstdint>
@@ -37,7 +37,11 @@ class TMappedFile {
     void AdviseSequential() const;
 
   private:
+    // Files up to this size are read into memory rather than mapped.
+    static constexpr std::size_t kReadLimit = 1 << 20;
+
     TMappedFile() = default;
+    void ReadWhole(int fd, const std::filesystem::path& path);
 
     const char* data_ = nullptr;
     std::size_t size_ = 0;

@@ -11,6 +11,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
 std::vector<Lines> AllMails(TSplitFileParser& parser) {
@@ -66,9 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
         TSplitCase{"PreambleIsIgnored", "junk\n\nFrom a\nA\n", {{"A"}}},
         TSplitCase{"CrLfAndCrLineEnds", "From a\r\nA\r\n\r\nFrom b\rB\r\r", {{"A"}, {"B"}}},
         TSplitCase{
-            "ZeroByteEndsOnlyItsMail", std::string("From a\nA\0\nFrom b\nB\n", 19), {{"A"}, {"B"}}},
+            "ZeroByteEndsOnlyItsMail", "From a\nA\0\nFrom b\nB\n"s, {{"A"}, {"B"}}},
         TSplitCase{"SeparatorAfterZeroByteInItsLineDoesNotCount",
-                   std::string("From a\nX\0From b\nY\n\0From c\nFrom d\nD\n", 37),
+                   "From a\nX\0From b\nY\n\0From c\nFrom d\nD\n"s,
                    {{"X"}, {"D"}}},
         TSplitCase{"ByteOrderMarkIsSkipped",
                    "\xEF\xBB\xBF"
@@ -96,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         TSplitCase{"TwoLinesGiveOneEmptyMail", "#SEP#\n\n", {{}}},
         TSplitCase{"LastLineKeptWhenNotEmpty", "#SEP#\nlast\n", {{"last"}}},
         TSplitCase{
-            "ZeroByteEndsOnlyItsMail", std::string("#SEP#\nA\0B\n#SEP#\nC\n", 20), {{"A"}, {"C"}}},
+            "ZeroByteEndsOnlyItsMail", "#SEP#\nA\0B\n#SEP#\nC\n"s, {{"A"}, {"C"}}},
         TSplitCase{"EmptyFile", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
