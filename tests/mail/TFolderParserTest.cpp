@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "MailTestUtil.h"
 #include "TestText.h"
@@ -32,6 +33,7 @@ class TFolderParserTest : public ::testing::Test {
         WriteFile(folder_ / "日本.eml", "Subject: =?ISO-2022-JP?B?GyRCN29MPiRHJDkbKEI=?=\n");
         WriteFile(folder_ / "notes.txt", "first\r\nsecond\r\n");
         WriteFile(folder_ / "mail.emlx", "x");
+        mkfifo((folder_ / "pipe.eml").c_str(), 0600);  // no mail, and must not block
     }
 
     std::string SjisFolder() const { return TSjisUnicode::FromPath(folder_); }

@@ -66,8 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"", "see"}, {"more"}}},
         TSplitCase{"PreambleIsIgnored", "junk\n\nFrom a\nA\n", {{"A"}}},
         TSplitCase{"CrLfAndCrLineEnds", "From a\r\nA\r\n\r\nFrom b\rB\r\r", {{"A"}, {"B"}}},
-        TSplitCase{
-            "ZeroByteEndsOnlyItsMail", "From a\nA\0\nFrom b\nB\n"s, {{"A"}, {"B"}}},
+        TSplitCase{"ZeroByteEndsOnlyItsMail", "From a\nA\0\nFrom b\nB\n"s, {{"A"}, {"B"}}},
         TSplitCase{"SeparatorAfterZeroByteInItsLineDoesNotCount",
                    "From a\nX\0From b\nY\n\0From c\nFrom d\nD\n"s,
                    {{"X"}, {"D"}}},
@@ -96,8 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         TSplitCase{"SingleLineHasNoMail", "#SEP#\n", {}},
         TSplitCase{"TwoLinesGiveOneEmptyMail", "#SEP#\n\n", {{}}},
         TSplitCase{"LastLineKeptWhenNotEmpty", "#SEP#\nlast\n", {{"last"}}},
-        TSplitCase{
-            "ZeroByteEndsOnlyItsMail", "#SEP#\nA\0B\n#SEP#\nC\n"s, {{"A"}, {"C"}}},
+        TSplitCase{"ZeroByteEndsOnlyItsMail", "#SEP#\nA\0B\n#SEP#\nC\n"s, {{"A"}, {"C"}}},
         TSplitCase{"EmptyFile", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -111,6 +109,21 @@ TEST(TMBOXParserTest, BadIndexThrows) {
 TEST(TMBOXParserTest, MissingFileThrows) {
     EXPECT_THROW(TMBOXParser(CorpusFile("mbox/does-not-exist")), TKestrifyError);
     EXPECT_THROW(TShurikenParser(CorpusFile("mbox")), TKestrifyError);  // a folder
+}
+
+TEST(TMBOXParserTest, LargeFileIsReadThroughTheMapping) {
+    TTempDir dir;
+    std::string text;
+    for (int i = 0; text.size() < (3u << 20) / 2; ++i) {
+        text += "From x\nSubject: " + std::to_string(i) + "\n\n" + std::string(700, 'b') + "\n\n";
+    }
+    text += "From last\nSubject: end\n\nfinal line";
+    WriteFile(dir.Path() / "big.mbox", text);
+    TMBOXParser parser((dir.Path() / "big.mbox").string());
+    ASSERT_GT(parser.GetCount(), 2000);
+    EXPECT_EQ(parser.GetMailLines(parser.GetCount() - 1),
+              (Lines{"Subject: end", "", "final line"}));
+    EXPECT_EQ(parser.GetMailLines(7), (Lines{"Subject: 7", "", std::string(700, 'b')}));
 }
 
 TEST(TMBOXParserTest, MailsAreParsed) {
