@@ -12,10 +12,19 @@ constexpr double kMinSecondsForRate = 0.2;
 constexpr int kMinBar = 10;
 constexpr int kMaxBar = 40;
 
+// Right-aligned in four columns: "  7%", "100%".
 std::string Percent(int position, int count) {
     const int percent = count > 0 ? static_cast<int>(100LL * position / count) : 100;
-    std::string text = std::to_string(percent) + "%";
-    return std::string(4 - std::min<std::size_t>(4, text.size()), ' ') + text;
+    const std::string digits = std::to_string(percent);
+    std::string text(3 - std::min<std::size_t>(3, digits.size()), ' ');
+    text.append(digits).append("%");
+    return text;
+}
+
+std::string TwoDigits(long long v) {
+    std::string text = v < 10 ? "0" : "";
+    text.append(std::to_string(v));
+    return text;
 }
 
 }  // namespace
@@ -44,7 +53,11 @@ std::string TProgressBar::Text(int position, TClock::time_point now, int width) 
     }
     const int bar = std::min(room, kMaxBar);
     const int filled = count_ > 0 ? static_cast<int>(1LL * bar * position / count_) : bar;
-    return "[" + std::string(filled, '#') + std::string(bar - filled, '-') + "] " + tail;
+    std::string text = "[";
+    text.append(static_cast<std::size_t>(filled), '#');
+    text.append(static_cast<std::size_t>(bar - filled), '-');
+    text.append("] ").append(tail);
+    return text;
 }
 
 std::string TProgressBar::Duration(long long seconds) {
@@ -52,11 +65,12 @@ std::string TProgressBar::Duration(long long seconds) {
     const long long h = seconds / 3600;
     const long long m = seconds / 60 % 60;
     const long long s = seconds % 60;
-    const auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    std::string text = std::to_string(h > 0 ? h : m);
     if (h > 0) {
-        return std::to_string(h) + ":" + two(m) + ":" + two(s);
+        text.append(":").append(TwoDigits(m));
     }
-    return std::to_string(m) + ":" + two(s);
+    text.append(":").append(TwoDigits(s));
+    return text;
 }
 
 std::string TProgressBar::Grouped(long long value) {
