@@ -229,62 +229,53 @@ void TFieldExtractor::FindKeyLines(const TLines& body,
     }
 }
 
+// A key line stores its own value; a multi-line parameter then takes the
+// lines below it until its end line (not taken), the next key line or the
+// end of the body. Lines outside these ranges are not looked at.
 void TFieldExtractor::CollectBodyValues(const TLines& body,
                                         const std::vector<TOrderedParamString>& bodyParams,
                                         const std::vector<TKeyLine>& keyLines, TValueMap& values) {
-    std::string* capture = nullptr;  // value of the multi-line parameter being taken
-    std::string captureEnd;
-    bool captureRegex = false;
-    bool captureJoin = false;  // OneLine: lines joined without line breaks
-    bool captureTrim = false;
-    auto nextKey = keyLines.begin();
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        const std::string_view line = body[i];
-        if (nextKey != keyLines.end() && nextKey->line == i) {
-            const TOrderedParamString& k = bodyParams[nextKey->param];
-            std::string& value = values[k.GetFieldOrder()];
-            if (k.GetStartLine()) {
-                value.assign(nextKey->rest);
-            } else if (IsOneLine(k) && i + 1 < body.size()) {
-                value.assign(body[i + 1]);
-            } else {
-                value.clear();
-            }
-            if (IsOneLine(k) && !k.GetEndStr().empty()) {
+    for (std::size_t kk = 0; kk < keyLines.size(); ++kk) {
+        const TKeyLine& key = keyLines[kk];
+        const std::size_t i = key.line;
+        const TOrderedParamString& k = bodyParams[key.param];
+        std::string& value = values[k.GetFieldOrder()];
+        if (k.GetStartLine()) {
+            value.assign(key.rest);
+        } else if (IsOneLine(k) && i + 1 < body.size()) {
+            value.assign(body[i + 1]);
+        } else {
+            value.clear();
+        }
+        if (IsOneLine(k)) {
+            if (!k.GetEndStr().empty()) {
                 value = CutAtEndString(k, value);
             }
             if (k.GetTrim()) {
                 TrimInPlace(value);
             }
-            if (IsOneLine(k)) {
-                capture = nullptr;
-            } else {
-                capture = &value;
-                captureJoin = k.GetOneLine();
-                captureTrim = k.GetTrim();
-                captureEnd = k.GetEndStr();
-                captureRegex = !captureEnd.empty() && k.GetEndStrRegExp();
+            continue;
+        }
+        if (k.GetTrim()) {
+            TrimInPlace(value);
+        }
+        const std::size_t stop = kk + 1 < keyLines.size() ? keyLines[kk + 1].line : body.size();
+        const std::string endStr = k.GetEndStr();
+        const bool endRegex = !endStr.empty() && k.GetEndStrRegExp();
+        std::size_t end = i + 1;
+        std::size_t room = value.size();
+        while (end < stop && (endStr.empty() || !LineMatchesEnd(body[end], endStr, endRegex))) {
+            room += body[end].size() + kLineBreak.size();
+            ++end;
+        }
+        value.reserve(room);
+        const bool join = k.GetOneLine();
+        const bool trim = k.GetTrim();
+        for (std::size_t j = i + 1; j < end; ++j) {
+            if (!join) {
+                value.append(kLineBreak);
             }
-            ++nextKey;
-            if (capture != nullptr) {
-                // Room for every line up to the next key line, so appending
-                // does not reallocate on the way.
-                const std::size_t stop = nextKey != keyLines.end() ? nextKey->line : body.size();
-                std::size_t room = value.size();
-                for (std::size_t j = i + 1; j < stop; ++j) {
-                    room += body[j].size() + kLineBreak.size();
-                }
-                value.reserve(room);
-            }
-        } else if (capture != nullptr) {
-            if (!captureEnd.empty() && LineMatchesEnd(line, captureEnd, captureRegex)) {
-                capture = nullptr;
-                continue;
-            }
-            if (!captureJoin) {
-                capture->append(kLineBreak);
-            }
-            capture->append(captureTrim ? TValueText::TrimAllView(line) : line);
+            value.append(trim ? TValueText::TrimAllView(body[j]) : std::string_view(body[j]));
         }
     }
 }

@@ -27,6 +27,17 @@ std::size_t LastCharStart(std::string_view text) {
     return run % 2 == 1 ? last - 1 : last;
 }
 
+// Whether a character starts at `at`, given that one starts at `from`.
+// Lead-range bytes before `at` pair up from the last byte that cannot be a
+// lead byte (or from `from`), so only that run needs looking at.
+bool IsCharStart(std::string_view text, std::size_t from, std::size_t at) {
+    std::size_t run = at;
+    while (run > from && sjis::IsLeadByte(static_cast<unsigned char>(text[run - 1]))) {
+        --run;
+    }
+    return (at - run) % 2 == 0;
+}
+
 std::string_view TrimLeft(std::string_view text) {
     while (!text.empty()) {
         if (StartsWithDoubleByte(text)) {
@@ -80,20 +91,15 @@ void TValueText::AppendWrappedLine(std::string& out, std::string_view line, int 
     }
     const auto w = static_cast<std::size_t>(width);
     const std::size_t size = line.size();
-    const auto isLead = [line](std::size_t at) {
-        return sjis::IsLeadByte(static_cast<unsigned char>(line[at]));
-    };
     std::size_t start = 0;
-    std::size_t boundary = 0;  // a character start, never past the next cut
     // Each piece may take bytes up to `last`; stop when nothing follows it.
-    // Inside the loop last + 1 < size, so a lead byte at or before `last`
-    // always has its second byte.
+    // Inside the loop last + 1 < size, so a lead byte at `last` always has
+    // its second byte.
     for (std::size_t last = w - 1; last + 1 < size; last = start + w - 1) {
-        while (boundary < last) {
-            boundary += isLead(boundary) ? 2 : 1;
-        }
         // A double-byte character starting on the last byte moves on whole.
-        const std::size_t end = (boundary == last && isLead(last)) ? last : last + 1;
+        const bool cuts = IsCharStart(line, start, last) &&
+                          sjis::IsLeadByte(static_cast<unsigned char>(line[last]));
+        const std::size_t end = cuts ? last : last + 1;
         out.append(line.data() + start, end - start);
         out.append("\r\n", 2);
         start = end;
