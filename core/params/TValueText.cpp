@@ -15,27 +15,21 @@ bool StartsWithDoubleByte(std::string_view text) {
     return !text.empty() && sjis::CharLength(text, 0) == 2;
 }
 
-// Start of the last character. Counting the run of lead-range bytes before
-// the last byte tells whether that byte is the second half of a pair,
-// without walking the text from its start.
-std::size_t LastCharStart(std::string_view text) {
-    const std::size_t last = text.size() - 1;
-    std::size_t run = 0;
-    while (run < last && sjis::IsLeadByte(static_cast<unsigned char>(text[last - 1 - run]))) {
-        ++run;
-    }
-    return run % 2 == 1 ? last - 1 : last;
-}
-
 // Whether a character starts at `at`, given that one starts at `from`.
 // Lead-range bytes before `at` pair up from the last byte that cannot be a
-// lead byte (or from `from`), so only that run needs looking at.
+// lead byte (or from `from`), so only that run needs looking at, not the
+// text from its start.
 bool IsCharStart(std::string_view text, std::size_t from, std::size_t at) {
     std::size_t run = at;
     while (run > from && sjis::IsLeadByte(static_cast<unsigned char>(text[run - 1]))) {
         --run;
     }
     return (at - run) % 2 == 0;
+}
+
+std::size_t LastCharStart(std::string_view text) {
+    const std::size_t last = text.size() - 1;
+    return IsCharStart(text, 0, last) ? last : last - 1;
 }
 
 std::string_view TrimLeft(std::string_view text) {
