@@ -12,8 +12,14 @@ TDialogForm::TDialogForm(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget* /*old*/, QWidget* now) { FocusChanged(now); });
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
+                               [this](QWidget* /*old*/, QWidget* now) { FocusChanged(now); });
+}
+
+// The children leave the focus while the base class destroys them; by then
+// this part of the form is gone.
+TDialogForm::~TDialogForm() {
+    disconnect(focusConnection_);
 }
 
 void TDialogForm::SetHelpContext(int topic) {

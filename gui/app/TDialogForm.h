@@ -14,6 +14,7 @@ class TDialogForm : public QDialog {
     Q_OBJECT
   public:
     explicit TDialogForm(QWidget* parent);
+    ~TDialogForm() override;
 
     QStatusBar* StatusBar() const { return statusBar_; }
     void SetHelpContext(int topic);
@@ -34,4 +35,5 @@ class TDialogForm : public QDialog {
     void FocusChanged(QWidget* now);
 
     QStatusBar* statusBar_ = nullptr;
+    QMetaObject::Connection focusConnection_;
 };
