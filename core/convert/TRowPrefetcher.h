@@ -1,8 +1,12 @@
 #pragma once
 // Builds the rows of mails 0 .. count-1 ahead of their use on worker threads,
 // at most `window` rows ahead of the consumer, and hands them out strictly in
-// order. Destroying it stops the workers (a row being built is finished and
+// order. Destroying it stops the workers (rows being built are finished and
 // dropped).
+//
+// Workers claim a few consecutive rows at a time and the two sides wake each
+// other only when the other one waits: handing over every row through the
+// lock and a wake-up costs more than building it.
 
 #include <condition_variable>
 #include <exception>
@@ -35,12 +39,15 @@ class TRowPrefetcher {
     const TCSVConverter& converter_;
     const int count_;
     const int window_;
+    const int chunk_;  // rows a worker claims at once
     std::vector<TSlot> slots_;
     std::mutex mutex_;
     std::condition_variable workAvailable_;
     std::condition_variable rowReady_;
     int nextToBuild_ = 0;
     int nextToTake_ = 0;
+    int workersWaiting_ = 0;
+    bool consumerWaiting_ = false;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
