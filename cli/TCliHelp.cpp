@@ -9,7 +9,8 @@ std::string TCliHelp::Help() {
 
 プロジェクトファイル (.KFY) のメールを読み、パラメータで値を取り出して CSV に
 書きます。出力を省くとプロジェクトの保存ファイル名 (SAVEFILENAME) に書き、"-"
-のとき、またはどちらもないときは標準出力に書きます。拡張子 .csv は付けません。
+のとき、またはどちらもないときは標準出力に書きます (端末へは UTF-8)。
+拡張子 .csv は付けません。
 プロジェクト内の相対パスはプロジェクトファイルのあるフォルダから数えます。
 
   --save-type 0|1         0: 上書き保存、1: 追加保存 (プロジェクトの SAVETYPE より優先)
@@ -28,13 +29,15 @@ std::string TCliHelp::Help() {
   --version               バージョンを表示する
 
 終了コード: 0 成功、1 一部のメールでエラー (CSV は保存済み)、
-2 使い方・プロジェクト・メールの場所の誤り、3 CSV またはバックアップを書けなかった
+2 使い方・プロジェクト・メールの場所の誤り、3 CSV またはバックアップを書けなかった、
+130 Ctrl-C で中断 (何も保存しない)
 
 Usage: kestrify-cli [OPTIONS] PROJECT [OUTPUT]
 
 Reads the mails of a project file (.KFY), extracts one value per parameter and
 writes them as CSV. Without OUTPUT the project's SAVEFILENAME is written; "-",
-or neither, writes to standard output. No ".csv" is added. Relative paths inside
+or neither, writes to standard output (as UTF-8 when it is a terminal). No ".csv"
+is added. Relative paths inside
 the project count from the project file's folder.
 
   --save-type 0|1         0: overwrite, 1: append (instead of the project's SAVETYPE)
@@ -54,7 +57,8 @@ the project count from the project file's folder.
   --version               show the version
 
 Exit status: 0 success, 1 some mails failed (the CSV was saved),
-2 bad usage, project or store location, 3 the CSV or its backup could not be written
+2 bad usage, project or store location, 3 the CSV or its backup could not be written,
+130 interrupted by Ctrl-C (nothing saved)
 )";
 }
 

@@ -1,10 +1,13 @@
 #include "TCliJob.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <system_error>
 #include <thread>
 
 #include "TCsvStream.h"
+#include "TStopSignal.h"
 #include "TUsageError.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
@@ -40,7 +43,7 @@ std::string ErrorText(const std::exception& e) {
 
 }  // namespace
 
-TExitStatus::TCode TCliJob::Run() {
+int TCliJob::Run() {
     try {
         projectPath_ = SjisPath(options_.project);
         TSettingFile project(projectPath_);
@@ -110,8 +113,8 @@ TCliJob::TTarget TCliJob::Target(const TCSVSaveParam& save) const {
     return FromProjectFolder(save.GetSaveFileName());
 }
 
-TExitStatus::TCode TCliJob::Convert(TSettingFile& project, const std::string& location,
-                                    const TCSVSaveParam& save, const TTarget& target) {
+int TCliJob::Convert(TSettingFile& project, const std::string& location, const TCSVSaveParam& save,
+                     const TTarget& target) {
     const std::vector<TOrderedParamString> params = InListOrder(project.GetParams());
     if (const auto problem =
             TConvertValidator::Check(params.size(), project.GetMailType(), location)) {
@@ -141,6 +144,11 @@ TExitStatus::TCode TCliJob::Convert(TSettingFile& project, const std::string& lo
         terminal_.MessageSjis(outcome.message);
         return TExitStatus::BadInput;
     }
+    if (outcome.end == TConvertOutcome::TEnd::Stopped) {
+        // As a stopped automatic run: nothing is saved.
+        terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
+        return TExitStatus::AfterSignal(TStopSignal::Received());
+    }
     return Save(table, save, target, host);
 }
 
@@ -148,7 +156,11 @@ TExitStatus::TCode TCliJob::Save(const TResultTable& table, const TCSVSaveParam&
                                  const TTarget& target, TTerminalHost& host) const {
     const TCsvOptions csvOptions{options_.utf8, options_.byteOrderMark};
     if (!target) {
-        if (!TCsvStream::Write(table, stdout, save.GetSaveType(), csvOptions)) {
+        TCsvOptions streamOptions = csvOptions;
+        if (!options_.encodingGiven && isatty(fileno(stdout)) == 1) {
+            streamOptions.utf8 = true;  // a terminal shows UTF-8; pipes and files get the bytes
+        }
+        if (!TCsvStream::Write(table, stdout, save.GetSaveType(), streamOptions)) {
             host.SetTarget("-");
             host.ReportSaveFailure(TSjisUnicode::FromUtf8("ファイルの保存に失敗しました。"));
             return TExitStatus::WriteFailed;

@@ -20,7 +20,8 @@ class TCliJob {
     TCliJob(const TCliOptions& options, TTerminal& terminal)
         : options_(options), terminal_(terminal) {}
 
-    TExitStatus::TCode Run();
+    // A TExitStatus code, or TExitStatus::AfterSignal when stopped.
+    int Run();
 
   private:
     // Where the CSV goes: a Shift_JIS file name, or none for standard output.
@@ -29,8 +30,8 @@ class TCliJob {
     bool OpenProject(TSettingFile& project);
     void ApplyOverrides(TSettingFile& project, std::string& location, TCSVSaveParam& save) const;
     TTarget Target(const TCSVSaveParam& save) const;
-    TExitStatus::TCode Convert(TSettingFile& project, const std::string& location,
-                               const TCSVSaveParam& save, const TTarget& target);
+    int Convert(TSettingFile& project, const std::string& location, const TCSVSaveParam& save,
+                const TTarget& target);
     TExitStatus::TCode Save(const TResultTable& table, const TCSVSaveParam& save,
                             const TTarget& target, TTerminalHost& host) const;
 

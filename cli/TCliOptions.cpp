@@ -112,6 +112,7 @@ class TCliOptions::TParser {
     }
 
     void Encoding(const std::string& name, std::string text) {
+        options_.encodingGiven = true;
         for (char& c : text) {
             c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
         }

@@ -23,6 +23,7 @@ class TCliOptions {
     std::optional<int> mailType;  // 0 .. 5
     std::optional<std::string> location;
     bool utf8 = false;
+    bool encodingGiven = false;  // --encoding was on the command line
     bool byteOrderMark = false;
     bool force = false;
     bool stopOnError = false;

@@ -11,6 +11,10 @@ class TExitStatus {
         WriteFailed = 3,  // the CSV or its backup could not be written
     };
 
+    // A run stopped by a signal before saving: 128 + its number, as shells
+    // report it (130 for Ctrl-C).
+    static int AfterSignal(int signal) { return 128 + signal; }
+
     // The status of a run whose CSV was written.
     static TCode AfterSave(int failedMails) { return failedMails > 0 ? MailsFailed : Success; }
 };

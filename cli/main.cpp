@@ -7,6 +7,7 @@
 #include "TCliJob.h"
 #include "TCliOptions.h"
 #include "TExitStatus.h"
+#include "TStopSignal.h"
 #include "TTerminal.h"
 #include "TUsageError.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
             case TCliOptions::TAction::Convert:
                 break;
         }
+        TStopSignal::Install();
         return TCliJob(options, terminal).Run();
     } catch (const TUsageError& e) {
         terminal.Line(std::string("kestrify-cli: ") + e.what());

@@ -51,7 +51,7 @@ void TRowPrefetcher::Work() {
         nextToBuild_ = last;
         lock.unlock();
         built.assign(static_cast<std::size_t>(last - first), TSlot());
-        for (int index = first; index < last; ++index) {
+        for (int index = first; index < last && !stopping_; ++index) {
             TSlot& slot = built[static_cast<std::size_t>(index - first)];
             try {
                 slot.row = converter_.BuildRow(index);

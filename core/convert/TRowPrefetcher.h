@@ -1,13 +1,14 @@
 #pragma once
 // Builds the rows of mails 0 .. count-1 ahead of their use on worker threads,
 // at most `window` rows ahead of the consumer, and hands them out strictly in
-// order. Destroying it stops the workers (rows being built are finished and
+// order. Destroying it stops the workers (a row being built is finished and
 // dropped).
 //
 // Workers claim a few consecutive rows at a time and the two sides wake each
 // other only when the other one waits: handing over every row through the
 // lock and a wake-up costs more than building it.
 
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -48,6 +49,6 @@ class TRowPrefetcher {
     int nextToTake_ = 0;
     int workersWaiting_ = 0;
     bool consumerWaiting_ = false;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_{false};  // also read while building, without the lock
     std::vector<std::thread> workers_;
 };

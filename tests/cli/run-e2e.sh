@@ -12,8 +12,9 @@ KESTRIFY_CLI=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 script=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 EXPECTED=$here/expected
 # The shared real-mail samples lie beside the checkout.
-SHARED=$(cd "$here/../../.." && pwd)/shared
-export KESTRIFY_CLI EXPECTED SHARED
+ROOT=$(cd "$here/../.." && pwd)
+SHARED=$(cd "$ROOT/.." && pwd)/shared
+export KESTRIFY_CLI EXPECTED ROOT SHARED
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrify-e2e.XXXXXX")
 trap 'rm -rf "$work"' EXIT
