@@ -17,8 +17,8 @@ on_tty() {
     script -qec "$cmd" /dev/null >tty 2>&1 </dev/null
 }
 
-if ! command -v script >/dev/null 2>&1; then
-    skip "terminal: script(1) is missing"
+if ! script -qec true /dev/null </dev/null >/dev/null 2>&1; then
+    skip "terminal: no pseudo-terminal through script(1)"
 else
     on_tty box.KFY out.csv
     if grep -q '30/30' tty && grep -q $'\e\[K' tty; then
