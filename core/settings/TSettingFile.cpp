@@ -108,6 +108,17 @@ void TSettingFile::ReadFrom(const TIniDocument& ini, bool newFormat) {
 }
 
 void TSettingFile::ReadVersion4(const TIniDocument& ini, int count) {
+    ReadNumberedParams(ini, count, true);
+}
+
+void TSettingFile::ReadVersion3(const TIniDocument& ini, int count) {
+    ReadNumberedParams(ini, count, false);
+    ApplySharedEndStr(ini);
+}
+
+// Versions 3 and 4 number every key; only version 4 gives each parameter
+// its own end string and the address options.
+void TSettingFile::ReadNumberedParams(const TIniDocument& ini, int count, bool perParamEnd) {
     for (int n = 0; n < count; ++n) {
         params_.emplace_back(
             ini.ReadInteger(kEml, Key("PARAM_ORDER", n), -1),
@@ -121,29 +132,11 @@ void TSettingFile::ReadVersion4(const TIniDocument& ini, int count) {
             ini.ReadBool(kEml, Key("TRIM", n), false),
             ini.ReadInteger(kEml, Key("AUTO_FORMAT", n), 0),
             ini.ReadBool(kEml, Key("START_LINE", n), true),
-            ini.ReadString(kEml, Key("ENDSTR", n), ""),
-            ini.ReadBool(kEml, Key("ENDSTR_REGEXP", n), false),
-            ini.ReadBool(kEml, Key("MAIL_ADDRESS", n), false),
-            ini.ReadBool(kEml, Key("MAIL_NAME", n), false));
+            perParamEnd ? ini.ReadString(kEml, Key("ENDSTR", n), "") : std::string(),
+            perParamEnd && ini.ReadBool(kEml, Key("ENDSTR_REGEXP", n), false),
+            perParamEnd && ini.ReadBool(kEml, Key("MAIL_ADDRESS", n), false),
+            perParamEnd && ini.ReadBool(kEml, Key("MAIL_NAME", n), false));
     }
-}
-
-void TSettingFile::ReadVersion3(const TIniDocument& ini, int count) {
-    for (int n = 0; n < count; ++n) {
-        params_.emplace_back(
-            ini.ReadInteger(kEml, Key("PARAM_ORDER", n), -1),
-            ini.ReadString(kEml, Key("PARAM_KEY", n), ""),
-            ini.ReadInteger(kEml, Key("FIELD_ORDER", n), -1),
-            ini.ReadString(kEml, Key("FIELD_NAME", n), ""),
-            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_ROW_TYPE", n), 1)),
-            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_POS_TYPE", n), 0)),
-            ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false),
-            ini.ReadBool(kEml, Key("ONE_LINE", n), false),
-            ini.ReadBool(kEml, Key("TRIM", n), false),
-            ini.ReadInteger(kEml, Key("AUTO_FORMAT", n), 0),
-            ini.ReadBool(kEml, Key("START_LINE", n), true), "", false, false, false);
-    }
-    ApplySharedEndStr(ini);
 }
 
 void TSettingFile::ReadVersion1(const TIniDocument& ini, int count) {

@@ -55,6 +55,7 @@ class TSettingFile {
     void ReadFrom(const TIniDocument& ini, bool newFormat);
     void ReadVersion4(const TIniDocument& ini, int count);
     void ReadVersion3(const TIniDocument& ini, int count);
+    void ReadNumberedParams(const TIniDocument& ini, int count, bool perParamEnd);
     void ReadVersion1(const TIniDocument& ini, int count);
     void ReadVersion0(const TIniDocument& ini, int count);
     void ApplySharedEndStr(const TIniDocument& ini);
