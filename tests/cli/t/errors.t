@@ -106,6 +106,14 @@ same_bytes "--stop-on-error: the rows before the failed mail" stopped-out.csv st
 rm mails/b.eml
 
 # --- writing -----------------------------------------------------------
+kcli mails.KFY "結果 ①.csv"
+expect_rc "a Japanese CSV name" 0
+[ -s "結果 ①.csv" ] && ok "a Japanese CSV name: written" || not_ok "a Japanese CSV name: missing"
+
+kcli mails.KFY "out-😀.csv"
+expect_rc "a name Shift_JIS cannot hold" 2
+expect_err "a name Shift_JIS cannot hold" "Shift_JIS で表せない文字を含むパスは使えません。"
+
 kcli mails.KFY no-such-folder/out.csv
 expect_rc "unwritable CSV" 3
 expect_err "unwritable CSV" "no-such-folder/out.csv: ファイルの保存に失敗しました。"
