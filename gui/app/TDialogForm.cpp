@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
@@ -36,6 +38,16 @@ QString TDialogForm::StatusText() const {
 
 void TDialogForm::AddStatusBar(QBoxLayout* layout) {
     layout->addWidget(statusBar_);
+}
+
+QHBoxLayout* TDialogForm::ButtonRow(std::initializer_list<QPushButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton* b : buttons) {
+        b->setMinimumWidth(75);
+        row->addWidget(b);
+    }
+    return row;
 }
 
 void TDialogForm::FixSize(QSize designClientSize) {

@@ -7,7 +7,11 @@
 #include <QDialog>
 #include <QSize>
 
+#include <initializer_list>
+
 class QBoxLayout;
+class QHBoxLayout;
+class QPushButton;
 class QStatusBar;
 
 class TDialogForm : public QDialog {
@@ -25,6 +29,8 @@ class TDialogForm : public QDialog {
   protected:
     // Puts the status bar at the bottom of the form's main layout.
     void AddStatusBar(QBoxLayout* layout);
+    // A right-aligned row of dialog buttons (OK, Cancel, Help ...).
+    static QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons);
     // Fixes the form's size: the design client size or what the layout needs.
     void FixSize(QSize designClientSize);
 

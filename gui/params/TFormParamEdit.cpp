@@ -71,12 +71,7 @@ TFormParamEdit::TFormParamEdit(QWidget* parent) : TFormAbstructParamEdit(parent)
     btnOK_->setDefault(true);
     btnCancel_ = Named(new QPushButton(U("キャンセル"), this), "BtnCancel");
     btnHelp_ = Named(new QPushButton(U("ヘルプ(&H)"), this), "BtnHelp");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {btnOK_, btnCancel_, btnHelp_}) {
-        b->setMinimumWidth(75);
-        buttons->addWidget(b);
-    }
+    QHBoxLayout* buttons = ButtonRow({btnOK_, btnCancel_, btnHelp_});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 0);

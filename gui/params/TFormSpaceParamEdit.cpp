@@ -40,12 +40,7 @@ TFormSpaceParamEdit::TFormSpaceParamEdit(QWidget* parent)
 
     auto* label = new QLabel(U("フィールド名(&F)"), this);
     label->setBuddy(editFieldName_);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {btnOK_, btnCancel_, btnHelp_}) {
-        b->setMinimumWidth(75);
-        buttons->addWidget(b);
-    }
+    QHBoxLayout* buttons = ButtonRow({btnOK_, btnCancel_, btnHelp_});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 0);
     layout->addWidget(label);
