@@ -9,7 +9,7 @@
 namespace {
 
 // How far worker threads may run ahead of the loop, per thread.
-constexpr int kRowsAheadPerThread = 16;
+constexpr int kRowsAheadPerThread = 64;
 
 struct TBuilt {
     std::optional<TCSVConverter::TRow> row;
