@@ -9,7 +9,6 @@
 #include "TCsvStream.h"
 #include "TStopSignal.h"
 #include "TUsageError.h"
-#include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertLoop.h"
@@ -19,6 +18,7 @@
 #include "params/TGridParamList.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TConvertParam.h"
+#include "settings/TFileErrors.h"
 
 namespace {
 
@@ -73,8 +73,7 @@ bool TCliJob::OpenProject(TSettingFile& project) {
     }
     try {
         if (std::filesystem::is_directory(path, ec)) {
-            throw TKestrifyError(TSjisUnicode::FromUtf8("ファイル \"") + projectPath_ +
-                                 TSjisUnicode::FromUtf8("\" を読み込めません。"));
+            throw TFileErrors::CannotRead(path);
         }
         project.Read();
     } catch (const std::exception& e) {
