@@ -8,7 +8,7 @@
 #include <vector>
 
 class TLineSplitter {
-public:
+  public:
     explicit TLineSplitter(std::string_view text);
 
     // Next line without its line break; false when the text is exhausted.
@@ -19,7 +19,7 @@ public:
 
     static std::vector<std::string> Split(std::string_view text);
 
-private:
+  private:
     std::string_view text_;
     std::size_t pos_ = 0;
     // Where the next LF at or after pos_ is (text size when none): kept so

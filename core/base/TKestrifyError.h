@@ -6,6 +6,6 @@
 #include <string>
 
 class TKestrifyError : public std::runtime_error {
-public:
+  public:
     explicit TKestrifyError(const std::string& sjisMessage) : std::runtime_error(sjisMessage) {}
 };

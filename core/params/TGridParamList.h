@@ -8,7 +8,7 @@
 #include "params/TGridParamString.h"
 
 class TGridParamList {
-public:
+  public:
     void Add(const TOrderedParamString& param);
     void Remove(int i);
     void Clear() { entries_.clear(); }
@@ -25,7 +25,7 @@ public:
 
     static constexpr int MaxParams = 256;
 
-private:
+  private:
     void Renumber();
     void SetOrdersAt(int i);
 

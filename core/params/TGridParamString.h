@@ -5,8 +5,9 @@
 // The parameter grid's entry type. It adds no fields; the grid derives its
 // cell texts from the parameter.
 class TGridParamString : public TOrderedParamString {
-public:
+  public:
     using TOrderedParamString::TOrderedParamString;
     TGridParamString() = default;
-    TGridParamString(const TOrderedParamString& p) : TOrderedParamString(p) {}  // NOLINT: implicit by design
+    TGridParamString(const TOrderedParamString& p)
+        : TOrderedParamString(p) {}  // NOLINT: implicit by design
 };

@@ -12,10 +12,9 @@ TOrderedParamString::TOrderedParamString() : id_(NextId()) {}
 
 TOrderedParamString::TOrderedParamString(int paramOrder, std::string paramKey, int fieldOrder,
                                          std::string fieldName, std::uint8_t rowType,
-                                         std::uint8_t posType, bool regExt, bool oneLine,
-                                         bool trim, int autoFormat, bool startLine,
-                                         std::string endStr, bool endStrRegExp,
-                                         bool mailAddress, bool mailName)
+                                         std::uint8_t posType, bool regExt, bool oneLine, bool trim,
+                                         int autoFormat, bool startLine, std::string endStr,
+                                         bool endStrRegExp, bool mailAddress, bool mailName)
     : id_(NextId()),
       paramOrder_(paramOrder),
       paramKey_(std::move(paramKey)),
@@ -35,12 +34,11 @@ TOrderedParamString::TOrderedParamString(int paramOrder, std::string paramKey, i
 
 bool TOrderedParamString::Equals(const TOrderedParamString& o) const {
     return id_ == o.id_ && paramOrder_ == o.paramOrder_ && paramKey_ == o.paramKey_ &&
-           fieldName_ == o.fieldName_ && fieldOrder_ == o.fieldOrder_ &&
-           rowType_ == o.rowType_ && posType_ == o.posType_ && regExt_ == o.regExt_ &&
-           oneLine_ == o.oneLine_ && trim_ == o.trim_ && autoFormat_ == o.autoFormat_ &&
-           startLine_ == o.startLine_ && endStr_ == o.endStr_ &&
-           endStrRegExp_ == o.endStrRegExp_ && mailAddress_ == o.mailAddress_ &&
-           mailName_ == o.mailName_;
+           fieldName_ == o.fieldName_ && fieldOrder_ == o.fieldOrder_ && rowType_ == o.rowType_ &&
+           posType_ == o.posType_ && regExt_ == o.regExt_ && oneLine_ == o.oneLine_ &&
+           trim_ == o.trim_ && autoFormat_ == o.autoFormat_ && startLine_ == o.startLine_ &&
+           endStr_ == o.endStr_ && endStrRegExp_ == o.endStrRegExp_ &&
+           mailAddress_ == o.mailAddress_ && mailName_ == o.mailName_;
 }
 
 void TOrderedParamString::SetAutoFormat(int v) {
@@ -65,4 +63,6 @@ void TOrderedParamString::SetMailName(bool v) {
     }
 }
 
-bool TOrderedParamString::GetMailName() const { return !mailAddress_ && mailName_; }
+bool TOrderedParamString::GetMailName() const {
+    return !mailAddress_ && mailName_;
+}

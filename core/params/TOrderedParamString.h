@@ -6,15 +6,15 @@
 #include <string>
 
 class TOrderedParamString {
-public:
+  public:
     enum RowTypes : std::uint8_t { RowMulti = 0, RowSingle = 1, RowEmpty = 2 };
     enum PosTypes : std::uint8_t { PosBody = 0, PosHeader = 1, PosEmpty = 2 };
 
     TOrderedParamString();
-    TOrderedParamString(int paramOrder, std::string paramKey, int fieldOrder,
-                        std::string fieldName, std::uint8_t rowType, std::uint8_t posType,
-                        bool regExt, bool oneLine, bool trim, int autoFormat, bool startLine,
-                        std::string endStr, bool endStrRegExp, bool mailAddress, bool mailName);
+    TOrderedParamString(int paramOrder, std::string paramKey, int fieldOrder, std::string fieldName,
+                        std::uint8_t rowType, std::uint8_t posType, bool regExt, bool oneLine,
+                        bool trim, int autoFormat, bool startLine, std::string endStr,
+                        bool endStrRegExp, bool mailAddress, bool mailName);
     TOrderedParamString(const TOrderedParamString&) = default;
     TOrderedParamString& operator=(const TOrderedParamString&) = default;
     virtual ~TOrderedParamString() = default;
@@ -65,7 +65,7 @@ public:
         return fieldOrder_ < other.fieldOrder_;
     }
 
-private:
+  private:
     static int NextId();
 
     std::int32_t id_;

@@ -16,8 +16,8 @@ TEST(SjisText, FindSkipsMatchesOnTrailBytes) {
 
 TEST(SjisText, ValidityAndRepair) {
     EXPECT_TRUE(sjis::IsValid("abc" + kHyo + "\xB1"));  // half-width katakana is single-byte
-    EXPECT_FALSE(sjis::IsValid("ab\x95"));            // cut at the end
-    EXPECT_FALSE(sjis::IsValid("\x95\x20"));          // lead byte with an invalid trail
+    EXPECT_FALSE(sjis::IsValid("ab\x95"));              // cut at the end
+    EXPECT_FALSE(sjis::IsValid("\x95\x20"));            // lead byte with an invalid trail
     EXPECT_EQ(sjis::Repair("ab\x95"), "ab?");
     EXPECT_EQ(sjis::Repair("\x95\x20" + kHyo), "? " + kHyo);
 }

@@ -49,12 +49,13 @@ Bytes Mutate(const Bytes& seed, const std::vector<Bytes>& seeds, std::mt19937& r
         const std::size_t pos = b.empty() ? 0 : rng() % b.size();
         switch (rng() % 6) {
             case 0:  // flip a bit
-                if (!b.empty()) b[pos] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+                if (!b.empty())
+                    b[pos] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
                 break;
             case 1:  // interesting byte
                 if (!b.empty()) {
-                    static const std::uint8_t special[] = {0, 0xFF, 0x1B, '\r', '\n', '=', '?',
-                                                           0x80, 0x7F, ':', '-', 0x81, 0xFC};
+                    static const std::uint8_t special[] = {0,    0xFF, 0x1B, '\r', '\n', '=', '?',
+                                                           0x80, 0x7F, ':',  '-',  0x81, 0xFC};
                     b[pos] = special[rng() % sizeof special];
                 }
                 break;
@@ -69,8 +70,10 @@ Bytes Mutate(const Bytes& seed, const std::vector<Bytes>& seeds, std::mt19937& r
                 const Bytes& other = seeds[rng() % seeds.size()];
                 if (!other.empty()) {
                     const std::size_t from = rng() % other.size();
-                    const std::size_t len = std::min<std::size_t>(other.size() - from, 1 + rng() % 64);
-                    b.insert(b.begin() + static_cast<long>(pos), other.begin() + static_cast<long>(from),
+                    const std::size_t len =
+                        std::min<std::size_t>(other.size() - from, 1 + rng() % 64);
+                    b.insert(b.begin() + static_cast<long>(pos),
+                             other.begin() + static_cast<long>(from),
                              other.begin() + static_cast<long>(from + len));
                 }
                 break;
@@ -78,10 +81,12 @@ Bytes Mutate(const Bytes& seed, const std::vector<Bytes>& seeds, std::mt19937& r
             default:  // overwrite a 32-bit field with an extreme value
                 if (b.size() >= 4) {
                     const std::size_t at = (rng() % (b.size() - 3));
-                    const std::uint32_t values[] = {0, 1, 0x7FFFFFFF, 0xFFFFFFFF, 0x80000000,
-                                                    static_cast<std::uint32_t>(b.size())};
+                    const std::uint32_t values[] = {
+                        0,          1,          0x7FFFFFFF,
+                        0xFFFFFFFF, 0x80000000, static_cast<std::uint32_t>(b.size())};
                     const std::uint32_t v = values[rng() % 6];
-                    for (int j = 0; j < 4; ++j) b[at + j] = static_cast<std::uint8_t>(v >> (8 * j));
+                    for (int j = 0; j < 4; ++j)
+                        b[at + j] = static_cast<std::uint8_t>(v >> (8 * j));
                 }
                 break;
         }

@@ -27,7 +27,8 @@ TEST(OrderedParamString, CopiesShareIdSeparateBuildsDoNot) {
 
 TEST(OrderedParamString, AutoFormatSetterRange) {
     P p;
-    for (const auto& [given, stored] : {std::pair{9, 0}, {10, 10}, {9999, 9999}, {10000, 0}, {-5, 0}}) {
+    for (const auto& [given, stored] :
+         {std::pair{9, 0}, {10, 10}, {9999, 9999}, {10000, 0}, {-5, 0}}) {
         p.SetAutoFormat(given);
         EXPECT_EQ(p.GetAutoFormat(), stored) << given;
     }
