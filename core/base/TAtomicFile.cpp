@@ -9,6 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "base/FileWrite.h"
+
 namespace {
 
 // Writing back to disk is started every this many bytes, so the flush before
@@ -92,18 +94,11 @@ bool TAtomicFile::Write(std::string_view data) {
     if (fd_ < 0 || error_ != 0) {
         return false;
     }
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd_, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            Fail(errno);
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-        written_ += n;
+    if (const int error = WriteAll(fd_, data); error != 0) {
+        Fail(error);
+        return false;
     }
+    written_ += static_cast<long long>(data.size());
 #ifdef __linux__
     if (written_ - flushed_ >= kWriteBehind) {
         ::sync_file_range(fd_, flushed_, written_ - flushed_, SYNC_FILE_RANGE_WRITE);

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "base/FileWrite.h"
+
 TAppendFile::TAppendFile(const std::filesystem::path& path) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd_ < 0) {
@@ -38,16 +40,9 @@ bool TAppendFile::Write(std::string_view data) {
     if (fd_ < 0 || failed_) {
         return false;
     }
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd_, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            failed_ = true;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
+    if (WriteAll(fd_, data) != 0) {
+        failed_ = true;
+        return false;
     }
     return true;
 }

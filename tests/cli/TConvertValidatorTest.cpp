@@ -13,7 +13,7 @@
 #include "mail/TMailStoreFactory.h"
 #include "mail/TShurikenParser.h"
 #include "mail/TTextFileParser.h"
-#include "settings/TempDir.h"
+#include "TempDir.h"
 
 namespace {
 

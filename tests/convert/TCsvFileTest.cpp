@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../settings/TempDir.h"
+#include "TempDir.h"
 #include "TestText.h"
 #include "convert/TAppendFile.h"
 #include "convert/TConvertMessages.h"

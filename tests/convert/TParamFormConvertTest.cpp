@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../settings/TempDir.h"
+#include "TempDir.h"
 #include "settings/TIniDocument.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <string_view>
 
+#include "TempDir.h"
 #include "base/LineSplitter.h"
 #include "base/SjisText.h"
 #include "mail/TBasicMail.h"
@@ -31,27 +31,6 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view bytes)
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
-
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TTempDir {
-  public:
-    TTempDir() {
-        std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() /
-                ("kestrify-mail-" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 inline std::string CorpusFile(std::string_view name) {
     return std::string(KESTRIFY_SHARED_DIR) + "/corpus/" + std::string(name);

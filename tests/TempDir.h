@@ -1,5 +1,5 @@
 #pragma once
-// A fresh folder per test, removed afterwards.
+// A fresh folder per test under the system temporary folder, removed afterwards.
 
 #include <unistd.h>
 

@@ -1,0 +1,24 @@
+#pragma once
+// Cuts arbitrary bytes into mails as a reader of one-file stores does and
+// parses the first mails: no crash, hang or read outside the store.
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "base/TKestrifyError.h"
+#include "mail/TMappedFile.h"
+
+template <typename TReader>
+int FuzzSplitReader(const std::uint8_t* data, std::size_t size) {
+    TReader parser(TMappedFile::FromBytes(std::string(reinterpret_cast<const char*>(data), size)));
+    const int count = std::min(parser.GetCount(), 64);
+    for (int i = 0; i < count; ++i) {
+        try {
+            parser.GetMail(i);
+        } catch (const TKestrifyError&) {
+            // A mail that cannot be read is a result, not a fault.
+        }
+    }
+    return 0;
+}
