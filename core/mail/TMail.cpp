@@ -202,7 +202,7 @@ TCharNkfConv& TMail::Converter() {
 
 std::string TMail::ConvertCode(std::string_view text) {
     // UTF-7 gives "+" a meaning; every other code page keeps ASCII as it is.
-    if (codePage_ != kUtf7 && IsPlainAscii(text)) {
+    if (codePage_ != TCodePageConv::kUtf7 && IsPlainAscii(text)) {
         return std::string(text);
     }
     return Converter().ConvertText(text, codePage_);
@@ -280,14 +280,14 @@ int TMail::CodePageFromContentType(const std::vector<std::string>& values) {
         int codePage;
     };
     static constexpr TName kNames[] = {
-        {"ISO-2022-JP", kIso2022Jp},
-        {"UTF-7", kUtf7},
-        {"UTF8", kUtf8},
-        {"UTF-8", kUtf8},
-        {"US-ASCII", kShiftJis},
-        {"SJIS", kShiftJis},
-        {"ISO-8859-1", kLatin1},
-        {"EUC-JP", kEucJp},
+        {"ISO-2022-JP", TCodePageConv::kIso2022Jp},
+        {"UTF-7", TCodePageConv::kUtf7},
+        {"UTF8", TCodePageConv::kUtf8},
+        {"UTF-8", TCodePageConv::kUtf8},
+        {"US-ASCII", TCodePageConv::kShiftJis},
+        {"SJIS", TCodePageConv::kShiftJis},
+        {"ISO-8859-1", TCodePageConv::kLatin1},
+        {"EUC-JP", TCodePageConv::kEucJp},
     };
     for (auto it = values.rbegin(); it != values.rend(); ++it) {
         const std::string upper = sjis::ToUpper(sjis::TrimControl(*it));
@@ -297,7 +297,7 @@ int TMail::CodePageFromContentType(const std::vector<std::string>& values) {
             }
         }
     }
-    return kIso2022Jp;
+    return TCodePageConv::kIso2022Jp;
 }
 
 std::string TMail::BoundaryFromContentType(const std::vector<std::string>& values) {

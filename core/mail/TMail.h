@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codeconv/TCodePageConv.h"
 #include "mail/TBasicMail.h"
 #include "mail/TMailOptions.h"
 
@@ -16,14 +17,6 @@ class TCharNkfConv;
 
 class TMail : public TBasicMail {
   public:
-    // Code pages a mail's text may be in.
-    static constexpr int kIso2022Jp = 50222;
-    static constexpr int kUtf7 = 65000;
-    static constexpr int kUtf8 = 65001;
-    static constexpr int kShiftJis = 932;
-    static constexpr int kLatin1 = 1252;
-    static constexpr int kEucJp = 51932;
-
     // `lines` are the mail's lines without line-break bytes. The views are
     // only read during construction. Errors of the body conversion leave the
     // constructor as TKestrifyError.
@@ -74,6 +67,6 @@ class TMail : public TBasicMail {
     TLines body_;
     std::string currentKey_;
     std::string boundary_;
-    int codePage_ = kIso2022Jp;
+    int codePage_ = TCodePageConv::kIso2022Jp;
     TMailOptions options_;
 };
