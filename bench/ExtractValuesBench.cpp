@@ -7,100 +7,89 @@
 #include <string>
 #include <vector>
 
-#include "codeconv/TSjisUnicode.h"
-#include "mail/TBasicMail.h"
+#include "TestText.h"
+#include "params/TFakeMail.h"
 #include "params/TFieldExtractor.h"
 
 namespace {
 
-std::string Sj(std::string_view utf8) {
-    return TSjisUnicode::FromUtf8(utf8);
-}
-
-class TBenchMail : public TBasicMail {
-  public:
-    TBenchMail() {
-        header_["FROM:"] = {Sj("\"山田 太郎\" <taro.yamada@example.co.jp>")};
-        header_["SUBJECT:"] = {Sj("【お問い合わせフォーム】資料請求がありました")};
-        header_["DATE:"] = {"Mon, 16 Jun 2003 14:32:07 +0900"};
-        header_["TO:"] = {"info@example.jp"};
-        header_["MESSAGE-ID:"] = {"<20030616143207.1234@form.example.jp>"};
-        header_["RECEIVED:"] = {"from form.example.jp by mx.example.jp",
-                                "from localhost by form.example.jp"};
-        const char* lines[] = {
-            "以下の内容でお問い合わせを受け付けました。",
-            "担当者より折り返しご連絡いたします。",
-            "",
-            "────────────────────────",
-            "受付番号：FORM-20030616-00123",
-            "受付日時：2003年6月16日 14:32",
-            "────────────────────────",
-            "",
-            "■お名前　　　：　山田　太郎",
-            "■フリガナ　　：　ヤマダ　タロウ",
-            "■会社名　　　：　株式会社サンプル商事",
-            "■部署名　　　：　営業部　第二課",
-            "■郵便番号　　：　123-4567",
-            "■ご住所　　　：　東京都千代田区丸の内１－２－３　サンプルビル５Ｆ",
-            "■電話番号　　：　03-1234-5678",
-            "■ＦＡＸ番号　：　03-1234-5679",
-            "■メールアドレス：　taro.yamada@example.co.jp",
-            "■ご希望の資料：　製品カタログ（２００３年版）、価格表",
-            "■ご購入予定　：　３ヶ月以内",
-            "■当社を知ったきっかけ：　展示会",
-            "",
-            "■お問い合わせ内容：",
-            "いつもお世話になっております。",
-            "先日の展示会で御社の製品を拝見し、大変興味を持ちました。",
-            "つきましては、製品カタログと価格表をお送りいただけますでしょうか。",
-            "また、導入事例などの資料がございましたら、あわせてお願いいたします。",
-            "",
-            "特に以下の点について詳しく知りたいと考えております。",
-            "　・既存システムとの連携方法",
-            "　・導入にかかる期間と費用の目安",
-            "　・保守サポートの内容",
-            "",
-            "お忙しいところ恐縮ですが、よろしくお願いいたします。",
-            "────────────────────────",
-            "",
-            "■備考：",
-            "平日の午前中は外出していることが多いため、",
-            "ご連絡はメールでいただけますと幸いです。",
-            "────────────────────────",
-            "",
-            "※このメールはフォームから自動送信されています。",
-            "※このメールに返信されても回答できませんのでご了承ください。",
-            "",
-            "ブラウザ：Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)",
-            "ＩＰアドレス：192.0.2.15",
-            "送信元ページ：http://www.example.jp/contact/form.html",
-            "",
-            "━━━━━━━━━━━━━━━━━━━━━━━━",
-            "株式会社エグザンプル",
-            "〒100-0005 東京都千代田区丸の内９－８－７",
-            "TEL：03-9876-5432　FAX：03-9876-5433",
-            "URL：http://www.example.jp/",
-            "E-mail：info@example.jp",
-            "━━━━━━━━━━━━━━━━━━━━━━━━",
-            "",
-            "本メールの内容に心当たりのない場合は、",
-            "お手数ですが下記までご連絡ください。",
-            "support@example.jp",
-            "",
-            "以上",
-        };
-        for (const char* line : lines) {
-            body_.push_back(Sj(line));
-        }
+TFakeMail FormMail() {
+    const char* lines[] = {
+        "以下の内容でお問い合わせを受け付けました。",
+        "担当者より折り返しご連絡いたします。",
+        "",
+        "────────────────────────",
+        "受付番号：FORM-20030616-00123",
+        "受付日時：2003年6月16日 14:32",
+        "────────────────────────",
+        "",
+        "■お名前　　　：　山田　太郎",
+        "■フリガナ　　：　ヤマダ　タロウ",
+        "■会社名　　　：　株式会社サンプル商事",
+        "■部署名　　　：　営業部　第二課",
+        "■郵便番号　　：　123-4567",
+        "■ご住所　　　：　東京都千代田区丸の内１－２－３　サンプルビル５Ｆ",
+        "■電話番号　　：　03-1234-5678",
+        "■ＦＡＸ番号　：　03-1234-5679",
+        "■メールアドレス：　taro.yamada@example.co.jp",
+        "■ご希望の資料：　製品カタログ（２００３年版）、価格表",
+        "■ご購入予定　：　３ヶ月以内",
+        "■当社を知ったきっかけ：　展示会",
+        "",
+        "■お問い合わせ内容：",
+        "いつもお世話になっております。",
+        "先日の展示会で御社の製品を拝見し、大変興味を持ちました。",
+        "つきましては、製品カタログと価格表をお送りいただけますでしょうか。",
+        "また、導入事例などの資料がございましたら、あわせてお願いいたします。",
+        "",
+        "特に以下の点について詳しく知りたいと考えております。",
+        "　・既存システムとの連携方法",
+        "　・導入にかかる期間と費用の目安",
+        "　・保守サポートの内容",
+        "",
+        "お忙しいところ恐縮ですが、よろしくお願いいたします。",
+        "────────────────────────",
+        "",
+        "■備考：",
+        "平日の午前中は外出していることが多いため、",
+        "ご連絡はメールでいただけますと幸いです。",
+        "────────────────────────",
+        "",
+        "※このメールはフォームから自動送信されています。",
+        "※このメールに返信されても回答できませんのでご了承ください。",
+        "",
+        "ブラウザ：Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)",
+        "ＩＰアドレス：192.0.2.15",
+        "送信元ページ：http://www.example.jp/contact/form.html",
+        "",
+        "━━━━━━━━━━━━━━━━━━━━━━━━",
+        "株式会社エグザンプル",
+        "〒100-0005 東京都千代田区丸の内９－８－７",
+        "TEL：03-9876-5432　FAX：03-9876-5433",
+        "URL：http://www.example.jp/",
+        "E-mail：info@example.jp",
+        "━━━━━━━━━━━━━━━━━━━━━━━━",
+        "",
+        "本メールの内容に心当たりのない場合は、",
+        "お手数ですが下記までご連絡ください。",
+        "support@example.jp",
+        "",
+        "以上",
+    };
+    TLines body;
+    for (const char* line : lines) {
+        body.push_back(Sj(line));
     }
-    const THeaderMap& GetHeader() const override { return header_; }
-    const TLines& GetBody() const override { return body_; }
-    std::string GetBoundary() override { return {}; }
-
-  private:
-    THeaderMap header_;
-    TLines body_;
-};
+    TFakeMail mail(std::move(body));
+    mail.AddHeader("FROM:", Sj("\"山田 太郎\" <taro.yamada@example.co.jp>"))
+        .AddHeader("SUBJECT:", Sj("【お問い合わせフォーム】資料請求がありました"))
+        .AddHeader("DATE:", "Mon, 16 Jun 2003 14:32:07 +0900")
+        .AddHeader("TO:", "info@example.jp")
+        .AddHeader("MESSAGE-ID:", "<20030616143207.1234@form.example.jp>")
+        .AddHeader("RECEIVED:", "from form.example.jp by mx.example.jp")
+        .AddHeader("RECEIVED:", "from localhost by form.example.jp");
+    return mail;
+}
 
 TOrderedParamString Param(int order, const std::string& key, std::uint8_t posType) {
     TOrderedParamString p;
@@ -112,7 +101,7 @@ TOrderedParamString Param(int order, const std::string& key, std::uint8_t posTyp
 }
 
 void BM_ExtractValues(benchmark::State& state) {
-    const TBenchMail mail;
+    const TFakeMail mail = FormMail();
     std::vector<TOrderedParamString> header = {
         Param(0, "From:", TOrderedParamString::PosHeader),
         Param(1, "From:", TOrderedParamString::PosHeader),
