@@ -18,6 +18,7 @@
 #include <functional>
 #include <vector>
 
+#include "gui/app/TFormMakeBatch.h"
 #include "gui/app/TMessageDialog.h"
 #include "gui/app/TQtText.h"
 #include "gui/controls/THistoryComboBox.h"
@@ -293,6 +294,19 @@ void ShootMessages(TShooter& shooter) {
     }
 }
 
+void ShootMakeBatch(TShooter& shooter) {
+    TFormMakeBatch form;
+    form.findChild<QLineEdit*>(QStringLiteral("EditParamFile"))
+        ->setText(U("/home/yamada/案件/お問い合わせ.KFY"));
+    shooter.Shoot(form, QStringLiteral("make_batch_project"));
+    form.findChild<QTabWidget*>(QStringLiteral("PageControl"))->setCurrentIndex(1);
+    form.findChild<QLineEdit*>(QStringLiteral("EditCSVFile"))
+        ->setText(U("/home/yamada/案件/お問い合わせ.csv"));
+    form.findChild<TRadioGroup*>(QStringLiteral("RadioGroupSaveParam"))->SetItemIndex(1);
+    form.findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->setChecked(true);
+    shooter.Shoot(form, QStringLiteral("make_batch_csv"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -317,6 +331,7 @@ int main(int argc, char** argv) {
     ShootStringGrid(shooter);
     ShootHistoryCombo(shooter);
     ShootMessages(shooter);
+    ShootMakeBatch(shooter);
     std::printf("%d pictures\n", shooter.Count());
     return shooter.Count() > 0 ? 0 : 1;
 }

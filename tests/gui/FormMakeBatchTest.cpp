@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "GuiTest.h"
+#include "TempDir.h"
+#include "gui/app/TFormMakeBatch.h"
+#include "gui/controls/TRadioGroup.h"
+
+namespace {
+
+class MakeBatchTest : public GuiFixture {
+  protected:
+    MakeBatchTest() {
+        project = dir.Path() / "案件 A" / "お問い合わせ.KFY";
+        std::filesystem::create_directories(project.parent_path());
+        TTempDir::Write(project, "[EML]\n");
+        form.SetProgramPath(QStringLiteral("/opt/kfy bin/kestrify"));
+        ShowActive(form);
+    }
+
+    QLineEdit* Edit(const char* name) { return Find<QLineEdit>(form, name); }
+    void Press(const char* name) {
+        QTest::mouseClick(Find<QPushButton>(form, name), Qt::LeftButton);
+    }
+    int Page() { return Find<QTabWidget>(form, "PageControl")->currentIndex(); }
+    QString LastBox() { return modal.Boxes().empty() ? QString() : modal.Boxes().back().text; }
+    // Fills both pages and presses Make, the save dialog answered with `script`.
+    void Make(const QString& csv, const std::filesystem::path& script) {
+        Edit("EditParamFile")->setText(QString::fromStdString(project.string()));
+        Press("BitBtnNext");
+        Edit("EditCSVFile")->setText(csv);
+        modal.AnswerFile(QString::fromStdString(script.string()));
+        Press("BtnMake");
+    }
+
+    TTempDir dir;
+    std::filesystem::path project;
+    TFormMakeBatch form;
+};
+
+TEST_F(MakeBatchTest, NextNeedsAnExistingProject) {
+    EXPECT_EQ(form.windowTitle(), Q("自動実行バッチファイル作成"));
+    for (const std::string& path : {std::string(), dir.Path().string(), project.string() + "x"}) {
+        Edit("EditParamFile")->setText(QString::fromStdString(path));
+        Press("BitBtnNext");
+        EXPECT_EQ(LastBox(), Q("パラメータ設定ファイルの場所が選択されていません。"));
+        EXPECT_EQ(modal.Boxes().back().kind, TMsgKind::Information);
+        EXPECT_EQ(Page(), 0);
+        EXPECT_TRUE(Edit("EditParamFile")->hasFocus());
+    }
+    Edit("EditParamFile")->setText(QString::fromStdString(project.string()));
+    Press("BitBtnNext");
+    EXPECT_EQ(Page(), 1);
+    EXPECT_TRUE(Edit("EditCSVFile")->hasFocus());
+    Press("BtnBack");
+    EXPECT_EQ(Page(), 0);
+}
+
+TEST_F(MakeBatchTest, MakeChecksProjectThenCsvBeforeAskingForAName) {
+    Press("BitBtnNext");  // refused: still on page 1 with an empty project box
+    form.findChild<QTabWidget*>()->setCurrentIndex(1);
+    Press("BtnMake");
+    EXPECT_EQ(LastBox(), Q("パラメータ設定ファイルが見つかりません。"));
+    EXPECT_EQ(Page(), 0);
+
+    Edit("EditParamFile")->setText(QString::fromStdString(project.string()));
+    Press("BitBtnNext");
+    Press("BtnMake");
+    EXPECT_EQ(LastBox(), Q("保存するCSVファイルのファイル名が未入力です。"));
+    EXPECT_EQ(modal.Boxes().back().kind, TMsgKind::Error);
+    EXPECT_TRUE(Edit("EditCSVFile")->hasFocus());
+    EXPECT_TRUE(modal.FileDialogs().empty());
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(MakeBatchTest, WritesTheChosenSettingsAndCloses) {
+    Find<TRadioGroup>(form, "RadioGroupSaveParam")->SetItemIndex(1);
+    Find<QCheckBox>(form, "CheckBoxBackup")->setChecked(true);
+    const std::filesystem::path script = dir.Path() / "run.sh";
+    Make(Q("結果/out put.csv"), script);
+
+    ASSERT_EQ(modal.FileDialogs().size(), 1u);
+    const TFileRequest& request = modal.FileDialogs()[0].request;
+    EXPECT_EQ(request.caption, Q("保存するバッチファイルのファイル名"));
+    EXPECT_EQ(request.defaultExt, QStringLiteral("sh"));
+    EXPECT_TRUE(request.filter.endsWith(QStringLiteral("|*.sh")));
+    EXPECT_EQ(LastBox(), Q("作成しました。"));
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    // The relative CSV path stays as typed; the save type and backup end the line.
+    EXPECT_EQ(TTempDir::Read(script), "#!/bin/sh\nexec '/opt/kfy bin/kestrify' -a '" +
+                                          project.string() + "' '結果/out put.csv' 1 1\n");
+}
+
+TEST_F(MakeBatchTest, ExistingScriptIsKeptUnlessYes) {
+    const std::filesystem::path script = dir.Path() / "run.sh";
+    for (const TModalResult answer : {TModalResult::No, TModalResult::Cancel}) {
+        TTempDir::Write(script, "keep me");
+        modal.AnswerMessage(answer);
+        Make(Q("out.csv"), script);
+        EXPECT_EQ(LastBox(), Q("すでに同名のファイルが存在します。\n上書きしますか?"));
+        EXPECT_EQ(modal.Boxes().back().buttons, TMsgButtons::YesNoCancel);
+        EXPECT_EQ(TTempDir::Read(script), "keep me");
+        EXPECT_TRUE(form.isVisible());
+    }
+    modal.AnswerFile(std::nullopt);  // a cancelled save dialog writes nothing either
+    Press("BtnMake");
+    EXPECT_EQ(TTempDir::Read(script), "keep me");
+    EXPECT_TRUE(form.isVisible());
+
+    modal.AnswerMessage(TModalResult::Yes);
+    Make(Q("out.csv"), script);
+    EXPECT_NE(TTempDir::Read(script), "keep me");
+    EXPECT_EQ(LastBox(), Q("作成しました。"));
+}
+
+TEST_F(MakeBatchTest, UnwritableScriptShowsTheErrorAndStaysOpen) {
+    Make(Q("out.csv"), dir.Path() / "no such folder" / "run.sh");
+    EXPECT_EQ(modal.Boxes().back().kind, TMsgKind::Error);
+    EXPECT_TRUE(LastBox().contains(Q("書き込めません")));
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(MakeBatchTest, HelpTopics) {
+    Press("BtnHelp");  // the first page's
+    QTest::keyClick(Edit("EditParamFile"), Qt::Key_F1);
+    EXPECT_EQ(help.Topics(), (std::vector<int>{52, 48}));
+    QTest::keyClick(Edit("EditParamFile"), Qt::Key_Escape);
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+}
+
+// A script made for the example project converts it unattended, run by the
+// shell from another folder.
+TEST_F(MakeBatchTest, HeadlessScriptRunsTheExampleProject) {
+    project = std::filesystem::path(KESTRIFY_SOURCE_DIR) / "examples" / "inquiries.KFY";
+    const std::filesystem::path cli(KESTRIFY_CLI_PROGRAM);
+    form.SetProgramPath(QString::fromStdString((cli.parent_path() / "kestrify").string()));
+    Find<QCheckBox>(form, "CheckBoxHeadless")->setChecked(true);
+    const std::filesystem::path script = dir.Path() / "run it.sh";
+    Make(Q("結果.csv"), script);
+    ASSERT_EQ(LastBox(), Q("作成しました。"));
+
+    const std::string command = "cd '" + dir.Path().string() + "' && ./'run it.sh' 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(TTempDir::Read(dir.Path() / "結果.csv"),
+              TTempDir::Read(std::filesystem::path(KESTRIFY_SOURCE_DIR) / "tests" / "cli" /
+                             "expected" / "example.csv"));
+}
+
+}  // namespace
