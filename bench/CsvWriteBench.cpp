@@ -46,13 +46,12 @@ const TResultTable& Table() {
             names.push_back(TSjisUnicode::FromUtf8("項目") + std::to_string(c + 1));
         }
         TResultTable t(names);
-        t.SetRowCount(kRows + TResultTable::FirstMailRow);
         for (int r = 0; r < kRows; ++r) {
-            auto& row = t.Row(r + TResultTable::FirstMailRow);
-            row[0] = std::to_string(r + 1);
+            std::vector<std::string> values;
             for (int c = 0; c < kColumns; ++c) {
-                row[c + 1] = samples[(r + c) % samples.size()];
+                values.push_back(samples[(r + c) % samples.size()]);
             }
+            t.PutRow(r + 1, std::move(values));
         }
         return t;
     }();

@@ -31,6 +31,9 @@ class TCSVConverter {
     int GetCount() { return reader_->GetCount(); }
     int GetIndex() const { return index_; }
 
+    // How the reader parses mails (its warning callback); before the loop.
+    void SetMailOptions(TMailOptions options) { reader_->SetOptions(std::move(options)); }
+
     // Copies of all parameters in list order.
     std::vector<TOrderedParamString> GetParams() const { return params_->GetParams(); }
     // Column titles in column order.

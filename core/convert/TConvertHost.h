@@ -23,8 +23,8 @@ class TConvertHost {
   public:
     virtual ~TConvertHost() = default;
 
-    // The table now has count + 2 rows. multiLine: some column can hold line
-    // breaks (the window doubles its row height).
+    // `count` mails are about to be converted. multiLine: some column can
+    // hold line breaks (the window doubles its row height).
     virtual void ConvertStarted(int count, bool multiLine) {
         (void)count;
         (void)multiLine;

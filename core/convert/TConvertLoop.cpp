@@ -34,23 +34,21 @@ std::string Describe(const std::exception_ptr& error, bool& regexError) {
 
 TConvertOutcome TConvertLoop::Run() {
     TConvertOutcome outcome;
-    int row = TResultTable::FirstMailRow;
+    int number = 1;  // of the mail at hand
     const auto fail = [&](const std::exception_ptr& error) {
         bool regexError = false;
         outcome.end = TConvertOutcome::TEnd::Failed;
         outcome.message =
-            TConvertMessages::LoopError(outcome.count, row - 1, Describe(error, regexError));
+            TConvertMessages::LoopError(outcome.count, number, Describe(error, regexError));
     };
 
     try {
         outcome.count = converter_.GetCount();
     } catch (...) {
         fail(std::current_exception());
-        table_.SetRowCount(row);
         return outcome;
     }
     const int count = outcome.count;
-    table_.SetRowCount(count + TResultTable::FirstMailRow);
     host_.ConvertStarted(count, converter_.HasMultiLineColumn());
 
     std::unique_ptr<TRowPrefetcher> prefetcher;
@@ -59,6 +57,8 @@ TConvertOutcome TConvertLoop::Run() {
                                                       threads_ * kRowsAheadPerThread);
     }
 
+    // The store may grow or shrink while it is read: the loop asks before
+    // every mail, and rows past the first count are built here.
     converter_.First();
     while (true) {
         bool done = false;
@@ -75,12 +75,6 @@ TConvertOutcome TConvertLoop::Run() {
             outcome.end = TConvertOutcome::TEnd::Stopped;
             break;
         }
-        if (row >= table_.RowCount()) {
-            table_.SetRowCount(row + 1);  // the store has grown since it was counted
-        }
-        TResultTable::TRow& cells = table_.Row(row);
-        cells[0] = std::to_string(row - 1);
-
         const int index = converter_.GetIndex();
         TBuilt built;
         try {
@@ -89,23 +83,19 @@ TConvertOutcome TConvertLoop::Run() {
             built.message = Describe(std::current_exception(), built.regexError);
         }
         if (built.row) {
-            for (std::size_t c = 0; c < built.row->size() && c + 1 < cells.size(); ++c) {
-                cells[c + 1] = std::move((*built.row)[c]);
-            }
+            sink_.PutRow(number, std::move(*built.row));
             ++outcome.converted;
             host_.MailConverted(outcome.converted, count);
         } else {
-            const TConvertError error{count, row - 1, built.message, built.regexError};
+            const TConvertError error{count, number, built.message, built.regexError};
             if (!host_.ContinueAfterError(error)) {
                 outcome.end = TConvertOutcome::TEnd::Abandoned;
                 break;
             }
+            sink_.PutRow(number, {});
         }
         converter_.Next();
-        ++row;
+        ++number;
     }
-    // Only the rows reached stay: after a stop, a "No", or a store that
-    // shrank while it was read.
-    table_.SetRowCount(row);
     return outcome;
 }

@@ -1,14 +1,15 @@
 #pragma once
-// The conversion loop, free of any user interface: fills a result table with
-// one row per mail and reports to its host. Rows are built on the calling
-// thread unless SetThreads() asks for helpers; the table, the progress and
-// every question still go strictly in mail order on the calling thread.
+// The conversion loop, free of any user interface: hands one row per mail to
+// a sink (a result table, a window, a stream) and reports to its host. Rows
+// are built on the calling thread unless SetThreads() asks for helpers; the
+// rows, the progress and every question still go strictly in mail order on
+// the calling thread.
 
 #include <string>
 
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertHost.h"
-#include "convert/TResultTable.h"
+#include "convert/TRowSink.h"
 
 struct TConvertOutcome {
     enum class TEnd {
@@ -25,9 +26,10 @@ struct TConvertOutcome {
 
 class TConvertLoop {
   public:
-    // `table` must have the converter's two title rows.
-    TConvertLoop(TCSVConverter& converter, TResultTable& table, TConvertHost& host)
-        : converter_(converter), table_(table), host_(host) {}
+    // The sink gets the rows of the mails reached: after a stop, a "No" or
+    // a failure of the loop itself, none of the later mails.
+    TConvertLoop(TCSVConverter& converter, TRowSink& sink, TConvertHost& host)
+        : converter_(converter), sink_(sink), host_(host) {}
 
     // 0 or 1: sequential. More: rows are built ahead on that many threads.
     void SetThreads(int threads) { threads_ = threads; }
@@ -36,7 +38,7 @@ class TConvertLoop {
 
   private:
     TCSVConverter& converter_;
-    TResultTable& table_;
+    TRowSink& sink_;
     TConvertHost& host_;
     int threads_ = 0;
 };

@@ -61,17 +61,3 @@ void TCsvText::AppendCell(std::string& out, std::string_view cell) {
         out += '"';
     }
 }
-
-void TCsvText::AppendRow(std::string& out, const std::vector<std::string>& row) {
-    if (row.size() == 2 && row[1].empty()) {
-        out += "\"\"\r\n";  // a lone empty cell would otherwise be an empty line
-        return;
-    }
-    for (std::size_t c = 1; c < row.size(); ++c) {
-        if (c > 1) {
-            out += ',';
-        }
-        AppendCell(out, row[c]);
-    }
-    out += "\r\n";
-}

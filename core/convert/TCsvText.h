@@ -14,7 +14,21 @@ class TCsvText {
     // Appends the cell, with CR bytes removed and quoted when needed.
     static void AppendCell(std::string& out, std::string_view cell);
     // Appends the line of a table row: its cells from column 1 on (column 0
-    // is the mail number, never written), then CR LF.
-    static void AppendRow(std::string& out, const std::vector<std::string>& row);
+    // is the mail number, never written), then CR LF. `TCells` is any row
+    // with size() and cells that convert to std::string_view.
+    template <typename TCells>
+    static void AppendRow(std::string& out, const TCells& row) {
+        if (row.size() == 2 && std::string_view(row[1]).empty()) {
+            out += "\"\"\r\n";  // a lone empty cell would otherwise be an empty line
+            return;
+        }
+        for (std::size_t c = 1; c < row.size(); ++c) {
+            if (c > 1) {
+                out += ',';
+            }
+            AppendCell(out, row[c]);
+        }
+        out += "\r\n";
+    }
     static bool NeedsQuotes(std::string_view cell);
 };

@@ -1,21 +1,109 @@
 #include "convert/TResultTable.h"
 
 #include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+constexpr std::size_t kOffsetSize = sizeof(std::uint32_t);
+
+}  // namespace
+
+std::string_view TResultTable::TRowView::operator[](std::size_t column) const {
+    if (block_ == nullptr) {
+        return {};
+    }
+    const std::uint32_t begin = column == 0 ? 0 : block_[column - 1];
+    const char* text = reinterpret_cast<const char*>(block_ + columns_);
+    return {text + begin, block_[column] - begin};
+}
+
+TResultTable::TRow TResultTable::TRowView::Cells() const {
+    TRow cells;
+    cells.reserve(size());
+    for (std::size_t c = 0; c < size(); ++c) {
+        cells.emplace_back((*this)[c]);
+    }
+    return cells;
+}
 
 TResultTable::TResultTable(const std::vector<std::string>& fieldNames)
     : columns_(static_cast<int>(fieldNames.size()) + 1) {
-    TRow letters(columns_);
-    TRow titles(columns_);
+    TRow letters(static_cast<std::size_t>(columns_));
+    TRow titles(static_cast<std::size_t>(columns_));
     for (std::size_t i = 0; i < fieldNames.size(); ++i) {
         letters[i + 1] = ColumnLetter(static_cast<int>(i));
         titles[i + 1] = fieldNames[i];
     }
-    rows_.push_back(std::move(letters));
-    rows_.push_back(std::move(titles));
+    rows_.push_back(MakeBlock([&](std::size_t c) { return std::string_view(letters[c]); }));
+    rows_.push_back(MakeBlock([&](std::size_t c) { return std::string_view(titles[c]); }));
+}
+
+template <typename TCellOf>
+TResultTable::TBlock TResultTable::MakeBlock(TCellOf cell) const {
+    const auto columns = static_cast<std::size_t>(columns_);
+    std::size_t bytes = 0;
+    for (std::size_t c = 0; c < columns; ++c) {
+        bytes += cell(c).size();
+    }
+    if (bytes == 0) {
+        return nullptr;
+    }
+    if (bytes > UINT32_MAX) {
+        throw std::length_error("result row too long");
+    }
+    TBlock block(new std::uint32_t[columns + (bytes + kOffsetSize - 1) / kOffsetSize]);
+    char* text = reinterpret_cast<char*>(block.get() + columns);
+    std::uint32_t end = 0;
+    for (std::size_t c = 0; c < columns; ++c) {
+        const std::string_view value = cell(c);
+        if (!value.empty()) {
+            std::memcpy(text + end, value.data(), value.size());
+        }
+        end += static_cast<std::uint32_t>(value.size());
+        block[c] = end;
+    }
+    return block;
+}
+
+std::size_t TResultTable::CheckedColumn(int column) const {
+    if (column < 0 || column >= columns_) {
+        throw std::out_of_range("result table column");
+    }
+    return static_cast<std::size_t>(column);
 }
 
 void TResultTable::SetRowCount(int count) {
-    rows_.resize(static_cast<std::size_t>(std::max(count, 0)), TRow(columns_));
+    rows_.resize(static_cast<std::size_t>(std::max(count, 0)));
+}
+
+TResultTable::TRowView TResultTable::Row(int row) const {
+    return TRowView(rows_.at(static_cast<std::size_t>(row)).get(), columns_);
+}
+
+void TResultTable::SetRow(int row, const TRow& cells) {
+    TBlock& target = rows_.at(static_cast<std::size_t>(row));
+    target = MakeBlock([&](std::size_t c) {
+        return c < cells.size() ? std::string_view(cells[c]) : std::string_view();
+    });
+}
+
+void TResultTable::SetCell(int row, int column, std::string_view text) {
+    const TRowView old = Row(row);
+    const std::size_t changed = CheckedColumn(column);
+    rows_[static_cast<std::size_t>(row)] =
+        MakeBlock([&](std::size_t c) { return c == changed ? text : old[c]; });
+}
+
+void TResultTable::PutRow(int number, TRow&& values) {
+    const std::string numberText = std::to_string(number);
+    rows_.push_back(MakeBlock([&](std::size_t c) {
+        if (c == 0) {
+            return std::string_view(numberText);
+        }
+        return c - 1 < values.size() ? std::string_view(values[c - 1]) : std::string_view();
+    }));
 }
 
 std::string TResultTable::ColumnLetter(int index) {

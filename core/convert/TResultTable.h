@@ -2,17 +2,40 @@
 // The result of a conversion as the result window shows and saves it: rows
 // of Shift_JIS cells. Row 0 holds the column letters, row 1 the column
 // titles, every further row one mail with its 1-based number in column 0.
+//
+// Each row is kept as one block: the end offsets of its cells followed by
+// their bytes. A table of hundreds of thousands of mails then costs little
+// more than its text, instead of one string object per cell.
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-class TResultTable {
+#include "convert/TRowSink.h"
+
+class TResultTable : public TRowSink {
   public:
     using TRow = std::vector<std::string>;
 
     static constexpr int LetterRow = 0;
     static constexpr int TitleRow = 1;
     static constexpr int FirstMailRow = 2;
+
+    // The cells of one row, valid until the row or the table changes.
+    class TRowView {
+      public:
+        std::size_t size() const { return static_cast<std::size_t>(columns_); }
+        std::string_view operator[](std::size_t column) const;
+        TRow Cells() const;
+
+      private:
+        friend class TResultTable;
+        TRowView(const std::uint32_t* block, int columns) : block_(block), columns_(columns) {}
+        const std::uint32_t* const block_;  // nullptr: every cell empty
+        const int columns_;
+    };
 
     TResultTable() = default;
     // Two title rows for these field names, plus the number column.
@@ -23,16 +46,28 @@ class TResultTable {
     // Added rows have every cell empty; rows past the count are dropped.
     void SetRowCount(int count);
 
-    TRow& Row(int row) { return rows_.at(row); }
-    const TRow& Row(int row) const { return rows_.at(row); }
-    std::string& Cell(int row, int column) { return rows_.at(row).at(column); }
-    const std::string& Cell(int row, int column) const { return rows_.at(row).at(column); }
+    // Rows and cells outside the table throw std::out_of_range.
+    TRowView Row(int row) const;
+    std::string_view Cell(int row, int column) const { return Row(row)[CheckedColumn(column)]; }
+    // Cells beyond the column count are ignored, missing ones are empty.
+    void SetRow(int row, const TRow& cells);
+    void SetCell(int row, int column, std::string_view text);
+
+    // Appends the row: `number` in column 0, the values after it.
+    void PutRow(int number, TRow&& values) override;
 
     // Spreadsheet column name of output column `index` (0 = "A", 26 = "AA",
     // 255 = "IV").
     static std::string ColumnLetter(int index);
 
   private:
-    std::vector<TRow> rows_;
+    using TBlock = std::unique_ptr<std::uint32_t[]>;
+
+    // A block for the cells given by `cell(i)` for i in 0 .. columns - 1.
+    template <typename TCellOf>
+    TBlock MakeBlock(TCellOf cell) const;
+    std::size_t CheckedColumn(int column) const;
+
+    std::vector<TBlock> rows_;
     int columns_ = 0;
 };

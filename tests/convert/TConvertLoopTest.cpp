@@ -4,6 +4,7 @@
 
 #include "TFakeMailStore.h"
 #include "TestText.h"
+#include "convert/TResultTable.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ TRun Convert(std::unique_ptr<TFakeReader> reader, TConvertHost& host, int thread
 TRows MailRows(const TResultTable& table) {
     TRows rows;
     for (int r = TResultTable::FirstMailRow; r < table.RowCount(); ++r) {
-        rows.push_back(table.Row(r));
+        rows.push_back(table.Row(r).Cells());
     }
     return rows;
 }
@@ -70,8 +71,8 @@ TEST(ConvertLoop, EmptyStoreKeepsTitleRowsOnly) {
     const TRun run = Convert(std::make_unique<TFakeReader>(0), host);
     EXPECT_EQ(run.outcome.end, TEnd::Finished);
     EXPECT_EQ(run.table.RowCount(), 2);
-    EXPECT_EQ(run.table.Row(0), (std::vector<std::string>{"", "A", "B"}));
-    EXPECT_EQ(run.table.Row(1), (std::vector<std::string>{"", "subject", "name"}));
+    EXPECT_EQ(run.table.Row(0).Cells(), (std::vector<std::string>{"", "A", "B"}));
+    EXPECT_EQ(run.table.Row(1).Cells(), (std::vector<std::string>{"", "subject", "name"}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"start 0"}));
 }
 

@@ -31,8 +31,8 @@ class TRecordingSaveHost : public TCsvSaveHost {
 TResultTable Table() {
     TResultTable table({"a", "b", ""});
     table.SetRowCount(4);
-    table.Row(2) = {"1", "1", "x,y", ""};
-    table.Row(3) = {"2", Sj("日本語"), "z", "q"};
+    table.SetRow(2, {"1", "1", "x,y", ""});
+    table.SetRow(3, {"2", Sj("日本語"), "z", "q"});
     return table;
 }
 
@@ -124,7 +124,7 @@ TEST_F(CsvFile, LargeTableIsWrittenWhole) {
     big.SetRowCount(rows + 2);
     std::string expected = "k,v\r\n";
     for (int i = 0; i < rows; ++i) {
-        big.Row(i + 2) = {std::to_string(i + 1), Sj("値") + std::to_string(i), "a b"};
+        big.SetRow(i + 2, {std::to_string(i + 1), Sj("値") + std::to_string(i), "a b"});
         expected += Sj("値") + std::to_string(i) + ",\"a b\"\r\n";
     }
     TCsvFile utf8(big, host_, TCsvOptions{true, false});

@@ -18,11 +18,32 @@ TEST(ResultTable, RowCountAddsEmptyRowsAndCuts) {
     TResultTable table({"x"});
     EXPECT_EQ(table.ColumnCount(), 2);
     table.SetRowCount(4);
-    EXPECT_EQ(table.Row(3), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(table.Row(3).Cells(), (std::vector<std::string>{"", ""}));
     table.SetRowCount(1);
     EXPECT_EQ(table.RowCount(), 1);
-    EXPECT_EQ(table.Row(0), (std::vector<std::string>{"", "A"}));
+    EXPECT_EQ(table.Row(0).Cells(), (std::vector<std::string>{"", "A"}));
     EXPECT_THROW(table.Row(1), std::out_of_range);
+}
+
+TEST(ResultTable, RowsKeepEveryByteThroughPutSetAndEdit) {
+    TResultTable table({"a", "b", "c"});
+    table.PutRow(1, {"x", std::string("n\0l", 3), ""});
+    table.PutRow(2, {});        // a skipped mail: its number only
+    table.PutRow(3, {"only"});  // missing values are empty
+    table.SetCell(2, 3, "new");
+    table.SetCell(2, 1, table.Cell(2, 2));  // text taken from the row being replaced
+    table.SetCell(3, 0, "");
+    table.SetRow(4, {"3", "p", "q", "r", "beyond the last column"});
+    const std::vector<std::vector<std::string>> expected = {
+        {"1", std::string("n\0l", 3), std::string("n\0l", 3), "new"},
+        {"", "", "", ""},
+        {"3", "p", "q", "r"},
+    };
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(table.Row(r + 2).Cells(), expected[r]) << r;
+    }
+    EXPECT_THROW(table.Cell(2, 4), std::out_of_range);
+    EXPECT_THROW(table.SetCell(5, 0, "x"), std::out_of_range);
 }
 
 TEST(ConvertMessages, Texts) {
