@@ -1,0 +1,24 @@
+#include "gui/app/TCommandLine.h"
+
+#include "gui/app/TQtText.h"
+#include "settings/TIniDocument.h"
+
+TCommandLine::TCommandLine(const QStringList& arguments) {
+    if (arguments.isEmpty()) {
+        return;
+    }
+    if (arguments.constFirst() != QLatin1String("-a")) {
+        projectArgument_ = arguments.constFirst();
+        return;
+    }
+    const auto argument = [&](int i) { return i < arguments.size() ? arguments.at(i) : QString(); };
+    const std::optional<int> saveType = TIniDocument::ParseInteger(TQtText::ToSjis(argument(3)));
+    if (!saveType) {
+        return;
+    }
+    autoRun_ = std::make_unique<TAutoExexParam>();
+    autoRun_->SetParamFile(TQtText::ToSjis(argument(1)));
+    autoRun_->SetCsvFile(TQtText::ToSjis(argument(2)));
+    autoRun_->SetSaveType(*saveType);
+    autoRun_->SetMakeBackup(argument(4) != QLatin1String("0"));
+}

@@ -1,0 +1,916 @@
+#include "gui/app/TFormMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <array>
+
+#include "base/TKestrifyError.h"
+#include "cli/TExitStatus.h"
+#include "convert/TCSVConverter.h"
+#include "convert/TConvertValidator.h"
+#include "convert/TParamFormConvert.h"
+#include "gui/app/TCommandLine.h"
+#include "gui/app/THelpService.h"
+#include "gui/app/THint.h"
+#include "gui/app/TQtText.h"
+#include "gui/app/TWineRegistry.h"
+#include "gui/controls/THistoryComboBox.h"
+#include "gui/params/TFormEditParamOrder.h"
+#include "gui/params/TFormParamEdit.h"
+#include "gui/params/TFormSpaceParamEdit.h"
+#include "gui/params/TGridConvertParam.h"
+#include "mail/TMailStoreFactory.h"
+#include "settings/TConvertParam.h"
+#include "settings/TSettingFile.h"
+
+namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+std::string Sjis(const QString& text) {
+    return TQtText::ToSjis(text);
+}
+
+const QString Untitled = QStringLiteral("(無題)");
+const QString TitlePrefix = QStringLiteral("Kestrify - ");
+constexpr int HelpTopics = 1;
+constexpr int HelpMailType = 31;
+constexpr int HelpGrid = 10;
+
+struct TMailTypeInfo {
+    const char* text;
+    int helpTopic;
+    const char* hint;
+};
+
+constexpr std::array<TMailTypeInfo, TMailStoreFactory::MailTypeCount> MailTypes{{
+    {"メールをコピーしたフォルダから", 8,
+     "変換するメールをコピーしたフォルダを指定してください。|"
+     "変換するメールをコピーしたフォルダを指定してください。"},
+    {"Outlook Express 5のDBXファイルから", 21,
+     "変換するOutlook Express 5のDBXファイルを指定してください。|"
+     "変換するOutlook Express 5のDBXファイルを指定してください。"},
+    {"Unix mbox形式のファイルから", 34,
+     "変換するUnix mbox形式のファイルを指定してください。|"
+     "変換するUnix mbox形式のファイルを指定してください。"},
+    {"Shuriken/Shuriken Pro形式のファイルから", 57,
+     "変換するShuriken形式のファイルを指定してください。|"
+     "変換するShuriken形式のファイルを指定してください。"},
+    {"Eudoraのmbxファイルから", 46,
+     "変換するEudoraのmbxファイルを指定してください。|"
+     "変換するEudoraのmbxファイルを指定してください。"},
+    {"テキストファイルから", 168,
+     "変換するテキストファイルのあるフォルダを指定してください。|"
+     "変換するテキストファイルのあるフォルダを指定してください。"},
+}};
+
+constexpr const char* MailTypeHint =
+    "AL-Mail、Datula、EdMax、Netscape Messenger 4の場合、\n"
+    "「Unix mbox形式のファイルから」を選択します。\n\n"
+    "Becky! ver.2の場合、\n[メールをコピーしたフォルダから]を選択します。\n\n"
+    "Eudoraの場合、\n[Eudoraのmbxファイルから]を選択します。\n\n"
+    "OutlookExpress5/6の場合、\n"
+    "[メールをコピーしたフォルダから]「dbxファイルから読みとる」のどちらかを選択します。\n\n"
+    "Shuriken Pro/Shurikenの場合、\n[Shuriken/Shuriken Pro形式のファイルから]を選択します。"
+    "|メールの形式";
+
+// Extensions are compared upper-cased.
+QString UpperSuffix(const QString& path) {
+    return QStringLiteral(".") + QFileInfo(path).suffix().toUpper();
+}
+
+bool IsFile(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+bool IsFolder(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+// Keeps the hourglass up until the end of the scope, also when it throws.
+class TWaitCursor {
+  public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+QString Desktop() {
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+}  // namespace
+
+TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("FormMain"));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        TParamFormConvert::Instance().SetScreenSize(screen->size().width(),
+                                                    screen->size().height());
+    }
+    TParamFormConvert::Instance().Reset();
+    setAcceptDrops(true);
+
+    CreateActions();
+    CreateControls();
+    CreateMenus();
+    ConnectActions();
+    setStatusTip(U("[F1]キーでヘルプが表示されます。"));
+    setWindowTitle(TitlePrefix + Untitled);
+
+    setMinimumSize(340, 360);
+    resize(sizeHint().expandedTo(
+        QSize(456, 390 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height())));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+
+    TCommandLine commandLine(arguments);
+    autoRun_ = commandLine.TakeAutoRun();
+    if (const auto& project = commandLine.ProjectArgument()) {
+        setWindowTitle(*project);
+        if (IsFile(*project)) {
+            Guarded([&] { OpenProject(*project); });
+        }
+    }
+}
+
+TFormMain::~TFormMain() = default;
+
+// ---------------------------------------------------------------------------
+// Building the window
+
+QAction* TFormMain::MakeAction(const char* name, const char* caption, const char* hint) {
+    auto* action = new QAction(U(caption), this);
+    action->setObjectName(QString::fromLatin1(name));
+    if (hint != nullptr) {
+        action->setToolTip(THint::ToolTip(U(hint)));
+        action->setStatusTip(THint::StatusTip(U(hint)));
+    }
+    return action;
+}
+
+void TFormMain::CreateActions() {
+    actionCreateNewParam_ = MakeAction("ActionCreateNewParam", "プロジェクトの新規作成(&N)",
+                                       "プロジェクトの新規作成|プロジェクトの新規作成");
+    actionCreateNewParam_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    actionOpenSetting_ = MakeAction("ActionOpenSetting", "プロジェクトを開く(&O)",
+                                    "プロジェクトファイルを開く|プロジェクトファイルを開く");
+    actionOpenSetting_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    actionSaveOverwrite_ =
+        MakeAction("ActionSaveOverwrite", "プロジェクトの上書き保存(&S)",
+                   "プロジェクトをファイルに上書き保存する|プロジェクトをファイルに上書き保存する");
+    actionSaveOverwrite_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    actionSaveSetting_ = MakeAction("ActionSaveSetting", "プロジェクトを名前を付けて保存(&A)",
+                                    "プロジェクトをファイルに名前を付けて保存する|"
+                                    "プロジェクトをファイルに名前を付けて保存する");
+    actionConvert_ = MakeAction("ActionConvert", "変換(&Y)", "メールを読み込む|メールを読み込む");
+    actionConvert_->setShortcut(QKeySequence(Qt::Key_F5));
+    actionClose_ = MakeAction("ActionClose", "閉じる(&C)", "閉じる|閉じる");
+    actionSelectDirectory_ = MakeAction("ActionSelectDirectory", "参照(&S)", MailTypes[0].hint);
+    actionInsertParam_ =
+        MakeAction("ActionInsertParam", "追加(&I)", "パラメータを追加|パラメータを追加");
+    actionEditParam_ =
+        MakeAction("ActionEditParam", "修正(&E)", "パラメータを修正|パラメータを修正");
+    actionRemoveParam_ =
+        MakeAction("ActionRemoveParam", "削除(&R)", "パラメータを削除|パラメータを削除");
+    actionInsertSpaceParam_ = MakeAction("ActionInsertSpaceParam", "空列の追加(&T)", nullptr);
+    actionUpParam_ =
+        MakeAction("ActionUpParam", "上へ(&U)", "パラメータを上に移動|パラメータを上に移動");
+    actionDownParam_ =
+        MakeAction("ActionDownParam", "下へ(&D)", "パラメータを下に移動|パラメータを下に移動");
+    actionParamSortEdit_ = MakeAction("ActionParamSortEdit", "順序変更",
+                                      "パラメータの出力順を変更する|パラメータの出力順を変更する");
+    actionParamSort_ =
+        MakeAction("ActionParamSort", "ソート",
+                   "パラメータの出力順序を登録順にする|パラメータの出力順序を登録順にする");
+    actionSettingCommon_ = MakeAction("ActionSettingCommon", "全般設定(&T)", nullptr);
+    actionSettingProject_ = MakeAction("ActionSettingProject", "プロジェクトの設定(&P)",
+                                       "プロジェクトの設定|プロジェクトの設定");
+    actionSettingClear_ =
+        MakeAction("ActionSettingClear", "設定の削除(&R)", "設定を削除|設定を削除します。");
+    actionSettingAutoExcec_ =
+        MakeAction("ActionSettingAutoExcec", "自動処理ファイルの作成(&B)", nullptr);
+    // Both live only in the Help menu, which gives them their own hints.
+    actionHelpShowHejp_ =
+        MakeAction("ActionHelpShowHejp", "トピックの検索(&H)", "トピックの検索|トピックの検索");
+    actionHelpShowVersion_ =
+        MakeAction("ActionHelpShowVersion", "バージョン情報(&A)", "バージョン情報|バージョン情報");
+    for (QAction* a : findChildren<QAction*>()) {
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+}
+
+void TFormMain::CreateMenus() {
+    menuFile_ = menuBar()->addMenu(U("ファイル(&F)"));
+    menuFile_->setObjectName(QStringLiteral("MenuFile"));
+    menuFile_->addAction(actionCreateNewParam_);
+    menuFile_->addSeparator();
+    menuFile_->addAction(actionOpenSetting_);
+    menuFile_->addAction(actionSaveOverwrite_);
+    menuFile_->addAction(actionSaveSetting_);
+    menuFile_->addSeparator();
+    menuFile_->addAction(actionConvert_);
+    menuFile_->addSeparator();
+    menuFile_->addAction(actionClose_);
+    fixedFileItems_ = static_cast<int>(menuFile_->actions().size());
+    connect(menuFile_, &QMenu::aboutToShow, this, &TFormMain::RebuildRecentItems);
+
+    QMenu* params = menuBar()->addMenu(U("パラメータ(&P)"));
+    params->setObjectName(QStringLiteral("MenuParam"));
+    params->addAction(actionSelectDirectory_);
+    params->addSeparator();
+    params->addActions(
+        {actionInsertParam_, actionEditParam_, actionRemoveParam_, actionInsertSpaceParam_});
+    params->addSeparator();
+    params->addActions({actionUpParam_, actionDownParam_});
+
+    QMenu* settings = menuBar()->addMenu(U("設定(&T)"));
+    settings->setObjectName(QStringLiteral("MenuSetting"));
+    settings->addActions({actionSettingCommon_, actionSettingProject_});
+    settings->addSeparator();
+    settings->addAction(actionSettingAutoExcec_);
+    settings->addSeparator();
+    settings->addAction(actionSettingClear_);
+
+    QMenu* help = menuBar()->addMenu(U("ヘルプ(&H)"));
+    help->setObjectName(QStringLiteral("MenuHelp"));
+    help->addAction(actionHelpShowHejp_);
+    help->addSeparator();
+    help->addAction(actionHelpShowVersion_);
+
+    popupMenu_ = new QMenu(this);
+    popupMenu_->setObjectName(QStringLiteral("PopupMenuGrid"));
+    popupMenu_->addActions(
+        {actionInsertParam_, actionEditParam_, actionRemoveParam_, actionInsertSpaceParam_});
+    popupMenu_->addSeparator();
+    popupMenu_->addActions({actionUpParam_, actionDownParam_});
+}
+
+QPushButton* TFormMain::ActionButton(QAction* action, const char* name) {
+    auto* button = new QPushButton(action->text());
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(action->toolTip());
+    button->setStatusTip(action->statusTip());
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    connect(action, &QAction::changed, button, [button, action] {
+        button->setEnabled(action->isEnabled());
+        button->setToolTip(action->toolTip());
+        button->setStatusTip(action->statusTip());
+    });
+    return button;
+}
+
+void TFormMain::CreateControls() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    auto* labelMailType = new QLabel(U("メールの処理方法(&C)"));
+    labelMailType->setObjectName(QStringLiteral("LabelMailType"));
+    comboBoxMailType_ = new QComboBox;
+    comboBoxMailType_->setObjectName(QStringLiteral("ComboBoxMailType"));
+    for (const TMailTypeInfo& type : MailTypes) {
+        comboBoxMailType_->addItem(U(type.text));
+    }
+    comboBoxMailType_->setCurrentIndex(0);
+    THint::Apply(comboBoxMailType_, U(MailTypeHint));
+    THelpService::SetContext(comboBoxMailType_, HelpMailType);
+    labelMailType->setBuddy(comboBoxMailType_);
+
+    auto* labelDir = new QLabel(U("メールの場所(&M)"));
+    labelDir->setObjectName(QStringLiteral("LabelDir"));
+    comboBoxDir_ = new THistoryComboBox;
+    comboBoxDir_->setObjectName(QStringLiteral("ComboBoxDir"));
+    comboBoxDir_->setInsertPolicy(QComboBox::NoInsert);
+    comboBoxDir_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    comboBoxDir_->setMinimumContentsLength(10);
+    labelDir->setBuddy(comboBoxDir_);
+    btnSelectDirectory_ = ActionButton(actionSelectDirectory_, "BtnSelectDirectory");
+    ApplyLocationHint(0);
+
+    gridParam_ = new TGridConvertParam(central);
+    gridParam_->setObjectName(QStringLiteral("GridParam"));
+    THint::Apply(gridParam_, U("メールの読み込み条件|メールの読み込み条件"));
+    THelpService::SetContext(gridParam_, HelpGrid);
+    gridParam_->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(2);
+    buttons->addWidget(ActionButton(actionInsertParam_, "BtnInsertParam"));
+    buttons->addWidget(ActionButton(actionEditParam_, "BtnEditParam"));
+    buttons->addWidget(ActionButton(actionRemoveParam_, "BtnRemoveParam"));
+    buttons->addSpacing(10);
+    buttons->addWidget(ActionButton(actionUpParam_, "BtnUpParam"));
+    buttons->addWidget(ActionButton(actionDownParam_, "BtnDownParam"));
+    buttons->addSpacing(10);
+    buttons->addWidget(ActionButton(actionParamSortEdit_, "BtnParamSortEdit"));
+    buttons->addWidget(ActionButton(actionParamSort_, "BtnParamSort"));
+    buttons->addStretch(1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    QPushButton* convert = ActionButton(actionConvert_, "BtnConvert");
+    QPushButton* close = ActionButton(actionClose_, "BtnClose");
+    for (QPushButton* b : {convert, close}) {
+        b->setMinimumWidth(75);
+        bottom->addWidget(b);
+    }
+
+    auto* grid = new QGridLayout(central);
+    grid->setContentsMargins(8, 8, 8, 4);
+    grid->setHorizontalSpacing(7);
+    grid->addWidget(labelMailType, 0, 0);
+    grid->addWidget(comboBoxMailType_, 1, 0);
+    grid->addWidget(labelDir, 2, 0);
+    grid->addWidget(comboBoxDir_, 3, 0);
+    grid->addWidget(btnSelectDirectory_, 3, 1);
+    grid->addWidget(gridParam_, 4, 0);
+    grid->addLayout(buttons, 4, 1);
+    grid->addLayout(bottom, 5, 0, 1, 2);
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setRowMinimumHeight(2, labelDir->sizeHint().height() + 8);
+    grid->setAlignment(labelDir, Qt::AlignBottom);
+
+    setTabOrder(comboBoxMailType_, comboBoxDir_);
+    setTabOrder(comboBoxDir_, gridParam_);
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+}
+
+void TFormMain::ConnectActions() {
+    const auto bind = [this](QAction* action, void (TFormMain::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { Guarded(handler); });
+    };
+    bind(actionCreateNewParam_, &TFormMain::ActionCreateNewParamExecute);
+    bind(actionOpenSetting_, &TFormMain::ActionOpenSettingExecute);
+    bind(actionSaveOverwrite_, &TFormMain::ActionSaveOverwriteExecute);
+    bind(actionSaveSetting_, &TFormMain::ActionSaveSettingExecute);
+    bind(actionConvert_, &TFormMain::ActionConvertExecute);
+    connect(actionClose_, &QAction::triggered, this, &QWidget::close);
+    bind(actionSelectDirectory_, &TFormMain::ActionSelectDirectoryExecute);
+    bind(actionInsertParam_, &TFormMain::ActionInsertParamExecute);
+    bind(actionInsertSpaceParam_, &TFormMain::ActionInsertSpaceParamExecute);
+    bind(actionEditParam_, &TFormMain::ActionEditParamExecute);
+    bind(actionRemoveParam_, &TFormMain::ActionRemoveParamExecute);
+    bind(actionUpParam_, &TFormMain::ActionUpParamExecute);
+    bind(actionDownParam_, &TFormMain::ActionDownParamExecute);
+    bind(actionParamSortEdit_, &TFormMain::ActionParamSortEditExecute);
+    bind(actionParamSort_, &TFormMain::ActionParamSortExecute);
+    bind(actionSettingCommon_, &TFormMain::ActionSettingCommonExecute);
+    bind(actionSettingProject_, &TFormMain::ActionSettingProjectExecute);
+    bind(actionSettingClear_, &TFormMain::ActionSettingClearExecute);
+    bind(actionSettingAutoExcec_, &TFormMain::ActionSettingAutoExcecExecute);
+    bind(actionHelpShowHejp_, &TFormMain::ActionHelpShowHejpExecute);
+    bind(actionHelpShowVersion_, &TFormMain::ActionHelpShowVersionExecute);
+
+    connect(comboBoxMailType_, &QComboBox::activated, this, &TFormMain::MailTypeChanged);
+    connect(gridParam_, &QAbstractItemView::doubleClicked, actionEditParam_, &QAction::trigger);
+    connect(gridParam_, &QWidget::customContextMenuRequested, this, &TFormMain::ShowGridMenu);
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(f1, &QShortcut::activated, this, [this] {
+        THelpService::Current().ShowTopic(
+            THelpService::ContextFor(focusWidget() != nullptr ? focusWidget() : this));
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+TModalResult TFormMain::Message(const QString& text, TMsgKind kind, TMsgButtons buttons,
+                                int helpTopic) {
+    return TModalService::Current().Message(this, text, kind, buttons, helpTopic);
+}
+
+template <class Command>
+void TFormMain::Guarded(Command command) {
+    try {
+        if constexpr (std::is_member_function_pointer_v<Command>) {
+            (this->*command)();
+        } else {
+            command();
+        }
+    } catch (const std::exception& e) {
+        Message(TQtText::FromSjis(e.what()), TMsgKind::Error, TMsgButtons::Ok);
+    }
+}
+
+void TFormMain::SetTitleFromPath(const QString& path) {
+    if (path != projectPath_) {
+        projectPath_ = path;
+        setWindowTitle(TitlePrefix + (path.isEmpty() ? Untitled : path));
+    } else if (path.isEmpty()) {
+        setWindowTitle(TitlePrefix + Untitled);
+    }
+}
+
+void TFormMain::MailTypeChanged(int index) {
+    ApplyLocationHint(index);
+}
+
+void TFormMain::ApplyLocationHint(int index) {
+    if (index < 0 || index >= TMailStoreFactory::MailTypeCount) {
+        return;
+    }
+    const TMailTypeInfo& type = MailTypes[static_cast<std::size_t>(index)];
+    THint::ApplyToGroup(comboBoxDir_, U(type.hint));
+    THelpService::SetContext(comboBoxDir_, type.helpTopic);
+    if (comboBoxDir_->lineEdit() != nullptr) {
+        THelpService::SetContext(comboBoxDir_->lineEdit(), type.helpTopic);
+    }
+    actionSelectDirectory_->setToolTip(THint::ToolTip(U(type.hint)));
+    actionSelectDirectory_->setStatusTip(THint::StatusTip(U(type.hint)));
+}
+
+void TFormMain::ShowGridMenu(const QPoint& pos) {
+    popupMenu_->popup(gridParam_->viewport()->mapToGlobal(pos));
+}
+
+// ---------------------------------------------------------------------------
+// Project procedures
+
+void TFormMain::OpenProject(const QString& path) {
+    TWaitCursor wait;
+    const std::string sjisPath = Sjis(path);
+    TSettingFile file(sjisPath);
+    file.Read();
+    const int type = file.GetMailType();
+    comboBoxMailType_->setCurrentIndex(TMailStoreFactory::IsKnown(type) ? type : -1);
+    comboBoxDir_->setEditText(TQtText::FromSjis(file.GetDirectory()));
+    csvSaveParam_ = file.GetCSVSaveParam();
+    gridParam_->ClearParam();
+    gridParam_->AddParam(file.GetParams());
+    AddRecent(path);
+    TParamFormConvert::Instance().Load(sjisPath);
+    SetTitleFromPath(path);
+}
+
+void TFormMain::SaveProject(const QString& path) {
+    TWaitCursor wait;
+    const std::string sjisPath = Sjis(path);
+    TSettingFile file(sjisPath);
+    file.SetDirectory(Sjis(comboBoxDir_->currentText()));
+    for (const TOrderedParamString& param : gridParam_->GetAllParam()) {
+        file.AddParam(param);
+    }
+    file.SetMailType(comboBoxMailType_->currentIndex());
+    file.SetCSVSaveParam(csvSaveParam_);
+    file.Write();
+    SetTitleFromPath(path);
+    AddRecent(path);
+    TParamFormConvert::Instance().Save(sjisPath);
+}
+
+void TFormMain::SaveProjectAs() {
+    TFileRequest request;
+    request.initialDir = Desktop();
+    request.fileName = projectPath_;
+    request.filter = U("設定ファイル(*.KFY)|*.KFY");
+    request.defaultExt = QStringLiteral(".KFY");
+    std::optional<QString> chosen = TModalService::Current().SaveFile(this, request);
+    if (!chosen) {
+        return;
+    }
+    QString name = *chosen;
+    if (UpperSuffix(name) != QLatin1String(".KFY")) {
+        name += QStringLiteral(".KFY");  // appended: "a.txt" becomes "a.txt.KFY"
+    }
+    if (QFileInfo::exists(name)) {
+        const QString question = QFileInfo(name).fileName() +
+                                 U("\nこのファイル名はすでに存在します。\n\n上書きしますか？");
+        if (Message(question, TMsgKind::Confirmation, TMsgButtons::YesNoCancel) !=
+            TModalResult::Yes) {
+            return;
+        }
+    }
+    SaveProject(name);
+}
+
+void TFormMain::ActionCreateNewParamExecute() {
+    comboBoxMailType_->setCurrentIndex(0);
+    comboBoxDir_->setEditText(QString());
+    gridParam_->ClearParam();
+    SetTitleFromPath(QString());
+    TParamFormConvert::Instance().Reset();
+}
+
+void TFormMain::ActionOpenSettingExecute() {
+    openRequest_.filter = U("設定ファイル(*.KFY;*.INI)|*.KFY;*.INI");
+    if (!projectPath_.isEmpty()) {
+        openRequest_.initialDir = QFileInfo(projectPath_).absolutePath();
+        openRequest_.fileName = projectPath_;
+    } else {
+        openRequest_.initialDir = Desktop();
+        openRequest_.fileName.clear();
+    }
+    if (std::optional<QString> chosen = TModalService::Current().OpenFile(this, openRequest_)) {
+        openRequest_.fileName = *chosen;
+        openRequest_.initialDir = QFileInfo(*chosen).absolutePath();
+        OpenProject(*chosen);
+    }
+}
+
+void TFormMain::ActionSaveOverwriteExecute() {
+    if (projectPath_.isEmpty()) {
+        SaveProjectAs();
+        return;
+    }
+    if (UpperSuffix(projectPath_) != QLatin1String(".KFY")) {
+        if (Message(U("ファイルが、ファイルサイズに制限のある古い形式です。\n"
+                      "問題が修正された新しい形式で保存します。"),
+                    TMsgKind::Information, TMsgButtons::OkCancel) == TModalResult::Ok) {
+            SaveProjectAs();
+        }
+        return;
+    }
+    SaveProject(projectPath_);
+}
+
+void TFormMain::ActionSaveSettingExecute() {
+    SaveProjectAs();
+}
+
+// ---------------------------------------------------------------------------
+// Convert
+
+std::string TFormMain::ReaderLocation() const {
+    const QString location = comboBoxDir_->currentText();
+    if (location.isEmpty() || QDir::isAbsolutePath(location) || projectPath_.isEmpty()) {
+        return Sjis(location);
+    }
+    return Sjis(QFileInfo(projectPath_).absoluteDir().filePath(location));
+}
+
+void TFormMain::ActionConvertExecute() {
+    std::vector<TOrderedParamString> params = gridParam_->GetAllParam();
+    const int mailType = comboBoxMailType_->currentIndex();
+    const std::string location = ReaderLocation();
+    if (auto problem = TConvertValidator::Check(params.size(), mailType, location)) {
+        Message(TQtText::FromSjis(problem->message), TMsgKind::Error,
+                problem->helpTopic != 0 ? TMsgButtons::OkHelp : TMsgButtons::Ok,
+                problem->helpTopic);
+        return;
+    }
+    auto converter =
+        std::make_unique<TCSVConverter>(TMailStoreFactory::Create(mailType, location),
+                                        std::make_unique<TConvertParam>(std::move(params)));
+    const TConvertOutcome outcome =
+        RunResultWindow(std::move(converter), csvSaveParam_, autoRun_.get());
+    if (autoRun_ != nullptr) {
+        exitStatus_ = outcome.saved ? TExitStatus::AfterSave(outcome.mailsFailed ? 1 : 0)
+                                    : TExitStatus::WriteFailed;
+    }
+    // The project keeps the save options it had before the conversion; the
+    // window takes over the result window's only afterwards.
+    if (!projectPath_.isEmpty() && QFileInfo(projectPath_).isFile()) {
+        SaveProject(projectPath_);
+    }
+    csvSaveParam_ = outcome.saveParam;
+}
+
+TFormMain::TConvertOutcome TFormMain::RunResultWindow(std::unique_ptr<TCSVConverter> converter,
+                                                      const TCSVSaveParam& saveParam,
+                                                      const TAutoExexParam* autoRun) {
+    (void)converter;
+    (void)autoRun;
+    TConvertOutcome outcome;
+    outcome.saveParam = saveParam;
+    return outcome;
+}
+
+// ---------------------------------------------------------------------------
+// Parameters
+
+bool TFormMain::AddAllowed() {
+    if (gridParam_->GetParamCount() >= MaxParams) {
+        Message(U("これ以上パラメータは登録できません。"), TMsgKind::Information, TMsgButtons::Ok,
+                HelpGrid);
+        return false;
+    }
+    return true;
+}
+
+void TFormMain::AppendParam(TOrderedParamString param) {
+    param.SetFieldOrder(gridParam_->GetParamCount());
+    gridParam_->AddParam(param);
+}
+
+void TFormMain::ActionInsertParamExecute() {
+    if (!AddAllowed()) {
+        return;
+    }
+    TFormParamEdit form(this);
+    if (form.exec() == QDialog::Accepted) {
+        AppendParam(form.GetParam());
+    }
+}
+
+void TFormMain::ActionInsertSpaceParamExecute() {
+    if (!AddAllowed()) {
+        return;
+    }
+    TFormSpaceParamEdit form(this);
+    if (form.exec() == QDialog::Accepted) {
+        AppendParam(form.GetParam());
+    }
+}
+
+void TFormMain::ActionEditParamExecute() {
+    if (!gridParam_->IsSelected()) {
+        return;
+    }
+    const TOrderedParamString param = gridParam_->GetParam();
+    const int fieldOrder = param.GetFieldOrder();
+    std::unique_ptr<TFormAbstructParamEdit> form;
+    if (param.GetRowType() == TOrderedParamString::RowEmpty) {
+        form = std::make_unique<TFormSpaceParamEdit>(this);
+    } else {
+        form = std::make_unique<TFormParamEdit>(this);
+    }
+    form->SetParam(param);
+    if (form->exec() == QDialog::Accepted) {
+        TOrderedParamString edited = form->GetParam();
+        edited.SetFieldOrder(fieldOrder);
+        gridParam_->SetParam(gridParam_->GetCurrentRow(), edited);
+    }
+}
+
+void TFormMain::ActionRemoveParamExecute() {
+    if (gridParam_->IsSelected()) {
+        gridParam_->RemoveParam(gridParam_->GetCurrentRow());
+    }
+}
+
+void TFormMain::ActionUpParamExecute() {
+    const int row = gridParam_->GetCurrentRow();
+    if (row > 1) {
+        gridParam_->MoveUpParam(row);
+    }
+}
+
+void TFormMain::ActionDownParamExecute() {
+    const int row = gridParam_->GetCurrentRow();
+    if (row < gridParam_->GetRowCount() - 1) {
+        gridParam_->MoveDownParam(row);
+        gridParam_->SetCurrentRow(row + 1);
+    }
+}
+
+void TFormMain::ActionParamSortEditExecute() {
+    if (gridParam_->GetParamCount() == 0) {
+        Message(U("パラメータが登録されていません。"), TMsgKind::Information, TMsgButtons::Ok);
+        return;
+    }
+    TFormEditParamOrder form(this);
+    form.SetParams(TConvertParam(gridParam_->GetAllParam()).GetParams());
+    if (form.exec() == QDialog::Accepted) {
+        gridParam_->ClearParam();
+        gridParam_->AddParam(form.GetParams());
+        gridParam_->viewport()->update();
+    }
+}
+
+void TFormMain::ActionParamSortExecute() {
+    gridParam_->ClearParamOrder();
+    gridParam_->viewport()->update();
+}
+
+// ---------------------------------------------------------------------------
+// Mail location
+
+void TFormMain::ActionSelectDirectoryExecute() {
+    const int type = comboBoxMailType_->currentIndex();
+    const QString location = comboBoxDir_->currentText();
+    const std::optional<std::filesystem::path> prefix = TWineRegistry::DefaultPrefix();
+    const auto wineFolder = [&](auto lookup) -> std::optional<QString> {
+        if (!prefix) {
+            return std::nullopt;
+        }
+        const TWineRegistry registry(*prefix);
+        if (std::optional<std::filesystem::path> folder = (registry.*lookup)()) {
+            return QString::fromStdString(folder->string());
+        }
+        return std::nullopt;
+    };
+    switch (type) {
+        case TMailStoreFactory::EmlFolder:
+            ChooseFolder(U("メールをコピーしたフォルダを指定してください。"));
+            break;
+        case TMailStoreFactory::TextFolder:
+            ChooseFolder(U("変換するテキストファイルのあるフォルダを指定してください。"));
+            break;
+        case TMailStoreFactory::DbxFile:
+            ChooseFile(U("DBXファイル(*.dbx)|*.dbx"),
+                       UpperSuffix(location) == QLatin1String(".DBX") && IsFile(location)
+                           ? location
+                           : QString(),
+                       wineFolder(&TWineRegistry::OutlookExpressStoreRoot));
+            break;
+        case TMailStoreFactory::EudoraMbx:
+            ChooseFile(U("MBXファイル(*.mbx)|*.mbx|全てのファイル(*.*)|*.*"),
+                       UpperSuffix(location) == QLatin1String(".MBX") && IsFile(location)
+                           ? location
+                           : QString(),
+                       wineFolder(&TWineRegistry::EudoraFolder));
+            break;
+        case TMailStoreFactory::MboxFile:
+        case TMailStoreFactory::Shuriken:
+            ChooseFile(U("すべてのファイル(*.*)|*.*"), IsFile(location) ? location : QString(),
+                       QString());
+            break;
+        default:
+            break;  // no mail type selected
+    }
+}
+
+void TFormMain::ChooseFolder(const QString& caption) {
+    const QString location = comboBoxDir_->currentText();
+    if (std::optional<QString> folder = TModalService::Current().BrowseFolder(
+            this, caption, IsFolder(location) ? location : QString())) {
+        comboBoxDir_->Add(*folder);
+        comboBoxDir_->setEditText(*folder);
+    }
+}
+
+// An existing `startFile` opens the dialog on it. Otherwise `startFolder`
+// names where to start with an empty name; none (a store the registry does
+// not know) keeps what the dialog had from its previous use.
+void TFormMain::ChooseFile(const QString& filter, const QString& startFile,
+                           const std::optional<QString>& startFolder) {
+    openRequest_.filter = filter;
+    if (!startFile.isEmpty()) {
+        openRequest_.fileName = startFile;
+        openRequest_.initialDir = QFileInfo(startFile).absolutePath();
+    } else if (startFolder) {
+        openRequest_.fileName.clear();
+        openRequest_.initialDir = *startFolder;
+    }
+    if (std::optional<QString> chosen = TModalService::Current().OpenFile(this, openRequest_)) {
+        openRequest_.fileName = *chosen;
+        openRequest_.initialDir = QFileInfo(*chosen).absolutePath();
+        comboBoxDir_->Add(*chosen);
+        comboBoxDir_->setEditText(*chosen);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Dropped files
+
+void TFormMain::DropPaths(const QStringList& paths) {
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        const QString ext = UpperSuffix(path);
+        if (info.isFile() && (ext == QLatin1String(".INI") || ext == QLatin1String(".KFY"))) {
+            OpenProject(path);
+        } else if (info.isFile() && ext == QLatin1String(".DBX")) {
+            comboBoxMailType_->setCurrentIndex(TMailStoreFactory::DbxFile);
+            comboBoxDir_->setEditText(path);
+        } else if (info.isDir()) {
+            comboBoxMailType_->setCurrentIndex(TMailStoreFactory::EmlFolder);
+            comboBoxDir_->setEditText(path);
+        }
+    }
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    event->acceptProposedAction();
+    Guarded([&] { DropPaths(paths); });
+}
+
+// ---------------------------------------------------------------------------
+// Help
+
+void TFormMain::ActionHelpShowHejpExecute() {
+    THelpService::Current().ShowTopic(HelpTopics);
+}
+
+// ---------------------------------------------------------------------------
+// Start and end
+
+void TFormMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (firstShow_) {
+        firstShow_ = false;
+        FirstShow();
+    }
+}
+
+void TFormMain::FirstShow() {
+    QTimer::singleShot(0, this, &TFormMain::FirstIdle);
+}
+
+void TFormMain::FirstIdle() {
+    if (autoRun_ == nullptr) {
+        return;
+    }
+    // Only a result window that saved turns this into success.
+    exitStatus_ = TExitStatus::BadInput;
+    try {
+        OpenProject(TQtText::FromSjis(autoRun_->GetParamFile()));
+        setWindowTitle(U("自動実行処理中..."));
+        ActionConvertExecute();
+    } catch (const std::exception& e) {
+        Message(TQtText::FromSjis(e.what()), TMsgKind::Error, TMsgButtons::Ok);
+    }
+    autoRun_.reset();
+    close();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        emit Closed();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Recent projects
+
+void TFormMain::RebuildRecentItems() {
+    const QList<QAction*> items = menuFile_->actions();
+    for (qsizetype i = fixedFileItems_; i < items.size(); ++i) {
+        menuFile_->removeAction(items[i]);
+        items[i]->deleteLater();
+    }
+    menuFile_->addSeparator();
+    const QStringList recent = RecentList();
+    for (int n = 0; n < recent.size(); ++n) {
+        QString caption = recent[n];
+        caption.replace(u'&', QStringLiteral("&&"));  // a path's "&" is no accelerator
+        QAction* item = menuFile_->addAction(QStringLiteral("&%1.").arg(n) + caption);
+        item->setObjectName(QStringLiteral("RecentItem%1").arg(n));
+        item->setToolTip(recent[n]);
+        item->setStatusTip(recent[n]);
+        connect(item, &QAction::triggered, this, [this, n] { OpenRecent(n); });
+    }
+}
+
+void TFormMain::OpenRecent(int index) {
+    const QStringList recent = RecentList();
+    if (index < 0 || index >= recent.size()) {
+        return;
+    }
+    const QString path = recent[index];
+    if (!QFileInfo(path).isFile()) {
+        Message(path + U("\nファイルが見つかりませんでした。"), TMsgKind::Error, TMsgButtons::Ok);
+        RemoveRecent(path);
+        return;
+    }
+    try {
+        OpenProject(path);
+    } catch (const std::exception&) {
+        // Opening from this menu reports nothing.
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Application settings
+
+QStringList TFormMain::RecentList() const {
+    return {};
+}
+
+void TFormMain::AddRecent(const QString& /*path*/) {}
+
+void TFormMain::RemoveRecent(const QString& /*path*/) {}
+
+void TFormMain::ActionSettingCommonExecute() {}
+void TFormMain::ActionSettingProjectExecute() {}
+void TFormMain::ActionSettingClearExecute() {}
+void TFormMain::ActionSettingAutoExcecExecute() {}
+void TFormMain::ActionHelpShowVersionExecute() {}

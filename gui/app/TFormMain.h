@@ -1,0 +1,179 @@
+#pragma once
+// The main window: owns the current project (mail type and location, the
+// parameter grid, the CSV save options and the project file name), offers
+// every command on it, starts conversions and runs the automatic run that
+// the command line asks for.
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gui/app/TModalService.h"
+#include "params/TOrderedParamString.h"
+#include "settings/TAutoExexParam.h"
+#include "settings/TCSVSaveParam.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class TCSVConverter;
+class TGridConvertParam;
+class THistoryComboBox;
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    static constexpr int MaxParams = 256;
+
+    // `arguments`: the command line without the program name.
+    explicit TFormMain(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // What the result window handed back when it closed.
+    struct TConvertOutcome {
+        TCSVSaveParam saveParam;
+        bool saved = false;        // an automatic run wrote its CSV
+        bool mailsFailed = false;  // some mails could not be converted
+    };
+
+    // The process exit status: 0 unless an automatic run failed (the
+    // headless command's numbers: 1 mails failed, 2 project or store
+    // unusable, 3 CSV not written).
+    int ExitStatus() const { return exitStatus_; }
+    bool HasPendingAutoRun() const { return autoRun_ != nullptr; }
+
+    const QString& ProjectPath() const { return projectPath_; }
+    const TCSVSaveParam& GetCSVSaveParam() const { return csvSaveParam_; }
+    void SetCSVSaveParam(const TCSVSaveParam& v) { csvSaveParam_ = v; }
+    TGridConvertParam* Grid() const { return gridParam_; }
+    QComboBox* MailTypeList() const { return comboBoxMailType_; }
+    THistoryComboBox* LocationBox() const { return comboBoxDir_; }
+    QMenu* FileMenu() const { return menuFile_; }
+
+    // Throw TKestrifyError on failure.
+    void OpenProject(const QString& path);
+    void SaveProject(const QString& path);
+    // Files dropped on the window, in the order given.
+    void DropPaths(const QStringList& paths);
+    // The title rule: a new path becomes the project's, an equal empty one
+    // gives the untitled title, an equal non-empty one changes nothing.
+    void SetTitleFromPath(const QString& path);
+    // The items after the fixed ones, as the File menu shows them on opening.
+    void RebuildRecentItems();
+
+    void ActionCreateNewParamExecute();
+    void ActionOpenSettingExecute();
+    void ActionSaveOverwriteExecute();
+    void ActionSaveSettingExecute();
+    void ActionConvertExecute();
+    void ActionSelectDirectoryExecute();
+    void ActionInsertParamExecute();
+    void ActionInsertSpaceParamExecute();
+    void ActionEditParamExecute();
+    void ActionRemoveParamExecute();
+    void ActionUpParamExecute();
+    void ActionDownParamExecute();
+    void ActionParamSortEditExecute();
+    void ActionParamSortExecute();
+    void ActionSettingCommonExecute();
+    void ActionSettingProjectExecute();
+    void ActionSettingClearExecute();
+    void ActionSettingAutoExcecExecute();
+    void ActionHelpShowHejpExecute();
+    void ActionHelpShowVersionExecute();
+
+  signals:
+    // The window closed for good: the program ends.
+    void Closed();
+
+  protected:
+    // Shows the result window for the converter and returns what it handed
+    // back; tests replace it.
+    virtual TConvertOutcome RunResultWindow(std::unique_ptr<TCSVConverter> converter,
+                                            const TCSVSaveParam& saveParam,
+                                            const TAutoExexParam* autoRun);
+
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    QAction* MakeAction(const char* name, const char* caption, const char* hint);
+    void CreateActions();
+    void CreateMenus();
+    void CreateControls();
+    void ConnectActions();
+    QPushButton* ActionButton(QAction* action, const char* name);
+
+    void MailTypeChanged(int index);
+    void ApplyLocationHint(int index);
+    void ChooseFolder(const QString& caption);
+    void ChooseFile(const QString& filter, const QString& startFile,
+                    const std::optional<QString>& startFolder);
+    void OpenRecent(int index);
+    QStringList RecentList() const;
+    void AddRecent(const QString& path);
+    void RemoveRecent(const QString& path);
+    void SaveProjectAs();
+    bool AddAllowed();
+    void AppendParam(TOrderedParamString param);
+    void EditParam(bool spaceEditor, const TOrderedParamString* param);
+    void ShowGridMenu(const QPoint& pos);
+
+    void FirstShow();
+    void FirstIdle();
+    // The location as the reader needs it: a relative path counts from the
+    // project file's folder.
+    std::string ReaderLocation() const;
+    TModalResult Message(const QString& text, TMsgKind kind, TMsgButtons buttons,
+                         int helpTopic = 0);
+    // Runs a command and shows a failure's message in an error box.
+    template <class Command>
+    void Guarded(Command command);
+
+    QString projectPath_;
+    TCSVSaveParam csvSaveParam_;
+    std::unique_ptr<TAutoExexParam> autoRun_;
+    // One file request serves Choose and Open; it keeps the starting folder
+    // and name of its previous use.
+    TFileRequest openRequest_;
+    int exitStatus_ = 0;
+    bool firstShow_ = true;
+
+    QComboBox* comboBoxMailType_ = nullptr;
+    THistoryComboBox* comboBoxDir_ = nullptr;
+    TGridConvertParam* gridParam_ = nullptr;
+    QMenu* menuFile_ = nullptr;
+    QMenu* popupMenu_ = nullptr;
+    int fixedFileItems_ = 0;
+
+    QAction* actionCreateNewParam_ = nullptr;
+    QAction* actionOpenSetting_ = nullptr;
+    QAction* actionSaveOverwrite_ = nullptr;
+    QAction* actionSaveSetting_ = nullptr;
+    QAction* actionConvert_ = nullptr;
+    QAction* actionClose_ = nullptr;
+    QAction* actionSelectDirectory_ = nullptr;
+    QAction* actionInsertParam_ = nullptr;
+    QAction* actionEditParam_ = nullptr;
+    QAction* actionRemoveParam_ = nullptr;
+    QAction* actionInsertSpaceParam_ = nullptr;
+    QAction* actionUpParam_ = nullptr;
+    QAction* actionDownParam_ = nullptr;
+    QAction* actionParamSortEdit_ = nullptr;
+    QAction* actionParamSort_ = nullptr;
+    QAction* actionSettingCommon_ = nullptr;
+    QAction* actionSettingProject_ = nullptr;
+    QAction* actionSettingClear_ = nullptr;
+    QAction* actionSettingAutoExcec_ = nullptr;
+    QAction* actionHelpShowHejp_ = nullptr;
+    QAction* actionHelpShowVersion_ = nullptr;
+
+    QPushButton* btnSelectDirectory_ = nullptr;
+};
