@@ -31,6 +31,7 @@
 #include "convert/TConvertValidator.h"
 #include "convert/TParamFormConvert.h"
 #include "gui/app/TCommandLine.h"
+#include "gui/app/TFormMakeBatch.h"
 #include "gui/app/THelpService.h"
 #include "gui/app/THint.h"
 #include "gui/app/TQtText.h"
@@ -912,5 +913,8 @@ void TFormMain::RemoveRecent(const QString& /*path*/) {}
 void TFormMain::ActionSettingCommonExecute() {}
 void TFormMain::ActionSettingProjectExecute() {}
 void TFormMain::ActionSettingClearExecute() {}
-void TFormMain::ActionSettingAutoExcecExecute() {}
+void TFormMain::ActionSettingAutoExcecExecute() {
+    TFormMakeBatch form(this);
+    form.exec();
+}
 void TFormMain::ActionHelpShowVersionExecute() {}
