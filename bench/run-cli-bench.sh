@@ -27,7 +27,7 @@ command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
     -DKESTRIFY_BUILD_GUI=OFF -DKESTRIFY_BUILD_TESTS=OFF -DKESTRIFY_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target kestrify-cli gen_form_mbox >/dev/null
-cli=$build/cli/kestrify-cli
+cli=$build/bin/kestrify-cli
 
 mkdir -p "$work"
 mbox=$work/forms-$mails.mbox
