@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 
@@ -83,6 +85,17 @@ std::unique_ptr<TMappedFile> TMappedFile::FromBytes(std::string bytes) {
     file->bytes_ = std::move(bytes);
     file->data_ = file->bytes_.data();
     file->size_ = file->bytes_.size();
+    return file;
+}
+
+std::unique_ptr<TMappedFile> TMappedFile::FromBuffer(const void* data, std::size_t size) {
+    std::unique_ptr<TMappedFile> file(new TMappedFile());
+    if (size > 0) {
+        file->exact_ = std::make_unique_for_overwrite<char[]>(size);
+        std::memcpy(file->exact_.get(), data, size);
+    }
+    file->data_ = file->exact_.get();
+    file->size_ = size;
     return file;
 }
 

@@ -18,6 +18,10 @@ class TMappedFile {
     explicit TMappedFile(const std::filesystem::path& path);
     // Holds `bytes` instead of a file.
     static std::unique_ptr<TMappedFile> FromBytes(std::string bytes);
+    // A copy of `size` bytes in a heap block of exactly that size, so a
+    // read one past the end is caught by a memory checker (a string's
+    // terminating 0 would hide it).
+    static std::unique_ptr<TMappedFile> FromBuffer(const void* data, std::size_t size);
 
     ~TMappedFile();
     TMappedFile(const TMappedFile&) = delete;
@@ -47,4 +51,5 @@ class TMappedFile {
     std::size_t size_ = 0;
     void* mapping_ = nullptr;  // munmap'ed by the destructor
     std::string bytes_;        // the in-memory stand-in
+    std::unique_ptr<char[]> exact_;
 };

@@ -11,9 +11,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 KESTRIFY_CLI=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 script=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 EXPECTED=$here/expected
-# The shared real-mail samples lie beside the checkout.
+# The shared real-mail samples lie beside the checkout unless the build
+# names another folder.
 ROOT=$(cd "$here/../.." && pwd)
-SHARED=$(cd "$ROOT/.." && pwd)/shared
+SHARED=${KESTRIFY_SHARED_DIR:-$(cd "$ROOT/.." && pwd)/shared}
 export KESTRIFY_CLI EXPECTED ROOT SHARED
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrify-e2e.XXXXXX")

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "Corpus.h"
 #include "TestText.h"
 
 namespace {
@@ -116,7 +117,7 @@ std::string HeaderOf(const std::string& mail, const std::string& name) {
 }
 
 std::string ReadCorpus(const char* name) {
-    std::ifstream in(std::string(KESTRIFY_SHARED_DIR "/corpus/eml/") + name, std::ios::binary);
+    std::ifstream in(CorpusFile(std::string("eml/") + name), std::ios::binary);
     EXPECT_TRUE(in) << name;
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "Corpus.h"
 #include "TestText.h"
 #include "base/SjisText.h"
 #include "codeconv/TIconv.h"
@@ -226,8 +227,7 @@ TEST(CodePage, ConvertsOnSeveralThreadsAtOnce) {
 }
 
 TEST(CodePage, RealJisBodyFromTheCorpus) {
-    const std::string mail =
-        ReadFile(KESTRIFY_SHARED_DIR "/corpus/eml/rubymail-japanese_iso_2022.eml");
+    const std::string mail = ReadFile(CorpusFile("eml/rubymail-japanese_iso_2022.eml"));
     const std::string body = mail.substr(mail.find("\r\n\r\n") + 4);
     EXPECT_EQ(TCodePageConv::ToSjis(body, kJis), Sj("すみません。\r\n\r\n"));
 }

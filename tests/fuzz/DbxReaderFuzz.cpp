@@ -3,14 +3,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 
 #include "base/TKestrifyError.h"
 #include "mail/TDBXParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    TDBXParser parser(
-        TMappedFile::FromBytes(std::string(reinterpret_cast<const char*>(data), size)));
+    TDBXParser parser(TMappedFile::FromBuffer(data, size));
     int count = 0;
     try {
         count = std::min(parser.GetCount(), 64);

@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 
 #include "base/TKestrifyError.h"
 #include "mail/TMappedFile.h"
 
 template <typename TReader>
 int FuzzSplitReader(const std::uint8_t* data, std::size_t size) {
-    TReader parser(TMappedFile::FromBytes(std::string(reinterpret_cast<const char*>(data), size)));
+    TReader parser(TMappedFile::FromBuffer(data, size));
     const int count = std::min(parser.GetCount(), 64);
     for (int i = 0; i < count; ++i) {
         try {

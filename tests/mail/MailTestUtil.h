@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "Corpus.h"
 #include "TempDir.h"
 #include "base/LineSplitter.h"
 #include "base/SjisText.h"
@@ -32,9 +33,6 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string CorpusFile(std::string_view name) {
-    return std::string(KESTRIFY_SHARED_DIR) + "/corpus/" + std::string(name);
-}
 inline std::string DataFile(std::string_view name) {
     return std::string(KESTRIFY_TEST_DATA_DIR) + "/mail/" + std::string(name);
 }

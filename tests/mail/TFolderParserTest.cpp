@@ -77,8 +77,13 @@ TEST(TFolderParserMissingTest, MissingFolderHasNoMails) {
 }
 
 TEST(TFolderParserMissingTest, CorpusFolder) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(CorpusFile("eml"))) {
+        files += entry.path().extension() == ".eml" ? 1 : 0;
+    }
     TEMLParser parser(CorpusFile("eml"));
-    ASSERT_EQ(parser.GetCount(), 21);
+    ASSERT_GT(files, 0);
+    ASSERT_EQ(parser.GetCount(), files);
     for (int i = 0; i < parser.GetCount(); ++i) {
         const auto mail = parser.GetMail(i);
         EXPECT_FALSE(mail->GetHeader().empty()) << i;

@@ -203,6 +203,7 @@ TEST(TMBOXParserTest, MailsCanBeReadFromSeveralThreads) {
 }
 
 TEST(TEudoraParserTest, CorpusMailbox) {
+    KFY_NEED_CORPUS("eudora/eudora71-In.mbx");
     TEudoraParser parser(CorpusFile("eudora/eudora71-In.mbx"));
     ASSERT_EQ(parser.GetCount(), 5);
     for (int i = 0; i < parser.GetCount(); ++i) {
