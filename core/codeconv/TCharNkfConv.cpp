@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr std::string_view kJisQPrefix = "=?ISO-2022-JP?Q?";
 constexpr std::string_view kUtfPrefixes[] = {"=?UTF-7?B?", "=?UTF-8?B?", "=?UTF-7?Q?",
                                              "=?UTF-8?Q?"};
 
@@ -63,19 +62,6 @@ std::string DecodeQWord(std::string_view text) {
     return out;
 }
 
-// Every "_" becomes a space, except a 0x5F that is the second byte of a
-// double-byte character.
-void UnderscoresToSpaces(std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t len = sjis::CharLength(text, i);
-        if (len == 1 && text[i] == '_') {
-            text[i] = ' ';
-        }
-        i += len;
-    }
-}
-
 // One encoded word "=?charset?X?text?=" of a UTF charset found in a value.
 struct TUtfWord {
     std::size_t begin = 0;
@@ -121,23 +107,6 @@ bool NextUtfWord(std::string_view value, std::size_t from, TUtfWord& word) {
     return false;
 }
 
-// Built-in path: ISO-2022-JP, EUC-JP and SHIFT_JIS words, raw JIS, plain
-// text. A raw 8-bit value without escape sequences is read like a
-// mislabelled body (UTF-8 when valid, else kept as Shift_JIS).
-std::string DecodePlainHeader(std::string_view value) {
-    std::string text(value);
-    const bool eightBit = std::any_of(value.begin(), value.end(),
-                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (eightBit && value.find('\x1B') == std::string_view::npos) {
-        try {
-            text = TCodePageConv::FromIso2022Jp(value);
-        } catch (const std::exception&) {
-            // No converter: keep the bytes as they are.
-        }
-    }
-    return TCharCodeConv::JisToSJis(TCharCodeConv::MimeToJis(text));
-}
-
 bool OnlySpaces(std::string_view text) {
     for (const char c : text) {
         if (!IsSpace(c)) {
@@ -145,6 +114,69 @@ bool OnlySpaces(std::string_view text) {
         }
     }
     return true;
+}
+
+// One encoded word "=?charset?X?text?=" (RFC 2047) of any charset.
+struct TEncodedWord {
+    std::size_t begin = 0;
+    std::size_t end = 0;  // after the closing "?=" (or the end of the value)
+    std::string_view charset;
+    char letter = 0;
+    std::string_view text;
+};
+
+bool IsCharsetByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u > 0x20 && u < 0x7F && c != '?' && c != '=';
+}
+
+// The next encoded word at or after `from`; an unclosed word runs to the end
+// of the value. A charset may carry an RFC 2231 language ("utf-8*ja").
+bool NextEncodedWord(std::string_view value, std::size_t from, TEncodedWord& word) {
+    for (std::size_t p = value.find("=?", from); p != std::string_view::npos;
+         p = value.find("=?", p + 1)) {
+        std::size_t q = p + 2;
+        while (q < value.size() && IsCharsetByte(value[q])) {
+            ++q;
+        }
+        if (q == p + 2 || q + 2 >= value.size() || value[q] != '?' || value[q + 2] != '?') {
+            continue;
+        }
+        const char letter = AsciiUpper(value[q + 1]);
+        if (letter != 'B' && letter != 'Q') {
+            continue;
+        }
+        std::string_view charset = value.substr(p + 2, q - p - 2);
+        charset = charset.substr(0, charset.find('*'));
+        if (charset.empty()) {
+            continue;
+        }
+        const std::size_t textBegin = q + 3;
+        const std::size_t close = value.find("?=", textBegin);
+        word.begin = p;
+        word.end = close == std::string_view::npos ? value.size() : close + 2;
+        word.charset = charset;
+        word.letter = letter;
+        word.text = value.substr(textBegin, close == std::string_view::npos ? std::string_view::npos
+                                                                            : close - textBegin);
+        return true;
+    }
+    return false;
+}
+
+bool SameCharset(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiUpper(x) == AsciiUpper(y);
+           });
+}
+
+// Header text outside encoded words: printable ASCII as it is, anything else
+// (raw JIS, raw 8-bit text of an unknown charset) guessed.
+std::string DecodeRawText(std::string_view text) {
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80 && c != '\x1B';
+    });
+    return ascii ? std::string(text) : TCodePageConv::GuessToSjis(text);
 }
 
 }  // namespace
@@ -168,7 +200,8 @@ std::string TCharNkfConv::ConvertText(std::string_view text, int mode) const {
     if (mode == kBase64) {
         return B64Decode(text);
     }
-    if (nkfAvailable_) {
+    // The library reads Japanese only; Western text goes to iconv.
+    if (nkfAvailable_ && mode != TCodePageConv::kLatin1) {
         std::string out;
         nkf_.Convert(text, out, "s");
         return out;
@@ -177,34 +210,48 @@ std::string TCharNkfConv::ConvertText(std::string_view text, int mode) const {
 }
 
 std::string TCharNkfConv::DecodeHeader(std::string_view value) const {
-    const std::size_t b = FindNoCase(value, kJisQPrefix);
-    if (b != std::string_view::npos) {
-        // One span, from the prefix to the value's last "?=", is decoded;
-        // without a closing "?=" the span runs to the end.
-        const std::size_t textBegin = b + kJisQPrefix.size();
-        const std::size_t close = value.rfind("?=");
-        const bool closed = close != std::string_view::npos && close >= textBegin;
-        const std::size_t e = closed ? close + 1 : value.size();
-        const std::string_view encoded =
-            closed ? value.substr(textBegin, close - textBegin) : value.substr(textBegin);
-        std::string decoded = QPDecode(encoded);
-        if (decoded.ends_with("\r\n")) {
-            decoded.resize(decoded.size() - 2);  // not part of a one-line header value
+    std::string out;
+    std::string run;  // bytes of adjacent words of one charset, decoded together
+    std::string_view runCharset;
+    const auto flush = [&] {
+        if (!runCharset.empty()) {
+            out += DecodeWordText(run, runCharset);
+            run.clear();
+            runCharset = {};
         }
-        std::string result(value.substr(0, b));
-        result += ConvertText(decoded, TCodePageConv::kIso2022Jp);
-        UnderscoresToSpaces(result);
-        if (closed) {
-            result.append(value.substr(e + 1));
+    };
+    std::size_t pos = 0;
+    TEncodedWord word;
+    while (NextEncodedWord(value, pos, word)) {
+        const std::string_view between = value.substr(pos, word.begin - pos);
+        // White space between two encoded words is no text (RFC 2047 6.2),
+        // and a character may be split between two words of one charset.
+        if (runCharset.empty() || !OnlySpaces(between)) {
+            flush();
+            out += DecodeRawText(between);
+        } else if (!SameCharset(runCharset, word.charset)) {
+            flush();
         }
-        return result;
+        run += word.letter == 'B' ? DecodeWordBase64(word.text) : DecodeQWord(word.text);
+        runCharset = word.charset;
+        pos = word.end;
     }
-    for (const std::string_view prefix : kUtfPrefixes) {
-        if (FindNoCase(value, prefix) != std::string_view::npos) {
-            return DecodeUtfWord(value, prefix);
-        }
+    flush();
+    out += DecodeRawText(value.substr(pos));
+    return out;
+}
+
+std::string TCharNkfConv::DecodeWordText(std::string_view bytes, std::string_view charset) const {
+    const int codePage = TCodePageConv::CodePageOf(charset);
+    switch (codePage) {
+        case TCodePageConv::kIso2022Jp:
+        case TCodePageConv::kEucJp:
+        case TCodePageConv::kUtf7:
+        case TCodePageConv::kUtf8:
+            return ConvertText(bytes, codePage);
+        default:
+            return TCodePageConv::CharsetToSjis(bytes, charset);
     }
-    return DecodePlainHeader(value);
 }
 
 std::string TCharNkfConv::DecodeUtfWord(std::string_view value, std::string_view prefix) const {
@@ -232,8 +279,7 @@ std::string TCharNkfConv::DecodeUtfWord(std::string_view value, std::string_view
             std::string bytes;
             const int codePage = word.codePage;
             while (true) {
-                bytes +=
-                    word.letter == 'B' ? ConvertText(word.text, kBase64) : DecodeQWord(word.text);
+                bytes += word.letter == 'B' ? DecodeWordBase64(word.text) : DecodeQWord(word.text);
                 pos = word.end;
                 TUtfWord next;
                 if (!NextUtfWord(value, pos, next) || next.codePage != codePage ||

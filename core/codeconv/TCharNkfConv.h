@@ -28,9 +28,15 @@ class TCharNkfConv : public TCharCodeConv {
     // to Shift_JIS. Raises TKestrifyError only when no converter can be set up.
     std::string ConvertText(std::string_view text, int mode) const;
 
-    // One header value (without its name) to Shift_JIS. May raise like
-    // ConvertText for an ISO-2022-JP "Q" word.
+    // One header value (without its name, folds already undone) to
+    // Shift_JIS: encoded words of every charset decoded (RFC 2047), white
+    // space between adjacent words dropped, adjacent words of one charset
+    // decoded as one text; text outside words read by
+    // TCodePageConv::GuessToSjis. May raise like ConvertText.
     std::string DecodeHeader(std::string_view value) const;
+
+    // The decoded bytes of encoded words in `charset` to Shift_JIS.
+    std::string DecodeWordText(std::string_view bytes, std::string_view charset) const;
 
     // When `value` holds an encoded word starting with `prefix` ("=?UTF-8?B?",
     // "=?UTF-7?Q?", ...), decodes every UTF-7 and UTF-8 encoded word of it;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <set>
 #include <stdexcept>
 
 #include "base/SjisText.h"
@@ -310,6 +311,107 @@ std::string Guarded(Fn&& fn) {
     }
 }
 
+// Reads `text` as Shift_JIS (`sjisMode`) or EUC-JP: how many bytes fit no
+// character, and how much of what fits is common Japanese (kana and kanji
+// count for, half-width katakana against).
+struct TFit {
+    int errors = 0;
+    int common = 0;
+};
+
+TFit FitShiftJis(std::string_view text) {
+    TFit fit;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+        } else if (InRange(c, 0xA1, 0xDF)) {
+            --fit.common;
+            ++i;
+        } else if (sjis::IsLeadByte(c) && i + 1 < text.size() &&
+                   sjis::IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+            // 0x82: hiragana, 0x83: katakana, 0x88-0x9F and 0xE0-0xEA: kanji.
+            fit.common += (c == 0x82 || c == 0x83) ? 2 : (c == 0x81 || c >= 0x88) ? 1 : 0;
+            i += 2;
+        } else {
+            ++fit.errors;
+            ++i;
+        }
+    }
+    return fit;
+}
+
+TFit FitEucJp(std::string_view text) {
+    TFit fit;
+    const auto at = [&](std::size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = at(i);
+        if (c < 0x80) {
+            ++i;
+        } else if (c == 0x8E && InRange(at(i + 1), 0xA1, 0xDF)) {
+            --fit.common;
+            i += 2;
+        } else if (c == 0x8F && InRange(at(i + 1), 0xA1, 0xFE) && InRange(at(i + 2), 0xA1, 0xFE)) {
+            i += 3;
+        } else if (InRange(c, 0xA1, 0xFE) && InRange(at(i + 1), 0xA1, 0xFE)) {
+            // 0xA4: hiragana, 0xA5: katakana, 0xB0-0xF4: kanji.
+            fit.common += (c == 0xA4 || c == 0xA5) ? 2 : (c == 0xA1 || c >= 0xB0) ? 1 : 0;
+            i += 2;
+        } else {
+            ++fit.errors;
+            ++i;
+        }
+    }
+    return fit;
+}
+
+std::string Upper(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return upper;
+}
+
+// A name that may go to iconv_open: a plain charset name, nothing that
+// selects conversion options ("//TRANSLIT") or a file.
+bool IsCharsetName(std::string_view name) {
+    if (name.empty() || name.size() > 40) {
+        return false;
+    }
+    for (const char c : name) {
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+                        c == '.' || c == ':' || c == '(' || c == ')';
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The converter from charset `upperName` to UTF-8, or null when iconv does
+// not know it. Through UTF-8, a character CP932 cannot hold is skipped whole
+// whatever its length in the source. Unknown names are remembered per thread, so a mailbox full of
+// one strange label asks iconv once.
+TIconv* NamedConverter(const std::string& upperName) {
+    thread_local std::set<std::string> unknown;
+    if (!IsCharsetName(upperName) || unknown.contains(upperName)) {
+        return nullptr;
+    }
+    try {
+        return &TIconv::ForThread("UTF-8", upperName.c_str());
+    } catch (const std::runtime_error&) {
+        if (unknown.size() < 256) {
+            unknown.insert(upperName);
+        }
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 std::string TCodePageConv::ToSjis(std::string_view text, int codePage) {
@@ -322,9 +424,129 @@ std::string TCodePageConv::ToSjis(std::string_view text, int codePage) {
             return Guarded([&] { return FromUtf7(text); });
         case kUtf8:
             return Guarded([&] { return FromUtf8(text); });
+        case kShiftJis:
+            return FromShiftJis(text);
+        case kLatin1:
+            return Guarded([&] {
+                if (IsAscii(text)) {
+                    return std::string(text);
+                }
+                std::string out;
+                out.reserve(text.size() * 2);
+                Converter("CP932", "CP1252").Convert(text, out, &TIconv::SkipOne);
+                return out;
+            });
         default:
             return std::string(text);
     }
+}
+
+int TCodePageConv::CodePageOf(std::string_view charset) {
+    struct TName {
+        std::string_view name;
+        int codePage;
+    };
+    static constexpr TName kNames[] = {
+        {"ISO-2022-JP", kIso2022Jp},
+        {"ISO-2022-JP-1", kIso2022Jp},
+        {"ISO-2022-JP-2", kIso2022Jp},
+        {"ISO-2022-JP-3", kIso2022Jp},
+        {"CSISO2022JP", kIso2022Jp},
+        {"US-ASCII", kIso2022Jp},
+        {"ASCII", kIso2022Jp},
+        {"ANSI_X3.4-1968", kIso2022Jp},
+        {"UTF-7", kUtf7},
+        {"UTF-8", kUtf8},
+        {"UTF8", kUtf8},
+        {"SHIFT_JIS", kShiftJis},
+        {"SHIFT-JIS", kShiftJis},
+        {"SJIS", kShiftJis},
+        {"X-SJIS", kShiftJis},
+        {"MS_KANJI", kShiftJis},
+        {"CSSHIFTJIS", kShiftJis},
+        {"WINDOWS-31J", kShiftJis},
+        {"CP932", kShiftJis},
+        {"MS932", kShiftJis},
+        {"EUC-JP", kEucJp},
+        {"X-EUC-JP", kEucJp},
+        {"EUCJP", kEucJp},
+        {"EUC-JP-MS", kEucJp},
+        {"ISO-8859-1", kLatin1},
+        {"ISO_8859-1", kLatin1},
+        {"ISO8859-1", kLatin1},
+        {"LATIN1", kLatin1},
+        {"WINDOWS-1252", kLatin1},
+        {"CP1252", kLatin1},
+    };
+    const std::string upper = Upper(charset);
+    for (const TName& n : kNames) {
+        if (upper == n.name) {
+            return n.codePage;
+        }
+    }
+    return kNamedCharset;
+}
+
+std::string TCodePageConv::CharsetToSjis(std::string_view text, std::string_view charset) {
+    const int codePage = CodePageOf(charset);
+    if (codePage != kNamedCharset) {
+        return ToSjis(text, codePage);
+    }
+    TIconv* converter = NamedConverter(Upper(charset));
+    if (converter == nullptr) {
+        return GuessToSjis(text);
+    }
+    return Guarded([&] {
+        std::string utf8;
+        utf8.reserve(text.size() * 2);
+        converter->Convert(text, utf8, &TIconv::SkipOne);
+        return FromUtf8(utf8);
+    });
+}
+
+int TCodePageConv::GuessJapanese(std::string_view text) {
+    if (IsValidUtf8(text)) {
+        return kUtf8;
+    }
+    const TFit sjisFit = FitShiftJis(text);
+    const TFit eucFit = FitEucJp(text);
+    if (eucFit.errors != sjisFit.errors) {
+        return eucFit.errors < sjisFit.errors ? kEucJp : kShiftJis;
+    }
+    return eucFit.common > sjisFit.common ? kEucJp : kShiftJis;
+}
+
+std::string TCodePageConv::GuessToSjis(std::string_view text) {
+    if (HasByte(text, kEsc)) {
+        return Guarded([&] { return TIso2022JpDecoder(text).Run(); });
+    }
+    if (IsAscii(text)) {
+        return std::string(text);
+    }
+    switch (GuessJapanese(text)) {
+        case kUtf8:
+            return FromUtf8(text);
+        case kEucJp:
+            return FromEucJp(text);
+        default:
+            return FromShiftJis(text);
+    }
+}
+
+std::string TCodePageConv::FromShiftJis(std::string_view text) {
+    std::string out(text);
+    for (std::size_t i = 0; i < out.size();) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c < 0x80 || InRange(c, 0xA1, 0xDF)) {
+            ++i;
+        } else if (sjis::IsLeadByte(c) && i + 1 < out.size() &&
+                   sjis::IsTrailByte(static_cast<unsigned char>(out[i + 1]))) {
+            i += 2;
+        } else {
+            out[i++] = '?';
+        }
+    }
+    return out;
 }
 
 std::string TCodePageConv::FromIso2022Jp(std::string_view text) {
@@ -335,7 +557,7 @@ std::string TCodePageConv::FromIso2022Jp(std::string_view text) {
             }
         } else {
             // Labelled (or defaulted to) ISO-2022-JP but 8-bit: mislabelled.
-            return IsValidUtf8(text) ? FromUtf8(text) : std::string(text);
+            return GuessToSjis(text);
         }
     }
     return TIso2022JpDecoder(text).Run();

@@ -22,15 +22,6 @@ const std::vector<std::string>& Values(const THeaderMap& map, const std::string&
     return it == map.end() ? kNone : it->second;
 }
 
-bool AnyContains(const std::vector<std::string>& values, std::string_view needle) {
-    for (const std::string& v : values) {
-        if (v.find(needle) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool AnyUpperContains(const std::vector<std::string>& values, std::string_view needle) {
     for (const std::string& v : values) {
         if (sjis::ToUpper(sjis::TrimControl(v)).find(needle) != std::string::npos) {
@@ -61,6 +52,17 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+bool IsContinuation(std::string_view line) {
+    return !line.empty() && IsBlank(line[0]);
+}
+
+// A 0 byte is no text: it is dropped, and what follows it is kept.
+void DropZeroBytes(std::string& text) {
+    if (text.find('\0') != std::string::npos) {
+        std::erase(text, '\0');
+    }
+}
+
 bool MatchesNoCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
     if (text.size() - pos < lowerWord.size()) {
         return false;
@@ -71,6 +73,46 @@ bool MatchesNoCase(std::string_view text, std::size_t pos, std::string_view lowe
         }
     }
     return true;
+}
+
+enum class TDelimiter { kNone, kNext, kClosing };
+
+// What a body line is for a multipart with `delimiter` ("--" + boundary):
+// the delimiter, or the closing one with its "--", each followed only by
+// transport padding (blanks and tabs) that the sender may have added.
+TDelimiter DelimiterOf(std::string_view line, std::string_view delimiter) {
+    if (!line.starts_with(delimiter)) {
+        return TDelimiter::kNone;
+    }
+    std::string_view rest = line.substr(delimiter.size());
+    const bool closing = rest.starts_with("--");
+    if (closing) {
+        rest.remove_prefix(2);
+    }
+    for (const char c : rest) {
+        if (!IsBlank(c)) {
+            return TDelimiter::kNone;
+        }
+    }
+    return closing ? TDelimiter::kClosing : TDelimiter::kNext;
+}
+
+// Media types are case-insensitive, and a part without a Content-Type is
+// text/plain (RFC 2045, RFC 2046).
+bool IsTextPlain(const std::vector<std::string>& contentType) {
+    if (contentType.empty()) {
+        return true;
+    }
+    constexpr std::string_view kTextPlain = "text/plain";
+    for (const std::string& value : contentType) {
+        const std::string_view v = sjis::TrimControl(value);
+        if (MatchesNoCase(v, 0, kTextPlain) &&
+            (v.size() == kTextPlain.size() || v[kTextPlain.size()] == ';' ||
+             static_cast<unsigned char>(v[kTextPlain.size()]) <= 0x20)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The value of a parameter that starts at `pos` (just after its "="):
@@ -93,18 +135,18 @@ std::string ParameterValue(std::string_view text, std::size_t pos) {
     return value;
 }
 
-// The boundary parameter of one Content-Type value, or empty.
-std::string BoundaryIn(std::string_view text) {
-    constexpr std::string_view kName = "boundary";
+// The parameter `lowerName` (RFC 2045: name in any case, value quoted or a
+// token) of one Content-Type value, or empty.
+std::string ParameterIn(std::string_view text, std::string_view lowerName) {
     for (std::size_t pos = 0; pos < text.size(); ++pos) {
-        if (!MatchesNoCase(text, pos, kName)) {
+        if (!MatchesNoCase(text, pos, lowerName)) {
             continue;
         }
         // Only a whole parameter name counts ("xboundary=" does not).
         if (pos > 0 && text[pos - 1] != ';' && !IsBlank(text[pos - 1])) {
             continue;
         }
-        std::size_t p = pos + kName.size();
+        std::size_t p = pos + lowerName.size();
         while (p < text.size() && IsBlank(text[p])) {
             ++p;
         }
@@ -202,8 +244,12 @@ TCharNkfConv& TMail::Converter() {
 
 std::string TMail::ConvertCode(std::string_view text) {
     // UTF-7 gives "+" a meaning; every other code page keeps ASCII as it is.
-    if (codePage_ != TCodePageConv::kUtf7 && IsPlainAscii(text)) {
+    if (codePage_ != TCodePageConv::kUtf7 && codePage_ != TCodePageConv::kNamedCharset &&
+        IsPlainAscii(text)) {
         return std::string(text);
+    }
+    if (codePage_ == TCodePageConv::kNamedCharset) {
+        return TCodePageConv::CharsetToSjis(text, charset_);
     }
     return Converter().ConvertText(text, codePage_);
 }
@@ -223,8 +269,7 @@ void TMail::Parse(std::span<const std::string_view> lines) {
     ParseHeaderBlock(lines.first(headerEnd), header_);
     const TLineSpan body = headerEnd < lines.size() ? lines.subspan(headerEnd + 1) : TLineSpan();
 
-    const std::vector<std::string>& contentType = Values(header_, kContentTypeKey);
-    codePage_ = CodePageFromContentType(contentType);
+    SetCharset(Values(header_, kContentTypeKey));
     const std::string boundary = GetBoundary();
     if (boundary.empty()) {
         DecodeBody(body, EncodingOf(header_));
@@ -237,9 +282,26 @@ void TMail::Parse(std::span<const std::string_view> lines) {
 }
 
 void TMail::ParseHeaderBlock(TLineSpan lines, THeaderMap& map) {
-    for (std::string_view line : lines) {
+    // A field and its continuation lines are unfolded into one value before
+    // decoding: the fold's line break goes, its white space stays, and an
+    // encoded word or character split over the fold decodes whole.
+    std::string unfolded;
+    for (std::size_t i = 0; i < lines.size();) {
+        std::size_t end = i + 1;
+        while (end < lines.size() && IsContinuation(lines[end])) {
+            ++end;
+        }
+        std::string_view field = lines[i];
+        if (end - i > 1) {
+            unfolded.assign(field);
+            for (std::size_t k = i + 1; k < end; ++k) {
+                unfolded.append(lines[k]);
+            }
+            field = unfolded;
+        }
+        i = end;
         try {
-            AddHeaderLine(line, map);
+            AddHeaderLine(field, map);
         } catch (const std::exception& e) {
             if (options_.warning) {
                 options_.warning(e.what());
@@ -251,7 +313,7 @@ void TMail::ParseHeaderBlock(TLineSpan lines, THeaderMap& map) {
 
 void TMail::AddHeaderLine(std::string_view line, THeaderMap& map) {
     std::string_view raw;
-    if (!line.empty() && IsBlank(line[0])) {
+    if (IsContinuation(line)) {
         raw = line;
     } else if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
         currentKey_.assign(line.substr(0, colon + 1));
@@ -261,7 +323,8 @@ void TMail::AddHeaderLine(std::string_view line, THeaderMap& map) {
         currentKey_.clear();
         raw = line;
     }
-    const std::string decoded = DecodeHeader(raw);
+    std::string decoded = DecodeHeader(raw);
+    DropZeroBytes(decoded);
     const std::string_view value = sjis::TrimControl(decoded);
     if (value.empty()) {
         return;
@@ -275,6 +338,8 @@ void TMail::AddHeaderLine(std::string_view line, THeaderMap& map) {
 }
 
 int TMail::CodePageFromContentType(const std::vector<std::string>& values) {
+    // Names that only occur inside some other text ("charset=x-sjis" in a
+    // broken value) still decide, as they always have.
     struct TName {
         std::string_view text;
         int codePage;
@@ -284,12 +349,16 @@ int TMail::CodePageFromContentType(const std::vector<std::string>& values) {
         {"UTF-7", TCodePageConv::kUtf7},
         {"UTF8", TCodePageConv::kUtf8},
         {"UTF-8", TCodePageConv::kUtf8},
-        {"US-ASCII", TCodePageConv::kShiftJis},
+        {"US-ASCII", TCodePageConv::kIso2022Jp},
         {"SJIS", TCodePageConv::kShiftJis},
         {"ISO-8859-1", TCodePageConv::kLatin1},
         {"EUC-JP", TCodePageConv::kEucJp},
     };
     for (auto it = values.rbegin(); it != values.rend(); ++it) {
+        const std::string charset = ParameterIn(*it, "charset");
+        if (!charset.empty()) {
+            return TCodePageConv::CodePageOf(charset);
+        }
         const std::string upper = sjis::ToUpper(sjis::TrimControl(*it));
         for (const TName& name : kNames) {
             if (upper.find(name.text) != std::string::npos) {
@@ -300,9 +369,25 @@ int TMail::CodePageFromContentType(const std::vector<std::string>& values) {
     return TCodePageConv::kIso2022Jp;
 }
 
+std::string TMail::CharsetFromContentType(const std::vector<std::string>& values) {
+    for (auto it = values.rbegin(); it != values.rend(); ++it) {
+        std::string charset = ParameterIn(*it, "charset");
+        if (!charset.empty()) {
+            return charset;
+        }
+    }
+    return {};
+}
+
+void TMail::SetCharset(const std::vector<std::string>& contentType) {
+    codePage_ = CodePageFromContentType(contentType);
+    charset_ = codePage_ == TCodePageConv::kNamedCharset ? CharsetFromContentType(contentType)
+                                                         : std::string();
+}
+
 std::string TMail::BoundaryFromContentType(const std::vector<std::string>& values) {
     for (const std::string& value : values) {
-        std::string boundary = BoundaryIn(value);
+        std::string boundary = ParameterIn(value, "boundary");
         if (!boundary.empty()) {
             return boundary;
         }
@@ -333,7 +418,6 @@ TMail::TEncoding TMail::EncodingOf(const THeaderMap& map) {
 // before the parts that follow it.
 bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part) {
     const std::string delimiter = "--" + std::string(boundary);
-    const std::string closing = delimiter + "--";
     enum class TState { kSeeking, kPartHeader, kTextBody } state = TState::kSeeking;
     std::size_t headerStart = 0;
     std::size_t textStart = 0;
@@ -341,7 +425,7 @@ bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, T
     for (; i < body.size(); ++i) {
         const std::string_view line = body[i];
         if (state == TState::kSeeking) {
-            if (line == delimiter) {
+            if (DelimiterOf(line, delimiter) == TDelimiter::kNext) {
                 state = TState::kPartHeader;
                 headerStart = i + 1;
             }
@@ -352,8 +436,8 @@ bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, T
             THeaderMap partHeader;
             ParseHeaderBlock(body.subspan(headerStart, i - headerStart), partHeader);
             const std::vector<std::string>& contentType = Values(partHeader, kContentTypeKey);
-            if (AnyContains(contentType, "text/plain")) {
-                codePage_ = CodePageFromContentType(contentType);
+            if (IsTextPlain(contentType)) {
+                SetCharset(contentType);
                 part.encoding = EncodingOf(partHeader);
                 state = TState::kTextBody;
                 textStart = i + 1;
@@ -365,14 +449,14 @@ bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, T
                 continue;
             }
             std::size_t end = i + 1;
-            while (end < body.size() && body[end] != delimiter && body[end] != closing) {
+            while (end < body.size() && DelimiterOf(body[end], delimiter) == TDelimiter::kNone) {
                 ++end;
             }
             if (FindTextPart(body.subspan(i + 1, end - i - 1), inner, depth + 1, part)) {
                 return true;
             }
             i = end - 1;  // the delimiter that ended the nested part is read next
-        } else if (line == delimiter || line == closing) {
+        } else if (DelimiterOf(line, delimiter) != TDelimiter::kNone) {
             break;
         }
     }
@@ -389,11 +473,14 @@ void TMail::DecodeBody(TLineSpan lines, TEncoding encoding) {
         body_.reserve(lines.size());
         for (std::string_view line : lines) {
             body_.push_back(ConvertCode(line));
+            DropZeroBytes(body_.back());
         }
         return;
     }
     const std::string decoded = encoding == TEncoding::kBase64
                                     ? TCharCodeConv::B64Decode(JoinBase64(lines))
                                     : TCharCodeConv::QPDecode(JoinWithCrLf(lines));
-    body_ = TLineSplitter::Split(ConvertCode(decoded));
+    std::string text = ConvertCode(decoded);
+    DropZeroBytes(text);
+    body_ = TLineSplitter::Split(text);
 }

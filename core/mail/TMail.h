@@ -31,8 +31,12 @@ class TMail : public TBasicMail {
     int CodePage() const { return codePage_; }
 
     // The code page named by the last Content-Type value that names one;
-    // 50222 when none does.
+    // 50222 when none does. TCodePageConv::kNamedCharset for a charset that
+    // is none of the mail code pages (see CharsetFromContentType).
     static int CodePageFromContentType(const std::vector<std::string>& values);
+    // The "charset" parameter of the last Content-Type value that has one,
+    // or empty.
+    static std::string CharsetFromContentType(const std::vector<std::string>& values);
     // The "boundary" parameter (RFC 2045: name in any case, value quoted or
     // a token) of the first Content-Type value that has a non-empty one.
     static std::string BoundaryFromContentType(const std::vector<std::string>& values);
@@ -61,6 +65,7 @@ class TMail : public TBasicMail {
     void AddHeaderLine(std::string_view line, THeaderMap& map);
     bool FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part);
     void DecodeBody(TLineSpan lines, TEncoding encoding);
+    void SetCharset(const std::vector<std::string>& contentType);
     static TEncoding EncodingOf(const THeaderMap& map);
 
     THeaderMap header_;
@@ -68,5 +73,6 @@ class TMail : public TBasicMail {
     std::string currentKey_;
     std::string boundary_;
     int codePage_ = TCodePageConv::kIso2022Jp;
+    std::string charset_;  // the declared name, for kNamedCharset
     TMailOptions options_;
 };

@@ -149,9 +149,13 @@ TEST(Iso2022Jp, MislabelledBodyIsReadAsUtf8WhenValid) {
     EXPECT_EQ(TCodePageConv::ToSjis("日本語 text", kJis), Sj("日本語 text"));
 }
 
-TEST(Iso2022Jp, MislabelledBodyIsKeptAsShiftJisOtherwise) {
+TEST(Iso2022Jp, MislabelledBodyIsReadAsEucJpOrShiftJis) {
     const std::string sjis = Sj("お世話になっております。ｱｲｳ");
     EXPECT_EQ(TCodePageConv::ToSjis(sjis, kJis), sjis);
+    // An EUC-JP bounce labelled ISO-2022-JP used to come out as katakana.
+    EXPECT_EQ(TCodePageConv::ToSjis("\xBC\xA1\xA4\xCE\xA5\xA2\xA5\xC9\xA5\xEC\xA5\xB9", kJis),
+              Sj("次のアドレス"));
+    EXPECT_EQ(TCodePageConv::ToSjis("ok \x80\xFF", kJis), "ok ??");
 }
 
 TEST(Iso2022Jp, GoldenBody) {
@@ -198,12 +202,69 @@ TEST(Utf8, DropsByteOrderMarkAndMarksDamagedBytes) {
     EXPECT_EQ(TCodePageConv::ToSjis("a\xE6\x97", kUtf8), "a?");
 }
 
-TEST(CodePage, OthersAreLeftUnchanged) {
+TEST(CodePage, UnknownCodePagesAreLeftUnchanged) {
+    // 932 and 1252 used to be left unchanged too: 1252 is now converted and
+    // 932 marks its broken bytes (see NamedCharsets).
     const std::string bytes = "caf\xE9 \x1B$B0!";
-    for (const int cp : {932, 1252, 0, 20127}) {
+    for (const int cp : {0, 20127}) {
         EXPECT_EQ(TCodePageConv::ToSjis(bytes, cp), bytes) << cp;
     }
 }
+
+struct TNamedCase {
+    const char* charset;
+    std::string bytes;
+    std::string sjis;
+};
+
+class NamedCharsets : public testing::TestWithParam<TNamedCase> {};
+
+TEST_P(NamedCharsets, ConvertToShiftJis) {
+    EXPECT_EQ(TCodePageConv::CharsetToSjis(GetParam().bytes, GetParam().charset), GetParam().sjis);
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePage, NamedCharsets,
+                         testing::Values(
+                             // windows-1252 letters and quotes; CP932 has no e-acute.
+                             TNamedCase{"iso-8859-1",
+                                        "\xC9"
+                                        "chec entr\xE9"
+                                        "e wasn\x92t",
+                                        "?chec entr?e wasn" + Sj("’") + "t"},
+                             TNamedCase{"windows-1252", "\x93Hi\x94", Sj("“Hi”")},
+                             TNamedCase{"ISO-8859-15", "5 \xA4", "5 ?"},
+                             TNamedCase{"koi8-r", "\xF0\xD2\xC9", Sj("При")},
+                             TNamedCase{"iso-8859-5", "\xBF\xE0\xD8", Sj("При")},
+                             TNamedCase{"gbk", "\xC4\xE3\xBA\xC3", "?" + Sj("好")},
+                             TNamedCase{"big5", "\xA4\xA4\xA4\xE5", Sj("中文")},
+                             TNamedCase{"euc-kr", "\xC7\xD1", "?"},
+                             TNamedCase{"us-ascii", "\xA4\xB3\xA4\xF3", Sj("こん")},
+                             TNamedCase{"Shift_JIS", "a\x82\xA0\x82", "a\x82\xA0?"},
+                             // Unknown to iconv, or no plain name: read like unlabelled text.
+                             TNamedCase{"x-unknown", "\xE3\x81\x82", Sj("あ")},
+                             TNamedCase{"utf-8//TRANSLIT", "\xE3\x81\x82", Sj("あ")}));
+
+struct TGuessCase {
+    const char* name;
+    std::string bytes;
+    int codePage;
+};
+
+class GuessJapanese : public testing::TestWithParam<TGuessCase> {};
+
+TEST_P(GuessJapanese, PicksTheLikelyCharset) {
+    EXPECT_EQ(TCodePageConv::GuessJapanese(GetParam().bytes), GetParam().codePage)
+        << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CodePage, GuessJapanese,
+    testing::Values(TGuessCase{"utf-8", "日本語", kUtf8},
+                    // Valid as Shift_JIS half-width katakana too; the kana score decides.
+                    TGuessCase{"euc-jp kana", "\xA4\xB3\xA4\xF3\xA4\xCB\xA4\xC1\xA4\xCF", kEuc},
+                    TGuessCase{"euc-jp kanji", "\xCB\xDC\xCA\xB8", kEuc},
+                    TGuessCase{"shift_jis", "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD", 932},
+                    TGuessCase{"half-width katakana", "\xB1\xB2\xB3", 932}));
 
 TEST(CodePage, ConvertsOnSeveralThreadsAtOnce) {
     const std::string jis = "\x1B$BF|K\\8l-!|b\x1B(B abc";

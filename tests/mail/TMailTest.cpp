@@ -45,15 +45,18 @@ TEST(TMailHeaderTest, KeysAreUpperCasedWithTheirColonAndValuesTrimmed) {
     EXPECT_EQ(mail.GetHeader().count("X-EMPTY:"), 0u);
 }
 
-TEST(TMailHeaderTest, ContinuationLinesAreSeparateValues) {
+// Continuation lines used to be values of their own: a field is now unfolded
+// first (its fold's white space kept), so one field gives one value.
+TEST(TMailHeaderTest, FoldedFieldIsOneValue) {
     const TMail mail =
         MailOf("Received: from a\n\tby b\n  for c\nReceived: from d\nTo: x@example.com\n\n");
-    EXPECT_EQ(Header(mail, "RECEIVED:"), (Lines{"from a", "by b", "for c", "from d"}));
+    EXPECT_EQ(Header(mail, "RECEIVED:"), (Lines{"from a\tby b  for c", "from d"}));
 }
 
-TEST(TMailHeaderTest, SubjectPiecesJoinWithoutBlank) {
+TEST(TMailHeaderTest, FoldKeepsItsBlankButEncodedWordsJoin) {
+    // The blank at the fold used to be lost ("foldedsubject").
     const TMail plain = MailOf("Subject: a folded\n subject line\n\n");
-    EXPECT_EQ(Header(plain, "SUBJECT:"), Lines{"a foldedsubject line"});
+    EXPECT_EQ(Header(plain, "SUBJECT:"), Lines{"a folded subject line"});
 
     const TMail encoded = MailOf(
         "Subject: =?ISO-2022-JP?B?GyRCN29MPiRHJDkbKEI=?=\n"
@@ -104,12 +107,18 @@ TEST_P(TCodePageTest, FromContentTypeValues) {
 INSTANTIATE_TEST_SUITE_P(
     Mail, TCodePageTest,
     ::testing::Values(TCodePageCase{{"text/plain; charset=iso-2022-jp"}, 50222},
-                      TCodePageCase{{"text/plain; charset=Shift_JIS"}, 50222},
+                      // Shift_JIS used to fall to the default 50222.
+                      TCodePageCase{{"text/plain; charset=Shift_JIS"}, 932},
                       TCodePageCase{{"text/plain; charset=x-sjis"}, 932},
                       TCodePageCase{{"text/plain;", "charset=utf-8"}, 65001},
                       TCodePageCase{{"text/plain; charset=UTF8"}, 65001},
                       TCodePageCase{{"text/plain; charset=utf-7"}, 65000},
-                      TCodePageCase{{"text/plain; charset=us-ascii"}, 932},
+                      // US-ASCII used to be 932: it is read like ISO-2022-JP so that
+                      // mislabelled 8-bit text is recognised.
+                      TCodePageCase{{"text/plain; charset=us-ascii"}, 50222},
+                      TCodePageCase{{"TEXT/PLAIN; CHARSET=\"ISO-8859-1\""}, 1252},
+                      TCodePageCase{{"text/plain; charset=iso-8859-15"}, 0},
+                      TCodePageCase{{"text/plain; charset=windows-1252"}, 1252},
                       TCodePageCase{{"text/plain; charset=iso-8859-1"}, 1252},
                       TCodePageCase{{"text/plain; charset=euc-jp"}, 51932},
                       TCodePageCase{{"charset=euc-jp", "format=flowed"}, 51932},
