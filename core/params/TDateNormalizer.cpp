@@ -27,6 +27,9 @@ constexpr TZoneName kZoneNames[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST
 
 constexpr minutes kJapanOffset = hours(9);
 
+constexpr std::array<std::string_view, 7> kWeekdays = {"Mon", "Tue", "Wed", "Thu",
+                                                       "Fri", "Sat", "Sun"};
+
 std::string_view Trim(std::string_view s) {
     return sjis::TrimControl(s);
 }
@@ -50,6 +53,11 @@ char UpperAscii(char c) {
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+}
+
+bool IsWeekday(std::string_view word) {
+    return std::any_of(kWeekdays.begin(), kWeekdays.end(),
+                       [&](std::string_view day) { return EqualsNoCase(word, day); });
 }
 
 // First occurrence of an ASCII word, ignoring case, on a character boundary.
@@ -144,7 +152,8 @@ TDateFields SplitFields(std::string& work) {
     }
     f.year = BeforeBlank(s);
     s = Trim(AfterBlank(s));
-    f.time = BeforeBlank(s);
+    // A date without a zone ends with its time.
+    f.time = s.substr(0, s.find(' '));
     f.rest = s;
     return f;
 }
@@ -294,9 +303,11 @@ std::string TDateNormalizer::NormalizeDate(std::string_view text) {
         return std::string(text);
     }
     std::string_view s = text;
-    // A weekday comes before a comma.
+    // A weekday comes before a comma, or (as some senders write it) alone.
     if (const std::size_t comma = s.find(','); comma != std::string_view::npos) {
         s = Trim(s.substr(comma + 1));
+    } else if (IsWeekday(BeforeBlank(s))) {
+        s = Trim(AfterBlank(s));
     }
     // A buffer kept per thread: one date per mail needs no allocation.
     thread_local std::string work;

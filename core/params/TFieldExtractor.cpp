@@ -177,9 +177,9 @@ void TFieldExtractor::FillHeaderValues(const TBasicMail& mail,
         }
         std::string& value = values[p.GetFieldOrder()];
         if (p.GetMailAddress()) {
-            KeepOnly(value, TMailAddressExtractor::MailAddressView(value));
+            KeepOnly(value, TMailAddressExtractor::HeaderAddressView(value));
         } else if (p.GetMailName()) {
-            KeepOnly(value, TMailAddressExtractor::MailNameView(value));
+            KeepOnly(value, TMailAddressExtractor::HeaderNameView(value));
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "params/TMailAddressExtractor.h"
 
+#include <algorithm>
+
 #include "base/LineSplitter.h"
 #include "base/SjisText.h"
 #include "regex/TJre.h"
@@ -59,7 +61,52 @@ std::size_t SearchStart(std::string_view line) {
     return std::string_view::npos;
 }
 
+// The first "<...>" holding no blank: an address without a domain as the
+// sender wrote it (possibly empty). Its position is npos when there is none.
+struct TBracketed {
+    std::size_t open = std::string_view::npos;
+    std::string_view inside;
+};
+
+TBracketed BracketedAddress(std::string_view text) {
+    // '<' and '>' are below every trail byte: no double-byte character holds them.
+    for (std::size_t open = text.find('<'); open != std::string_view::npos;
+         open = text.find('<', open + 1)) {
+        const std::size_t close = text.find('>', open + 1);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        const std::string_view inside = text.substr(open + 1, close - open - 1);
+        const bool token = std::all_of(inside.begin(), inside.end(), [](char c) {
+            return static_cast<unsigned char>(c) > 0x20 && c != '<';
+        });
+        if (token) {
+            return {open, inside};
+        }
+    }
+    return {};
+}
+
 }  // namespace
+
+std::string_view TMailAddressExtractor::HeaderAddressView(std::string_view text) {
+    const std::string_view address = MailAddressView(text);
+    if (!address.empty() || !TJre::IsAvailable()) {
+        return address;
+    }
+    return BracketedAddress(text).inside;
+}
+
+std::string_view TMailAddressExtractor::HeaderNameView(std::string_view text) {
+    if (!MailAddressView(text).empty()) {
+        return MailNameView(text);
+    }
+    const TBracketed bracketed = BracketedAddress(text);
+    if (bracketed.open == std::string_view::npos || !TJre::IsAvailable()) {
+        return {};
+    }
+    return NameBefore(text.substr(0, bracketed.open));
+}
 
 std::string_view TMailAddressExtractor::MailAddressView(std::string_view text) {
     if (!TJre::IsAvailable()) {

@@ -21,4 +21,11 @@ class TMailAddressExtractor {
     // The same as views into `text`.
     static std::string_view MailAddressView(std::string_view text);
     static std::string_view MailNameView(std::string_view text);
+
+    // For header values (From:, To:): as MailAddressView and MailNameView,
+    // but when no address has a domain, the one written in angle brackets
+    // counts as written ("Mail Delivery Subsystem <MAILER-DAEMON>" gives
+    // "MAILER-DAEMON" and the name; "Name <>" an empty address and the name).
+    static std::string_view HeaderAddressView(std::string_view text);
+    static std::string_view HeaderNameView(std::string_view text);
 };

@@ -35,7 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
         TDateCase{"NoZoneNoConversion", "5 Jun 2003 10:05:09 foo", "2003/6/5 10:05:09"},
         TDateCase{"UnreadableZoneNoConversion", "5 Jun 2003 10:05:09 +9x", "2003/6/5 10:05:09"},
         TDateCase{"ZoneOutOfRange", "5 Jun 2003 10:05:09 +2500", "2003/6/5 10:05:09"},
-        TDateCase{"WithoutZoneTimeIsLost", "5 Jun 2003 10:05:09", "2003/6/5 00:00:00"}),
+        // The time of a date without a zone used to be lost (00:00:00).
+        TDateCase{"WithoutZoneTimeIsKept", "Wed, 3 May 2007 23:34:45", "2007/5/3 23:34:45"},
+        TDateCase{"WeekdayWithoutComma", "Thu 29 Apr 2010 23:34:45 +0900", "2010/4/29 23:34:45"},
+        TDateCase{"WeekdayWithoutCommaNoZone", "sat 1 May 2010 01:02", "2010/5/1 01:02:00"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Zone names stand for their numeric offsets.

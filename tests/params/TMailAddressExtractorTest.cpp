@@ -45,6 +45,30 @@ INSTANTIATE_TEST_SUITE_P(
         TAddressCase{"NoAddress", Sj("住所なし"), "", ""}, TAddressCase{"Empty", "", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct THeaderCase {
+    std::string text;
+    std::string address;
+    std::string displayName;
+};
+
+class HeaderAddress : public testing::TestWithParam<THeaderCase> {};
+
+// Header values whose address has no domain used to give empty cells.
+TEST_P(HeaderAddress, AddressAsWrittenAndName) {
+    const THeaderCase& c = GetParam();
+    EXPECT_EQ(TMailAddressExtractor::HeaderAddressView(c.text), c.address);
+    EXPECT_EQ(TMailAddressExtractor::HeaderNameView(c.text), c.displayName);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HeaderAddress,
+                         testing::Values(THeaderCase{"Mail Delivery Subsystem <MAILER-DAEMON>",
+                                                     "MAILER-DAEMON", "Mail Delivery Subsystem"},
+                                         THeaderCase{"\"Bounce\" <>", "", "Bounce"},
+                                         THeaderCase{"<postmaster>", "postmaster", ""},
+                                         THeaderCase{"a <b c> <x@y.jp>", "x@y.jp", "a <b c>"},
+                                         THeaderCase{"Name <x@y.jp>", "x@y.jp", "Name"},
+                                         THeaderCase{"no address", "", ""}));
+
 TEST(MailAddressText, DoubleByteTextAroundTheAddress) {
     const std::string text = Sj("連絡先：ｔａｒｏ　taro@example.jp　まで");
     EXPECT_EQ(TMailAddressExtractor::ExtractMailAddress(text), "taro@example.jp");
