@@ -3,9 +3,28 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 
 namespace {
+
+// Fusion measures a menu item a little narrower than it draws it with some
+// proportional fonts, which elides the longest caption of menus without
+// shortcuts; one average character of room more keeps every caption whole.
+class TFusionStyle : public QProxyStyle {
+  public:
+    TFusionStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_MenuItem && option != nullptr) {
+            result.rwidth() += option->fontMetrics.averageCharWidth() * 2;
+        }
+        return result;
+    }
+};
 
 bool HasDesktop() {
     const QString platform = QGuiApplication::platformName();
@@ -14,16 +33,16 @@ bool HasDesktop() {
 
 }  // namespace
 
-void TAppLook::Apply() {
+void TAppLook::Apply(int pixelSize) {
     if (HasDesktop()) {
         return;
     }
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(new TFusionStyle);
     QString family = QString::fromLatin1(FallbackFontFamily());
     if (!QFontDatabase::families().contains(family)) {
         family = QStringLiteral("IPAGothic");
     }
     QFont font(family);
-    font.setPixelSize(13);
+    font.setPixelSize(pixelSize > 0 ? pixelSize : DefaultPixelSize);
     QApplication::setFont(font);
 }

@@ -6,8 +6,11 @@
 
 class TAppLook {
   public:
-    // Call once, after the QApplication exists.
-    static void Apply();
+    static constexpr int DefaultPixelSize = 13;
+
+    // Call once, after the QApplication exists. `pixelSize`: of the fallback
+    // font.
+    static void Apply(int pixelSize = DefaultPixelSize);
     // The UI font family used when the platform gives none.
     static const char* FallbackFontFamily() { return "IPAPGothic"; }
 };

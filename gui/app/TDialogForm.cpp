@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -41,12 +42,22 @@ void TDialogForm::AddStatusBar(QBoxLayout* layout) {
 }
 
 QHBoxLayout* TDialogForm::ButtonRow(std::initializer_list<QPushButton*> buttons) {
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
+    auto* box = new QDialogButtonBox;
     for (QPushButton* b : buttons) {
+        const QString name = b->objectName();
+        QDialogButtonBox::ButtonRole role = QDialogButtonBox::ActionRole;
+        if (name == QLatin1String("BtnOK")) {
+            role = QDialogButtonBox::AcceptRole;
+        } else if (name == QLatin1String("BtnCancel") || name == QLatin1String("BtnClose")) {
+            role = QDialogButtonBox::RejectRole;
+        } else if (name == QLatin1String("BtnHelp")) {
+            role = QDialogButtonBox::HelpRole;
+        }
         b->setMinimumWidth(75);
-        row->addWidget(b);
+        box->addButton(b, role);
     }
+    auto* row = new QHBoxLayout;
+    row->addWidget(box);
     return row;
 }
 

@@ -29,7 +29,9 @@ class TDialogForm : public QDialog {
   protected:
     // Puts the status bar at the bottom of the form's main layout.
     void AddStatusBar(QBoxLayout* layout);
-    // A right-aligned row of dialog buttons (OK, Cancel, Help ...).
+    // A row of dialog buttons in the platform's order and alignment. A
+    // button's role comes from its name: BtnOK accepts, BtnCancel and
+    // BtnClose reject, BtnHelp asks for help, any other is an action.
     static QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons);
     // Fixes the form's size: the design client size or what the layout needs.
     void FixSize(QSize designClientSize);

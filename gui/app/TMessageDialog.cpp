@@ -1,6 +1,7 @@
 #include "gui/app/TMessageDialog.h"
 
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -11,18 +12,23 @@
 
 namespace {
 
-QStyle::StandardPixmap IconOf(TMsgKind kind) {
+// The icon theme's picture of the kind, else the style's.
+QIcon IconOf(TMsgKind kind, const QStyle* style) {
     switch (kind) {
         case TMsgKind::Error:
-            return QStyle::SP_MessageBoxCritical;
+            return QIcon::fromTheme(QStringLiteral("dialog-error"),
+                                    style->standardIcon(QStyle::SP_MessageBoxCritical));
         case TMsgKind::Warning:
-            return QStyle::SP_MessageBoxWarning;
+            return QIcon::fromTheme(QStringLiteral("dialog-warning"),
+                                    style->standardIcon(QStyle::SP_MessageBoxWarning));
         case TMsgKind::Information:
-            return QStyle::SP_MessageBoxInformation;
+            return QIcon::fromTheme(QStringLiteral("dialog-information"),
+                                    style->standardIcon(QStyle::SP_MessageBoxInformation));
         case TMsgKind::Confirmation:
             break;
     }
-    return QStyle::SP_MessageBoxQuestion;
+    return QIcon::fromTheme(QStringLiteral("dialog-question"),
+                            style->standardIcon(QStyle::SP_MessageBoxQuestion));
 }
 
 bool HasHelp(TMsgButtons buttons) {
@@ -39,7 +45,7 @@ TMessageDialog::TMessageDialog(QWidget* parent, const QString& text, TMsgKind ki
 
     auto* icon = new QLabel(this);
     const int extent = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    icon->setPixmap(style()->standardIcon(IconOf(kind), nullptr, this).pixmap(extent, extent));
+    icon->setPixmap(IconOf(kind, style()).pixmap(extent, extent));
     icon->setAlignment(Qt::AlignTop);
 
     auto* label = new QLabel(this);
@@ -52,32 +58,34 @@ TMessageDialog::TMessageDialog(QWidget* parent, const QString& text, TMsgKind ki
     body->addWidget(icon, 0, Qt::AlignTop);
     body->addWidget(label, 1);
 
-    buttonRow_ = new QHBoxLayout;
-    buttonRow_->addStretch(1);
+    // The platform's order and alignment of dialog buttons.
+    buttonBox_ = new QDialogButtonBox(this);
     QPushButton* first = nullptr;
     switch (buttons) {
         case TMsgButtons::Ok:
         case TMsgButtons::OkHelp:
-            first = AddButton(QStringLiteral("OK"), TModalResult::Ok);
+            first = AddButton(QStringLiteral("OK"), TModalResult::Ok, QDialogButtonBox::AcceptRole);
             break;
         case TMsgButtons::OkCancel:
-            first = AddButton(QStringLiteral("OK"), TModalResult::Ok);
-            AddButton(QString::fromUtf8("キャンセル"), TModalResult::Cancel);
+            first = AddButton(QStringLiteral("OK"), TModalResult::Ok, QDialogButtonBox::AcceptRole);
+            AddButton(QString::fromUtf8("キャンセル"), TModalResult::Cancel,
+                      QDialogButtonBox::RejectRole);
             break;
         case TMsgButtons::YesNo:
         case TMsgButtons::YesNoHelp:
         case TMsgButtons::YesNoCancel:
-            first = AddButton(QString::fromUtf8("はい(&Y)"), TModalResult::Yes);
-            AddButton(QString::fromUtf8("いいえ(&N)"), TModalResult::No);
+            first = AddButton(QString::fromUtf8("はい(&Y)"), TModalResult::Yes,
+                              QDialogButtonBox::YesRole);
+            AddButton(QString::fromUtf8("いいえ(&N)"), TModalResult::No, QDialogButtonBox::NoRole);
             if (buttons == TMsgButtons::YesNoCancel) {
-                AddButton(QString::fromUtf8("キャンセル"), TModalResult::Cancel);
+                AddButton(QString::fromUtf8("キャンセル"), TModalResult::Cancel,
+                          QDialogButtonBox::RejectRole);
             }
             break;
     }
     if (HasHelp(buttons)) {
         AddHelpButton();
     }
-    buttonRow_->addStretch(1);
     first->setDefault(true);
     first->setFocus();
 
@@ -85,7 +93,7 @@ TMessageDialog::TMessageDialog(QWidget* parent, const QString& text, TMsgKind ki
     layout->setContentsMargins(16, 16, 16, 12);
     layout->setSpacing(16);
     layout->addLayout(body);
-    layout->addLayout(buttonRow_);
+    layout->addWidget(buttonBox_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -118,7 +126,8 @@ TModalResult TMessageDialog::EscapeAnswer(TMsgButtons buttons) {
     return TModalResult::No;
 }
 
-QPushButton* TMessageDialog::AddButton(const QString& caption, TModalResult answer) {
+QPushButton* TMessageDialog::AddButton(const QString& caption, TModalResult answer,
+                                       QDialogButtonBox::ButtonRole role) {
     auto* button = new QPushButton(caption, this);
     button->setAutoDefault(true);
     button->setMinimumWidth(75);
@@ -126,7 +135,7 @@ QPushButton* TMessageDialog::AddButton(const QString& caption, TModalResult answ
         answer_ = answer;
         accept();
     });
-    buttonRow_->addWidget(button);
+    buttonBox_->addButton(button, role);
     return button;
 }
 
@@ -136,7 +145,7 @@ QPushButton* TMessageDialog::AddHelpButton() {
     button->setMinimumWidth(75);
     connect(button, &QPushButton::clicked, this,
             [this] { THelpService::Current().ShowTopic(helpTopic_); });
-    buttonRow_->addWidget(button);
+    buttonBox_->addButton(button, QDialogButtonBox::HelpRole);
     return button;
 }
 

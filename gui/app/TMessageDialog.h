@@ -3,6 +3,7 @@
 // button sets in Japanese. Help shows the box's topic and leaves the box open.
 
 #include <QDialog>
+#include <QDialogButtonBox>
 
 #include "gui/app/TModalService.h"
 
@@ -26,11 +27,12 @@ class TMessageDialog : public QDialog {
     void reject() override;
 
   private:
-    QPushButton* AddButton(const QString& caption, TModalResult answer);
+    QPushButton* AddButton(const QString& caption, TModalResult answer,
+                           QDialogButtonBox::ButtonRole role);
     QPushButton* AddHelpButton();
 
     TModalResult answer_;
     TMsgButtons buttons_;
     int helpTopic_;
-    class QHBoxLayout* buttonRow_ = nullptr;
+    QDialogButtonBox* buttonBox_ = nullptr;
 };

@@ -25,7 +25,12 @@ TMLInplaceEdit::TMLInplaceEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A visible frame and an opaque background, so the cell being edited
+    // stands out from the grid lines and the text behind it.
     setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(true);
+    setStyleSheet(QStringLiteral(
+        "TMLInplaceEdit { border: 1px solid palette(highlight); background: palette(base); }"));
     setTabChangesFocus(true);
     document()->setDocumentMargin(1);
 }

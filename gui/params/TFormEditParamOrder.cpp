@@ -40,8 +40,14 @@ TFormEditParamOrder::TFormEditParamOrder(QWidget* parent)
     leftGrid_->SetAutoSetParamOrder(false);
     rightGrid_->SetAutoSetParamOrder(false);
     rightGrid_->SetAutoSetFieldNumber(true);
+    // Wide enough that a key such as "お問い合わせ内容：" shows whole in the
+    // key column at any font size: the two wide columns share what the four
+    // narrow ones leave.
+    const int keyWidth = fontMetrics().horizontalAdvance(U("お問い合わせ内容：")) + 8;
+    const int narrow =
+        TGridConvertParam::ColumnWidths(1000, {})[TGridConvertParam::COL_PARAM_ORDER];
     for (TGridConvertParam* grid : {leftGrid_, rightGrid_}) {
-        grid->setMinimumSize(261, 181);
+        grid->setMinimumSize(std::max(261, 2 * keyWidth + 4 * narrow + 8), 181);
     }
 
     btnAdd_ = MakeMoveButton("BtnAdd", QStringLiteral(">"), U("追加|パラメータを追加する"));
@@ -73,11 +79,7 @@ TFormEditParamOrder::TFormEditParamOrder(QWidget* parent)
     grids->addLayout(moveButtons);
     grids->addWidget(rightGrid_, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {btnOK_, btnRetry_, btnCancel_, btnHelp_}) {
-        buttons->addWidget(b);
-    }
+    QHBoxLayout* buttons = ButtonRow({btnOK_, btnRetry_, btnCancel_, btnHelp_});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 0);

@@ -10,14 +10,19 @@
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTest>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
+#include "gui/app/TAppLook.h"
+#include "gui/app/TFormMain.h"
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/app/TMessageDialog.h"
 #include "gui/app/TQtText.h"
@@ -45,23 +50,29 @@ class TShooter {
   public:
     explicit TShooter(QString folder) : folder_(std::move(folder)) { QDir().mkpath(folder_); }
 
-    // Shows the window, lets it lay out and paint, and saves it with a caption.
+    // Shows the window, lets it lay out and paint, and saves its client area
+    // (the desktop draws the title bar; no picture pretends to).
     void Shoot(QWidget& window, const QString& name) {
         window.show();
         Settle();
-        Save(Framed(window.grab(), window.windowTitle()), name);
+        Save(window.grab(), name);
     }
 
-    // An extra top-level (a drop-down list) below its owner's picture.
+    // The window with an open drop-down list or menu (another top-level
+    // window), each where it lies on the screen.
     void ShootWithPopup(QWidget& window, QWidget& popup, const QString& name) {
         Settle();
-        const QPixmap owner = Framed(window.grab(), window.windowTitle());
-        const QPixmap list = popup.grab();
-        QPixmap both(std::max(owner.width(), list.width() + 8), owner.height() + list.height());
-        both.fill(Qt::white);
+        const QRect owner(window.mapToGlobal(QPoint(0, 0)), window.size());
+        const QRect list(popup.mapToGlobal(QPoint(0, 0)), popup.size());
+        const QRect all = owner.united(list);
+        const QPixmap ownerPicture = window.grab();
+        const qreal ratio = ownerPicture.devicePixelRatio();
+        QPixmap both(all.size() * ratio);
+        both.setDevicePixelRatio(ratio);
+        both.fill(QColor(0x6d, 0x7b, 0x8d));  // a plain desktop behind them
         QPainter p(&both);
-        p.drawPixmap(0, 0, owner);
-        p.drawPixmap(8, owner.height(), list);
+        p.drawPixmap(owner.topLeft() - all.topLeft(), ownerPicture);
+        p.drawPixmap(list.topLeft() - all.topLeft(), popup.grab());
         p.end();
         Save(both, name);
     }
@@ -74,20 +85,6 @@ class TShooter {
             QApplication::processEvents();
             QTest::qWait(20);
         }
-    }
-
-    static QPixmap Framed(const QPixmap& client, const QString& title) {
-        const int bar = 22;
-        QPixmap framed(client.width() + 2, client.height() + bar + 1);
-        framed.fill(QColor(0, 0, 128));
-        QPainter p(&framed);
-        p.setPen(Qt::white);
-        QFont font = QApplication::font();
-        font.setBold(true);
-        p.setFont(font);
-        p.drawText(QRect(6, 0, client.width() - 6, bar), Qt::AlignVCenter | Qt::AlignLeft, title);
-        p.drawPixmap(1, bar, client);
-        return framed;
     }
 
     void Save(const QPixmap& picture, const QString& name) {
@@ -307,6 +304,24 @@ void ShootMakeBatch(TShooter& shooter) {
     shooter.Shoot(form, QStringLiteral("make_batch_csv"));
 }
 
+// The main window as a user first sees it, with the example project, and
+// with its File (recent projects at the end) and Parameters menus open.
+void ShootMainWindow(TShooter& shooter) {
+    TFormMain form;
+    shooter.Shoot(form, QStringLiteral("main_empty"));
+    form.OpenProject(QStringLiteral(KESTRIFY_SOURCE_DIR "/examples/inquiries.KFY"));
+    form.Grid()->SetCurrentRow(3);
+    shooter.Shoot(form, QStringLiteral("main_example"));
+    for (const char* name : {"MenuFile", "MenuParam"}) {
+        auto* menu = form.findChild<QMenu*>(QString::fromLatin1(name));
+        const QRect item = form.menuBar()->actionGeometry(menu->menuAction());
+        menu->popup(form.menuBar()->mapToGlobal(item.bottomLeft()));
+        shooter.ShootWithPopup(
+            form, *menu, QStringLiteral("main_menu_") + QString::fromLatin1(name).mid(4).toLower());
+        menu->hide();
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -314,13 +329,13 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    if (!QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
-        std::fprintf(stderr, "IPAGothic font missing: Japanese text may not show\n");
+    // kestrify_screenshots [FOLDER [FONT_PIXELS]]: a larger font shows what
+    // would be clipped.
+    TAppLook::Apply(argc > 2 ? std::atoi(argv[2]) : TAppLook::DefaultPixelSize);
+    if (!QFontDatabase::families().contains(QString::fromLatin1(TAppLook::FallbackFontFamily()))) {
+        std::fprintf(stderr, "%s font missing: Japanese text may not show\n",
+                     TAppLook::FallbackFontFamily());
     }
-    QFont font(QStringLiteral("IPAGothic"));
-    font.setPixelSize(12);
-    QApplication::setFont(font);
 
     TShooter shooter(argc > 1 ? QString::fromLocal8Bit(argv[1])
                               : QStringLiteral("build/screenshots"));
@@ -332,6 +347,7 @@ int main(int argc, char** argv) {
     ShootHistoryCombo(shooter);
     ShootMessages(shooter);
     ShootMakeBatch(shooter);
+    ShootMainWindow(shooter);
     std::printf("%d pictures\n", shooter.Count());
     return shooter.Count() > 0 ? 0 : 1;
 }
