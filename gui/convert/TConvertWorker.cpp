@@ -1,0 +1,92 @@
+#include "gui/convert/TConvertWorker.h"
+
+TConvertWorker::~TConvertWorker() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    answered_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void TConvertWorker::Start(int threads) {
+    threads_ = threads;
+    thread_ = std::thread([this] { Run(); });
+}
+
+void TConvertWorker::Run() {
+    TConvertLoop loop(converter_, *this, *this);
+    loop.SetThreads(threads_);
+    TConvertOutcome outcome;
+    try {
+        outcome = loop.Run();
+    } catch (const std::exception& e) {
+        // Out of memory while keeping rows: the loop itself failed.
+        outcome.end = TConvertOutcome::TEnd::Failed;
+        outcome.message = e.what();
+    }
+    std::lock_guard lock(mutex_);
+    news_.end = std::move(outcome);
+}
+
+void TConvertWorker::RequestStop() {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+}
+
+TConvertWorker::TNews TConvertWorker::Take() {
+    std::lock_guard lock(mutex_);
+    TNews taken = std::move(news_);
+    news_ = TNews();
+    news_.position = taken.position;
+    news_.warnings = taken.warnings;
+    return taken;
+}
+
+void TConvertWorker::Answer(bool goOn) {
+    {
+        std::lock_guard lock(mutex_);
+        answer_ = goOn;
+    }
+    answered_.notify_all();
+}
+
+void TConvertWorker::Warning(const std::string& sjisMessage) {
+    std::lock_guard lock(mutex_);
+    news_.warning = sjisMessage;
+    ++news_.warnings;
+}
+
+void TConvertWorker::ConvertStarted(int count, bool multiLine) {
+    std::lock_guard lock(mutex_);
+    news_.start = TStart{count, multiLine};
+}
+
+void TConvertWorker::MailConverted(int position, int /*count*/) {
+    std::lock_guard lock(mutex_);
+    news_.position = position;
+}
+
+// A lock per row costs little beside building the row, and a slow mail
+// never holds back the rows before it.
+void TConvertWorker::PutRow(int number, std::vector<std::string>&& values) {
+    std::lock_guard lock(mutex_);
+    news_.rows.emplace_back(number, std::move(values));
+}
+
+bool TConvertWorker::ContinueAfterError(const TConvertError& error) {
+    std::unique_lock lock(mutex_);
+    if (stop_) {
+        return false;
+    }
+    answer_.reset();
+    news_.question = error;
+    answered_.wait(lock, [this] { return answer_.has_value() || stop_; });
+    return answer_.value_or(false);
+}
+
+bool TConvertWorker::StopRequested() {
+    return stop_;
+}

@@ -1,0 +1,75 @@
+#pragma once
+// Runs the conversion loop on a thread of its own, so the window stays
+// responsive, and keeps its news until the window takes them (on a timer):
+// the start, the rows in mail order (in batches), the progress, a failed
+// mail's question, the end. While a question waits for its answer the loop
+// waits too: no later row is handed over before it.
+//
+// Header warnings of the reader may arrive from any thread; the latest one
+// is passed on with the other news.
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/TConvertHost.h"
+#include "convert/TConvertLoop.h"
+#include "convert/TRowSink.h"
+#include "gui/convert/TResultTableModel.h"
+
+class TConvertWorker : private TConvertHost, private TRowSink {
+  public:
+    struct TStart {
+        int count = 0;
+        bool multiLine = false;
+    };
+    struct TNews {
+        std::optional<TStart> start;
+        std::vector<TResultTableModel::TMailRow> rows;
+        int position = 0;  // mails converted so far
+        std::optional<TConvertError> question;
+        std::optional<TConvertOutcome> end;
+        std::optional<std::string> warning;  // the latest header warning (Shift_JIS)
+        int warnings = 0;                    // all header warnings so far
+    };
+
+    explicit TConvertWorker(TCSVConverter& converter) : converter_(converter) {}
+    // Stops the loop (a waiting question is answered No) and waits for it.
+    ~TConvertWorker() override;
+    TConvertWorker(const TConvertWorker&) = delete;
+    TConvertWorker& operator=(const TConvertWorker&) = delete;
+
+    // Rows are built on `threads` threads (1: on the loop's own thread).
+    void Start(int threads);
+    // The loop stops before the next mail.
+    void RequestStop();
+    // Everything new since the last call.
+    TNews Take();
+    // The answer to the question taken last: true goes on.
+    void Answer(bool goOn);
+    // From any thread.
+    void Warning(const std::string& sjisMessage);
+
+  private:
+    void Run();
+
+    void ConvertStarted(int count, bool multiLine) override;
+    void MailConverted(int position, int count) override;
+    bool ContinueAfterError(const TConvertError& error) override;
+    bool StopRequested() override;
+    void PutRow(int number, std::vector<std::string>&& values) override;
+
+    TCSVConverter& converter_;
+    int threads_ = 1;
+    std::thread thread_;
+
+    std::mutex mutex_;
+    std::condition_variable answered_;
+    TNews news_;
+    std::optional<bool> answer_;
+    std::atomic<bool> stop_{false};  // asked before every mail, without the lock
+};

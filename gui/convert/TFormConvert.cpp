@@ -1,0 +1,394 @@
+#include "gui/convert/TFormConvert.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "codeconv/TSjisUnicode.h"
+#include "convert/TConvertMessages.h"
+#include "convert/TCsvFile.h"
+#include "gui/app/THelpService.h"
+#include "gui/app/THint.h"
+#include "gui/app/TModalService.h"
+#include "gui/app/TQtText.h"
+#include "gui/convert/TConvertWorker.h"
+#include "gui/convert/TFormSaveCSVDialog.h"
+#include "gui/convert/TItemGrid.h"
+#include "gui/convert/TResultTableModel.h"
+
+namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// The window takes new rows this often; progress and status change less
+// often, a few times a second.
+constexpr int kPollMs = 25;
+constexpr int kProgressMs = 200;
+constexpr int kMaxThreads = 16;
+
+int DefaultThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(static_cast<int>(cores), 1, kMaxThreads);
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    if (!hint.isEmpty()) {
+        THint::Apply(button, hint);
+    }
+    return button;
+}
+
+}  // namespace
+
+TFormConvert::TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> converter,
+                           TParamFormConvert& geometry)
+    : TDialogForm(parent),
+      converter_(std::move(converter)),
+      geometry_(geometry),
+      threads_(DefaultThreads()),
+      model_(new TResultTableModel(converter_->GetFieldNames(), this)),
+      grid_(new TItemGrid(this)),
+      progressBar_(new QProgressBar(this)),
+      btnSave_(
+          MakeButton(this, "BtnSave", U("保存(&S)"), U("CSV形式に保存する|CSV形式に保存する"))),
+      btnClose_(MakeButton(this, "BtnClose", U("キャンセル"), U("キャンセル|キャンセル"))),
+      btnHelp_(MakeButton(this, "BtnHelp", U("ヘルプ(&H)"), QString())),
+      warningLabel_(new QLabel(this)),
+      pollTimer_(new QTimer(this)) {
+    setObjectName(QStringLiteral("FormConvert"));
+    setWindowTitle(U("変換結果"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setSizeGripEnabled(false);
+    SetHelpContext(HelpContext);
+
+    grid_->setObjectName(QStringLiteral("ItemGrid"));
+    grid_->setModel(model_);
+    grid_->SetColType(TItemGrid::COL_FIT_ALL);
+    grid_->SetColWidth(0, 30);
+    progressBar_->setObjectName(QStringLiteral("ProgressBar"));
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+    progressBar_->setFixedHeight(16);
+    warningLabel_->setObjectName(QStringLiteral("WarningLabel"));
+    warningLabel_->hide();
+    StatusBar()->setSizeGripEnabled(true);
+    StatusBar()->addPermanentWidget(warningLabel_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 0);
+    layout->addWidget(grid_, 1);
+    layout->addWidget(progressBar_);
+    layout->addLayout(ButtonRow({btnSave_, btnClose_, btnHelp_}));
+    AddStatusBar(layout);
+    resize(587, 377);
+
+    connect(btnSave_, &QPushButton::clicked, this, &TFormConvert::BtnSaveClick);
+    connect(btnClose_, &QPushButton::clicked, this, &TFormConvert::BtnCloseClick);
+    connect(btnHelp_, &QPushButton::clicked, this,
+            [] { THelpService::Current().ShowTopic(HelpContext); });
+    connect(pollTimer_, &QTimer::timeout, this, &TFormConvert::Poll);
+
+    worker_ = std::make_unique<TConvertWorker>(*converter_);
+    converter_->SetMailOptions(
+        {[worker = worker_.get()](const std::string& message) { worker->Warning(message); }});
+}
+
+TFormConvert::~TFormConvert() {
+    // The loop's threads end before the converter they read goes.
+    worker_.reset();
+    converter_.reset();
+}
+
+const TResultTable& TFormConvert::Table() const {
+    return model_->Table();
+}
+
+void TFormConvert::SetSaveParam(const TCSVSaveParam& param) {
+    saveParam_ = param;
+    saveFileName_ = TQtText::FromSjis(param.GetSaveFileName());
+}
+
+void TFormConvert::setVisible(bool visible) {
+    // Placed before it appears, so the window does not jump.
+    if (visible && !shown_) {
+        shown_ = true;
+        RestoreGeometry();
+        btnSave_->setEnabled(false);
+        QTimer::singleShot(0, this, &TFormConvert::StartConversion);
+    }
+    TDialogForm::setVisible(visible);
+}
+
+void TFormConvert::RestoreGeometry() {
+    if (geometry_.GetKeepWindowSize()) {
+        move(geometry_.GetLeft(), geometry_.GetTop());
+        resize(geometry_.GetWidth(), geometry_.GetHeight());
+    }
+    if (geometry_.GetKeepColumnWidths()) {
+        for (int c = 0; c < grid_->ColCount(); ++c) {
+            grid_->SetColWidth(c, geometry_.GetColumnWidth(c));
+        }
+        grid_->SetColType(TItemGrid::COL_FIXED);
+    }
+}
+
+void TFormConvert::StoreGeometry() {
+    geometry_.StoreGeometry(x(), y(), width(), height());
+    geometry_.StoreColumnWidths(grid_->ColWidths());
+}
+
+void TFormConvert::StartConversion() {
+    if (converting_ || report_.ended || !isVisible()) {
+        return;
+    }
+    converting_ = true;
+    worker_->Start(threads_);
+    pollTimer_->start(kPollMs);
+}
+
+void TFormConvert::Poll() {
+    if (!converting_ || asking_) {
+        return;  // a question is open: its box runs the events meanwhile
+    }
+    TConvertWorker::TNews news = worker_->Take();
+    if (news.start) {
+        Started(news.start->count, news.start->multiLine);
+    }
+    model_->Append(std::move(news.rows));
+    if (news.position != position_ &&
+        (!progressShown_.isValid() || progressShown_.elapsed() >= kProgressMs)) {
+        ShowProgress(news.position);
+    }
+    if (news.warning) {
+        ShowWarning(*news.warning, news.warnings);
+    }
+    if (news.question) {
+        Ask(*news.question);
+    }
+    if (news.end) {
+        Finished(*news.end);
+    }
+}
+
+void TFormConvert::Started(int count, bool multiLine) {
+    report_.count = count;
+    model_->Expect(count);
+    progressBar_->setRange(0, std::max(count, 1));
+    grid_->SetDoubleRowHeight(multiLine);
+    FitNumberColumn(count);
+    grid_->SetColSize();
+    ShowProgress(0);
+}
+
+// The number column is at least as wide as the largest number needs.
+void TFormConvert::FitNumberColumn(int count) {
+    const QString widest = QString(QString::number(std::max(count, 1)).size(), u'0');
+    const int needed = grid_->verticalHeader()->fontMetrics().horizontalAdvance(widest) + 12;
+    if (grid_->ColWidth(0) < needed) {
+        grid_->SetColWidth(0, needed);
+    }
+}
+
+void TFormConvert::ShowProgress(int position) {
+    position_ = position;
+    progressShown_.start();
+    progressBar_->setValue(std::min(position, progressBar_->maximum()));
+    StatusBar()->showMessage(
+        TQtText::FromSjis(TConvertMessages::Progress(position, report_.count)));
+}
+
+void TFormConvert::ShowWarning(const std::string& sjisMessage, int warnings) {
+    const QString text = TQtText::FromSjis(sjisMessage);
+    const QString shown = U("警告: ") + text;
+    warningLabel_->setText(
+        warningLabel_->fontMetrics().elidedText(shown, Qt::ElideRight, width() / 2));
+    warningLabel_->setToolTip(U("警告 %1 件。最新: ").arg(warnings) + text);
+    warningLabel_->show();
+}
+
+void TFormConvert::Ask(const TConvertError& error) {
+    ++report_.failedMails;
+    ShowProgress(position_);
+    asking_ = true;
+    const TModalResult answer =
+        TModalService::Current().Message(this, TQtText::FromSjis(error.Text()), TMsgKind::Error,
+                                         TMsgButtons::YesNoHelp, HelpContext);
+    asking_ = false;
+    worker_->Answer(answer == TModalResult::Yes);
+}
+
+void TFormConvert::Finished(const TConvertOutcome& outcome) {
+    pollTimer_->stop();
+    converting_ = false;
+    worker_.reset();
+    converter_.reset();  // the mail store closes here
+    model_->CutToArrived();
+    report_.ended = true;
+    report_.end = outcome.end;
+    report_.converted = outcome.converted;
+
+    progressBar_->hide();
+    btnSave_->setEnabled(true);
+    btnClose_->setText(U("閉じる(&C)"));
+    THint::Apply(btnClose_, U("閉じる|閉じる"));
+    StatusBar()->showMessage(TQtText::FromSjis(TConvertMessages::Finished()));
+
+    if (outcome.end == TConvertOutcome::TEnd::Failed) {
+        TModalService::Current().Message(this, TQtText::FromSjis(outcome.message), TMsgKind::Error,
+                                         TMsgButtons::OkHelp, HelpContext);
+        close();
+        return;
+    }
+    if (autoParam_) {
+        if (!stopRequested_) {
+            SaveAutomatic();
+        }
+        close();
+        return;
+    }
+    if (closeWhenStopped_) {
+        close();
+    }
+}
+
+void TFormConvert::SaveAutomatic() {
+    try {
+        TCsvFile file(model_->Table(), *this);
+        report_.automaticSaved = file.SaveAutomatic(*autoParam_);
+    } catch (const std::exception& e) {
+        TModalService::Current().Message(this, TQtText::FromSjis(e.what()), TMsgKind::Error,
+                                         TMsgButtons::OkHelp, HelpContext);
+    }
+}
+
+void TFormConvert::BtnSaveClick() {
+    if (converting_) {
+        return;
+    }
+    grid_->CommitEdit();
+    TFileRequest request;
+    request.caption = U("名前を付けて保存");
+    request.filter = U("CSVファイル(*.csv)|*.csv");
+    request.fileName = saveFileName_;
+    request.initialDir = QFileInfo(saveFileName_).path();
+    const std::optional<QString> chosen = TModalService::Current().SaveFile(this, request);
+    if (!chosen) {
+        return;
+    }
+    saveFileName_ = *chosen;
+    std::string name = TQtText::ToSjis(*chosen);
+    if (TQtText::FromSjis(name) != *chosen) {
+        TModalService::Current().Message(
+            this,
+            TQtText::FromSjis(TConvertMessages::SaveFailed()) + U("\n") + *chosen +
+                U("\nShift_JIS で表せない文字を含むファイル名には保存できません。"),
+            TMsgKind::Error, TMsgButtons::Ok, 0);
+        return;
+    }
+    name = TCsvFile::WithCsvExtension(name);
+
+    TCsvFile file(model_->Table(), *this);
+    int saveType = TCsvFile::Overwrite;
+    std::error_code ec;
+    if (std::filesystem::exists(TSjisUnicode::ToPath(name), ec)) {
+        TFormSaveCSVDialog dialog(this);
+        dialog.SetMakeBackup(saveParam_.GetMakeBackup());
+        dialog.SetSaveType(saveParam_.GetSaveType());
+        dialog.SetFileName(TQtText::FromSjis(name));
+        dialog.exec();
+        if (dialog.Answer() == TModalResult::Cancel) {
+            return;
+        }
+        saveType = dialog.Answer() == TModalResult::No ? TCsvFile::Append : TCsvFile::Overwrite;
+        saveParam_.SetMakeBackup(dialog.GetMakeBackup());
+        if (dialog.GetMakeBackup() && !file.BackupCsvFile(name)) {
+            return;
+        }
+    }
+    bool written = false;
+    QString reason;
+    try {
+        written = file.WriteCsvFile(name, saveType);
+    } catch (const std::exception& e) {
+        reason = U("\n") + TQtText::FromSjis(e.what());
+    }
+    if (!written) {
+        TModalService::Current().Message(this,
+                                         TQtText::FromSjis(TConvertMessages::SaveFailed()) + reason,
+                                         TMsgKind::Error, TMsgButtons::Ok, 0);
+    }
+}
+
+void TFormConvert::BtnCloseClick() {
+    if (converting_) {
+        stopRequested_ = true;
+        worker_->RequestStop();
+        return;
+    }
+    close();
+}
+
+void TFormConvert::reject() {
+    BtnCloseClick();  // Esc presses the close button
+}
+
+void TFormConvert::closeEvent(QCloseEvent* event) {
+    if (converting_) {
+        // Closing the window stops the conversion, then closes it.
+        closeWhenStopped_ = true;
+        BtnCloseClick();
+        event->ignore();
+        return;
+    }
+    event->accept();
+    done(QDialog::Rejected);
+}
+
+void TFormConvert::done(int result) {
+    if (converting_) {
+        return;
+    }
+    grid_->CommitEdit();
+    StoreGeometry();
+    TDialogForm::done(result);
+}
+
+bool TFormConvert::ConfirmBackupFailure(const std::string& message) {
+    return TModalService::Current().Message(this, TQtText::FromSjis(message), TMsgKind::Error,
+                                            TMsgButtons::YesNo, 0) != TModalResult::No;
+}
+
+void TFormConvert::ReportSaveFailure(const std::string& message) {
+    TModalService::Current().Message(this, TQtText::FromSjis(message), TMsgKind::Error,
+                                     TMsgButtons::Ok, 0);
+}
+
+void TFormConvert::ShowStatus(const std::string& message) {
+    StatusBar()->showMessage(TQtText::FromSjis(message));
+}
+
+void TFormConvert::SetBusy(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}

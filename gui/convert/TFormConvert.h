@@ -1,0 +1,133 @@
+#pragma once
+// The result window: runs the conversion once it is on screen, shows the
+// rows as they come in an editable grid, saves them as CSV, and remembers
+// its position, size and column widths.
+//
+// Use (the main window):
+//     TFormConvert form(this, std::move(converter));  // converter: owned
+//     form.SetSaveParam(project.GetCSVSaveParam());
+//     if (automatic) form.SetAutoExexParam(run);      // saves and closes by itself
+//     form.exec();
+//     project.SetCSVSaveParam(form.GetSaveParam());   // MAKEBACKUP may have changed
+//     const TConvertReport& report = form.Report();
+//
+// The conversion runs on worker threads; the window stays responsive and
+// takes the rows in mail order. The converter (and with it the mail store)
+// is destroyed as soon as the conversion ends. The reader's header warnings
+// are shown in the status bar: the window sets the converter's mail options.
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <memory>
+#include <optional>
+
+#include "convert/TCSVConverter.h"
+#include "convert/TConvertLoop.h"
+#include "convert/TCsvSaveHost.h"
+#include "convert/TParamFormConvert.h"
+#include "gui/app/TDialogForm.h"
+#include "settings/TAutoExexParam.h"
+#include "settings/TCSVSaveParam.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TConvertWorker;
+class TItemGrid;
+class TResultTable;
+class TResultTableModel;
+
+// How the conversion and an automatic run's save ended; read after exec().
+// The headless command's exit statuses follow from it: 2 when the loop
+// failed, 3 when the automatic save failed, otherwise 1 when failedMails > 0
+// and 0; a run stopped by the user saved nothing.
+struct TConvertReport {
+    bool ended = false;  // the loop has run to its end
+    TConvertOutcome::TEnd end = TConvertOutcome::TEnd::Finished;
+    int count = 0;                // mails in the store
+    int converted = 0;            // mails with a row of values
+    int failedMails = 0;          // mails that failed (skipped, or the one that ended the loop)
+    bool automaticSaved = false;  // an automatic run wrote its CSV
+};
+
+class TFormConvert : public TDialogForm, private TCsvSaveHost {
+    Q_OBJECT
+  public:
+    static constexpr int HelpContext = 15;
+
+    // `converter` is owned. `geometry` is restored on show as its two flags
+    // say and stored on every close.
+    TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> converter,
+                 TParamFormConvert& geometry = TParamFormConvert::Instance());
+    ~TFormConvert() override;
+
+    // A copy of the project's CSV options; the save dialog starts with its
+    // file name. Read back after closing: a save updates MakeBackup.
+    void SetSaveParam(const TCSVSaveParam& param);
+    const TCSVSaveParam& GetSaveParam() const { return saveParam_; }
+    // Makes this an automatic run.
+    void SetAutoExexParam(const TAutoExexParam& param) { autoParam_ = param; }
+    // Threads that read and extract (before the window is shown); the
+    // default is one per core.
+    void SetThreads(int threads) { threads_ = threads; }
+
+    const TConvertReport& Report() const { return report_; }
+    bool IsConverting() const { return converting_; }
+    TItemGrid* Grid() const { return grid_; }
+    const TResultTable& Table() const;
+
+    void BtnSaveClick();
+    void BtnCloseClick();
+
+  protected:
+    void setVisible(bool visible) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+    void done(int result) override;
+
+  private:
+    void RestoreGeometry();
+    void StoreGeometry();
+    void StartConversion();
+    void Poll();
+    void Started(int count, bool multiLine);
+    void ShowProgress(int position);
+    void ShowWarning(const std::string& sjisMessage, int warnings);
+    void Ask(const TConvertError& error);
+    void Finished(const TConvertOutcome& outcome);
+    void SaveAutomatic();
+    void FitNumberColumn(int count);
+
+    // TCsvSaveHost
+    bool ConfirmBackupFailure(const std::string& message) override;
+    void ReportSaveFailure(const std::string& message) override;
+    void ShowStatus(const std::string& message) override;
+    void SetBusy(bool busy) override;
+
+    std::unique_ptr<TCSVConverter> converter_;
+    TParamFormConvert& geometry_;
+    TCSVSaveParam saveParam_;
+    std::optional<TAutoExexParam> autoParam_;
+    int threads_;
+    QString saveFileName_;  // where the save dialog starts
+    TConvertReport report_;
+
+    TResultTableModel* model_;
+    TItemGrid* grid_;
+    QProgressBar* progressBar_;
+    QPushButton* btnSave_;
+    QPushButton* btnClose_;
+    QPushButton* btnHelp_;
+    QLabel* warningLabel_;
+    QTimer* pollTimer_;
+    QElapsedTimer progressShown_;
+
+    std::unique_ptr<TConvertWorker> worker_;
+    bool shown_ = false;
+    bool converting_ = false;
+    bool stopRequested_ = false;
+    bool closeWhenStopped_ = false;
+    bool asking_ = false;
+    int position_ = -1;
+};

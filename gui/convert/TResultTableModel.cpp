@@ -1,0 +1,120 @@
+#include "gui/convert/TResultTableModel.h"
+
+#include <algorithm>
+
+#include "gui/app/TQtText.h"
+#include "gui/controls/TMLCellDelegate.h"
+#include "gui/convert/TItemGrid.h"
+
+TResultTableModel::TResultTableModel(const std::vector<std::string>& fieldNames, QObject* parent)
+    : QAbstractTableModel(parent), table_(fieldNames) {}
+
+void TResultTableModel::Expect(int count) {
+    const int shown = rowCount();
+    const int wanted = std::max(count, MailRows());
+    if (wanted > shown) {
+        beginInsertRows(QModelIndex(), shown, wanted - 1);
+        expected_ = count;
+        endInsertRows();
+    } else {
+        expected_ = count;
+    }
+}
+
+void TResultTableModel::Append(std::vector<TMailRow>&& rows) {
+    if (rows.empty()) {
+        return;
+    }
+    const int first = MailRows();
+    const int last = first + static_cast<int>(rows.size()) - 1;
+    // A store that grew while it was read brings more rows than expected.
+    const int shown = rowCount();
+    const bool grows = last >= shown;
+    if (grows) {
+        beginInsertRows(QModelIndex(), shown, last);
+    }
+    for (TMailRow& row : rows) {
+        table_.PutRow(row.first, std::move(row.second));
+    }
+    if (grows) {
+        endInsertRows();
+    }
+    const int changedLast = std::min(last, shown - 1);
+    if (changedLast >= first) {
+        emit dataChanged(index(first, 0), index(changedLast, columnCount() - 1));
+        emit headerDataChanged(Qt::Vertical, first, changedLast);
+    }
+}
+
+void TResultTableModel::CutToArrived() {
+    const int shown = rowCount();
+    const int arrived = MailRows();
+    if (shown > arrived) {
+        beginRemoveRows(QModelIndex(), arrived, shown - 1);
+        expected_ = 0;
+        endRemoveRows();
+    }
+    expected_ = 0;
+}
+
+int TResultTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : std::max(MailRows(), expected_);
+}
+
+int TResultTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : table_.ColumnCount() - 1;
+}
+
+QVariant TResultTableModel::data(const QModelIndex& index, int role) const {
+    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !Arrived(index.row())) {
+        return {};
+    }
+    return TQtText::FromSjis(
+        table_.Cell(index.row() + TResultTable::FirstMailRow, index.column() + 1));
+}
+
+bool TResultTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !Arrived(index.row()) || index.column() < 0 ||
+        index.column() >= columnCount()) {
+        return false;
+    }
+    // An editor closed without a change leaves the bytes alone: not every
+    // byte sequence comes back the same through Unicode.
+    const QString text = value.toString();
+    if (TMLCellDelegate::ToDisplayLines(text) ==
+        TMLCellDelegate::ToDisplayLines(data(index, Qt::EditRole).toString())) {
+        return true;
+    }
+    table_.SetCell(index.row() + TResultTable::FirstMailRow, index.column() + 1,
+                   TQtText::ToSjis(text));
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+Qt::ItemFlags TResultTableModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (Arrived(index.row())) {
+        f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+QVariant TResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal) {
+        const int column = section + 1;
+        if (column < 1 || column >= table_.ColumnCount()) {
+            return {};
+        }
+        if (role == Qt::DisplayRole) {
+            return TQtText::FromSjis(table_.Cell(TResultTable::TitleRow, column));
+        }
+        if (role == TItemGrid::LetterRole) {
+            return TQtText::FromSjis(table_.Cell(TResultTable::LetterRow, column));
+        }
+        return {};
+    }
+    if (role != Qt::DisplayRole || !Arrived(section)) {
+        return {};
+    }
+    return TQtText::FromSjis(table_.Cell(section + TResultTable::FirstMailRow, 0));
+}

@@ -1,0 +1,408 @@
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+#include "GuiTest.h"
+#include "TempDir.h"
+#include "convert/TFakeMailStore.h"
+#include "convert/TResultTable.h"
+#include "gui/controls/TMLInplaceEdit.h"
+#include "gui/convert/TFormConvert.h"
+#include "gui/convert/TFormSaveCSVDialog.h"
+#include "gui/convert/TItemGrid.h"
+#include "mail/TMailStoreFactory.h"
+#include "params/TGridParamList.h"
+#include "settings/TSettingFile.h"
+
+namespace {
+
+using TEnd = TConvertOutcome::TEnd;
+using TFailure = TFakeReader::TFailure;
+
+bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms) {
+            return false;
+        }
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+std::unique_ptr<TCSVConverter> FakeConverter(std::unique_ptr<TFakeReader> reader) {
+    TOrderedParamString name(-1, "Name:", 1, "name", 1, 0, false, false, false, 0, true, "", false,
+                             false, false);
+    TOrderedParamString subject(-1, "Subject:", 0, "subject", 1, 1, false, false, false, 0, true,
+                                "", false, false, false);
+    return std::make_unique<TCSVConverter>(
+        std::move(reader),
+        std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{name, subject}));
+}
+
+// Holds mails back until the test opens it; shared by the test and the
+// reader, which the window destroys when its conversion ends.
+class TGate {
+  public:
+    void Open() {
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        opened_.notify_all();
+    }
+    void Wait() {
+        std::unique_lock lock(mutex_);
+        opened_.wait(lock, [this] { return open_; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
+};
+
+// Mails from `first` on wait for the gate.
+class TGatedReader : public TFakeReader {
+  public:
+    TGatedReader(int count, int first, std::shared_ptr<TGate> gate)
+        : TFakeReader(count), first_(first), gate_(std::move(gate)) {}
+    std::unique_ptr<TBasicMail> GetMail(int index) override {
+        if (index >= first_) {
+            gate_->Wait();
+        }
+        return TFakeReader::GetMail(index);
+    }
+
+  private:
+    const int first_;
+    std::shared_ptr<TGate> gate_;
+};
+
+// Declared after the form: opens the gate before the form goes, also when
+// a test fails.
+struct TGateOpener {
+    std::shared_ptr<TGate> gate;
+    ~TGateOpener() { gate->Open(); }
+};
+
+std::vector<std::vector<std::string>> MailRows(const TResultTable& table) {
+    std::vector<std::vector<std::string>> rows;
+    for (int r = TResultTable::FirstMailRow; r < table.RowCount(); ++r) {
+        rows.push_back(table.Row(r).Cells());
+    }
+    return rows;
+}
+
+// Runs the code once the overwrite dialog is open.
+void WhenSaveDialogOpens(std::function<void(TFormSaveCSVDialog&)> act) {
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act = std::move(act), poll] {
+        if (auto* dialog = qobject_cast<TFormSaveCSVDialog*>(QApplication::activeModalWidget())) {
+            act(*dialog);
+            *poll = nullptr;  // breaks the cycle
+            return;
+        }
+        QTimer::singleShot(5, [poll] {
+            if (*poll) {
+                (*poll)();
+            }
+        });
+    };
+    QTimer::singleShot(0, [poll] { (*poll)(); });
+}
+
+class FormConvertTest : public GuiFixture {
+  protected:
+    FormConvertTest() { geometry.SetScreenSize(1024, 768); }
+
+    std::unique_ptr<TFormConvert> Make(std::unique_ptr<TCSVConverter> converter, int threads = 1) {
+        auto form = std::make_unique<TFormConvert>(nullptr, std::move(converter), geometry);
+        form->SetThreads(threads);
+        return form;
+    }
+    // Shows the form and waits for the end of its conversion.
+    void Convert(TFormConvert& form) {
+        ShowActive(form);
+        ASSERT_TRUE(WaitFor([&] { return form.Report().ended; }));
+    }
+
+    TParamFormConvert geometry;
+    TTempDir dir;
+};
+
+TEST(ItemGridSizing, ColumnArithmeticByMode) {
+    using G = TItemGrid;
+    struct Case {
+        G::COL_TYPE mode;
+        int clientWidth;
+        std::vector<int> widths;  // grid columns, the fixed one first
+        std::vector<int> expected;
+    };
+    const std::vector<Case> cases = {
+        {G::COL_FIT_ALL, 500, {30, 60, 60}, {233, 232}},
+        {G::COL_FIT_ALL, 500, std::vector<int>(11, 30), std::vector<int>(10, 100)},
+        {G::COL_FIT_LAST, 500, {30, 60, 60}, {60, 405}},
+        {G::COL_FIT_LAST, 200, {30, 150, 60}, {150, 100}},  // too little left: 100
+        {G::COL_FIXED, 500, {30, 60, 70}, {60, 70}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(G::FitWidths(c.mode, c.clientWidth, 30, 1, c.widths), c.expected)
+            << c.mode << " " << c.clientWidth;
+    }
+}
+
+TEST_F(FormConvertTest, ConvertsInMailOrderAndEndsReadyToSave) {
+    for (const int threads : {1, 3}) {
+        auto reader = std::make_unique<TFakeReader>(500);
+        auto form = Make(FakeConverter(std::move(reader)), threads);
+        EXPECT_EQ(form->windowTitle(), Q("変換結果"));
+        Convert(*form);
+        const TResultTable& table = form->Table();
+        ASSERT_EQ(table.RowCount(), 502) << threads;
+        EXPECT_EQ(table.Row(0).Cells(), (std::vector<std::string>{"", "A", "B"}));
+        EXPECT_EQ(table.Row(1).Cells(), (std::vector<std::string>{"", "subject", "name"}));
+        EXPECT_EQ(table.Row(501).Cells(), (std::vector<std::string>{"500", "s499", "n499"}));
+        EXPECT_EQ(form->Grid()->model()->rowCount(), 500);
+        EXPECT_EQ(form->Grid()->model()->headerData(499, Qt::Vertical).toString(), Q("500"));
+        EXPECT_EQ(form->Report().converted, 500);
+        EXPECT_TRUE(Find<QPushButton>(*form, "BtnSave")->isEnabled());
+        auto* close = Find<QPushButton>(*form, "BtnClose");
+        EXPECT_EQ(close->text(), Q("閉じる(&C)"));
+        EXPECT_EQ(close->statusTip(), Q("閉じる"));
+        EXPECT_FALSE(Find<QProgressBar>(*form, "ProgressBar")->isVisible());
+        EXPECT_EQ(form->StatusText(), Q("変換処理を終了しました。"));
+        EXPECT_TRUE(modal.Boxes().empty());
+    }
+}
+
+TEST_F(FormConvertTest, FailedMailAsksAndAnswerDecidesTheTable) {
+    struct Case {
+        TModalResult answer;
+        TEnd end;
+        std::vector<std::vector<std::string>> rows;
+    };
+    const std::vector<Case> cases = {
+        {TModalResult::Yes,
+         TEnd::Finished,
+         {{"1", "s0", "n0"}, {"2", "s1", "n1"}, {"3", "", ""}, {"4", "s3", "n3"}}},
+        {TModalResult::No, TEnd::Abandoned, {{"1", "s0", "n0"}, {"2", "s1", "n1"}}},
+    };
+    for (const Case& c : cases) {
+        // The rows shown while the question is open.
+        struct TWatchingService : TScriptedModalService {
+            TModalResult Message(QWidget* parent, const QString& text, TMsgKind kind,
+                                 TMsgButtons buttons, int helpTopic) override {
+                shownRows = static_cast<TFormConvert*>(parent)->Grid()->model()->rowCount();
+                arrived = static_cast<TFormConvert*>(parent)->Table().RowCount() - 2;
+                return TScriptedModalService::Message(parent, text, kind, buttons, helpTopic);
+            }
+            int shownRows = -1;
+            int arrived = -1;
+        } watching;
+        TModalServiceScope scope(watching);
+        watching.AnswerMessage(c.answer);
+        auto reader = std::make_unique<TFakeReader>(4);
+        reader->FailAt(2, TFailure::Regex);
+        auto form = Make(FakeConverter(std::move(reader)), 2);
+        Convert(*form);
+        ASSERT_EQ(watching.Boxes().size(), 1u);
+        EXPECT_EQ(
+            watching.Boxes()[0].text,
+            Q("正規表現エラー\n4中3番目のメールでエラーが発生しました。\nbad pattern\n\n処理を"
+              "続行しますか？(続行するときは「はい」、終了するときは「いいえ」)"));
+        EXPECT_EQ(watching.Boxes()[0].kind, TMsgKind::Error);
+        EXPECT_EQ(watching.Boxes()[0].buttons, TMsgButtons::YesNoHelp);
+        EXPECT_EQ(watching.arrived, 2);  // nothing after the failed mail yet
+        EXPECT_EQ(watching.shownRows, 4);
+        EXPECT_EQ(form->Report().end, c.end);
+        EXPECT_EQ(form->Report().failedMails, 1);
+        EXPECT_EQ(MailRows(form->Table()), c.rows);
+        EXPECT_EQ(form->Grid()->model()->rowCount(), static_cast<int>(c.rows.size()));
+    }
+}
+
+TEST_F(FormConvertTest, EscStopsTheConversionThenClosesTheWindow) {
+    auto gate = std::make_shared<TGate>();
+    auto form = Make(FakeConverter(std::make_unique<TGatedReader>(1000, 3, gate)));
+    const TGateOpener opener{gate};
+    ShowActive(*form);
+    ASSERT_TRUE(WaitFor([&] { return form->Table().RowCount() == 5; }));
+    EXPECT_TRUE(form->IsConverting());
+    EXPECT_EQ(form->Grid()->model()->rowCount(), 1000);  // the rows to come are there, empty
+    EXPECT_FALSE(Find<QPushButton>(*form, "BtnSave")->isEnabled());
+    QTest::keyClick(form->Grid(), Qt::Key_Escape);
+    gate->Open();  // mail 4, already being read, is finished; no later one
+    ASSERT_TRUE(WaitFor([&] { return form->Report().ended; }));
+    EXPECT_EQ(form->Report().end, TEnd::Stopped);
+    EXPECT_EQ(MailRows(form->Table()).size(), 4u);
+    EXPECT_EQ(form->Grid()->model()->rowCount(), 4);
+    EXPECT_TRUE(form->isVisible());
+    QTest::keyClick(form->Grid(), Qt::Key_Escape);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(FormConvertTest, LoopFailureIsShownAndClosesTheWindow) {
+    auto reader = std::make_unique<TFakeReader>(3);
+    reader->FailCountFrom(1);
+    auto form = Make(FakeConverter(std::move(reader)));
+    Convert(*form);
+    ASSERT_EQ(modal.Boxes().size(), 1u);
+    EXPECT_EQ(modal.Boxes()[0].text, Q("0中1番目のメールでエラーが発生しました。\ncount failed"));
+    EXPECT_EQ(modal.Boxes()[0].buttons, TMsgButtons::OkHelp);
+    EXPECT_EQ(form->Report().end, TEnd::Failed);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(FormConvertTest, AutomaticRunSavesAndClosesUnlessStopped) {
+    for (const bool stop : {false, true}) {
+        const std::string csv = dir.File(stop ? "stopped.csv" : "auto.csv");
+        TAutoExexParam run;
+        run.SetCsvFile(csv);
+        run.SetSaveType(0);
+        auto gate = std::make_shared<TGate>();
+        auto form = Make(FakeConverter(std::make_unique<TGatedReader>(3, stop ? 1 : 3, gate)));
+        const TGateOpener opener{gate};
+        form->SetAutoExexParam(run);
+        ShowActive(*form);
+        if (stop) {
+            ASSERT_TRUE(WaitFor([&] { return form->Table().RowCount() == 3; }));
+            Click(Find<QPushButton>(*form, "BtnClose"));
+            gate->Open();
+        }
+        ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+        EXPECT_EQ(form->Report().automaticSaved, !stop);
+        EXPECT_EQ(std::filesystem::exists(csv), !stop);
+        if (!stop) {
+            EXPECT_EQ(TTempDir::Read(csv), "subject,name\r\ns0,n0\r\ns1,n1\r\ns2,n2\r\n");
+        }
+        EXPECT_TRUE(modal.Boxes().empty());
+    }
+}
+
+TEST_F(FormConvertTest, SaveAddsCsvAndAsksBeforeReplacingAnExistingFile) {
+    auto form = Make(FakeConverter(std::make_unique<TFakeReader>(2)));
+    TCSVSaveParam save;
+    save.SetSaveFileName(dir.File("out.txt"));
+    save.SetSaveType(1);
+    save.SetMakeBackup(false);
+    form->SetSaveParam(save);
+    Convert(*form);
+
+    // A new file: no question.
+    modal.AnswerFile(QString::fromStdString(dir.File("out.txt")));
+    form->BtnSaveClick();
+    ASSERT_EQ(modal.FileDialogs().size(), 1u);
+    EXPECT_EQ(modal.FileDialogs()[0].request.fileName, QString::fromStdString(dir.File("out.txt")));
+    EXPECT_EQ(modal.FileDialogs()[0].request.filter, Q("CSVファイル(*.csv)|*.csv"));
+    const std::string written = "subject,name\r\ns0,n0\r\ns1,n1\r\n";
+    EXPECT_EQ(TTempDir::Read(dir.File("out.txt.csv")), written);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.txt")));
+
+    // It exists now: the project's save type picks the default button; the
+    // box's backup state becomes the window's.
+    struct Case {
+        const char* click;
+        bool backup;
+        std::string content;
+    };
+    const std::vector<Case> cases = {
+        {"BtnAdd", true, written + "s0,n0\r\ns1,n1\r\n"},
+        {"BtnCancel", false, written + "s0,n0\r\ns1,n1\r\n"},
+        {"BtnOver", false, written},
+    };
+    for (const Case& c : cases) {
+        QString focused;
+        bool boxShown = false;
+        const bool windowBackup = form->GetSaveParam().GetMakeBackup();
+        WhenSaveDialogOpens([&](TFormSaveCSVDialog& dialog) {
+            focused = dialog.focusWidget() != nullptr ? dialog.focusWidget()->objectName() : "";
+            auto* box = Find<QCheckBox>(dialog, "CheckBoxBackup");
+            boxShown = box->isChecked();
+            box->setChecked(c.backup);
+            Find<QPushButton>(dialog, c.click)->click();
+        });
+        modal.AnswerFile(QString::fromStdString(dir.File("out.txt.csv")));
+        form->BtnSaveClick();
+        EXPECT_EQ(focused, Q("BtnAdd")) << c.click;
+        EXPECT_EQ(boxShown, windowBackup) << c.click;
+        EXPECT_EQ(TTempDir::Read(dir.File("out.txt.csv")), c.content) << c.click;
+        if (std::string(c.click) != "BtnCancel") {
+            EXPECT_EQ(form->GetSaveParam().GetMakeBackup(), c.backup) << c.click;
+        }
+    }
+    EXPECT_EQ(TTempDir::Read(dir.File("out.txt.bak")), written);
+    EXPECT_TRUE(modal.Boxes().empty());
+}
+
+TEST_F(FormConvertTest, ColumnWidthsFollowTheKeepFlag) {
+    geometry.SetKeepColumnWidths(true);
+    geometry.StoreColumnWidths({40, 150});  // fewer than the grid's columns
+    auto form = Make(FakeConverter(std::make_unique<TFakeReader>(1)));
+    Convert(*form);
+    EXPECT_EQ(form->Grid()->GetColType(), TItemGrid::COL_FIXED);
+    EXPECT_EQ(form->Grid()->ColWidths(), (std::vector<int>{40, 150, 100}));
+    form->resize(900, 500);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Grid()->ColWidths(), (std::vector<int>{40, 150, 100}));
+
+    geometry.StoreColumnWidths({});
+    auto defaults = Make(FakeConverter(std::make_unique<TFakeReader>(1)));
+    Convert(*defaults);
+    EXPECT_EQ(defaults->Grid()->ColWidths(), (std::vector<int>{50, 100, 100}));
+}
+
+TEST_F(FormConvertTest, CloseStoresGeometryAndCommitsTheOpenEdit) {
+    auto form = Make(FakeConverter(std::make_unique<TFakeReader>(2)));
+    Convert(*form);
+    form->resize(640, 420);
+    TItemGrid* grid = form->Grid();
+    grid->setColumnWidth(0, 123);
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(1, 0));
+    QTest::keyClick(grid, Qt::Key_F2);
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    grid->InplaceEditor()->insertPlainText(Q("追記"));
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->Table().Cell(3, 1), Sj("s1追記"));
+    EXPECT_EQ(geometry.GetWidth(), 640);
+    EXPECT_EQ(geometry.GetHeight(), 420);
+    EXPECT_EQ(geometry.GetColumnWidths().size(), 3u);
+    EXPECT_EQ(geometry.GetColumnWidths()[1], 123);
+    EXPECT_FALSE(geometry.GetKeepWindowSize() || geometry.GetKeepColumnWidths());
+}
+
+TEST_F(FormConvertTest, SavedExampleProjectEqualsTheCommandsCsv) {
+    const std::string root = KESTRIFY_SOURCE_DIR;
+    TSettingFile project(root + "/examples/inquiries.KFY");
+    project.Read();
+    TGridParamList list;
+    for (const TOrderedParamString& p : project.GetParams()) {
+        list.Add(p);
+    }
+    std::vector<TOrderedParamString> params;
+    for (int i = 0; i < list.Count(); ++i) {
+        params.push_back(list.Get(i));
+    }
+    auto converter = std::make_unique<TCSVConverter>(
+        TMailStoreFactory::Create(project.GetMailType(), root + "/examples/inquiries.mbox"),
+        std::make_unique<TConvertParam>(params));
+    auto form = Make(std::move(converter), 2);
+    Convert(*form);
+    modal.AnswerFile(QString::fromStdString(dir.File("example.csv")));
+    form->BtnSaveClick();
+    EXPECT_EQ(TTempDir::Read(dir.File("example.csv")),
+              TTempDir::Read(root + "/tests/cli/expected/example.csv"));
+}
+
+}  // namespace
