@@ -29,6 +29,7 @@ class TTerminalHost : public TConvertHost, public TCsvSaveHost {
     void MailConverted(int position, int count) override;
     bool ContinueAfterError(const TConvertError& error) override;
     bool StopRequested() override;
+    bool SaveStopRequested() override { return StopRequested(); }
 
     bool ConfirmBackupFailure(const std::string& message) override;
     void ReportSaveFailure(const std::string& message) override;

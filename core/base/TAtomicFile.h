@@ -1,46 +1,34 @@
 #pragma once
-// Replaces a file in one step: everything is written to a temporary file in
-// the target's folder, flushed to disk and then renamed over the target, so a
-// crash or a failed write never leaves a truncated file behind. A
-// TAtomicFile that is destroyed without a successful Commit() removes its
-// temporary file and leaves the target as it was.
+// Replaces a whole file safely: TOutputFile in replace mode (a temporary
+// file renamed over the target where that keeps the owner, links and mode;
+// otherwise an in-place rewrite; devices and FIFOs written straight
+// through). A TAtomicFile destroyed without a successful Commit() leaves a
+// renamed target as it was.
 
 #include <filesystem>
 #include <string_view>
 
+#include "base/TOutputFile.h"
+
 class TAtomicFile {
   public:
-    // Creates the temporary file; IsOpen() tells whether that worked (not
-    // for an existing target that may not be written). A symbolic link as
-    // target is followed, so the link itself stays.
-    explicit TAtomicFile(const std::filesystem::path& target);
-    ~TAtomicFile();
-    TAtomicFile(const TAtomicFile&) = delete;
-    TAtomicFile& operator=(const TAtomicFile&) = delete;
+    explicit TAtomicFile(const std::filesystem::path& target)
+        : file_(target, TOutputFile::TMode::Replace) {}
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return file_.IsOpen(); }
     // Writes all of `data`. After the first failure every call fails.
-    bool Write(std::string_view data);
-    // Flushes, closes and renames the temporary file over the target. An
-    // existing target's permission bits are carried over. False (and the
-    // target untouched) when anything failed.
-    bool Commit();
+    bool Write(std::string_view data) { return file_.Write(data); }
+    // False (and a renamed target untouched) when anything failed.
+    bool Commit() { return file_.Commit(); }
     // errno of the first failure, 0 when none.
-    int Error() const { return error_; }
+    int Error() const { return file_.Error(); }
+    // The file written: a symbolic link as target is followed.
+    const std::filesystem::path& Target() const { return file_.Target(); }
 
-    const std::filesystem::path& Target() const { return target_; }
-
-    // The whole replacement in one call.
-    static bool WriteWhole(const std::filesystem::path& target, std::string_view content);
+    static bool WriteWhole(const std::filesystem::path& target, std::string_view content) {
+        return TOutputFile::WriteWhole(target, content);
+    }
 
   private:
-    void Fail(int error);
-    void Discard();
-
-    std::filesystem::path target_;
-    std::filesystem::path temp_;
-    int fd_ = -1;
-    int error_ = 0;
-    long long written_ = 0;
-    long long flushed_ = 0;
+    TOutputFile file_;
 };

@@ -1,5 +1,8 @@
 #include "convert/TConvertMessages.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "codeconv/TSjisUnicode.h"
 
 namespace {
@@ -45,6 +48,19 @@ std::string TConvertMessages::Saved() {
 
 std::string TConvertMessages::SaveFailed() {
     return TSjisUnicode::FromUtf8("ファイルの保存に失敗しました。");
+}
+
+std::string TConvertMessages::SaveFailed(int error) {
+    if (error == 0) {
+        return SaveFailed();
+    }
+    std::string text = SaveFailed() + "\n";
+    if (error == EISDIR) {
+        text += TSjisUnicode::FromUtf8("保存先がフォルダです。 ");
+    }
+    // The system's own words, untranslated: ASCII, so valid Shift_JIS.
+    const char* reason = ::strerrordesc_np(error);
+    return text + "(" + (reason != nullptr ? reason : "error " + std::to_string(error)) + ")";
 }
 
 std::string TConvertMessages::BackupFailed() {

@@ -17,6 +17,9 @@ class TConvertMessages {
     static std::string Finished();
     static std::string Saved();
     static std::string SaveFailed();
+    // The same with the system's reason for `error` (an errno) on a second
+    // line; a folder as target is named as such.
+    static std::string SaveFailed(int error);
     // The text of an error that carries none of its own.
     static std::string UnknownError();
     // Asked when the backup copy could not be made (Yes / No).

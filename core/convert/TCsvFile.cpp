@@ -4,9 +4,9 @@
 #include <system_error>
 
 #include "base/SjisText.h"
-#include "base/TAtomicFile.h"
+#include "base/TOutputFile.h"
+#include "base/Utf8Text.h"
 #include "codeconv/TSjisUnicode.h"
-#include "convert/TAppendFile.h"
 #include "convert/TConvertMessages.h"
 #include "convert/TCsvText.h"
 
@@ -57,7 +57,7 @@ bool CopyFile(const std::filesystem::path& source, const std::filesystem::path& 
     if (!in) {
         return false;
     }
-    TAtomicFile out(target);
+    TOutputFile out(target, TOutputFile::TMode::Replace);
     std::string buffer(kBlockSize, '\0');
     while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
         if (!out.Write(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())))) {
@@ -75,6 +75,30 @@ bool CopyFile(const std::filesystem::path& source, const std::filesystem::path& 
     return true;
 }
 
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Rows appended to a file go in the encoding its text already has, when that
+// can be told: a byte-order mark, or text valid in only one of the two.
+bool AppendsUtf8(const TOutputFile::TExisting& existing, bool asked) {
+    const std::string_view head = existing.head;
+    if (head.starts_with(kByteOrderMark)) {
+        return true;
+    }
+    if (IsAscii(head)) {
+        return asked;
+    }
+    const bool utf8 = utf8::IsValid(head);
+    const bool sjis = sjis::IsValid(head);
+    return utf8 == sjis ? asked : utf8;
+}
+
 }  // namespace
 
 std::string TCsvFile::BackupFileName(const std::string& fileName) {
@@ -88,17 +112,11 @@ std::string TCsvFile::WithCsvExtension(const std::string& fileName) {
     return fileName + ".csv";
 }
 
-template <typename TSink>
-bool TCsvFile::WriteRows(TSink& sink, int firstRow, bool byteOrderMark) const {
-    if (byteOrderMark && !sink.Write(kByteOrderMark)) {
-        return false;
-    }
-    std::string block;
+bool TCsvFile::WriteRows(TOutputFile& sink, int firstRow, bool utf8, std::string block) const {
     block.reserve(kBlockSize + kBlockSize / 4);
     const auto flush = [&] {
         // Blocks end at line ends, so no double-byte character is ever cut.
-        const bool written =
-            options_.utf8 ? sink.Write(TSjisUnicode::ToUtf8(block)) : sink.Write(block);
+        const bool written = utf8 ? sink.Write(TSjisUnicode::ToUtf8(block)) : sink.Write(block);
         block.clear();
         return written;
     };
@@ -112,30 +130,35 @@ bool TCsvFile::WriteRows(TSink& sink, int firstRow, bool byteOrderMark) const {
 }
 
 bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
+    lastError_ = 0;
     if (saveType != Overwrite && saveType != Append) {
         return false;
     }
-    const std::filesystem::path path = TSjisUnicode::ToPath(fileName);
-    const bool bom = options_.utf8 && options_.byteOrderMark;
-    bool written = false;
-    if (saveType == Overwrite || IsMissing(path)) {
-        TAtomicFile file(path);
-        if (!file.IsOpen()) {
-            return false;
-        }
-        TBusy busy(host_);
-        const int first =
-            saveType == Overwrite ? TResultTable::TitleRow : TResultTable::FirstMailRow;
-        written = WriteRows(file, first, bom) && file.Commit();
-    } else {
-        TAppendFile file(path);
-        if (!file.IsOpen()) {
-            return false;
-        }
-        TBusy busy(host_);
-        written = WriteRows(file, TResultTable::FirstMailRow, bom && file.OldSize() == 0) &&
-                  file.Commit();
+    const TOutputFile::TMode mode =
+        saveType == Overwrite ? TOutputFile::TMode::Replace : TOutputFile::TMode::Append;
+    TOutputFile file(TSjisUnicode::ToPath(fileName), mode,
+                     [this] { return host_.SaveStopRequested(); });
+    if (!file.IsOpen()) {
+        lastError_ = file.Error();
+        return false;
     }
+    bool utf8 = options_.utf8;
+    std::string start;  // a byte-order mark or the line break the old text lacks
+    if (file.Kind() == TOutputFile::TKind::Appended && file.Existing().size > 0) {
+        utf8 = AppendsUtf8(file.Existing(), utf8);
+        start = file.Existing().endsInLineBreak ? "" : "\r\n";
+    } else if (utf8 && options_.byteOrderMark &&
+               (saveType == Overwrite || file.Kind() != TOutputFile::TKind::Stream)) {
+        start = kByteOrderMark;
+    }
+    const int first = saveType == Overwrite ? TResultTable::TitleRow : TResultTable::FirstMailRow;
+    bool written = false;
+    {
+        TBusy busy(host_);
+        written = (start.empty() || file.Write(start)) &&
+                  WriteRows(file, first, utf8, std::string()) && file.Commit();
+    }
+    lastError_ = file.Error();
     if (written) {
         host_.ShowStatus(TConvertMessages::Saved());
     }
@@ -144,7 +167,9 @@ bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
 
 bool TCsvFile::BackupCsvFile(const std::string& fileName) {
     const std::filesystem::path source = TSjisUnicode::ToPath(fileName);
-    if (IsMissing(source)) {
+    // Nothing to keep, or nothing that may be read as a file (a folder is
+    // refused by the save itself, a device or FIFO is written straight).
+    if (IsMissing(source) || !TOutputFile::IsRegularFile(source)) {
         return true;
     }
     const std::filesystem::path backup = TSjisUnicode::ToPath(BackupFileName(fileName));
@@ -166,7 +191,9 @@ bool TCsvFile::SaveAutomatic(const TAutoExexParam& param) {
         return false;
     }
     if (!WriteCsvFile(param.GetCsvFile(), param.GetSaveType())) {
-        host_.ReportSaveFailure(TConvertMessages::SaveFailed());
+        if (!Stopped()) {
+            host_.ReportSaveFailure(TConvertMessages::SaveFailed(lastError_));
+        }
         return false;
     }
     return true;

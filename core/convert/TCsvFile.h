@@ -2,11 +2,15 @@
 // Saving a result table as a CSV file: writing (overwrite or append), the
 // ".bak" copy of the old file, and the save at the end of an automatic run.
 //
-// Overwriting writes a temporary file beside the target and renames it into
-// place, so a failed save never loses the old file; an append that fails is
-// cut back to the old length. Text is written in large blocks.
+// Files are written through TOutputFile: a failed or stopped save leaves the
+// old file as it was (an append is cut back), devices and FIFOs are written
+// straight through and never backed up. Rows appended to a file follow its
+// encoding and start on a line of their own. Text is written in large blocks.
 
+#include <cerrno>
 #include <string>
+
+#include "base/TOutputFile.h"
 
 #include "convert/TCsvSaveHost.h"
 #include "convert/TResultTable.h"
@@ -31,6 +35,9 @@ class TCsvFile {
     // appends the mail rows only. Any other save type writes nothing. False
     // when nothing (or, for the file, nothing new) was written.
     bool WriteCsvFile(const std::string& fileName, int saveType);
+    // errno of the last WriteCsvFile's failure (EINTR when stopped), 0 when none.
+    int LastError() const { return lastError_; }
+    bool Stopped() const { return lastError_ == EINTR; }
     // Copies an existing file to its ".bak" name. True to go on saving; on
     // failure the host is asked.
     bool BackupCsvFile(const std::string& fileName);
@@ -45,10 +52,10 @@ class TCsvFile {
     static std::string WithCsvExtension(const std::string& fileName);
 
   private:
-    template <typename TSink>
-    bool WriteRows(TSink& sink, int firstRow, bool byteOrderMark) const;
+    bool WriteRows(TOutputFile& sink, int firstRow, bool utf8, std::string block) const;
 
     const TResultTable& table_;
     TCsvSaveHost& host_;
     TCsvOptions options_;
+    int lastError_ = 0;
 };

@@ -14,6 +14,9 @@ class TCsvSaveHost {
     virtual void ReportSaveFailure(const std::string& message) = 0;
     // Status bar text.
     virtual void ShowStatus(const std::string& message) { (void)message; }
+    // A stop asked while the file is written (the file is then left as it
+    // was and no failure is reported).
+    virtual bool SaveStopRequested() { return false; }
     // Busy cursor on and off around writing.
     virtual void SetBusy(bool busy) { (void)busy; }
 };

@@ -4,7 +4,7 @@
 
 #include "TempDir.h"
 #include "TestText.h"
-#include "convert/TAppendFile.h"
+#include "base/TOutputFile.h"
 #include "convert/TConvertMessages.h"
 
 namespace {
@@ -98,9 +98,9 @@ TEST_F(CsvFile, FailedOverwriteKeepsOldFile) {
 TEST_F(CsvFile, UnfinishedAppendIsCutBack) {
     Write("out.csv", "keep\r\n");
     {
-        TAppendFile file(Path("out.csv"));
+        TOutputFile file(Path("out.csv"), TOutputFile::TMode::Append);
         ASSERT_TRUE(file.IsOpen());
-        EXPECT_EQ(file.OldSize(), 6);
+        EXPECT_EQ(file.Existing().size, 6);
         EXPECT_TRUE(file.Write("partial"));
     }
     EXPECT_EQ(Read("out.csv"), "keep\r\n");
@@ -217,6 +217,50 @@ TEST_F(CsvFile, SaveAutomaticReportsWriteFailure) {
     EXPECT_FALSE(csv_.SaveAutomatic(param));
     EXPECT_EQ(host_.events, (std::vector<std::string>{"failed ファイルの保存に失敗しました。"}));
     EXPECT_EQ(Listing(), "");
+}
+
+TEST_F(CsvFile, SaveAutomaticFailureNamesTheReason) {
+    std::filesystem::create_directory(Path("dir.csv"));
+    struct {
+        const char* file;
+        const char* reason;
+    } const cases[] = {{"dir.csv", "保存先がフォルダです。 (Is a directory)"},
+                       {"missing/out.csv", "(No such file or directory)"}};
+    for (const auto& c : cases) {
+        host_.events.clear();
+        TAutoExexParam param;
+        param.SetCsvFile(Path(c.file));
+        param.SetSaveType(0);
+        param.SetMakeBackup(true);  // a folder is not "backed up"
+        EXPECT_FALSE(csv_.SaveAutomatic(param));
+        EXPECT_EQ(host_.events,
+                  (std::vector<std::string>{std::string("failed ファイルの保存に失敗しました。\n") +
+                                            c.reason}));
+    }
+}
+
+// Rows appended to a file follow the encoding its text has and start on a
+// line of their own; a byte-order mark is never written twice.
+TEST_F(CsvFile, AppendFollowsTheOldFile) {
+    const std::string utf8Mails = Utf(kMails);
+    struct {
+        const char* name;
+        std::string old;
+        TCsvOptions options;
+        std::string added;
+    } const cases[] = {
+        {"no final line break", "a,b", {}, "\r\n" + kMails},
+        {"marked UTF-8, Shift_JIS asked", "\xEF\xBB\xBF" "a\r\n", {}, utf8Mails},
+        {"UTF-8 text, Shift_JIS asked", "日本語\r\n", {}, utf8Mails},
+        {"Shift_JIS text, UTF-8 asked", Sj("日本\r\n"), {true, true}, kMails},
+        {"ASCII text, marked UTF-8 asked", "a\r\n", {true, true}, utf8Mails},
+    };
+    for (const auto& c : cases) {
+        Write("out.csv", c.old);
+        TCsvFile csv(table_, host_, c.options);
+        EXPECT_TRUE(csv.WriteCsvFile(Path("out.csv"), 1)) << c.name;
+        EXPECT_EQ(Read("out.csv"), c.old + c.added) << c.name;
+    }
 }
 
 TEST(CsvFileName, InteractiveSaveAddsCsvExtension) {
