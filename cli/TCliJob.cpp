@@ -153,7 +153,7 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
 
 TExitStatus::TCode TCliJob::Save(const TResultTable& table, const TCSVSaveParam& save,
                                  const TTarget& target, TTerminalHost& host) const {
-    const TCsvOptions csvOptions{options_.utf8, options_.byteOrderMark};
+    const TCsvOptions csvOptions{options_.utf8, options_.byteOrderMark, options_.safeCells};
     if (!target) {
         TCsvOptions streamOptions = csvOptions;
         if (!options_.encodingGiven && isatty(fileno(stdout)) == 1) {

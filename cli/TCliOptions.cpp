@@ -1,6 +1,9 @@
 #include "TCliOptions.h"
 
+#include <getopt.h>
+
 #include <charconv>
+#include <string_view>
 
 #include "TUsageError.h"
 
@@ -25,25 +28,83 @@ int WholeNumber(const std::string& option, const std::string& text, int low, int
     return value;
 }
 
+// Options without a one-letter form get codes outside the character range,
+// so getopt's optopt tells every option apart.
+enum TLongOnly : int {
+    OptVersion = 256,
+    OptSaveType,
+    OptBackup,
+    OptNoBackup,
+    OptMailType,
+    OptLocation,
+    OptEncoding,
+    OptBom,
+    OptForce,
+    OptStopOnError,
+    OptSafeCells,
+};
+
+// ":" first: a missing value is reported as ':' rather than '?'.
+constexpr const char* kShortOptions = ":hqj:";
+
+const option kLongOptions[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, OptVersion},
+    {"save-type", required_argument, nullptr, OptSaveType},
+    {"backup", no_argument, nullptr, OptBackup},
+    {"no-backup", no_argument, nullptr, OptNoBackup},
+    {"mail-type", required_argument, nullptr, OptMailType},
+    {"location", required_argument, nullptr, OptLocation},
+    {"encoding", required_argument, nullptr, OptEncoding},
+    {"bom", no_argument, nullptr, OptBom},
+    {"force", no_argument, nullptr, OptForce},
+    {"stop-on-error", no_argument, nullptr, OptStopOnError},
+    {"safe-cells", no_argument, nullptr, OptSafeCells},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"jobs", required_argument, nullptr, 'j'},
+    {nullptr, 0, nullptr, 0},
+};
+
+bool IsKnownCode(int code) {
+    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
+        if (o->val == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The option as the user wrote it, without an attached value.
+std::string Spelling(std::string_view arg) {
+    return std::string(arg.substr(0, arg.find('=')));
+}
+
 }  // namespace
 
-// Walks the arguments once; options may stand before, between and after the
-// two positional arguments, and "--" ends the options.
+// getopt_long does the walking (bundled short options, "--name=value",
+// options after the arguments, "--" ending the options); this class only
+// turns what it reports into TCliOptions and readable refusals.
 class TCliOptions::TParser {
   public:
-    explicit TParser(const std::vector<std::string>& args) : args_(args) {}
+    explicit TParser(const std::vector<std::string>& args) : storage_(args) {
+        storage_.insert(storage_.begin(), "kestrify-cli");
+        for (std::string& s : storage_) {
+            argv_.push_back(s.data());
+        }
+        argv_.push_back(nullptr);
+    }
 
     TCliOptions Run() {
-        bool optionsEnded = false;
-        for (pos_ = 0; pos_ < args_.size(); ++pos_) {
-            const std::string& arg = args_[pos_];
-            if (!optionsEnded && arg == "--") {
-                optionsEnded = true;
-            } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-                Option(arg);
-            } else {
-                positional_.push_back(arg);
-            }
+        const int argc = static_cast<int>(storage_.size());
+        optind = 0;  // a fresh scan on every call (GNU getopt)
+        opterr = 0;  // refusals are worded here
+        int code = 0;
+        while ((code = getopt_long(argc, argv_.data(), kShortOptions, kLongOptions, nullptr)) !=
+               -1) {
+            Option(code, optarg == nullptr ? std::string() : std::string(optarg));
+        }
+        for (int i = optind; i < argc; ++i) {
+            positional_.emplace_back(argv_[static_cast<std::size_t>(i)]);
         }
         if (options_.action != TAction::Convert) {
             return options_;
@@ -53,65 +114,79 @@ class TCliOptions::TParser {
     }
 
   private:
-    void Option(const std::string& arg) {
-        std::string name = arg;
-        std::optional<std::string> inlineValue;
-        const std::size_t eq = arg.find('=');
-        if (arg.starts_with("--") && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            inlineValue = arg.substr(eq + 1);
-        }
-        const auto value = [&]() -> std::string {
-            if (inlineValue) {
-                return *inlineValue;
-            }
-            if (pos_ + 1 >= args_.size()) {
-                Refuse(name + " には値が必要です。 (needs a value)");
-            }
-            return args_[++pos_];
-        };
-        const auto flag = [&](bool& target) {
-            if (inlineValue) {
-                Refuse(name + " は値をとりません。 (takes no value)");
-            }
-            target = true;
-        };
-        bool on = false;
-        if (name == "-h" || name == "--help") {
-            flag(on);
-            options_.action = TAction::Help;
-        } else if (name == "--version") {
-            flag(on);
-            if (options_.action != TAction::Help) {
-                options_.action = TAction::Version;
-            }
-        } else if (name == "--save-type") {
-            options_.saveType = WholeNumber(name, value(), 0, 1);
-        } else if (name == "--backup" || name == "--no-backup") {
-            flag(on);
-            options_.makeBackup = name == "--backup";
-        } else if (name == "--mail-type") {
-            options_.mailType = WholeNumber(name, value(), 0, 5);
-        } else if (name == "--location") {
-            options_.location = value();
-        } else if (name == "--encoding") {
-            Encoding(name, value());
-        } else if (name == "--bom") {
-            flag(options_.byteOrderMark);
-        } else if (name == "--force") {
-            flag(options_.force);
-        } else if (name == "--stop-on-error") {
-            flag(options_.stopOnError);
-        } else if (name == "-q" || name == "--quiet") {
-            flag(options_.quiet);
-        } else if (name == "-j" || name == "--jobs") {
-            options_.jobs = WholeNumber(name, value(), 1, MaxJobs);
-        } else {
-            Refuse("不明なオプションです: " + arg + " (unknown option)");
+    // The argument getopt looked at last.
+    std::string Current() const {
+        const int i = optind > 0 ? optind - 1 : 0;
+        return argv_[static_cast<std::size_t>(i)];
+    }
+
+    void Option(int code, const std::string& value) {
+        switch (code) {
+            case 'h':
+                options_.action = TAction::Help;
+                break;
+            case OptVersion:
+                if (options_.action != TAction::Help) {
+                    options_.action = TAction::Version;
+                }
+                break;
+            case OptSaveType:
+                options_.saveType = WholeNumber("--save-type", value, 0, 1);
+                break;
+            case OptBackup:
+            case OptNoBackup:
+                options_.makeBackup = code == OptBackup;
+                break;
+            case OptMailType:
+                options_.mailType = WholeNumber("--mail-type", value, 0, 5);
+                break;
+            case OptLocation:
+                options_.location = value;
+                break;
+            case OptEncoding:
+                Encoding(value);
+                break;
+            case OptBom:
+                options_.byteOrderMark = true;
+                break;
+            case OptForce:
+                options_.force = true;
+                break;
+            case OptStopOnError:
+                options_.stopOnError = true;
+                break;
+            case OptSafeCells:
+                options_.safeCells = true;
+                break;
+            case 'q':
+                options_.quiet = true;
+                break;
+            case 'j':
+                options_.jobs = WholeNumber("--jobs", value, 1, MaxJobs);
+                break;
+            case ':':
+                Refuse(MissingValueName() + " には値が必要です。 (needs a value)");
+            default:
+                Unknown();
         }
     }
 
-    void Encoding(const std::string& name, std::string text) {
+    std::string MissingValueName() const {
+        const std::string arg = Current();
+        return arg.starts_with("--") ? Spelling(arg) : "-" + std::string(1, char(optopt));
+    }
+
+    [[noreturn]] void Unknown() const {
+        const std::string arg = Current();
+        if (optopt != 0 && IsKnownCode(optopt) && arg.starts_with("--")) {
+            Refuse(Spelling(arg) + " は値をとりません。 (takes no value)");
+        }
+        const std::string name =
+            optopt != 0 && !arg.starts_with("--") ? "-" + std::string(1, char(optopt)) : arg;
+        Refuse("不明なオプションです: " + name + " (unknown option)");
+    }
+
+    void Encoding(std::string text) {
         options_.encodingGiven = true;
         for (char& c : text) {
             c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -121,7 +196,7 @@ class TCliOptions::TParser {
         } else if (text == "utf-8" || text == "utf8") {
             options_.utf8 = true;
         } else {
-            Refuse(name + " には sjis か utf-8 を指定してください: '" + text +
+            Refuse("--encoding には sjis か utf-8 を指定してください: '" + text +
                    "' (expects sjis or utf-8)");
         }
     }
@@ -144,8 +219,8 @@ class TCliOptions::TParser {
         }
     }
 
-    const std::vector<std::string>& args_;
-    std::size_t pos_ = 0;
+    std::vector<std::string> storage_;  // getopt_long reorders argv_, never these texts
+    std::vector<char*> argv_;
     std::vector<std::string> positional_;
     TCliOptions options_;
 };

@@ -28,7 +28,8 @@ class TCliOptions {
     bool force = false;
     bool stopOnError = false;
     bool quiet = false;
-    int jobs = 0;  // 0: as many as the machine has cores
+    bool safeCells = false;  // formula-like cells get a leading "'"
+    int jobs = 0;            // 0: as many as the machine has cores
 
     static constexpr int MaxJobs = 256;
 

@@ -34,7 +34,7 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
     const int first =
         saveType == TCsvFile::Overwrite ? TResultTable::TitleRow : TResultTable::FirstMailRow;
     for (int row = first; row < table.RowCount(); ++row) {
-        TCsvText::AppendRow(block, table.Row(row));
+        TCsvText::AppendRow(block, table.Row(row), options.safeCells);
         if (block.size() >= kBlockSize && !flush()) {
             return false;
         }

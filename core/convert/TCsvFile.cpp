@@ -121,7 +121,7 @@ bool TCsvFile::WriteRows(TOutputFile& sink, int firstRow, bool utf8, std::string
         return written;
     };
     for (int row = firstRow; row < table_.RowCount(); ++row) {
-        TCsvText::AppendRow(block, table_.Row(row));
+        TCsvText::AppendRow(block, table_.Row(row), options_.safeCells);
         if (block.size() >= kBlockSize && !flush()) {
             return false;
         }

@@ -21,6 +21,8 @@ struct TCsvOptions {
     bool utf8 = false;
     // With utf8: a byte-order mark at the start of a new or empty file.
     bool byteOrderMark = false;
+    // Formula-like cells get a leading "'" (for CSV made from untrusted mail).
+    bool safeCells = false;
 };
 
 class TCsvFile {

@@ -38,15 +38,30 @@ bool TCsvText::NeedsQuotes(std::string_view cell) {
     return (Classify(cell) & kQuote) != 0;
 }
 
-void TCsvText::AppendCell(std::string& out, std::string_view cell) {
+bool TCsvText::LooksLikeFormula(std::string_view cell) {
+    if (cell.empty()) {
+        return false;
+    }
+    const char c = cell.front();
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+
+void TCsvText::AppendCell(std::string& out, std::string_view cell, bool safeCells) {
     const unsigned char classes = Classify(cell);
+    const bool guard = safeCells && LooksLikeFormula(cell);
     if (classes == kPlain) {
+        if (guard) {
+            out += '\'';
+        }
         out.append(cell);
         return;
     }
     const bool quoted = (classes & kQuote) != 0;
     if (quoted) {
         out += '"';
+    }
+    if (guard) {
+        out += '\'';
     }
     for (const char c : cell) {
         if (c == '\r') {

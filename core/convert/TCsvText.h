@@ -11,13 +11,15 @@
 
 class TCsvText {
   public:
-    // Appends the cell, with CR bytes removed and quoted when needed.
-    static void AppendCell(std::string& out, std::string_view cell);
+    // Appends the cell, with CR bytes removed and quoted when needed. With
+    // `safeCells`, a cell that a spreadsheet would run as a formula gets a
+    // leading "'" so that it opens as text.
+    static void AppendCell(std::string& out, std::string_view cell, bool safeCells = false);
     // Appends the line of a table row: its cells from column 1 on (column 0
     // is the mail number, never written), then CR LF. `TCells` is any row
     // with size() and cells that convert to std::string_view.
     template <typename TCells>
-    static void AppendRow(std::string& out, const TCells& row) {
+    static void AppendRow(std::string& out, const TCells& row, bool safeCells = false) {
         if (row.size() == 2 && std::string_view(row[1]).empty()) {
             out += "\"\"\r\n";  // a lone empty cell would otherwise be an empty line
             return;
@@ -26,9 +28,11 @@ class TCsvText {
             if (c > 1) {
                 out += ',';
             }
-            AppendCell(out, row[c]);
+            AppendCell(out, row[c], safeCells);
         }
         out += "\r\n";
     }
     static bool NeedsQuotes(std::string_view cell);
+    // Starts with "=", "+", "-", "@", a tab or a CR.
+    static bool LooksLikeFormula(std::string_view cell);
 };

@@ -36,6 +36,13 @@ TEST(TCliOptionsTest, OptionsAnywhereAndInBothSpellings) {
     EXPECT_TRUE(o.utf8 && o.byteOrderMark && o.force && o.stopOnError && o.quiet);
 }
 
+TEST(TCliOptionsTest, ShortOptionsBundle) {
+    const TCliOptions o = Parse({"-qj4", "p", "--safe-cells"});
+    EXPECT_TRUE(o.quiet && o.safeCells);
+    EXPECT_EQ(o.jobs, 4);
+    EXPECT_EQ(Parse({"-j2", "p"}).jobs, 2);
+}
+
 TEST(TCliOptionsTest, LastBackupChoiceWins) {
     EXPECT_EQ(Parse({"--no-backup", "--backup", "p"}).makeBackup, true);
     EXPECT_EQ(Parse({"--backup", "--no-backup", "p"}).makeBackup, false);
@@ -82,13 +89,23 @@ TEST(TCliOptionsTest, RefusesWhatItCannotActOn) {
     }
 }
 
-TEST(TCliOptionsTest, UsageErrorsPointToHelp) {
-    try {
-        Parse({"--nope", "p"});
-        FAIL();
-    } catch (const TUsageError& e) {
-        EXPECT_NE(std::string(e.what()).find("--nope"), std::string::npos);
-        EXPECT_NE(std::string(e.what()).find("--help"), std::string::npos);
+TEST(TCliOptionsTest, UsageErrorsNameTheOptionAndPointToHelp) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--nope", "p"}, "--nope"},
+        {{"-qx", "p"}, "-x"},
+        {{"--quiet=yes", "p"}, "--quiet は値をとりません"},
+        {{"p", "-j"}, "-j には値が必要です"},
+        {{"p", "--jobs"}, "--jobs には値が必要です"},
+        {{"--save-type=", "p"}, "--save-type には 0〜1"},
+    };
+    for (const auto& [args, named] : cases) {
+        try {
+            Parse(args);
+            ADD_FAILURE() << named;
+        } catch (const TUsageError& e) {
+            EXPECT_NE(std::string(e.what()).find(named), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("--help"), std::string::npos);
+        }
     }
 }
 

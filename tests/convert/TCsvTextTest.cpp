@@ -60,3 +60,25 @@ TEST(CsvText, LoneEmptyCellIsPairOfQuotes) {
     EXPECT_EQ(Line({"7", "", ""}), ",\r\n");
     EXPECT_EQ(Line({"7"}), "\r\n");
 }
+
+TEST(CsvText, SafeCellsDisarmFormulasOnly) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"=1+2", "'=1+2"},
+        {"+81 3", "\"'+81 3\""},
+        {"-", "'-"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "\"'\tx\""},
+        {"\r=x", "'=x"},
+        {"a=b", "a=b"},
+        {"", ""},
+        {Sj("＝式"), Sj("＝式")},
+    };
+    for (const auto& [cell, written] : cases) {
+        std::string out;
+        TCsvText::AppendCell(out, cell, true);
+        EXPECT_EQ(out, written) << cell;
+    }
+    std::string plain;
+    TCsvText::AppendCell(plain, "=1+2");
+    EXPECT_EQ(plain, "=1+2");
+}
