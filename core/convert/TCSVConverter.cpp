@@ -12,23 +12,31 @@ TCSVConverter::TCSVConverter(std::unique_ptr<TBasicMailParser> reader,
         throw std::invalid_argument("TCSVConverter needs a reader and parameters");
     }
     const std::vector<TOrderedParamString>& all = params_->Params();
-    for (const TOrderedParamString& p : all) {
-        if (p.GetPosType() == TOrderedParamString::PosBody) {
-            bodyParams_.push_back(p);
-        } else if (p.GetPosType() == TOrderedParamString::PosHeader) {
-            headerParams_.push_back(p);
-        }
-    }
     // Columns by ascending FieldOrder; equal orders keep their list order.
-    std::vector<const TOrderedParamString*> columns;
-    for (const TOrderedParamString& p : all) {
-        columns.push_back(&p);
+    std::vector<std::size_t> columns(all.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        columns[i] = i;
     }
     std::stable_sort(columns.begin(), columns.end(),
-                     [](const auto* a, const auto* b) { return *a < *b; });
-    for (const TOrderedParamString* p : columns) {
-        columnFieldOrders_.push_back(p->GetFieldOrder());
-        fieldNames_.push_back(p->GetFieldName());
+                     [&all](std::size_t a, std::size_t b) { return all[a] < all[b]; });
+    // Values are keyed by FieldOrder, so each working copy carries its column
+    // position instead: a hand-written project with missing or repeated
+    // orders still gets one value per column. Distinct orders give the same
+    // columns either way.
+    std::vector<int> position(all.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        position[columns[c]] = static_cast<int>(c);
+        columnFieldOrders_.push_back(static_cast<int>(c));
+        fieldNames_.push_back(all[columns[c]].GetFieldName());
+    }
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        TOrderedParamString p = all[i];
+        p.SetFieldOrder(position[i]);
+        if (p.GetPosType() == TOrderedParamString::PosBody) {
+            bodyParams_.push_back(std::move(p));
+        } else if (p.GetPosType() == TOrderedParamString::PosHeader) {
+            headerParams_.push_back(std::move(p));
+        }
     }
 }
 

@@ -46,14 +46,31 @@ TEST(CSVConverter, CursorWalksEveryMail) {
     EXPECT_FALSE(converter.IsDone());
 }
 
-TEST(CSVConverter, SharedFieldOrderSharesValue) {
-    auto params = std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{
-        Param("Subject:", 0, "a", 1, 1), Param("Name:", 0, "b", 0, 0)});
-    TCSVConverter converter(std::make_unique<TFakeReader>(1), std::move(params));
-    EXPECT_TRUE(converter.HasMultiLineColumn());
-    const TRow row = converter.BuildRow(0);
-    ASSERT_EQ(row.size(), 2u);
-    EXPECT_EQ(row[0], row[1]);
+// Hand-written projects leave FIELD_ORDER out (-1 for all) or repeat it:
+// each column still shows its own parameter's value, equal orders in list
+// order.
+TEST(CSVConverter, MissingOrRepeatedFieldOrdersKeepOwnValues) {
+    struct TCase {
+        std::vector<int> orders;  // of name, subject, blank
+        std::vector<std::string> titles;
+        TRow row;
+    };
+    const std::vector<TCase> cases = {
+        {{-1, -1, -1}, {"name", "subject", "blank"}, {"n0", "s0", ""}},
+        {{0, 0, 0}, {"name", "subject", "blank"}, {"n0", "s0", ""}},
+        {{5, 1, 1}, {"subject", "blank", "name"}, {"s0", "", "n0"}},
+        {{7, -1, 3}, {"subject", "blank", "name"}, {"s0", "", "n0"}},
+    };
+    for (const TCase& c : cases) {
+        auto params = std::make_unique<TConvertParam>(
+            std::vector<TOrderedParamString>{Param("Name:", c.orders[0], "name", 1, 0),
+                                             Param("Subject:", c.orders[1], "subject", 1, 1),
+                                             Param("", c.orders[2], "blank", 2, 2)});
+        TCSVConverter converter(std::make_unique<TFakeReader>(1), std::move(params));
+        EXPECT_EQ(converter.GetFieldNames(), c.titles);
+        EXPECT_EQ(converter.BuildRow(0), c.row);
+        EXPECT_EQ(converter.GetParams()[0].GetFieldOrder(), c.orders[0]);  // as given
+    }
 }
 
 TEST(CSVConverter, MailIsDestroyedAlsoWhenItFails) {
