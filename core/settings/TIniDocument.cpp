@@ -134,10 +134,19 @@ std::string TIniDocument::Text() const {
 
 bool TIniDocument::LoadFile(const std::filesystem::path& path) {
     sections_.clear();
+    const std::optional<std::string> content = ReadFileText(path);
+    if (!content) {
+        return false;
+    }
+    Parse(*content);
+    return true;
+}
+
+std::optional<std::string> TIniDocument::ReadFileText(const std::filesystem::path& path) {
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (status.type() == std::filesystem::file_type::not_found) {
-        return false;
+        return std::nullopt;
     }
     if (ec || std::filesystem::is_directory(status)) {
         throw TFileErrors::CannotRead(path);
@@ -154,8 +163,7 @@ bool TIniDocument::LoadFile(const std::filesystem::path& path) {
     if (in.bad()) {
         throw TFileErrors::CannotRead(path);
     }
-    Parse(content);
-    return true;
+    return content;
 }
 
 void TIniDocument::SaveFile(const std::filesystem::path& path) const {

@@ -32,6 +32,8 @@ class TIniDocument {
     // False when the file does not exist (the document is then empty).
     // Throws TKestrifyError when it exists but cannot be read.
     bool LoadFile(const std::filesystem::path& path);
+    // The file's bytes; nothing when it does not exist. Throws as LoadFile.
+    static std::optional<std::string> ReadFileText(const std::filesystem::path& path);
     // Replaces the file in one step; throws TKestrifyError on failure.
     void SaveFile(const std::filesystem::path& path) const;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/SjisText.h"
+#include "codeconv/TCodePageConv.h"
 #include "codeconv/TSjisUnicode.h"
 #include "settings/TIniDocument.h"
 
@@ -14,6 +15,44 @@ constexpr const char* kSystem = "SYSTEM";
 
 std::string Key(const char* name, int n) {
     return name + std::to_string(n);
+}
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+bool HasHighByte(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Text editors on Linux save UTF-8. Shift_JIS Japanese text is practically
+// never valid UTF-8 (its lead bytes 0x81-0x9F are UTF-8 continuation
+// bytes), while UTF-8 Japanese often is valid Shift_JIS byte for byte; so
+// valid UTF-8 with non-ASCII text is taken as UTF-8.
+bool IsUtf8Project(std::string_view text) {
+    return text.starts_with(kUtf8Mark) || (HasHighByte(text) && TCodePageConv::IsValidUtf8(text));
+}
+
+// A number written as one (sign and digits) that does not fit an int.
+bool IsTooLarge(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        text.remove_prefix(1);
+    }
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::string RangeError(const std::string& key, const std::string& value, const char* range) {
+    return TSjisUnicode::FromUtf8("プロジェクトの値が範囲外です: ") + key + "=" + value + " (" +
+           TSjisUnicode::FromUtf8(range) + ")";
 }
 
 // The whole numbers of an old PARAM_ORDER list, separated by commas or
@@ -80,12 +119,64 @@ void TSettingFile::Read() {
     const bool newFormat = IsKfyFile(fileName_);
     TIniDocument ini(newFormat ? TIniDocument::TValueMode::Exact
                                : TIniDocument::TValueMode::Profile);
-    ini.LoadFile(TSjisUnicode::ToPath(fileName_));
+    Load(ini, fileName_);
     ReadFrom(ini, newFormat);
+}
+
+void TSettingFile::Load(TIniDocument& ini, const std::string& path) {
+    std::optional<std::string> text = TIniDocument::ReadFileText(TSjisUnicode::ToPath(path));
+    wasUtf8_ = text && IsUtf8Project(*text);
+    if (wasUtf8_) {
+        std::string_view utf8 = *text;
+        if (utf8.starts_with(kUtf8Mark)) {
+            utf8.remove_prefix(kUtf8Mark.size());
+        }
+        text = TSjisUnicode::FromUtf8(utf8);
+    }
+    ini.Parse(text ? *text : std::string());
+}
+
+int TSettingFile::ReadRanged(const TIniDocument& ini, const char* section, const std::string& key,
+                             int def, int low, int high) {
+    const std::optional<std::string> text = ini.Find(section, key);
+    if (!text) {
+        return def;
+    }
+    const std::optional<int> value = TIniDocument::ParseInteger(*text);
+    if ((value && (*value < low || *value > high)) || (!value && IsTooLarge(*text))) {
+        const std::string range = std::to_string(low) + "〜" + std::to_string(high);
+        rangeErrors_.push_back(RangeError(key, *text, range.c_str()));
+        return def;
+    }
+    return value.value_or(def);
+}
+
+std::uint8_t TSettingFile::ReadRowType(const TIniDocument& ini, int n) {
+    return static_cast<std::uint8_t>(ReadRanged(ini, kEml, Key("PARAM_ROW_TYPE", n), 1, 0, 2));
+}
+
+std::uint8_t TSettingFile::ReadPosType(const TIniDocument& ini, int n) {
+    return static_cast<std::uint8_t>(ReadRanged(ini, kEml, Key("PARAM_POS_TYPE", n), 0, 0, 2));
+}
+
+// 0 (no wrapping) or a width the parameter editor accepts.
+int TSettingFile::ReadAutoFormat(const TIniDocument& ini, int n) {
+    const std::string key = Key("AUTO_FORMAT", n);
+    const int width = ReadRanged(ini, kEml, key, 0, 0, 9999);
+    if (width > 0 && width < 10) {
+        rangeErrors_.push_back(RangeError(key, std::to_string(width), "0 または 10〜9999"));
+    }
+    return width;
 }
 
 void TSettingFile::ReadFrom(const TIniDocument& ini, bool newFormat) {
     params_.clear();
+    rangeErrors_.clear();
+    hasProjectSection_ = ini.HasSection(kEml) || ini.HasSection(kCsv) || ini.HasSection(kSystem) ||
+                         ini.HasSection("FORM_CONVERT");
+    // Reported when out of range, but kept as read: the Convert checks
+    // refuse a type that no reader exists for.
+    ReadRanged(ini, kEml, "MAILTYPE", 0, 0, 5);
     SetMailType(ini.ReadInteger(kEml, "MAILTYPE", 0));
     directory_ = ini.ReadString(kEml, "DIRECTORY", "");
     const int count = std::min(ini.ReadInteger(kEml, "PARAM", 0), MaxParams);
@@ -103,7 +194,8 @@ void TSettingFile::ReadFrom(const TIniDocument& ini, bool newFormat) {
     }
     csvSaveParam_.SetMakeBackup(ini.ReadBool(kCsv, "MAKEBACKUP", true));
     csvSaveParam_.SetSaveFileName(ini.ReadString(kCsv, "SAVEFILENAME", ""));
-    csvSaveParam_.SetSaveType(static_cast<std::uint8_t>(ini.ReadInteger(kCsv, "SAVETYPE", 0)));
+    csvSaveParam_.SetSaveType(
+        static_cast<std::uint8_t>(ReadRanged(ini, kCsv, "SAVETYPE", 0, 0, 1)));
     loaded_ = true;
 }
 
@@ -124,13 +216,10 @@ void TSettingFile::ReadNumberedParams(const TIniDocument& ini, int count, bool p
             ini.ReadInteger(kEml, Key("PARAM_ORDER", n), -1),
             ini.ReadString(kEml, Key("PARAM_KEY", n), ""),
             ini.ReadInteger(kEml, Key("FIELD_ORDER", n), -1),
-            ini.ReadString(kEml, Key("FIELD_NAME", n), ""),
-            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_ROW_TYPE", n), 1)),
-            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_POS_TYPE", n), 0)),
-            ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false),
+            ini.ReadString(kEml, Key("FIELD_NAME", n), ""), ReadRowType(ini, n),
+            ReadPosType(ini, n), ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false),
             ini.ReadBool(kEml, Key("ONE_LINE", n), false),
-            ini.ReadBool(kEml, Key("TRIM", n), false),
-            ini.ReadInteger(kEml, Key("AUTO_FORMAT", n), 0),
+            ini.ReadBool(kEml, Key("TRIM", n), false), ReadAutoFormat(ini, n),
             ini.ReadBool(kEml, Key("START_LINE", n), true),
             perParamEnd ? ini.ReadString(kEml, Key("ENDSTR", n), "") : std::string(),
             perParamEnd && ini.ReadBool(kEml, Key("ENDSTR_REGEXP", n), false),
@@ -146,13 +235,11 @@ void TSettingFile::ReadVersion1(const TIniDocument& ini, int count) {
         // A list too short or with a non-number keeps the parameter where it is.
         const std::size_t i = static_cast<std::size_t>(n);
         const int fieldOrder = i < fieldOrders.size() ? fieldOrders[i].value_or(n) : n;
-        params_.emplace_back(
-            n, ini.ReadString(kEml, Key("PARAM", n), ""), fieldOrder,
-            ini.ReadString(kEml, Key("PARAM_FIELD_NAME", n), ""),
-            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_ROW_TYPE", n), 1)),
-            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_POS_TYPE", n), 0)),
-            ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false, false, 0, true, "", false,
-            false, false);
+        params_.emplace_back(n, ini.ReadString(kEml, Key("PARAM", n), ""), fieldOrder,
+                             ini.ReadString(kEml, Key("PARAM_FIELD_NAME", n), ""),
+                             ReadRowType(ini, n), ReadPosType(ini, n),
+                             ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false, false, 0,
+                             true, "", false, false, false);
     }
     ApplySharedEndStr(ini);
 }
@@ -160,12 +247,9 @@ void TSettingFile::ReadVersion1(const TIniDocument& ini, int count) {
 void TSettingFile::ReadVersion0(const TIniDocument& ini, int count) {
     for (int n = 0; n < count; ++n) {
         const std::string key = ini.ReadString(kEml, Key("PARAM", n), "");
-        params_.emplace_back(
-            n, key, n, key,
-            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_ROW_TYPE", n), 1)),
-            static_cast<std::uint8_t>(ini.ReadInteger(kEml, Key("PARAM_POS_TYPE", n), 0)),
-            ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false, false, 0, true, "", false,
-            false, false);
+        params_.emplace_back(n, key, n, key, ReadRowType(ini, n), ReadPosType(ini, n),
+                             ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false, false, 0,
+                             true, "", false, false, false);
     }
     // The end text of these files was one for the whole project; it is kept
     // as version 1 keeps it rather than dropped.
@@ -189,7 +273,7 @@ void TSettingFile::Write() {
     fileName_ = KfyFileName(fileName_);
     const auto path = TSjisUnicode::ToPath(fileName_);
     TIniDocument ini(TIniDocument::TValueMode::Exact);
-    ini.LoadFile(path);
+    Load(ini, fileName_);  // a UTF-8 file is rewritten as Shift_JIS throughout
     WriteTo(ini);
     ini.SaveFile(path);
 }

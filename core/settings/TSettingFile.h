@@ -25,8 +25,20 @@ class TSettingFile {
     const std::string& GetFileName() const { return fileName_; }
 
     // A missing file reads as an empty project; an unreadable one throws
-    // TKestrifyError.
+    // TKestrifyError. A file saved as UTF-8 by a text editor (a byte-order
+    // mark, or valid UTF-8 holding non-ASCII text) is converted first.
     void Read();
+
+    // What the last Read() found, for callers that tell the user.
+    // The file was UTF-8.
+    bool WasUtf8() const { return wasUtf8_; }
+    // The file holds one of the sections a project has ("EML", "CSV",
+    // "SYSTEM", "FORM_CONVERT").
+    bool HasProjectSection() const { return hasProjectSection_; }
+    // Numbers outside their range, one Shift_JIS message per key naming it;
+    // such a key reads as its default (MAILTYPE and AUTO_FORMAT keep the
+    // number, which the Convert checks and the editor refuse).
+    const std::vector<std::string>& GetRangeErrors() const { return rangeErrors_; }
     // Writes (creating or updating) the ".KFY" file; keys this writer does not
     // set stay as the file had them. Throws TKestrifyError on failure.
     void Write();
@@ -52,7 +64,13 @@ class TSettingFile {
     static bool IsKfyFile(const std::string& path);
 
   private:
+    void Load(TIniDocument& ini, const std::string& path);
     void ReadFrom(const TIniDocument& ini, bool newFormat);
+    int ReadRanged(const TIniDocument& ini, const char* section, const std::string& key, int def,
+                   int low, int high);
+    std::uint8_t ReadRowType(const TIniDocument& ini, int n);
+    std::uint8_t ReadPosType(const TIniDocument& ini, int n);
+    int ReadAutoFormat(const TIniDocument& ini, int n);
     void ReadVersion4(const TIniDocument& ini, int count);
     void ReadVersion3(const TIniDocument& ini, int count);
     void ReadNumberedParams(const TIniDocument& ini, int count, bool perParamEnd);
@@ -68,4 +86,7 @@ class TSettingFile {
     TCSVSaveParam csvSaveParam_;
     std::vector<TOrderedParamString> params_;
     bool loaded_ = false;
+    bool wasUtf8_ = false;
+    bool hasProjectSection_ = false;
+    std::vector<std::string> rangeErrors_;
 };

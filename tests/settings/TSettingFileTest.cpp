@@ -291,3 +291,73 @@ TEST(SettingFile, ShiftJisPathIsUsed) {
     out.Write();
     EXPECT_TRUE(std::filesystem::exists(dir.Path() / "案件.KFY"));
 }
+
+// Projects written by hand are often UTF-8; Shift_JIS ones must stay as
+// they are, also when their bytes happen to look like something else.
+TEST(SettingFile, ReadsUtf8ProjectsAsEditorsSaveThem) {
+    const std::string body = "[EML]\r\nPARAM=1\r\nFIELD_NAME0=差出人\r\n[SYSTEM]\r\nVERSION=4\r\n";
+    struct TCase {
+        std::string bytes;
+        bool utf8;
+    };
+    const std::vector<TCase> cases = {
+        {"\xEF\xBB\xBF" + body, true},  // byte-order mark
+        {body, true},                   // "差出人" in UTF-8 is also valid Shift_JIS
+        {Sj(body), false},
+    };
+    for (const TCase& c : cases) {
+        TTempDir dir;
+        TTempDir::Write(dir.File("p.KFY"), c.bytes);
+        TSettingFile in(dir.File("p.KFY"));
+        in.Read();
+        EXPECT_EQ(in.WasUtf8(), c.utf8);
+        ASSERT_EQ(in.GetParams().size(), 1u);
+        EXPECT_EQ(in.GetParams()[0].GetFieldName(), Sj("差出人"));
+        // Saved again, it is Shift_JIS.
+        in.Write();
+        EXPECT_NE(TTempDir::Read(dir.File("p.KFY")).find(Sj("差出人")), std::string::npos);
+    }
+}
+
+TEST(SettingFile, NumbersOutOfRangeAreNamedNotNarrowed) {
+    struct TCase {
+        std::string lines;  // in [EML] after one parameter's keys, or [CSV]
+        std::string named;
+    };
+    const std::vector<TCase> cases = {
+        {"[CSV]\nSAVETYPE=257", "SAVETYPE=257 (0"},
+        {"[CSV]\nSAVETYPE=-1", "SAVETYPE=-1"},
+        {"[CSV]\nSAVETYPE=99999999999", "SAVETYPE=99999999999"},
+        {"[EML]\nMAILTYPE=6", "MAILTYPE=6"},
+        {"[EML]\nPARAM_ROW_TYPE0=3", "PARAM_ROW_TYPE0=3"},
+        {"[EML]\nPARAM_POS_TYPE0=258", "PARAM_POS_TYPE0=258"},
+        {"[EML]\nAUTO_FORMAT0=5", "AUTO_FORMAT0=5"},
+    };
+    for (const TCase& c : cases) {
+        TTempDir dir;
+        TTempDir::Write(dir.File("p.KFY"),
+                        "[SYSTEM]\nVERSION=4\n[EML]\nPARAM=1\n" + c.lines + "\n");
+        TSettingFile in(dir.File("p.KFY"));
+        in.Read();
+        ASSERT_EQ(in.GetRangeErrors().size(), 1u) << c.named;
+        EXPECT_NE(Utf(in.GetRangeErrors()[0]).find(c.named), std::string::npos)
+            << Utf(in.GetRangeErrors()[0]);
+        EXPECT_EQ(in.GetCSVSaveParam().GetSaveType(), 0);
+        EXPECT_EQ(in.GetParams()[0].GetRowType(), 1);
+    }
+    TTempDir dir;
+    TTempDir::Write(dir.File("ok.KFY"),
+                    "[EML]\nMAILTYPE=5\nPARAM=1\nAUTO_FORMAT0=10\n[CSV]\nSAVETYPE=1\n");
+    TSettingFile ok(dir.File("ok.KFY"));
+    ok.Read();
+    EXPECT_TRUE(ok.GetRangeErrors().empty());
+    EXPECT_TRUE(ok.HasProjectSection());
+}
+
+TEST(SettingFile, TellsAMailStoreFromAProject) {
+    TTempDir dir;
+    TTempDir::Write(dir.File("inbox.KFY"), "From a@b Thu Jun  5 10:05:09 2003\nSubject: x\n\nhi\n");
+    TSettingFile in(dir.File("inbox.KFY"));
+    in.Read();
+    EXPECT_FALSE(in.HasProjectSection());
+}
