@@ -14,8 +14,10 @@
 #include "convert/TConvertLoop.h"
 #include "convert/TConvertValidator.h"
 #include "convert/TCsvFile.h"
+#include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
 #include "params/TGridParamList.h"
+#include "params/TParamCheck.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TConvertParam.h"
 #include "settings/TFileErrors.h"
@@ -39,6 +41,51 @@ std::vector<TOrderedParamString> InListOrder(const std::vector<TOrderedParamStri
 std::string ErrorText(const std::exception& e) {
     const std::string text = e.what();
     return text.empty() ? TSjisUnicode::FromUtf8("原因不明のエラーです。") : text;
+}
+
+struct TStoreName {
+    const char* japanese;
+    const char* english;
+};
+
+// Indexed by mail type; the words of the location checks.
+constexpr TStoreName kStoreNames[] = {
+    {"メールのあるフォルダ", "a folder of mail files"},
+    {"DBXファイル", "an Outlook Express DBX file"},
+    {"Unix mbox形式のファイル", "a Unix mbox file"},
+    {"Shuriken形式のファイル", "a Shuriken file"},
+    {"Eudoraのmbxファイル", "a Eudora mbx file"},
+    {"テキストファイルのあるフォルダ", "a folder of text files"},
+};
+
+// "…のようです" advice for what a misnamed store looks like.
+std::string LooksLike(std::optional<int> guess) {
+    if (!guess) {
+        return "";
+    }
+    if (*guess == TMailStoreCheck::LooksLikeProject) {
+        return "プロジェクトファイルのようです。 (it looks like a project file)";
+    }
+    if (*guess == TMailStoreCheck::LooksLikeOneMail) {
+        return "メールファイル 1 通のようです。そのフォルダを --mail-type 0 で指定してください。 "
+               "(it "
+               "looks like one mail file: give its folder with --mail-type 0)";
+    }
+    const TStoreName& name = kStoreNames[*guess];
+    const std::string type = std::to_string(*guess);
+    return std::string(name.japanese) + "のようです: --mail-type " + type + " (it looks like " +
+           name.english + ": --mail-type " + type + ")";
+}
+
+bool EndsWithCsv(const std::string& name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return tail == ".csv";
 }
 
 }  // namespace
@@ -80,7 +127,19 @@ bool TCliJob::OpenProject(TSettingFile& project) {
         terminal_.MessageSjis(ErrorText(e));
         return false;
     }
-    return true;
+    if (!project.HasProjectSection()) {
+        terminal_.Message(options_.project +
+                          ": プロジェクトファイルではありません。 (not a project file)");
+        return false;
+    }
+    if (project.WasUtf8() && !options_.quiet) {
+        terminal_.Message(options_.project +
+                          ": UTF-8 のファイルとして読み込みました。 (read as UTF-8)");
+    }
+    for (const std::string& error : project.GetRangeErrors()) {
+        terminal_.Message(options_.project + ": " + TSjisUnicode::ToUtf8(error));
+    }
+    return project.GetRangeErrors().empty();
 }
 
 void TCliJob::ApplyOverrides(TSettingFile& project, std::string& location,
@@ -109,16 +168,28 @@ TCliJob::TTarget TCliJob::Target(const TCSVSaveParam& save) const {
     if (save.GetSaveFileName().empty()) {
         return std::nullopt;
     }
+    // A project may come from someone else: its name alone must not choose
+    // a file such as ~/.bashrc to overwrite.
+    if (!EndsWithCsv(save.GetSaveFileName())) {
+        throw TUsageError(
+            options_.project + ": SAVEFILENAME が .csv で終わらないため使いません: " +
+            TSjisUnicode::ToUtf8(save.GetSaveFileName()) +
+            "\n出力ファイルを指定してください。 (SAVEFILENAME does not end in .csv: give OUTPUT)");
+    }
     return FromProjectFolder(save.GetSaveFileName());
 }
 
 int TCliJob::Convert(TSettingFile& project, const std::string& location, const TCSVSaveParam& save,
                      const TTarget& target) {
     const std::vector<TOrderedParamString> params = InListOrder(project.GetParams());
-    if (const auto problem =
-            TConvertValidator::Check(params.size(), project.GetMailType(), location)) {
-        terminal_.MessageSjis(problem->message);
+    if (!CheckStore(params.size(), project.GetMailType(), location)) {
         return TExitStatus::BadInput;
+    }
+    for (const TParamCheck::TRegexError& e : TParamCheck::RegexErrors(params)) {
+        terminal_.Message(
+            e.key + " (" + TSjisUnicode::ToUtf8(params[e.index].GetFieldName()) +
+            ") の正規表現を使えません。この列は空になります: " + TSjisUnicode::ToUtf8(e.message) +
+            " (the regular expression does not compile; its column stays empty)");
     }
     TTerminalHost host(terminal_, {options_.quiet, options_.stopOnError, options_.force});
     std::unique_ptr<TCSVConverter> converter;
@@ -148,11 +219,52 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
         terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
         return TExitStatus::AfterSignal(TStopSignal::Received());
     }
-    return Save(table, save, target, host);
+    const TExitStatus::TCode status = Save(table, save, target, host);
+    if (status != TExitStatus::WriteFailed && !options_.quiet) {
+        Summary(outcome.converted + host.FailedMails(),
+                table.RowCount() - TResultTable::FirstMailRow, host.FailedMails(), target);
+    }
+    return status;
+}
+
+bool TCliJob::CheckStore(std::size_t paramCount, int mailType, const std::string& location) {
+    if (const auto problem = TConvertValidator::CheckParams(paramCount)) {
+        terminal_.MessageSjis(problem->message);
+        return false;
+    }
+    const std::string shown = location.empty() ? "\"\"" : TSjisUnicode::ToUtf8(location);
+    if (const auto problem = TConvertValidator::CheckLocation(mailType, location)) {
+        terminal_.Message(TSjisUnicode::ToUtf8(problem->message) + ": " + shown);
+        return false;
+    }
+    const TMailStoreCheck::TResult shape = TMailStoreCheck::Check(mailType, location);
+    if (!shape.fits) {
+        const TStoreName& name = kStoreNames[mailType];
+        terminal_.Message(shown + ": " + name.japanese + "ではないようです。 (not " + name.english +
+                          ")\n" + LooksLike(shape.looksLike));
+        return false;
+    }
+    return true;
+}
+
+void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target) const {
+    std::string output = "標準出力 (standard output)";
+    std::string backup = "なし (none)";
+    if (target) {
+        output = TSjisUnicode::ToUtf8(*target);
+        if (backupMade_) {
+            backup = TSjisUnicode::ToUtf8(TCsvFile::BackupFileName(*target));
+        }
+    }
+    terminal_.Message("完了: メール " + std::to_string(mails) + " 通を読み、" +
+                      std::to_string(rows) + " 行を書きました。エラー " + std::to_string(failed) +
+                      " 通。出力: " + output + "、バックアップ: " + backup +
+                      " (done: " + std::to_string(mails) + " mails read, " + std::to_string(rows) +
+                      " rows written, " + std::to_string(failed) + " failed)");
 }
 
 TExitStatus::TCode TCliJob::Save(const TResultTable& table, const TCSVSaveParam& save,
-                                 const TTarget& target, TTerminalHost& host) const {
+                                 const TTarget& target, TTerminalHost& host) {
     const TCsvOptions csvOptions{options_.utf8, options_.byteOrderMark, options_.safeCells};
     if (!target) {
         TCsvOptions streamOptions = csvOptions;
@@ -172,10 +284,13 @@ TExitStatus::TCode TCliJob::Save(const TResultTable& table, const TCSVSaveParam&
     run.SetSaveType(save.GetSaveType());
     run.SetMakeBackup(save.GetMakeBackup());
     host.SetTarget(TSjisUnicode::ToUtf8(*target));
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(TSjisUnicode::ToPath(*target), ec);
     TCsvFile file(table, host, csvOptions);
     if (!file.SaveAutomatic(run)) {
         return TExitStatus::WriteFailed;
     }
+    backupMade_ = existed && run.GetMakeBackup() && !host.BackupFailed();
     return TExitStatus::AfterSave(host.FailedMails());
 }
 

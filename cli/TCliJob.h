@@ -32,8 +32,12 @@ class TCliJob {
     TTarget Target(const TCSVSaveParam& save) const;
     int Convert(TSettingFile& project, const std::string& location, const TCSVSaveParam& save,
                 const TTarget& target);
+    // The Convert checks, then whether a store file looks like its type.
+    bool CheckStore(std::size_t paramCount, int mailType, const std::string& location);
     TExitStatus::TCode Save(const TResultTable& table, const TCSVSaveParam& save,
-                            const TTarget& target, TTerminalHost& host) const;
+                            const TTarget& target, TTerminalHost& host);
+    // What a successful run did, on standard error.
+    void Summary(int mails, int rows, int failed, const TTarget& target) const;
 
     // A path from the project: a relative one counts from the project's
     // folder, so a project can be moved together with its mails.
@@ -46,4 +50,5 @@ class TCliJob {
     const TCliOptions& options_;
     TTerminal& terminal_;
     std::string projectPath_;  // Shift_JIS
+    bool backupMade_ = false;
 };

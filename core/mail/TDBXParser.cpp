@@ -99,6 +99,12 @@ void TDBXParser::ReadIndex() {
     WalkTree(root, count);
     // Indexes past the messages the tree really lists cannot be read.
     count_ = static_cast<int>(std::min<std::size_t>(count, messages_.size()));
+    if (messages_.size() < count && Options().warning) {
+        // Said once, here: the missing mails are simply not there to fail.
+        Options().warning(TSjisUnicode::FromUtf8("DBXファイルの索引には、ヘッダにある " +
+                                                 std::to_string(count) + " 通のうち " +
+                                                 std::to_string(count_) + " 通しかありません。"));
+    }
 }
 
 // Depth first, in index order: a node's first child's sub-tree, then each

@@ -144,7 +144,8 @@ int TSettingFile::ReadRanged(const TIniDocument& ini, const char* section, const
     }
     const std::optional<int> value = TIniDocument::ParseInteger(*text);
     if ((value && (*value < low || *value > high)) || (!value && IsTooLarge(*text))) {
-        const std::string range = std::to_string(low) + "〜" + std::to_string(high);
+        const std::string range =
+            std::to_string(low) + " から " + std::to_string(high) + " までの数";
         rangeErrors_.push_back(RangeError(key, *text, range.c_str()));
         return def;
     }
@@ -164,7 +165,8 @@ int TSettingFile::ReadAutoFormat(const TIniDocument& ini, int n) {
     const std::string key = Key("AUTO_FORMAT", n);
     const int width = ReadRanged(ini, kEml, key, 0, 0, 9999);
     if (width > 0 && width < 10) {
-        rangeErrors_.push_back(RangeError(key, std::to_string(width), "0 または 10〜9999"));
+        rangeErrors_.push_back(
+            RangeError(key, std::to_string(width), "0、または 10 から 9999 までの数"));
     }
     return width;
 }

@@ -128,6 +128,17 @@ expect_no_err() {
     fi
 }
 
+# expect_only_summary NAME: the last run wrote only its closing summary to
+# standard error.
+expect_only_summary() {
+    if [ "$(grep -c . stderr)" -eq 1 ] && grep -q "^kestrify-cli: 完了: " stderr; then
+        ok "$1: only the summary"
+    else
+        not_ok "$1: standard error holds more than the summary"
+        sed 's/^/#   stderr: /' stderr
+    fi
+}
+
 # same_bytes NAME ACTUAL EXPECTED: the two files are byte for byte equal.
 same_bytes() {
     if [ ! -f "$2" ]; then

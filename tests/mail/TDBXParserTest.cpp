@@ -94,7 +94,13 @@ TEST(TDBXParserTest, CountLargerThanTheIndexIsCutToIt) {
     TDbxImage image = ThreeMessages();
     image.Put32(0xC4, 1000);
     TDBXParser parser = Parser(image);
+    std::vector<std::string> warnings;
+    parser.SetOptions({[&warnings](const std::string& m) { warnings.push_back(Utf(m)); }});
     EXPECT_EQ(parser.GetCount(), 3);
+    EXPECT_EQ(parser.GetCount(), 3);
+    EXPECT_EQ(warnings,
+              std::vector<std::string>{
+                  "DBXファイルの索引には、ヘッダにある 1000 通のうち 3 通しかありません。"});
     EXPECT_THROW(parser.GetMail(3), TKestrifyError);
     image.Put32(0xC4, 0x80000000);  // negative
     EXPECT_EQ(Parser(image).GetCount(), 0);

@@ -325,7 +325,7 @@ TEST(SettingFile, NumbersOutOfRangeAreNamedNotNarrowed) {
         std::string named;
     };
     const std::vector<TCase> cases = {
-        {"[CSV]\nSAVETYPE=257", "SAVETYPE=257 (0"},
+        {"[CSV]\nSAVETYPE=257", "SAVETYPE=257 (0 から 1 までの数)"},
         {"[CSV]\nSAVETYPE=-1", "SAVETYPE=-1"},
         {"[CSV]\nSAVETYPE=99999999999", "SAVETYPE=99999999999"},
         {"[EML]\nMAILTYPE=6", "MAILTYPE=6"},

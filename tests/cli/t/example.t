@@ -2,7 +2,7 @@
 
 kcli "$ROOT/examples/inquiries.KFY" -
 expect_rc "example project" 0
-expect_no_err "example project"
+expect_only_summary "example project"
 same_bytes "example project: CSV" stdout "$EXPECTED/example.csv"
 
 # The same through its SAVEFILENAME, beside a copy of the project.

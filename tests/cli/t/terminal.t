@@ -44,7 +44,7 @@ else
 fi
 
 kcli box.KFY out.csv
-expect_no_err "no progress bar when standard error is a file"
+expect_only_summary "no progress bar when standard error is a file"
 printf '件名,番号\r\n' | sj >title.csv
 if head -n 1 stdout | cmp -s - title.csv 2>/dev/null || [ ! -s stdout ]; then
     ok "piped output keeps Shift_JIS"

@@ -1,0 +1,55 @@
+#include "mail/TMailStoreCheck.h"
+
+#include <gtest/gtest.h>
+
+#include "mail/TMailStoreFactory.h"
+
+namespace {
+
+using F = TMailStoreFactory;
+constexpr int kProject = TMailStoreCheck::LooksLikeProject;
+constexpr int kOneMail = TMailStoreCheck::LooksLikeOneMail;
+constexpr int kNone = -99;
+
+const std::string kDbx =
+    std::string("\xCF\xAD\x12\xFE\xC5\xFD\x74\x6F", 8) + std::string(300, '\0');
+const std::string kMbox = "From a@b Mon Jun  3 09:00:00 2024\nSubject: x\n\nbody\n\n";
+const std::string kShuriken = "== sep ==\r\nSubject: a\r\n\r\n== sep ==\r\nSubject: b\r\n\r\n";
+const std::string kProjectText = "\xEF\xBB\xBF[eml]\r\nMAILTYPE=2\r\n";
+const std::string kMail = "Subject: one\n\nbody\n";
+
+struct TCase {
+    int type;
+    std::string bytes;
+    bool fits;
+    int looksLike;  // kNone: no advice
+};
+
+}  // namespace
+
+TEST(MailStoreCheck, WrongTypesAreToldWithWhatTheFileLooksLike) {
+    const std::vector<TCase> cases = {
+        {F::DbxFile, kDbx, true, kNone},
+        {F::MboxFile, kMbox, true, kNone},
+        {F::EudoraMbx, kMbox, true, kNone},
+        {F::Shuriken, kShuriken, true, kNone},
+        {F::MboxFile, "", true, kNone},  // an empty store is a store
+        {F::EmlFolder, kProjectText, true, kNone},
+        {F::MboxFile, kDbx, false, F::DbxFile},
+        {F::DbxFile, kMbox, false, F::MboxFile},
+        {F::MboxFile, kShuriken, false, F::Shuriken},
+        {F::Shuriken, kMbox, false, F::MboxFile},
+        {F::Shuriken, "one line only\n", false, kNone},
+        {F::EudoraMbx, kProjectText, false, kProject},
+        {F::Shuriken, kProjectText, false, kProject},
+        {F::DbxFile, kMail, false, kOneMail},
+        {F::MboxFile, "Subject: x\n\nFrom here on\nFrom there\n", true, kNone},
+        {F::EudoraMbx, "no mail here\n", false, kNone},
+    };
+    for (const TCase& c : cases) {
+        const TMailStoreCheck::TResult r = TMailStoreCheck::CheckBytes(c.type, c.bytes);
+        EXPECT_EQ(r.fits, c.fits) << c.type << " " << c.bytes.substr(0, 12);
+        EXPECT_EQ(r.looksLike.value_or(kNone), c.looksLike)
+            << c.type << " " << c.bytes.substr(0, 12);
+    }
+}
