@@ -108,8 +108,9 @@ std::optional<int> TMailStoreCheck::Guess(std::string_view bytes) {
 }
 
 TMailStoreCheck::TResult TMailStoreCheck::CheckBytes(int mailType, std::string_view bytes) {
+    // Blank files are empty stores, whatever their kind.
     if (TMailStoreFactory::IsFolderType(mailType) || !TMailStoreFactory::IsKnown(mailType) ||
-        bytes.empty()) {
+        bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
         return {};
     }
     bool fits = true;

@@ -19,7 +19,7 @@ class TMailStoreCheck {
         std::optional<int> looksLike;  // a mail type, or one of the values above
     };
 
-    // Checks the file at `sjisPath` for `mailType`; folder types, empty files
+    // Checks the file at `sjisPath` for `mailType`; folder types, blank files
     // and files that cannot be opened always fit (the readers report those).
     static TResult Check(int mailType, const std::string& sjisPath);
     // The same on the file's bytes.

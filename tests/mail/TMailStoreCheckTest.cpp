@@ -34,6 +34,7 @@ TEST(MailStoreCheck, WrongTypesAreToldWithWhatTheFileLooksLike) {
         {F::EudoraMbx, kMbox, true, kNone},
         {F::Shuriken, kShuriken, true, kNone},
         {F::MboxFile, "", true, kNone},  // an empty store is a store
+        {F::DbxFile, " \r\n", true, kNone},
         {F::EmlFolder, kProjectText, true, kNone},
         {F::MboxFile, kDbx, false, F::DbxFile},
         {F::DbxFile, kMbox, false, F::MboxFile},
