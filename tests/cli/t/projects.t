@@ -81,20 +81,10 @@ expect_no_err "--quiet: no summary"
     printf '\xCF\xAD\x12\xFE\xC5\xFD\x74\x6F'
     head -c 1000 /dev/zero
 } >store.dbx
-{
-    echo "=== Shuriken mail ==="
-    echo "Subject: s"
-    echo
-    echo "=== Shuriken mail ==="
-    echo "Subject: t"
-    echo
-} >store.box
 printf 'Subject: one\n\nbody\n' >one.eml
 # type asked for | file | says | advises
 cases=(
     "2|store.dbx|Unix mbox形式のファイルではないようです。|DBXファイルのようです: --mail-type 1"
-    "1|inquiries.mbox|DBXファイルではないようです。|Unix mbox形式のファイルのようです: --mail-type 2"
-    "2|store.box|Unix mbox形式のファイルではないようです。|Shuriken形式のファイルのようです: --mail-type 3"
     "3|inquiries.mbox|Shuriken形式のファイルではないようです。|Unix mbox形式のファイルのようです: --mail-type 2"
     "4|upper.KFY|Eudoraのmbxファイルではないようです。|プロジェクトファイルのようです。"
     "1|one.eml|DBXファイルではないようです。|メールファイル 1 通のようです。"
