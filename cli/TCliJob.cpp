@@ -240,8 +240,9 @@ bool TCliJob::CheckStore(std::size_t paramCount, int mailType, const std::string
     const TMailStoreCheck::TResult shape = TMailStoreCheck::Check(mailType, location);
     if (!shape.fits) {
         const TStoreName& name = kStoreNames[mailType];
+        const std::string advice = LooksLike(shape.looksLike);
         terminal_.Message(shown + ": " + name.japanese + "ではないようです。 (not " + name.english +
-                          ")\n" + LooksLike(shape.looksLike));
+                          ")" + (advice.empty() ? "" : "\n" + advice));
         return false;
     }
     return true;

@@ -98,6 +98,11 @@ for c in "${cases[@]}"; do
 done
 [ ! -e wrong.csv ] && ok "wrong store types: nothing written" || not_ok "wrong.csv written"
 
+printf 'no mail here\n' >plain.txt
+kcli --location plain.txt upper.KFY
+expect_err "no advice when the file looks like nothing" "plain.txt: Unix mbox形式のファイルではないようです。 (not a Unix mbox file)"
+if grep -q "file) / " stderr; then not_ok "no trailing separator"; else ok "no trailing separator"; fi
+
 kcli --location no-such.mbox upper.KFY
 expect_err "the location check names the path" "Unix mbox形式のファイルを指定してください。: no-such.mbox"
 
