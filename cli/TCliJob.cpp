@@ -1,5 +1,6 @@
 #include "TCliJob.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -102,6 +103,9 @@ int TCliJob::Run() {
         ApplyOverrides(project, location, save);
         // Settled before the mails are read: a bad name fails at once.
         const TTarget target = Target(save);
+        if (target && IsInput(*target, location)) {
+            return TExitStatus::BadInput;
+        }
         return Convert(project, location, save, target);
     } catch (const TUsageError& e) {
         terminal_.Message(e.what());
@@ -219,8 +223,8 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
         terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
         return TExitStatus::AfterSignal(TStopSignal::Received());
     }
-    const TExitStatus::TCode status = Save(table, save, target, host);
-    if (status != TExitStatus::WriteFailed && !options_.quiet) {
+    const int status = Save(table, save, target, host);
+    if ((status == TExitStatus::Success || status == TExitStatus::MailsFailed) && !options_.quiet) {
         Summary(outcome.converted + host.FailedMails(),
                 table.RowCount() - TResultTable::FirstMailRow, host.FailedMails(), target);
     }
@@ -264,8 +268,29 @@ void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target) co
                       " rows written, " + std::to_string(failed) + " failed)");
 }
 
-TExitStatus::TCode TCliJob::Save(const TResultTable& table, const TCSVSaveParam& save,
-                                 const TTarget& target, TTerminalHost& host) {
+int TCliJob::Save(const TResultTable& table, const TCSVSaveParam& save, const TTarget& target,
+                  TTerminalHost& host) {
+    const int status = Write(table, save, target, host);
+    if (!TStopSignal::Requested()) {
+        return status;
+    }
+    // A stop that came while saving: the old file is as it was, unless an
+    // in-place rewrite had already begun, which is then finished.
+    if (status == TExitStatus::WriteFailed) {
+        terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
+    } else {
+        terminal_.Message(
+            "中断しました。書き換えを始めていた CSV は最後まで保存しました。 "
+            "(interrupted while the CSV was rewritten in place: it was finished)");
+    }
+    return TExitStatus::AfterSignal(TStopSignal::Received());
+}
+
+TExitStatus::TCode TCliJob::Write(const TResultTable& table, const TCSVSaveParam& save,
+                                  const TTarget& target, TTerminalHost& host) {
+    if (TStopSignal::Requested()) {
+        return TExitStatus::WriteFailed;
+    }
     const TCsvOptions csvOptions{options_.utf8, options_.byteOrderMark, options_.safeCells};
     if (!target) {
         TCsvOptions streamOptions = csvOptions;
@@ -273,6 +298,9 @@ TExitStatus::TCode TCliJob::Save(const TResultTable& table, const TCSVSaveParam&
             streamOptions.utf8 = true;  // a terminal shows UTF-8; pipes and files get the bytes
         }
         if (!TCsvStream::Write(table, stdout, save.GetSaveType(), streamOptions)) {
+            if (TStopSignal::Requested()) {
+                return TExitStatus::WriteFailed;
+            }
             host.SetTarget("-");
             host.ReportSaveFailure(TSjisUnicode::FromUtf8("ファイルの保存に失敗しました。"));
             return TExitStatus::WriteFailed;
@@ -293,6 +321,40 @@ TExitStatus::TCode TCliJob::Save(const TResultTable& table, const TCSVSaveParam&
     }
     backupMade_ = existed && run.GetMakeBackup() && !host.BackupFailed();
     return TExitStatus::AfterSave(host.FailedMails());
+}
+
+bool TCliJob::IsInput(const std::string& target, const std::string& location) const {
+    struct stat output {};
+    if (::stat(TSjisUnicode::ToPath(target).c_str(), &output) != 0 || !S_ISREG(output.st_mode)) {
+        return false;  // a new file, or a device or FIFO that is no input
+    }
+    const auto same = [&output](const std::filesystem::path& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
+               info.st_ino == output.st_ino;
+    };
+    const char* what = nullptr;
+    const std::filesystem::path store = TSjisUnicode::ToPath(location);
+    if (same(TSjisUnicode::ToPath(projectPath_))) {
+        what = "出力先がプロジェクトファイルです。 (the output is the project file)";
+    } else if (same(store)) {
+        what = "出力先がメールの保存ファイルです。 (the output is the mail store)";
+    } else {
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(store, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            if (same(it->path())) {
+                what =
+                    "出力先がメールフォルダのファイルです。 (the output is a file of the mail "
+                    "folder)";
+                break;
+            }
+        }
+    }
+    if (what != nullptr) {
+        terminal_.Message(TSjisUnicode::ToUtf8(target) + ": " + what);
+    }
+    return what != nullptr;
 }
 
 std::string TCliJob::FromProjectFolder(const std::string& sjisPath) const {

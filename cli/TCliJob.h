@@ -30,12 +30,19 @@ class TCliJob {
     bool OpenProject(TSettingFile& project);
     void ApplyOverrides(TSettingFile& project, std::string& location, TCSVSaveParam& save) const;
     TTarget Target(const TCSVSaveParam& save) const;
+    // Whether `target` (Shift_JIS) is the project, the store or a file of
+    // the mail folder: said on the terminal, the run refused before any mail
+    // is read.
+    bool IsInput(const std::string& target, const std::string& location) const;
     int Convert(TSettingFile& project, const std::string& location, const TCSVSaveParam& save,
                 const TTarget& target);
     // The Convert checks, then whether a store file looks like its type.
     bool CheckStore(std::size_t paramCount, int mailType, const std::string& location);
-    TExitStatus::TCode Save(const TResultTable& table, const TCSVSaveParam& save,
-                            const TTarget& target, TTerminalHost& host);
+    // Write's status, or 128 + signal when a stop came while saving.
+    int Save(const TResultTable& table, const TCSVSaveParam& save, const TTarget& target,
+             TTerminalHost& host);
+    TExitStatus::TCode Write(const TResultTable& table, const TCSVSaveParam& save,
+                             const TTarget& target, TTerminalHost& host);
     // What a successful run did, on standard error.
     void Summary(int mails, int rows, int failed, const TTarget& target) const;
 

@@ -1,8 +1,10 @@
 #include "TCsvStream.h"
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 
+#include "TStopSignal.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TCsvText.h"
 
@@ -10,8 +12,31 @@ namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
 
+// A pipe whose reader is slow interrupts the write when a stop comes (the
+// signal handler does not restart it); anything else interrupted goes on.
 bool Put(std::FILE* stream, std::string_view text) {
-    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    while (!text.empty()) {
+        const std::size_t n = std::fwrite(text.data(), 1, text.size(), stream);
+        text.remove_prefix(n);
+        if (text.empty()) {
+            break;
+        }
+        if (errno != EINTR || TStopSignal::Requested()) {
+            return false;
+        }
+        std::clearerr(stream);
+    }
+    return true;
+}
+
+bool Flush(std::FILE* stream) {
+    while (std::fflush(stream) != 0) {
+        if (errno != EINTR || TStopSignal::Requested()) {
+            return false;
+        }
+        std::clearerr(stream);
+    }
+    return true;
 }
 
 }  // namespace
@@ -35,9 +60,9 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
         saveType == TCsvFile::Overwrite ? TResultTable::TitleRow : TResultTable::FirstMailRow;
     for (int row = first; row < table.RowCount(); ++row) {
         TCsvText::AppendRow(block, table.Row(row), options.safeCells);
-        if (block.size() >= kBlockSize && !flush()) {
+        if (block.size() >= kBlockSize && (TStopSignal::Requested() || !flush())) {
             return false;
         }
     }
-    return (block.empty() || flush()) && std::fflush(stream) == 0 && !std::ferror(stream);
+    return (block.empty() || flush()) && Flush(stream) && !std::ferror(stream);
 }

@@ -1,7 +1,8 @@
 #include "TStopSignal.h"
 
+#include <signal.h>
+
 #include <atomic>
-#include <csignal>
 
 namespace {
 
@@ -11,13 +12,23 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnStopSignal(int signal) {
     received.store(signal);
-    std::signal(signal, SIG_DFL);  // the next one is not asked, it ends the program
+    // The next one is not asked, it ends the program.
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    ::sigaction(signal, &action, nullptr);
 }
 
 void Catch(int signal) {
-    if (std::signal(signal, OnStopSignal) == SIG_IGN) {
-        std::signal(signal, SIG_IGN);
+    struct sigaction old {};
+    if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) {
+        return;
     }
+    // No SA_RESTART: a wait for a FIFO's reader, a lock or a full pipe is
+    // interrupted, so the stop is seen there too.
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <system_error>
 
 #include "base/LineSplitter.h"
@@ -33,14 +34,11 @@ TFolderParser::TFolderParser(const std::string& sjisFolder,
     const std::filesystem::path folder = TSjisUnicode::ToPath(sjisFolder);
     std::error_code ec;
     std::filesystem::directory_iterator it(folder, ec);
-    if (ec) {
+    if (ec == std::errc::no_such_file_or_directory) {
         return;  // a folder that does not exist has no mails
     }
     std::vector<TEntry> entries;
-    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
-        if (ec) {
-            break;
-        }
+    for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
         // Sub-folders (and anything else that is not a file) are no mails.
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) {
@@ -50,6 +48,13 @@ TFolderParser::TFolderParser(const std::string& sjisFolder,
         if (accept(name)) {
             entries.push_back({FoldCase(name), std::move(name), it->path()});
         }
+    }
+    // One that cannot be listed, wholly or part of the way, is no empty
+    // store: its mails would be lost from the CSV.
+    if (ec) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8("フォルダを読めません。\n") +
+                             TSjisUnicode::FromPath(folder) + " (" + ::strerrordesc_np(ec.value()) +
+                             ")");
     }
     std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
         return a.key != b.key ? a.key < b.key : a.name < b.name;

@@ -2,8 +2,8 @@
 // Common part of the readers of a folder with one mail per file. The folder
 // is listed once, at construction: files only (sub-folders are skipped), in a
 // stable order, by name compared without regard to case. A missing folder has
-// no mails. Each mail's file is read when the mail is asked for, so files of
-// different mails can be read on different threads at once.
+// no mails; one that cannot be listed throws TKestrifyError. Each mail's file is read when the mail
+// is asked for, so files of different mails can be read on different threads at once.
 
 #include <filesystem>
 #include <functional>

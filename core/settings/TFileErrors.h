@@ -7,6 +7,8 @@
 
 class TFileErrors {
   public:
-    static TKestrifyError CannotRead(const std::filesystem::path& path);
+    // `reason`, when given, follows in parentheses (the system's words).
+    static TKestrifyError CannotRead(const std::filesystem::path& path,
+                                     const char* reason = nullptr);
     static TKestrifyError CannotWrite(const std::filesystem::path& path);
 };

@@ -1,6 +1,12 @@
 #include "settings/TIniDocument.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -10,6 +16,10 @@
 #include "settings/TFileErrors.h"
 
 namespace {
+
+// Larger than any real project or settings file: a device or a wrong file
+// is not read into memory.
+constexpr off_t kMaxFileSize = 16 << 20;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -143,25 +153,44 @@ bool TIniDocument::LoadFile(const std::filesystem::path& path) {
 }
 
 std::optional<std::string> TIniDocument::ReadFileText(const std::filesystem::path& path) {
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::not_found) {
+    // Non-blocking, so a FIFO given as the file cannot stall the program.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
         return std::nullopt;
     }
-    if (ec || std::filesystem::is_directory(status)) {
-        throw TFileErrors::CannotRead(path);
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw TFileErrors::CannotRead(path);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        throw TFileErrors::CannotRead(path, ::strerrordesc_np(error));
     }
     std::string content;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        content.append(buffer, static_cast<std::size_t>(in.gcount()));
+    const char* problem = nullptr;
+    if (!S_ISREG(info.st_mode)) {
+        problem = S_ISDIR(info.st_mode) ? "a folder" : "not a regular file";
+    } else if (info.st_size > kMaxFileSize) {
+        problem = "larger than 16 MB";
+    } else {
+        content.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (done < content.size()) {
+            const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                problem = n < 0 ? ::strerrordesc_np(errno) : nullptr;
+                break;  // a file that got shorter is read as it is now
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        content.resize(done);
     }
-    if (in.bad()) {
-        throw TFileErrors::CannotRead(path);
+    ::close(fd);
+    if (problem != nullptr) {
+        throw TFileErrors::CannotRead(path, problem);
     }
     return content;
 }

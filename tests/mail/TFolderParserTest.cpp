@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "AsUser.h"
 #include "MailTestUtil.h"
 #include "TestText.h"
 #include "base/TKestrifyError.h"
@@ -74,6 +75,33 @@ TEST_F(TFolderParserTest, FileRemovedAfterListingFailsWhenRead) {
 TEST(TFolderParserMissingTest, MissingFolderHasNoMails) {
     EXPECT_EQ(TEMLParser(CorpusFile("no-such-folder")).GetCount(), 0);
     EXPECT_EQ(TTextFileParser(CorpusFile("no-such-folder")).GetCount(), 0);
+}
+
+// Only a missing folder is an empty store: one the user may not list (or
+// no folder at all) would otherwise replace a CSV with a title line.
+TEST(TFolderParserMissingTest, UnlistableFolderIsAnError) {
+    TTempDir dir;
+    const std::filesystem::path locked = dir.Path() / "locked";
+    std::filesystem::create_directory(locked);
+    WriteFile(locked / "a.eml", "Subject: a\n\nbody");
+    WriteFile(dir.Path() / "file.eml", "Subject: a\n\nbody");
+    ::chmod(locked.c_str(), 0);
+    const int status = AsOrdinaryUser([&] {
+        int thrown = 0;
+        for (const auto& folder : {locked, dir.Path() / "file.eml"}) {
+            try {
+                TEMLParser parser(folder.string());
+            } catch (const TKestrifyError&) {
+                ++thrown;
+            }
+        }
+        return thrown == 2 ? 0 : 1;
+    });
+    ::chmod(locked.c_str(), 0755);
+    if (status == 77) {
+        GTEST_SKIP() << "cannot run as an ordinary user";
+    }
+    EXPECT_EQ(status, 0);
 }
 
 TEST(TFolderParserMissingTest, CorpusFolder) {
