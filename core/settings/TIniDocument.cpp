@@ -117,6 +117,15 @@ void TIniDocument::AddLine(TSection& section, TLine line) {
     section.lines.push_back(std::move(line));
 }
 
+void TIniDocument::IndexKeys(TSection& section) {
+    section.keys.clear();
+    for (std::size_t i = 0; i < section.lines.size(); ++i) {
+        if (section.lines[i].isKey) {
+            section.keys.emplace(sjis::ToUpper(section.lines[i].key), i);
+        }
+    }
+}
+
 std::string TIniDocument::Text() const {
     std::string out;
     for (const TSection& section : sections_) {
@@ -314,4 +323,27 @@ void TIniDocument::WriteInteger(std::string_view section, std::string_view key, 
 
 void TIniDocument::WriteBool(std::string_view section, std::string_view key, bool value) {
     WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniDocument::EraseSection(std::string_view section) {
+    const std::string upper = sjis::ToUpper(section);
+    std::erase_if(sections_,
+                  [&](const TSection& s) { return s.hasHeader && s.upperName == upper; });
+}
+
+bool TIniDocument::DeleteKey(std::string_view section, std::string_view key) {
+    const std::string upperSection = sjis::ToUpper(section);
+    const std::string upperKey = sjis::ToUpper(key);
+    for (TSection& s : sections_) {
+        if (!s.hasHeader || s.upperName != upperSection) {
+            continue;
+        }
+        const auto it = s.keys.find(upperKey);
+        if (it != s.keys.end()) {
+            s.lines.erase(s.lines.begin() + static_cast<std::ptrdiff_t>(it->second));
+            IndexKeys(s);
+            return true;
+        }
+    }
+    return false;
 }

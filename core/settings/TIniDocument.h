@@ -54,6 +54,11 @@ class TIniDocument {
     void WriteInteger(std::string_view section, std::string_view key, int value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
 
+    // Removes every section of that name with all its lines.
+    void EraseSection(std::string_view section);
+    // Removes the key (the first of duplicates); false when it is not there.
+    bool DeleteKey(std::string_view section, std::string_view key);
+
     // Decimal whole number with optional sign and surrounding blanks.
     static std::optional<int> ParseInteger(std::string_view text);
 
@@ -76,6 +81,7 @@ class TIniDocument {
     TSection& SectionForWrite(std::string_view section);
     void ParseLine(std::string_view line);
     static void AddLine(TSection& section, TLine line);
+    static void IndexKeys(TSection& section);
 
     TValueMode mode_;
     std::vector<TSection> sections_;

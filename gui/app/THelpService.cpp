@@ -1,5 +1,7 @@
 #include "gui/app/THelpService.h"
 
+#include "gui/help/TBuiltInHelpService.h"
+
 #include <QVariant>
 #include <QWidget>
 
@@ -9,20 +11,13 @@ constexpr const char* ContextProperty = "kestrifyHelpContext";
 
 THelpService* installed = nullptr;
 
-// The help pages come with the application; until it installs its service
-// help requests are ignored.
-class TNoHelpService : public THelpService {
-  public:
-    void ShowTopic(int /*topic*/) override {}
-};
-
 }  // namespace
 
 THelpService& THelpService::Current() {
     if (installed != nullptr) {
         return *installed;
     }
-    static TNoHelpService builtIn;
+    static TBuiltInHelpService builtIn;
     return builtIn;
 }
 

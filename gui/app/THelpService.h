@@ -12,10 +12,13 @@ class THelpService {
     virtual ~THelpService() = default;
     // Topic 0 stands for the help contents.
     virtual void ShowTopic(int topic) = 0;
+    // Closes whatever help shows (the program is ending).
+    virtual void Quit() {}
 
     static THelpService& Current();
-    // Installs a service (nullptr: the built-in one) and returns the previous
-    // one. The caller keeps ownership.
+    // Installs a service (nullptr: the built-in one, the help window with
+    // the pages compiled into the program) and returns the previous one. The
+    // caller keeps ownership.
     static THelpService* Install(THelpService* service);
 
     static void SetContext(QWidget* widget, int topic);

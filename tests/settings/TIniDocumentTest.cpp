@@ -69,6 +69,16 @@ TEST(IniDocument, FirstOfDuplicateKeysAndSectionsWins) {
     EXPECT_EQ(ini.Text(), "[A]\r\nk=1\r\nk=2\r\n\r\n[A]\r\nj=4\r\n\r\n");
 }
 
+TEST(IniDocument, EraseSectionAndDeleteKeyKeepTheRest) {
+    TIniDocument ini = Parsed("[A]\nk=1\nj=2\nk=3\n[S]\nx=1\n[B]\nb=2\n[s]\ny=2\n");
+    ini.EraseSection("S");  // both spellings go
+    EXPECT_TRUE(ini.DeleteKey("a", "K"));
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 3);  // the duplicate takes over
+    EXPECT_FALSE(ini.DeleteKey("A", "missing"));
+    ini.WriteString("A", "j", "4");  // the key index follows the removed line
+    EXPECT_EQ(ini.Text(), "[A]\r\nj=4\r\nk=3\r\n\r\n[B]\r\nb=2\r\n\r\n");
+}
+
 TEST(IniDocument, ShiftJisNamesAndValues) {
     // The second byte of "ゾ" is "]" and of "ソ" is a backslash.
     const std::string section = Sj("ゾーン");
