@@ -51,11 +51,17 @@ std::string NameTag(const std::filesystem::path& target) {
 
 // ".kfy-PID-SERIAL-TAG.tmp" with the process id read back, or 0.
 pid_t TempOwner(std::string_view name, std::string_view tag) {
-    const std::string suffix = "-" + std::string(tag) + ".tmp";
-    if (!name.starts_with(".kfy-") || !name.ends_with(suffix)) {
+    constexpr std::string_view kPrefix = ".kfy-";
+    constexpr std::string_view kSuffix = ".tmp";
+    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) {
         return 0;
     }
-    name.remove_prefix(5);
+    name.remove_suffix(kSuffix.size());
+    if (!name.ends_with(tag) || name.size() <= tag.size() ||
+        name[name.size() - tag.size() - 1] != '-') {
+        return 0;
+    }
+    name.remove_prefix(kPrefix.size());
     pid_t pid = 0;
     std::size_t i = 0;
     for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && pid < 1 << 22; ++i) {
