@@ -232,5 +232,5 @@ std::unique_ptr<TBasicMail> TDBXParser::GetMail(int index) {
     while (splitter.Next(line)) {
         lines.push_back(line);
     }
-    return std::make_unique<TMail>(lines, Options());
+    return std::make_unique<TMail>(lines, Options(), TMailOrigin{{}, index + 1});
 }

@@ -1,7 +1,8 @@
 #include "mail/TEudoraMail.h"
 
-TEudoraMail::TEudoraMail(std::span<const std::string_view> lines, const TMailOptions& options)
-    : TMail(TDeferParse{}, options) {
+TEudoraMail::TEudoraMail(std::span<const std::string_view> lines, const TMailOptions& options,
+                         const TMailOrigin& origin)
+    : TMail(TDeferParse{}, options, origin) {
     Parse(lines);
 }
 

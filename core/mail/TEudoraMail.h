@@ -8,7 +8,8 @@
 
 class TEudoraMail : public TMail {
   public:
-    explicit TEudoraMail(std::span<const std::string_view> lines, const TMailOptions& options = {});
+    explicit TEudoraMail(std::span<const std::string_view> lines, const TMailOptions& options = {},
+                         const TMailOrigin& origin = {});
     explicit TEudoraMail(const TLines& lines, const TMailOptions& options = {});
 
   protected:

@@ -4,5 +4,5 @@
 
 std::unique_ptr<TBasicMail> TEudoraParser::GetMail(int index) {
     const std::vector<std::string_view> lines = MailLineViews(index);
-    return std::make_unique<TEudoraMail>(lines, Options());
+    return std::make_unique<TEudoraMail>(lines, Options(), TMailOrigin{{}, index + 1});
 }

@@ -18,5 +18,5 @@ TMBOXParser::TMBOXParser(std::unique_ptr<TMappedFile> file) : TSplitFileParser(s
 
 std::unique_ptr<TBasicMail> TMBOXParser::GetMail(int index) {
     const std::vector<std::string_view> lines = MailLineViews(index);
-    return std::make_unique<TMail>(lines, Options());
+    return std::make_unique<TMail>(lines, Options(), TMailOrigin{{}, index + 1});
 }

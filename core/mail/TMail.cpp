@@ -5,6 +5,7 @@
 #include "base/LineSplitter.h"
 #include "base/SjisText.h"
 #include "codeconv/TCharNkfConv.h"
+#include "codeconv/TSjisUnicode.h"
 
 namespace {
 
@@ -225,15 +226,31 @@ struct TMail::TTextPart {
     TEncoding encoding = TEncoding::kPlain;
 };
 
-TMail::TMail(std::span<const std::string_view> lines, const TMailOptions& options)
-    : options_(options) {
+TMail::TMail(std::span<const std::string_view> lines, const TMailOptions& options,
+             const TMailOrigin& origin)
+    : options_(options), origin_(origin) {
     Parse(lines);
 }
 
-TMail::TMail(const TLines& lines, const TMailOptions& options)
-    : TMail(std::span<const std::string_view>(Views(lines)), options) {}
+TMail::TMail(const TLines& lines, const TMailOptions& options, const TMailOrigin& origin)
+    : TMail(std::span<const std::string_view>(Views(lines)), options, origin) {}
 
-TMail::TMail(TDeferParse, const TMailOptions& options) : options_(options) {}
+TMail::TMail(TDeferParse, const TMailOptions& options, const TMailOrigin& origin)
+    : options_(options), origin_(origin) {}
+
+void TMail::Warn(const char* message) const {
+    if (!options_.warning) {
+        return;
+    }
+    std::string text;
+    if (!origin_.utf8FileName.empty()) {
+        text = TSjisUnicode::FromUtf8(origin_.utf8FileName) + ": ";
+    } else if (origin_.number > 0) {
+        static const std::string kNth = TSjisUnicode::FromUtf8("番目のメール: ");
+        text = std::to_string(origin_.number) + kNth;
+    }
+    options_.warning(text + message);
+}
 
 TCharNkfConv& TMail::Converter() {
     // One converter per thread, not per mail: setting one up looks for the
@@ -303,9 +320,7 @@ void TMail::ParseHeaderBlock(TLineSpan lines, THeaderMap& map) {
         try {
             AddHeaderLine(field, map);
         } catch (const std::exception& e) {
-            if (options_.warning) {
-                options_.warning(e.what());
-            }
+            Warn(e.what());
             return;
         }
     }

@@ -20,8 +20,10 @@ class TMail : public TBasicMail {
     // `lines` are the mail's lines without line-break bytes. The views are
     // only read during construction. Errors of the body conversion leave the
     // constructor as TKestrifyError.
-    explicit TMail(std::span<const std::string_view> lines, const TMailOptions& options = {});
-    explicit TMail(const TLines& lines, const TMailOptions& options = {});
+    explicit TMail(std::span<const std::string_view> lines, const TMailOptions& options = {},
+                   const TMailOrigin& origin = {});
+    explicit TMail(const TLines& lines, const TMailOptions& options = {},
+                   const TMailOrigin& origin = {});
 
     const THeaderMap& GetHeader() const override { return header_; }
     const TLines& GetBody() const override { return body_; }
@@ -45,7 +47,7 @@ class TMail : public TBasicMail {
     // For subclasses that replace ConvertCode: construct without parsing,
     // then call Parse from the subclass's constructor.
     struct TDeferParse {};
-    TMail(TDeferParse, const TMailOptions& options);
+    TMail(TDeferParse, const TMailOptions& options, const TMailOrigin& origin = {});
 
     virtual void Parse(std::span<const std::string_view> lines);
     // One text in the mail's current code page to Shift_JIS.
@@ -66,6 +68,7 @@ class TMail : public TBasicMail {
     bool FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part);
     void DecodeBody(TLineSpan lines, TEncoding encoding);
     void SetCharset(const std::vector<std::string>& contentType);
+    void Warn(const char* message) const;
     static TEncoding EncodingOf(const THeaderMap& map);
 
     THeaderMap header_;
@@ -75,4 +78,5 @@ class TMail : public TBasicMail {
     int codePage_ = TCodePageConv::kIso2022Jp;
     std::string charset_;  // the declared name, for kNamedCharset
     TMailOptions options_;
+    TMailOrigin origin_;
 };

@@ -27,5 +27,5 @@ TShurikenParser::TShurikenParser(std::unique_ptr<TMappedFile> file)
 
 std::unique_ptr<TBasicMail> TShurikenParser::GetMail(int index) {
     const std::vector<std::string_view> lines = MailLineViews(index);
-    return std::make_unique<TMail>(lines, Options());
+    return std::make_unique<TMail>(lines, Options(), TMailOrigin{{}, index + 1});
 }

@@ -64,33 +64,48 @@ TEST(TMailHeaderTest, FoldKeepsItsBlankButEncodedWordsJoin) {
     EXPECT_EQ(Header(encoded, "SUBJECT:"), Lines{Sj("件名です続きagain")});
 }
 
-TEST(TMailHeaderTest, WarningStopsTheHeaderBlockButNotTheMail) {
-    // Decoding that fails on one value, as an unusable converter would.
-    class TFailingMail : public TMail {
-      public:
-        TFailingMail(const TLines& lines, const TMailOptions& options)
-            : TMail(TDeferParse{}, options) {
-            const std::vector<std::string_view> views(lines.begin(), lines.end());
-            Parse(views);
-        }
+// Decoding that fails on one value, as an unusable converter would.
+class TFailingMail : public TMail {
+  public:
+    TFailingMail(const TLines& lines, const TMailOptions& options, const TMailOrigin& origin)
+        : TMail(TDeferParse{}, options, origin) {
+        const std::vector<std::string_view> views(lines.begin(), lines.end());
+        Parse(views);
+    }
 
-      protected:
-        std::string DecodeHeader(std::string_view value) override {
-            if (value.find("BAD") != std::string_view::npos) {
-                throw std::runtime_error("broken");
-            }
-            return TMail::DecodeHeader(value);
+  protected:
+    std::string DecodeHeader(std::string_view value) override {
+        if (value.find("BAD") != std::string_view::npos) {
+            throw std::runtime_error("broken");
         }
-    };
+        return TMail::DecodeHeader(value);
+    }
+};
+
+TEST(TMailHeaderTest, WarningStopsTheHeaderBlockButNotTheMail) {
     std::vector<std::string> warnings;
     TMailOptions options;
     options.warning = [&](const std::string& m) { warnings.push_back(m); };
     const TFailingMail mail(LinesOf("Subject: ok\nX-Bad: BAD\nTo: lost@example.com\n\nbody line"),
-                            options);
+                            options, {});
     EXPECT_EQ(warnings, Lines{"broken"});
     EXPECT_EQ(Header(mail, "SUBJECT:"), Lines{"ok"});
     EXPECT_EQ(mail.GetHeader().count("TO:"), 0u);
     EXPECT_EQ(mail.GetBody(), Lines{"body line"});
+}
+
+TEST(TMailHeaderTest, WarningNamesTheMail) {
+    const struct {
+        TMailOrigin origin;
+        std::string text;
+    } cases[] = {{{"a.eml", 0}, "a.eml: broken"}, {{{}, 3}, Sj("3番目のメール: ") + "broken"}};
+    for (const auto& c : cases) {
+        std::vector<std::string> warnings;
+        TMailOptions options;
+        options.warning = [&](const std::string& m) { warnings.push_back(m); };
+        const TFailingMail mail(LinesOf("X-Bad: BAD\n\n"), options, c.origin);
+        EXPECT_EQ(warnings, Lines{c.text});
+    }
 }
 
 struct TCodePageCase {
