@@ -20,8 +20,10 @@ std::size_t FindByte(std::string_view text, char c, std::size_t from) {
 
 }  // namespace
 
-TLineSplitter::TLineSplitter(std::string_view text) : text_(text) {
-    text_ = text_.substr(0, FindByte(text_, '\0', 0));
+TLineSplitter::TLineSplitter(std::string_view text, TZeroByte zero) : text_(text) {
+    if (zero == TZeroByte::kEndsText) {
+        text_ = text_.substr(0, FindByte(text_, '\0', 0));
+    }
     nextLf_ = FindByte(text_, '\n', 0);
 }
 
@@ -45,9 +47,9 @@ bool TLineSplitter::Next(std::string_view& line) {
     return true;
 }
 
-std::vector<std::string> TLineSplitter::Split(std::string_view text) {
+std::vector<std::string> TLineSplitter::Split(std::string_view text, TZeroByte zero) {
     std::vector<std::string> lines;
-    TLineSplitter splitter(text);
+    TLineSplitter splitter(text, zero);
     std::string_view line;
     while (splitter.Next(line)) {
         lines.emplace_back(line);

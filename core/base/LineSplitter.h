@@ -1,7 +1,8 @@
 #pragma once
 // The one line splitter of the program: lines end at CR, LF or CR LF, a 0
-// byte ends the text, and a final line break does not start an empty line
-// ("a\r\n" is one line, "a\r\n\r\n" two, "" none).
+// byte ends the text (unless it is read as data, as mail readers do: a 0
+// inside a mail is damage, not its end), and a final line break does not
+// start an empty line ("a\r\n" is one line, "a\r\n\r\n" two, "" none).
 
 #include <string>
 #include <string_view>
@@ -9,7 +10,9 @@
 
 class TLineSplitter {
   public:
-    explicit TLineSplitter(std::string_view text);
+    enum class TZeroByte { kEndsText, kIsData };
+
+    explicit TLineSplitter(std::string_view text, TZeroByte zero = TZeroByte::kEndsText);
 
     // Next line without its line break; false when the text is exhausted.
     bool Next(std::string_view& line);
@@ -17,7 +20,8 @@ class TLineSplitter {
     // Byte offset in the text where the next line starts.
     std::size_t Position() const { return pos_; }
 
-    static std::vector<std::string> Split(std::string_view text);
+    static std::vector<std::string> Split(std::string_view text,
+                                          TZeroByte zero = TZeroByte::kEndsText);
 
   private:
     std::string_view text_;

@@ -4,7 +4,10 @@
 // be called from several threads at once for different indexes.
 
 #include <memory>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "mail/TBasicMail.h"
 #include "mail/TMailOptions.h"
@@ -21,6 +24,16 @@ class TBasicMailParser {
     // GetMail, never while mails are being read.
     void SetOptions(TMailOptions options) { options_ = std::move(options); }
     const TMailOptions& Options() const { return options_; }
+
+  protected:
+    // Raw mail lines as owned texts, 0 bytes dropped (damage, not text).
+    static TLines WithoutZeroBytes(const std::vector<std::string_view>& lines) {
+        TLines out(lines.begin(), lines.end());
+        for (std::string& line : out) {
+            std::erase(line, '\0');
+        }
+        return out;
+    }
 
   private:
     TMailOptions options_;

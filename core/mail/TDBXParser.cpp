@@ -202,10 +202,10 @@ std::string TDBXParser::BlockChainText(std::uint32_t block) const {
             text.size() + length > file_->Size()) {
             Fail("ファイルの読み取りに失敗しました。");
         }
-        const std::size_t nul = bytes.find('\0');
-        if (nul != std::string_view::npos) {
+        // A 0 byte is damage, not the end of the message: it is dropped.
+        for (std::size_t nul; (nul = bytes.find('\0')) != std::string_view::npos;) {
             text.append(bytes.substr(0, nul));
-            break;
+            bytes.remove_prefix(nul + 1);
         }
         text.append(bytes);
         block = next;

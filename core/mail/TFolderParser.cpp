@@ -78,7 +78,7 @@ std::unique_ptr<TMappedFile> TFolderParser::OpenMail(int index) const {
 
 std::vector<std::string_view> TFolderParser::SplitLines(const TMappedFile& file) {
     std::vector<std::string_view> lines;
-    TLineSplitter splitter(file.View());
+    TLineSplitter splitter(file.View(), TLineSplitter::TZeroByte::kIsData);
     std::string_view line;
     while (splitter.Next(line)) {
         lines.push_back(line);
@@ -88,6 +88,5 @@ std::vector<std::string_view> TFolderParser::SplitLines(const TMappedFile& file)
 
 TLines TFolderParser::GetMailLines(int index) {
     const std::unique_ptr<TMappedFile> file = OpenMail(index);
-    const std::vector<std::string_view> lines = SplitLines(*file);
-    return TLines(lines.begin(), lines.end());
+    return WithoutZeroBytes(SplitLines(*file));
 }

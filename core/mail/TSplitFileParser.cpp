@@ -25,8 +25,7 @@ int TSplitFileParser::GetCount() {
 }
 
 TLines TSplitFileParser::GetMailLines(int index) {
-    const std::vector<std::string_view> views = MailLineViews(index);
-    return TLines(views.begin(), views.end());
+    return WithoutZeroBytes(MailLineViews(index));
 }
 
 std::vector<std::string_view> TSplitFileParser::MailLineViews(int index) const {
@@ -37,8 +36,8 @@ std::vector<std::string_view> TSplitFileParser::MailLineViews(int index) const {
     const std::size_t end = i + 1 < starts_.size() ? starts_[i + 1] : text_.size();
     const std::string_view rest = text_.substr(starts_[i], end - starts_[i]);
 
-    // A 0 byte ends the mail's text.
-    TLineSplitter splitter(rest);
+    // A 0 byte is kept here (TMail drops it): it ends neither line nor mail.
+    TLineSplitter splitter(rest, TLineSplitter::TZeroByte::kIsData);
     std::string_view line;
     splitter.Next(line);  // the separator line is not part of the mail
     std::vector<std::string_view> lines;

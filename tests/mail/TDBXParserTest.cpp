@@ -47,14 +47,15 @@ TEST(TDBXParserTest, WalksTheTreeInIndexOrder) {
     EXPECT_EQ(parser.GetMailLines(0), (Lines{"Subject: one", "", "body 1"}));
 }
 
-TEST(TDBXParserTest, TextOverSeveralBlocksIsJoinedAndEndsAtAZeroByte) {
+// A 0 byte used to end the text ("end"): it is dropped now.
+TEST(TDBXParserTest, TextOverSeveralBlocksIsJoinedAndZeroBytesDropped) {
     TDbxImage image;
     const std::string text = std::string(1500, 'x') + "\r\nend" + std::string(1, '\0') + "gone";
     const auto m = image.AddMessage(image.AddText("Subject: long\r\n\r\n" + text, 100));
     image.SetHeader(1, image.AddNode(0, 0, {{m}}));
     TDBXParser parser = Parser(image);
     ASSERT_EQ(parser.GetCount(), 1);
-    EXPECT_EQ(parser.GetMail(0)->GetBody(), (Lines{std::string(1500, 'x'), "end"}));
+    EXPECT_EQ(parser.GetMail(0)->GetBody(), (Lines{std::string(1500, 'x'), "endgone"}));
 }
 
 TEST(TDBXParserTest, MessagesWithoutTextAreEmptyMails) {

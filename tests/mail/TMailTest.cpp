@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 TMail MailOf(std::string_view text, const TMailOptions& options = {}) {
     return TMail(LinesOf(text), options);
 }
@@ -281,6 +283,51 @@ TEST(TMailMultipartTest, VeryDeepNestingDoesNotExhaustTheStack) {
     text += "--b5000\nContent-Type: text/plain\n\ndeep\n";
     EXPECT_TRUE(MailOf(text).GetBody().empty());
 }
+
+struct TBodyCase {
+    const char* name;
+    std::string mail;
+    Lines body;
+};
+void PrintTo(const TBodyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TRealWorldBodyTest : public ::testing::TestWithParam<TBodyCase> {};
+
+// Bodies that used to come out empty, cut or in the wrong charset.
+TEST_P(TRealWorldBodyTest, Decodes) {
+    const TLines lines =
+        TLineSplitter::Split(GetParam().mail, TLineSplitter::TZeroByte::kIsData);  // as readers do
+    EXPECT_EQ(TMail(lines).GetBody(), GetParam().body);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mail, TRealWorldBodyTest,
+    ::testing::Values(
+        TBodyCase{"media type in any case",
+                  std::string(kMixedHead) +
+                      "--outer\nContent-Type: TEXT/Plain;\n\tcharset=UTF-8\n\n"
+                      "\xE3\x81\x82\n--outer--\n",
+                  {Sj("あ")}},
+        TBodyCase{"part without Content-Type",
+                  std::string(kMixedHead) + "--outer\nContent-Transfer-Encoding: 7bit\n\ntext\n"
+                                            "--outer\nContent-Type: text/html\n\nh\n--outer--\n",
+                  {"text"}},
+        TBodyCase{
+            "delimiters with transport padding",
+            std::string(kMixedHead) + "--outer \t\nContent-Type: text/plain\n\na\n--outer-- \n",
+            {"a"}},
+        TBodyCase{"0 byte dropped", "Subject: x\n\na\0b\nc\n"s, {"ab", "c"}},
+        TBodyCase{"windows-1252 declared as ISO-8859-1",
+                  "Content-Type: text/plain; charset=iso-8859-1\n\nwasn\x92t \xC9\n",
+                  {Sj("wasn’t ?")}},
+        TBodyCase{"EUC-JP labelled ISO-2022-JP",
+                  "Content-Type: text/plain; charset=iso-2022-jp\n\n\xBC\xA1\xA4\xCE\n",
+                  {Sj("次の")}},
+        TBodyCase{"Shift_JIS declared",
+                  "Content-Type: text/plain; charset=\"Shift_JIS\"\n\n\x82\xA0\x82\n",
+                  {Sj("あ") + "?"}}));
 
 TEST(TMailCorpusTest, JapaneseMailWithTwoEncodedWords) {
     const TMail mail(LinesOf(ReadFile(DataFile("mimekit-japanese.eml"))));
