@@ -15,5 +15,5 @@ param "^" "本文" regex
 project realworld.KFY 0 mails
 kcli realworld.KFY out.csv
 expect_rc "real-world mails" 0
-expect_no_err "real-world mails"
+expect_only_summary "real-world mails"
 same_bytes "real-world mails: CSV" out.csv "$EXPECTED/realworld.csv"
