@@ -67,7 +67,7 @@ THelpWindow::THelpWindow(QWidget* parent)
     splitter->addWidget(navigation_);
     splitter->addWidget(right);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({220, 560});
+    splitter->setSizes({280, 620});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter);
 
@@ -77,9 +77,9 @@ THelpWindow::THelpWindow(QWidget* parent)
     connect(btnForward_, &QPushButton::clicked, browser_, &QTextBrowser::forward);
     connect(browser_, &QTextBrowser::backwardAvailable, btnBack_, &QPushButton::setEnabled);
     connect(browser_, &QTextBrowser::forwardAvailable, btnForward_, &QPushButton::setEnabled);
-    connect(browser_, &QTextBrowser::sourceChanged, this, [this] { SourceChanged(); });
+    connect(browser_, &QTextBrowser::sourceChanged, this, &THelpWindow::SourceChanged);
     connect(browser_, &QTextBrowser::anchorClicked, this, &THelpWindow::LinkClicked);
-    resize(820, 600);
+    resize(900, 640);
 }
 
 QWidget* THelpWindow::MakeContentsPage() {
@@ -179,8 +179,8 @@ void THelpWindow::MarkFirst(const QString& word) {
 }
 
 // The contents list follows the page, however it was reached.
-void THelpWindow::SourceChanged() {
-    const int topic = CurrentTopic();
+void THelpWindow::SourceChanged(const QUrl& url) {
+    const int topic = THelpTopics::TopicOf(url);
     for (int i = 0; i < listContents_->count(); ++i) {
         if (listContents_->item(i)->data(TopicRole).toInt() == topic) {
             listContents_->setCurrentRow(i);

@@ -35,7 +35,7 @@ class THelpWindow : public QWidget {
     QWidget* MakeSearchPage();
     void ItemActivated(QListWidgetItem* item);
     void LinkClicked(const QUrl& url);
-    void SourceChanged();
+    void SourceChanged(const QUrl& url);
     void MarkFirst(const QString& word);
 
     QTabWidget* navigation_;

@@ -15,12 +15,14 @@
 #include <QPainter>
 #include <QStyleFactory>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <vector>
 
+#include "convert/TParamFormConvert.h"
 #include "gui/app/TAppLook.h"
 #include "gui/app/TFormMain.h"
 #include "gui/app/TFormMakeBatch.h"
@@ -31,10 +33,18 @@
 #include "gui/controls/TMLStringGrid.h"
 #include "gui/controls/TRadioGroup.h"
 #include "gui/controls/TStringGridModel.h"
+#include "gui/help/TBuiltInHelpService.h"
+#include "gui/help/THelpWindow.h"
 #include "gui/params/TFormEditParamOrder.h"
 #include "gui/params/TFormParamEdit.h"
 #include "gui/params/TFormSpaceParamEdit.h"
 #include "gui/params/TGridConvertParam.h"
+#include "gui/settings/TAppIni.h"
+#include "gui/settings/TFileAssociation.h"
+#include "gui/settings/TFormAbout.h"
+#include "gui/settings/TFormClearSetting.h"
+#include "gui/settings/TFormCommonSetting.h"
+#include "gui/settings/TFormProjectSetting.h"
 
 namespace {
 
@@ -322,6 +332,59 @@ void ShootMainWindow(TShooter& shooter) {
     }
 }
 
+// The settings dialogs on a throw-away home, so that the association page can
+// show an association without touching the real one.
+void ShootSettings(TShooter& shooter) {
+    QTemporaryDir home;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    {
+        TAppIni ini(home.path().toStdString() + "/config/Kestrify");
+        ini.SetRestoreParamFile(true);
+        const QString program = QStringLiteral("/usr/bin/kestrify");
+        TFormCommonSetting common(ini, program);
+        auto* pages = common.findChild<QTabWidget*>(QStringLiteral("PageControl"));
+        shooter.Shoot(common, QStringLiteral("settings_common_start"));
+        pages->setCurrentIndex(1);
+        shooter.Shoot(common, QStringLiteral("settings_common_link_none"));
+        TFileAssociation().Associate(program);
+        common.RefreshLinkedText();
+        shooter.Shoot(common, QStringLiteral("settings_common_link_set"));
+        pages->setCurrentIndex(2);
+        shooter.Shoot(common, QStringLiteral("settings_common_converter"));
+
+        TParamFormConvert geometry;
+        geometry.SetKeepWindowSize(true);
+        TFormProjectSetting project(geometry);
+        shooter.Shoot(project, QStringLiteral("settings_project"));
+        TFormClearSetting clear(ini, program);
+        shooter.Shoot(clear, QStringLiteral("settings_clear"));
+    }
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+    qputenv("XDG_DATA_HOME", savedData);
+    if (savedConfig.isEmpty()) {
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+    if (savedData.isEmpty()) {
+        qunsetenv("XDG_DATA_HOME");
+    }
+}
+
+void ShootAboutAndHelp(TShooter& shooter) {
+    TFormAbout about;
+    shooter.Shoot(about, QStringLiteral("about"));
+    TBuiltInHelpService help;
+    help.ShowTopic(1);
+    shooter.Shoot(*help.Window(), QStringLiteral("help_contents"));
+    help.ShowTopic(10);
+    shooter.Shoot(*help.Window(), QStringLiteral("help_parameters"));
+    help.Window()->Search(U("区切り行"));
+    shooter.Shoot(*help.Window(), QStringLiteral("help_search"));
+    help.Quit();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -348,6 +411,8 @@ int main(int argc, char** argv) {
     ShootMessages(shooter);
     ShootMakeBatch(shooter);
     ShootMainWindow(shooter);
+    ShootSettings(shooter);
+    ShootAboutAndHelp(shooter);
     std::printf("%d pictures\n", shooter.Count());
     return shooter.Count() > 0 ? 0 : 1;
 }

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QTextBrowser>
+
+#include "GuiTest.h"
+#include "gui/help/TBuiltInHelpService.h"
+#include "gui/help/THelpTopics.h"
+#include "gui/help/THelpWindow.h"
+
+namespace {
+
+// Every topic number the windows and messages ask for.
+const int UsedTopics[] = {1,  8,  10, 15, 21,  25,  31,  34,  46, 48,
+                          52, 57, 61, 72, 135, 139, 150, 168, 169};
+
+TEST(HelpTopics, EveryUsedTopicHasARealPage) {
+    for (const int topic : UsedTopics) {
+        EXPECT_TRUE(THelpTopics::HasPage(topic)) << topic;
+        EXPECT_FALSE(THelpTopics::Title(topic).isEmpty()) << topic;
+        EXPECT_GT(THelpTopics::PlainText(topic).size(), 300) << topic;
+    }
+    EXPECT_EQ(THelpTopics::All().size(), std::size(UsedTopics));
+    EXPECT_EQ(THelpTopics::PageUrl(0), THelpTopics::PageUrl(1));
+    EXPECT_EQ(THelpTopics::PageUrl(9999), THelpTopics::PageUrl(1));
+}
+
+TEST(HelpTopics, EveryLinkBetweenPagesLeadsToAPage) {
+    static const QRegularExpression link(QStringLiteral("href=\"([^\"#]*)"));
+    for (const THelpTopic& t : THelpTopics::All()) {
+        const QString html = THelpTopics::Html(t.number);
+        for (auto it = link.globalMatch(html); it.hasNext();) {
+            const QString target = it.next().captured(1);
+            if (target.startsWith(QStringLiteral("http"))) {
+                continue;
+            }
+            const QUrl url = THelpTopics::PageUrl(t.number).resolved(QUrl(target));
+            EXPECT_NE(THelpTopics::TopicOf(url), 0) << t.number << " -> " << target.toStdString();
+        }
+    }
+}
+
+TEST(HelpTopics, SearchFindsPagesHoldingEveryWord) {
+    const auto found = THelpTopics::Search(Q("MBOX"));
+    EXPECT_NE(std::find(found.begin(), found.end(), 34), found.end());
+    EXPECT_TRUE(THelpTopics::Search(Q("存在しない語句xyzzy")).empty());
+    EXPECT_TRUE(THelpTopics::Search(Q("  ")).empty());
+}
+
+TEST(HelpWindow, ShowsTopicsFollowsLinksAndSearches) {
+    TBuiltInHelpService service;
+    service.ShowTopic(34);
+    THelpWindow* window = service.Window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->CurrentTopic(), 34);
+    auto* contents = Find<QListWidget>(*window, "ListContents");
+    ASSERT_NE(contents->currentItem(), nullptr);
+    EXPECT_EQ(contents->currentItem()->text(), THelpTopics::Title(34));  // the list follows
+    service.ShowTopic(4711);                                             // no page: the contents
+    EXPECT_EQ(window->CurrentTopic(), 1);
+    EXPECT_EQ(service.Window(), window);  // one window for all requests
+
+    window->Search(Q("区切り行"));
+    ASSERT_GT(window->Results()->count(), 0);
+    EXPECT_NE(window->CurrentTopic(), 1);
+    EXPECT_EQ(window->Browser()->textCursor().selectedText(), Q("区切り行"));
+    window->Search(Q("xyzzy"));
+    EXPECT_EQ(window->Results()->count(), 1);  // "not found"
+    EXPECT_EQ(window->Results()->item(0)->flags(), Qt::NoItemFlags);
+
+    service.Quit();
+    EXPECT_EQ(service.Window(), nullptr);
+}
+
+}  // namespace
