@@ -1,6 +1,8 @@
 #include "gui/settings/TFileAssociation.h"
 
 #include <gtest/gtest.h>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include "TempHome.h"
 #include "gui/settings/TKeyFileText.h"
@@ -25,6 +27,11 @@ TEST(FileAssociation, RoundTripInTheUsersFolders) {
     EXPECT_EQ(association.StatusText(), Ours);
     EXPECT_EQ(association.HandlerProgram(), Program);
     EXPECT_TRUE(std::filesystem::exists(home.Data() / "mime/packages/kestrify.xml"));
+    const QString validator = QStandardPaths::findExecutable(Q8("desktop-file-validate"));
+    if (!validator.isEmpty()) {  // the quoted Exec line is one the desktop accepts
+        const auto entry = home.Data() / "applications/kestrify.desktop";
+        EXPECT_EQ(QProcess::execute(validator, {QString::fromStdString(entry.string())}), 0);
+    }
     EXPECT_EQ(TTempDir::Read(home.Config() / "mimeapps.list"),
               "[Default Applications]\ntext/plain=editor.desktop;\n"
               "application/x-kestrify-project=kestrify.desktop;\n\n"
