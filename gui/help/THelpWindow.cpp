@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "gui/help/THelpTopics.h"
+#include "gui/settings/TkKestrifyInfo.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ THelpWindow::THelpWindow(QWidget* parent)
       btnBack_(new QPushButton(U("戻る(&B)"), this)),
       btnForward_(new QPushButton(U("進む(&F)"), this)) {
     setWindowTitle(U("Kestrify ヘルプ"));
-    setWindowIcon(QIcon(QStringLiteral(":/desktop/kestrify.svg")));
+    setWindowIcon(TkKestrifyInfo::ProgramIcon());
     browser_->setObjectName(QStringLiteral("Browser"));
     browser_->setOpenLinks(false);
     browser_->document()->setDefaultStyleSheet(StyleSheet());
@@ -85,6 +86,7 @@ THelpWindow::THelpWindow(QWidget* parent)
 QWidget* THelpWindow::MakeContentsPage() {
     listContents_ = new QListWidget;
     listContents_->setObjectName(QStringLiteral("ListContents"));
+    listContents_->setWordWrap(true);
     for (const THelpTopic& t : THelpTopics::All()) {
         auto* item = new QListWidgetItem(QString::fromUtf8(t.title), listContents_);
         item->setData(TopicRole, t.number);
@@ -104,6 +106,7 @@ QWidget* THelpWindow::MakeSearchPage() {
     btnSearch_->setObjectName(QStringLiteral("BtnSearch"));
     listResults_ = new QListWidget(page);
     listResults_->setObjectName(QStringLiteral("ListResults"));
+    listResults_->setWordWrap(true);
 
     auto* row = new QHBoxLayout;
     row->addWidget(editSearch_, 1);

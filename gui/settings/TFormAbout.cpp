@@ -42,7 +42,7 @@ TFormAbout::TFormAbout(QWidget* parent)
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("ProgramIcon"));
-    icon->setPixmap(QIcon(QStringLiteral(":/desktop/kestrify.svg")).pixmap(48, 48));
+    icon->setPixmap(TkKestrifyInfo::ProgramIcon().pixmap(48, 48));
     icon->setAlignment(Qt::AlignTop);
 
     auto* grid = new QGridLayout;

@@ -23,3 +23,7 @@ QString TkKestrifyInfo::WebAddress() {
 QString TkKestrifyInfo::Version() {
     return QString::fromUtf8(KESTRIFY_VERSION);
 }
+
+QIcon TkKestrifyInfo::ProgramIcon() {
+    return QIcon(QStringLiteral(":/desktop/kestrify.svg"));
+}

@@ -2,6 +2,7 @@
 // What the program says about itself: its version information and the names
 // under which the desktop knows its project files.
 
+#include <QIcon>
 #include <QString>
 
 #include "gui/settings/TkAppInfo.h"
@@ -24,6 +25,8 @@ class TkKestrifyInfo {
     static QString WebAddress();
     // The version as the build names it ("0.1.0").
     static QString Version();
+    // The program icon, for the application and every window.
+    static QIcon ProgramIcon();
 
   private:
     TkAppInfo appInfo_;
