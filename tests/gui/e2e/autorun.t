@@ -1,0 +1,60 @@
+# The desktop program's automatic run, kestrify -a PROJECT CSV SAVETYPE
+# [BACKUP], offscreen: it ends by itself, writes the CSV that kestrify-cli
+# writes for the same project, and its exit status tells how it went. Boxes
+# are written to standard error and answered as Esc answers them.
+
+kgui() {
+    HOME=$PWD/home XDG_CONFIG_HOME=$PWD/home/.config XDG_DATA_HOME=$PWD/home/.local/share \
+        QT_QPA_PLATFORM=offscreen KESTRIFY_TEST_ANSWER_BOXES=1 \
+        timeout 120 "$KESTRIFY_GUI" "$@" >stdout 2>stderr
+    rc=$?
+}
+mkdir -p home
+
+# The example project, its store and CSV given relative to its folder.
+mkdir example
+cp "$ROOT/examples/inquiries.KFY" "$ROOT/examples/inquiries.mbox" example/
+kcli example/inquiries.KFY cli.csv
+expect_rc "example, kestrify-cli" 0
+kgui -a example/inquiries.KFY gui.csv 0
+expect_rc "example, automatic run" 0
+same_bytes "example: the CSV of kestrify-cli" gui.csv cli.csv
+
+# An mbox project in three encodings; save type 1 appends, twice.
+{
+    for cs in ISO-2022-JP UTF-8 EUC-JP; do
+        echo "From form@example.jp Mon Jun  3 09:00:00 2024"
+        echo "From: $(ew "$cs" "利用者") <u@example.jp>"
+        echo "Subject: $(ew "$cs" "お問い合わせ $cs")"
+        echo "Date: Mon, 3 Jun 2024 10:00:00 +0000"
+        echo "Content-Type: text/plain; charset=$cs"
+        echo
+        printf '氏名：山田 花子\n内容：\n一行目\n二行目\n■\n\n' | iconv -f UTF-8 -t "$cs"
+    done
+} >box.mbox
+param "Subject:" "件名" header
+param "From:" "名前" header name
+param "Date:" "日時" header
+param "氏名：" "氏名" trim
+param "内容：" "内容" multi next end="■" order=4
+param "" "メモ" empty order=5
+project box.KFY 2 box.mbox
+for i in 1 2; do
+    kcli --save-type 1 box.KFY cli-box.csv
+    kgui -a box.KFY gui-box.csv 1 0
+    expect_rc "mbox, automatic run $i" 0
+done
+same_bytes "mbox, appended twice: the CSV of kestrify-cli" gui-box.csv cli-box.csv
+
+# A store that is not there: the message, then a status that says so.
+param "From:" "From" header
+project gone.KFY 2 no-such.mbox
+kgui -a gone.KFY gone.csv 0
+expect_rc "missing store" 2
+expect_err "missing store" "Unix mbox形式のファイルを指定してください。"
+if [ ! -e gone.csv ]; then ok "missing store: no CSV"; else not_ok "missing store: a CSV was written"; fi
+
+# A project that does not exist opens empty: no parameters.
+kgui -a none.KFY none.csv 0
+expect_rc "missing project" 2
+expect_err "missing project" "パラメータが指定されていません。"
