@@ -37,10 +37,16 @@
 #include "gui/app/TQtText.h"
 #include "gui/app/TWineRegistry.h"
 #include "gui/controls/THistoryComboBox.h"
+#include "gui/convert/TFormConvert.h"
 #include "gui/params/TFormEditParamOrder.h"
 #include "gui/params/TFormParamEdit.h"
 #include "gui/params/TFormSpaceParamEdit.h"
 #include "gui/params/TGridConvertParam.h"
+#include "gui/settings/TAppIni.h"
+#include "gui/settings/TFormAbout.h"
+#include "gui/settings/TFormClearSetting.h"
+#include "gui/settings/TFormCommonSetting.h"
+#include "gui/settings/TFormProjectSetting.h"
 #include "mail/TMailStoreFactory.h"
 #include "settings/TConvertParam.h"
 #include "settings/TSettingFile.h"
@@ -126,7 +132,8 @@ QString Desktop() {
 
 }  // namespace
 
-TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
+TFormMain::TFormMain(TAppIni& appIni, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), appIni_(appIni) {
     setObjectName(QStringLiteral("FormMain"));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         TParamFormConvert::Instance().SetScreenSize(screen->size().width(),
@@ -578,28 +585,43 @@ void TFormMain::ActionConvertExecute() {
     auto converter =
         std::make_unique<TCSVConverter>(TMailStoreFactory::Create(mailType, location),
                                         std::make_unique<TConvertParam>(std::move(params)));
-    const TConvertOutcome outcome =
+    const TConvertResult result =
         RunResultWindow(std::move(converter), csvSaveParam_, autoRun_.get());
     if (autoRun_ != nullptr) {
-        exitStatus_ = outcome.saved ? TExitStatus::AfterSave(outcome.mailsFailed ? 1 : 0)
-                                    : TExitStatus::WriteFailed;
+        exitStatus_ = result.runStatus;
     }
     // The project keeps the save options it had before the conversion; the
     // window takes over the result window's only afterwards.
     if (!projectPath_.isEmpty() && QFileInfo(projectPath_).isFile()) {
         SaveProject(projectPath_);
     }
-    csvSaveParam_ = outcome.saveParam;
+    csvSaveParam_ = result.saveParam;
 }
 
-TFormMain::TConvertOutcome TFormMain::RunResultWindow(std::unique_ptr<TCSVConverter> converter,
-                                                      const TCSVSaveParam& saveParam,
-                                                      const TAutoExexParam* autoRun) {
-    (void)converter;
-    (void)autoRun;
-    TConvertOutcome outcome;
-    outcome.saveParam = saveParam;
-    return outcome;
+int TFormMain::RunStatus(const TConvertReport& report) {
+    if (report.automaticSaved) {
+        return TExitStatus::AfterSave(report.failedMails);
+    }
+    if (report.end == ::TConvertOutcome::TEnd::Failed) {
+        return TExitStatus::BadInput;
+    }
+    // Not written: the save failed, or the user stopped the run.
+    return TExitStatus::WriteFailed;
+}
+
+TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConverter> converter,
+                                                     const TCSVSaveParam& saveParam,
+                                                     const TAutoExexParam* autoRun) {
+    TFormConvert form(this, std::move(converter));
+    form.SetSaveParam(saveParam);
+    if (autoRun != nullptr) {
+        form.SetAutoExexParam(*autoRun);
+    }
+    form.exec();
+    TConvertResult result;
+    result.saveParam = form.GetSaveParam();
+    result.runStatus = RunStatus(form.Report());
+    return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -832,6 +854,14 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::FirstShow() {
+    if (appIni_.GetRestoreWindowSize()) {
+        resize(appIni_.GetWindowWidth(), appIni_.GetWindowHeight());
+    }
+    // Also before an automatic run, which then opens its own project.
+    const QString last = TQtText::FromSjis(appIni_.GetLastParamFile());
+    if (appIni_.GetRestoreParamFile() && projectPath_.isEmpty() && IsFile(last)) {
+        Guarded([&] { OpenProject(last); });
+    }
     QTimer::singleShot(0, this, &TFormMain::FirstIdle);
 }
 
@@ -854,9 +884,19 @@ void TFormMain::FirstIdle() {
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
-    if (event->isAccepted()) {
-        emit Closed();
+    if (!event->isAccepted()) {
+        return;
     }
+    THelpService::Current().Quit();
+    if (!projectPath_.isEmpty()) {
+        appIni_.SetLastParamFile(Sjis(projectPath_));
+    }
+    // A maximised or minimised window keeps the size stored before.
+    if ((windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) == 0) {
+        appIni_.SetWindowHeight(height());
+        appIni_.SetWindowWidth(width());
+    }
+    emit Closed();
 }
 
 // ---------------------------------------------------------------------------
@@ -903,18 +943,42 @@ void TFormMain::OpenRecent(int index) {
 // Application settings
 
 QStringList TFormMain::RecentList() const {
-    return {};
+    QStringList list;
+    for (const std::string& path : appIni_.GetRecentFiles()) {
+        list.append(TQtText::FromSjis(path));
+    }
+    return list;
 }
 
-void TFormMain::AddRecent(const QString& /*path*/) {}
+void TFormMain::AddRecent(const QString& path) {
+    appIni_.RecentAdd(Sjis(path));
+}
 
-void TFormMain::RemoveRecent(const QString& /*path*/) {}
+void TFormMain::RemoveRecent(const QString& path) {
+    appIni_.RecentRemove(Sjis(path));
+}
 
-void TFormMain::ActionSettingCommonExecute() {}
-void TFormMain::ActionSettingProjectExecute() {}
-void TFormMain::ActionSettingClearExecute() {}
+void TFormMain::ActionSettingCommonExecute() {
+    TFormCommonSetting form(appIni_, this);
+    form.exec();
+}
+
+void TFormMain::ActionSettingProjectExecute() {
+    TFormProjectSetting form(TParamFormConvert::Instance(), this);
+    form.exec();
+}
+
+void TFormMain::ActionSettingClearExecute() {
+    TFormClearSetting form(appIni_, this);
+    form.exec();
+}
+
 void TFormMain::ActionSettingAutoExcecExecute() {
     TFormMakeBatch form(this);
     form.exec();
 }
-void TFormMain::ActionHelpShowVersionExecute() {}
+
+void TFormMain::ActionHelpShowVersionExecute() {
+    TFormAbout form(this);
+    form.exec();
+}

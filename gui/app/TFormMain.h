@@ -21,7 +21,9 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class TAppIni;
 class TCSVConverter;
+struct TConvertReport;
 class TGridConvertParam;
 class THistoryComboBox;
 
@@ -30,21 +32,25 @@ class TFormMain : public QMainWindow {
   public:
     static constexpr int MaxParams = 256;
 
+    // `appIni`: the program's settings, which outlive the window.
     // `arguments`: the command line without the program name.
-    explicit TFormMain(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    explicit TFormMain(TAppIni& appIni, const QStringList& arguments = {},
+                       QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // What the result window handed back when it closed.
-    struct TConvertOutcome {
+    struct TConvertResult {
         TCSVSaveParam saveParam;
-        bool saved = false;        // an automatic run wrote its CSV
-        bool mailsFailed = false;  // some mails could not be converted
+        // For an automatic run: the exit status its end gives.
+        int runStatus = 0;
     };
 
     // The process exit status: 0 unless an automatic run failed (the
     // headless command's numbers: 1 mails failed, 2 project or store
     // unusable, 3 CSV not written).
     int ExitStatus() const { return exitStatus_; }
+    // The exit status of an automatic run that ended so.
+    static int RunStatus(const TConvertReport& report);
     bool HasPendingAutoRun() const { return autoRun_ != nullptr; }
 
     const QString& ProjectPath() const { return projectPath_; }
@@ -94,9 +100,9 @@ class TFormMain : public QMainWindow {
   protected:
     // Shows the result window for the converter and returns what it handed
     // back; tests replace it.
-    virtual TConvertOutcome RunResultWindow(std::unique_ptr<TCSVConverter> converter,
-                                            const TCSVSaveParam& saveParam,
-                                            const TAutoExexParam* autoRun);
+    virtual TConvertResult RunResultWindow(std::unique_ptr<TCSVConverter> converter,
+                                           const TCSVSaveParam& saveParam,
+                                           const TAutoExexParam* autoRun);
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -137,6 +143,7 @@ class TFormMain : public QMainWindow {
     template <class Command>
     void Guarded(Command command);
 
+    TAppIni& appIni_;
     QString projectPath_;
     TCSVSaveParam csvSaveParam_;
     std::unique_ptr<TAutoExexParam> autoRun_;

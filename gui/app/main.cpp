@@ -13,6 +13,8 @@
 #include "gui/app/TFormMain.h"
 #include "gui/app/TQtText.h"
 #include "gui/app/TScriptedModalService.h"
+#include "gui/help/TBuiltInHelpService.h"
+#include "gui/settings/TAppIni.h"
 
 namespace {
 
@@ -41,14 +43,20 @@ int main(int argc, char** argv) {
         testScope.emplace(answering);
     }
 
+    TBuiltInHelpService help;
+    THelpServiceScope helpScope(help);
+
     try {
-        TFormMain form(QApplication::arguments().mid(1));
+        TFormMain form(TAppIni::Instance(), QApplication::arguments().mid(1));
         // Help windows may stay open; closing the main window ends the program.
         QApplication::setQuitOnLastWindowClosed(false);
         QObject::connect(&form, &TFormMain::Closed, &app,
                          [&form] { QCoreApplication::exit(form.ExitStatus()); });
         form.show();
-        return QApplication::exec();
+        const int status = QApplication::exec();
+        // Writes the settings, when their file exists.
+        TAppIni::ReleaseInstance();
+        return status;
     } catch (const std::exception& e) {
         TModalService::Current().Message(nullptr, TQtText::FromSjis(e.what()), TMsgKind::Error,
                                          TMsgButtons::Ok, 0);

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -317,7 +319,14 @@ void ShootMakeBatch(TShooter& shooter) {
 // The main window as a user first sees it, with the example project, and
 // with its File (recent projects at the end) and Parameters menus open.
 void ShootMainWindow(TShooter& shooter) {
-    TFormMain form;
+    // Settings of their own, with a few recent projects for the File menu.
+    QTemporaryDir settings;
+    TAppIni appIni(settings.path().toStdString());
+    for (const char* path :
+         {"/home/yamada/projects/2023.KFY", "/home/yamada/projects/問い合わせ.KFY"}) {
+        appIni.RecentAdd(Sj(path));
+    }
+    TFormMain form(appIni);
     shooter.Shoot(form, QStringLiteral("main_empty"));
     form.OpenProject(QStringLiteral(KESTRIFY_SOURCE_DIR "/examples/inquiries.KFY"));
     form.Grid()->SetCurrentRow(3);
@@ -385,6 +394,50 @@ void ShootAboutAndHelp(TShooter& shooter) {
     help.Quit();
 }
 
+// The main window during an automatic run, with the result window over it
+// while it converts a copy of the example's mails many times over.
+void ShootAutomaticRun(TShooter& shooter) {
+    QTemporaryDir work;
+    QTemporaryDir settings;
+    TAppIni appIni(settings.path().toStdString());
+    const QString source = QStringLiteral(KESTRIFY_SOURCE_DIR "/examples/");
+    QFile::copy(source + QStringLiteral("inquiries.KFY"),
+                work.filePath(QStringLiteral("inquiries.KFY")));
+    QFile mails(source + QStringLiteral("inquiries.mbox"));
+    QFile many(work.filePath(QStringLiteral("inquiries.mbox")));
+    if (!mails.open(QIODevice::ReadOnly) || !many.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot copy the example mails\n");
+        return;
+    }
+    const QByteArray five = mails.readAll();
+    for (int i = 0; i < 8000; ++i) {
+        many.write(five);
+    }
+    many.close();
+
+    TFormMain form(appIni, {QStringLiteral("-a"), work.filePath(QStringLiteral("inquiries.KFY")),
+                            work.filePath(QStringLiteral("out.csv")), QStringLiteral("0")});
+    bool shot = false;
+    int ticks = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* result = QApplication::activeModalWidget();
+        // Some ticks after it appeared, so the progress has moved.
+        if (shot || result == nullptr || !result->inherits("TFormConvert") || ++ticks < 20) {
+            return;
+        }
+        shot = true;
+        poll.stop();
+        shooter.ShootWithPopup(form, *result, QStringLiteral("main_automatic_run"));
+    });
+    poll.start(5);
+    form.show();
+    (void)QTest::qWaitFor([&] { return !form.HasPendingAutoRun(); }, 60000);
+    if (!shot) {
+        std::fprintf(stderr, "the automatic run ended before it could be shown\n");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -413,6 +466,7 @@ int main(int argc, char** argv) {
     ShootMainWindow(shooter);
     ShootSettings(shooter);
     ShootAboutAndHelp(shooter);
+    ShootAutomaticRun(shooter);
     std::printf("%d pictures\n", shooter.Count());
     return shooter.Count() > 0 ? 0 : 1;
 }

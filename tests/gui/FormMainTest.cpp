@@ -7,11 +7,14 @@
 
 #include "GuiTest.h"
 #include "TempDir.h"
+#include "TempHome.h"
 #include "convert/TCSVConverter.h"
 #include "convert/TParamFormConvert.h"
 #include "gui/app/TFormMain.h"
 #include "gui/controls/THistoryComboBox.h"
+#include "gui/convert/TFormConvert.h"
 #include "gui/params/TGridConvertParam.h"
+#include "gui/settings/TAppIni.h"
 #include "settings/TSettingFile.h"
 
 namespace {
@@ -26,18 +29,17 @@ class TTestFormMain : public TFormMain {
 
     int conversions = 0;
     TCSVSaveParam handedOver;
-    std::function<void(TConvertOutcome&)> result = [](TConvertOutcome&) {};
+    std::function<void(TConvertResult&)> result = [](TConvertResult&) {};
 
   protected:
-    TConvertOutcome RunResultWindow(std::unique_ptr<TCSVConverter> converter,
-                                    const TCSVSaveParam& saveParam,
-                                    const TAutoExexParam* /*autoRun*/) override {
+    TConvertResult RunResultWindow(std::unique_ptr<TCSVConverter> converter,
+                                   const TCSVSaveParam& saveParam,
+                                   const TAutoExexParam* /*autoRun*/) override {
         ++conversions;
         EXPECT_NE(converter, nullptr);
         handedOver = saveParam;
-        TConvertOutcome outcome;
+        TConvertResult outcome;
         outcome.saveParam = saveParam;
-        outcome.saved = true;
         result(outcome);
         return outcome;
     }
@@ -78,7 +80,9 @@ class FormMainTest : public GuiFixture {
         }
         return texts;
     }
+    TTempHome home;
     TTempDir dir;
+    TAppIni appIni{dir.Path() / "settings"};
 };
 
 }  // namespace
@@ -96,7 +100,7 @@ TEST_F(FormMainTest, StartsUntitledOrWithTheArgumentAsTitle) {
         {{project}, Q("Kestrify - ") + project, 2},
     };
     for (const auto& c : cases) {
-        TTestFormMain form(c.arguments);
+        TTestFormMain form(appIni, c.arguments);
         EXPECT_EQ(form.windowTitle(), c.title);
         EXPECT_EQ(form.Grid()->GetParamCount(), c.params);
         EXPECT_GE(form.minimumWidth(), 340);
@@ -123,7 +127,7 @@ TEST_F(FormMainTest, ConvertChecksInOrderAndStopsWithTheirMessage) {
         {1, -1, dir.File("a.mbox"), "メールの種類が正しくありません。", TMsgButtons::Ok, 0},
     };
     for (const auto& c : cases) {
-        TTestFormMain form;
+        TTestFormMain form(appIni);
         for (int i = 0; i < c.params; ++i) {
             form.Grid()->AddParam(Header("From:"));
         }
@@ -139,12 +143,12 @@ TEST_F(FormMainTest, ConvertChecksInOrderAndStopsWithTheirMessage) {
         EXPECT_EQ(form.conversions, 0);
     }
     // A type the program does not know leaves no type selected.
-    TTestFormMain form({QString::fromStdString(dir.File("p.KFY"))});
+    TTestFormMain form(appIni, {QString::fromStdString(dir.File("p.KFY"))});
     EXPECT_EQ(form.MailTypeList()->currentIndex(), -1);
 }
 
 TEST_F(FormMainTest, AddRefusesAt256ParametersButEditStillWorks) {
-    TTestFormMain form;
+    TTestFormMain form(appIni);
     for (int i = 0; i < 256; ++i) {
         form.Grid()->AddParam(Header("From:"));
     }
@@ -169,7 +173,7 @@ TEST_F(FormMainTest, AddRefusesAt256ParametersButEditStillWorks) {
 }
 
 TEST_F(FormMainTest, UpAndDownStopAtTheEnds) {
-    TTestFormMain form;
+    TTestFormMain form(appIni);
     for (const char* key : {"A:", "B:", "C:"}) {
         form.Grid()->AddParam(Header(key));
     }
@@ -198,13 +202,13 @@ TEST_F(FormMainTest, UpAndDownStopAtTheEnds) {
 
 TEST_F(FormMainTest, UntitledProjectStaysUntitledAfterAConversion) {
     const QString project = WriteProject("a.KFY", 1);
-    TTestFormMain form({project});
+    TTestFormMain form(appIni, {project});
     Action(form, "ActionCreateNewParam")->trigger();
     form.Grid()->AddParam(Header("From:"));
     form.MailTypeList()->setCurrentIndex(2);
     form.LocationBox()->setEditText(QString::fromStdString(dir.File("box.mbox")));
     const std::string before = dir.Listing();
-    form.result = [](TFormMain::TConvertOutcome& o) { o.saveParam.SetSaveFileName("new.csv"); };
+    form.result = [](TFormMain::TConvertResult& o) { o.saveParam.SetSaveFileName("new.csv"); };
     Action(form, "ActionConvert")->trigger();
     EXPECT_EQ(form.conversions, 1);
     EXPECT_EQ(form.windowTitle(), Q("Kestrify - (無題)"));
@@ -216,8 +220,8 @@ TEST_F(FormMainTest, UntitledProjectStaysUntitledAfterAConversion) {
 
 TEST_F(FormMainTest, AConversionSavesTheProjectWithItsOldSaveOptions) {
     const QString project = WriteProject("a.KFY", 1);
-    TTestFormMain form({project});
-    form.result = [](TFormMain::TConvertOutcome& o) { o.saveParam.SetSaveFileName("new.csv"); };
+    TTestFormMain form(appIni, {project});
+    form.result = [](TFormMain::TConvertResult& o) { o.saveParam.SetSaveFileName("new.csv"); };
     Action(form, "ActionConvert")->trigger();
     TSettingFile saved(project.toStdString());
     saved.Read();
@@ -235,7 +239,7 @@ TEST_F(FormMainTest, IniProjectIsNeverOverwritten) {
                         "[SYSTEM]\r\nVERSION=2\r\n");
     const QString ini = QString::fromStdString(dir.File("old.INI"));
     const std::string oldText = TTempDir::Read(ini.toStdString());
-    TTestFormMain form({ini});
+    TTestFormMain form(appIni, {ini});
 
     // Save over: the old-format notice, then the save dialog (cancelled here).
     modal.AnswerMessage(TModalResult::Ok);
@@ -260,7 +264,7 @@ TEST_F(FormMainTest, IniProjectIsNeverOverwritten) {
 }
 
 TEST_F(FormMainTest, SaveAsAppendsKfyAndAsksBeforeOverwriting) {
-    TTestFormMain form;
+    TTestFormMain form(appIni);
     form.Grid()->AddParam(Header("From:"));
     modal.AnswerFile(QString::fromStdString(dir.File("a.txt")));
     Action(form, "ActionSaveSetting")->trigger();
@@ -284,7 +288,7 @@ TEST_F(FormMainTest, DroppedFilesOpenOrSelectTheStore) {
     const QString project = WriteProject("a.kfy", 3);
     fs::create_directory(dir.Path() / "mails");
     TTempDir::Write(dir.Path() / "inbox.dbx", "x");
-    TTestFormMain form;
+    TTestFormMain form(appIni);
     form.MailTypeList()->setCurrentIndex(3);
     form.DropPaths({QString::fromStdString(dir.File("mails"))});
     EXPECT_EQ(form.MailTypeList()->currentText(), Q("メールをコピーしたフォルダから"));
@@ -301,7 +305,7 @@ TEST_F(FormMainTest, DroppedFilesOpenOrSelectTheStore) {
 }
 
 TEST_F(FormMainTest, FileMenuEndsWithASeparator) {
-    TTestFormMain form;
+    TTestFormMain form(appIni);
     for (int i = 0; i < 2; ++i) {
         form.RebuildRecentItems();
         const QList<QAction*> items = form.FileMenu()->actions();
@@ -318,7 +322,7 @@ TEST_F(FormMainTest, ChooseStartsWhereTheWineClientKeepsItsStore) {
                     "\"Store Root\"=\"C:\\\\store\"\n");
     const QByteArray previous = qgetenv("WINEPREFIX");
     qputenv("WINEPREFIX", dir.Path().string().c_str());
-    TTestFormMain form;
+    TTestFormMain form(appIni);
     form.MailTypeList()->setCurrentIndex(1);
     modal.AnswerFile(QString::fromStdString(dir.File("picked.dbx")));
     Action(form, "ActionSelectDirectory")->trigger();
@@ -342,19 +346,18 @@ TEST_F(FormMainTest, AutomaticRunReportsHowItEnded) {
     struct {
         const char* name;
         QString project;
-        std::function<void(TFormMain::TConvertOutcome&)> result;
+        std::function<void(TFormMain::TConvertResult&)> result;
         int status;
         int boxes;
     } const cases[] = {
         {"saved", good, [](auto&) {}, 0, 0},
-        {"mails failed", good, [](auto& o) { o.mailsFailed = true; }, 1, 0},
-        {"not written", good, [](auto& o) { o.saved = false; }, 3, 0},
+        {"not written", good, [](auto& o) { o.runStatus = 3; }, 3, 0},
         {"no such project", QString::fromStdString(dir.File("none.KFY")), [](auto&) {}, 2, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         modal.Clear();
-        TTestFormMain form({Q("-a"), c.project, Q("x.csv"), Q("0")});
+        TTestFormMain form(appIni, {Q("-a"), c.project, Q("x.csv"), Q("0")});
         form.result = c.result;
         ASSERT_TRUE(form.HasPendingAutoRun());
         bool closed = false;
@@ -365,4 +368,100 @@ TEST_F(FormMainTest, AutomaticRunReportsHowItEnded) {
         EXPECT_EQ(static_cast<int>(modal.Boxes().size()), c.boxes);
         EXPECT_FALSE(form.HasPendingAutoRun());
     }
+}
+
+TEST(FormMainRunStatus, FollowsHowTheResultWindowEnded) {
+    using TEnd = TConvertOutcome::TEnd;
+    struct {
+        TEnd end;
+        int failedMails;
+        bool saved;
+        int status;
+    } const cases[] = {
+        {TEnd::Finished, 0, true, 0}, {TEnd::Finished, 2, true, 1},   {TEnd::Finished, 0, false, 3},
+        {TEnd::Stopped, 0, false, 3}, {TEnd::Abandoned, 1, false, 3}, {TEnd::Failed, 1, false, 2},
+    };
+    for (const auto& c : cases) {
+        TConvertReport report;
+        report.ended = true;
+        report.end = c.end;
+        report.failedMails = c.failedMails;
+        report.automaticSaved = c.saved;
+        EXPECT_EQ(TFormMain::RunStatus(report), c.status)
+            << static_cast<int>(c.end) << " " << c.failedMails << " " << c.saved;
+    }
+}
+
+TEST_F(FormMainTest, RecentProjectsAreListedAndMissingOnesRemoved) {
+    const QString a = WriteProject("a.KFY", 1);
+    const QString b = WriteProject("b&c.KFY", 2);
+    TTestFormMain form(appIni);
+    for (const QString& p : {a, b, a}) {
+        form.OpenProject(p);
+    }
+    form.RebuildRecentItems();
+    QList<QAction*> items = form.FileMenu()->actions();
+    ASSERT_EQ(items.size(), 12);
+    EXPECT_EQ(items[10]->text(), Q("&0.") + a);
+    EXPECT_EQ(items[11]->text(), Q("&1.") + QString(b).replace(Q("&"), Q("&&")));
+    EXPECT_EQ(items[11]->statusTip(), b);
+
+    fs::remove(b.toStdString());
+    items[11]->trigger();
+    ASSERT_EQ(modal.Boxes().size(), 1U);
+    EXPECT_EQ(modal.Boxes()[0].text, b + Q("\nファイルが見つかりませんでした。"));
+    form.RebuildRecentItems();
+    EXPECT_EQ(form.FileMenu()->actions().size(), 11);
+}
+
+TEST_F(FormMainTest, SettingsRestoreAtFirstShowAndRememberAtClose) {
+    const QString last = WriteProject("last.KFY", 1);
+    const QString run = WriteProject("run.KFY", 2);
+    appIni.SetRestoreParamFile(true);
+    appIni.SetRestoreWindowSize(true);
+    appIni.SetLastParamFile(last.toStdString());
+    appIni.SetWindowWidth(500);
+    appIni.SetWindowHeight(420);
+    {
+        TTestFormMain form(appIni, {Q("-a"), run, Q("x.csv"), Q("0")});
+        form.show();
+        EXPECT_EQ(form.size(), QSize(500, 420));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 5000));
+        EXPECT_EQ(form.conversions, 1);
+        EXPECT_EQ(form.Grid()->GetParamCount(), 2);  // the run's project, opened after the last one
+    }
+    EXPECT_EQ(appIni.GetLastParamFile(), run.toStdString());
+    EXPECT_EQ(appIni.GetRecentFiles(),
+              (std::vector<std::string>{run.toStdString(), last.toStdString()}));
+
+    TTestFormMain form(appIni);
+    form.show();
+    EXPECT_EQ(form.ProjectPath(), run);
+    form.showMaximized();
+    form.close();
+    EXPECT_EQ(appIni.GetWindowWidth(), 500);  // the size from before maximising stays
+}
+
+TEST_F(FormMainTest, F1ShowsTheTopicOfTheControlInFocus) {
+    TTestFormMain form(appIni);
+    ShowActive(form);
+    struct {
+        QWidget* widget;
+        int topic;
+    } const cases[] = {{form.MailTypeList(), 31}, {form.LocationBox(), 8}, {form.Grid(), 10}};
+    for (const auto& c : cases) {
+        c.widget->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    }
+    // The user picks Shuriken: the location box now has its help and hint.
+    form.MailTypeList()->setFocus();
+    QTest::keyClick(form.MailTypeList(), Qt::Key_Down);
+    QTest::keyClick(form.MailTypeList(), Qt::Key_Down);
+    QTest::keyClick(form.MailTypeList(), Qt::Key_Down);
+    form.LocationBox()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    Action(form, "ActionHelpShowHejp")->trigger();
+    EXPECT_EQ(help.Topics(), (std::vector<int>{31, 8, 10, 57, 1}));
+    EXPECT_EQ(form.LocationBox()->statusTip(),
+              Q("変換するShuriken形式のファイルを指定してください。"));
 }
