@@ -126,6 +126,12 @@ class TWaitCursor {
     TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
 
+// Paths from the command line count from the current folder; the recent
+// list and the last project keep them whole, to be found from anywhere.
+QString AbsolutePath(const QString& path) {
+    return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+}
+
 QString Desktop() {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
@@ -161,7 +167,7 @@ TFormMain::TFormMain(TAppIni& appIni, const QStringList& arguments, QWidget* par
     if (const auto& project = commandLine.ProjectArgument()) {
         setWindowTitle(*project);
         if (IsFile(*project)) {
-            Guarded([&] { OpenProject(*project); });
+            Guarded([&] { OpenProject(AbsolutePath(*project)); });
         }
     }
 }
@@ -872,7 +878,7 @@ void TFormMain::FirstIdle() {
     // Only a result window that saved turns this into success.
     exitStatus_ = TExitStatus::BadInput;
     try {
-        OpenProject(TQtText::FromSjis(autoRun_->GetParamFile()));
+        OpenProject(AbsolutePath(TQtText::FromSjis(autoRun_->GetParamFile())));
         setWindowTitle(U("自動実行処理中..."));
         ActionConvertExecute();
     } catch (const std::exception& e) {
