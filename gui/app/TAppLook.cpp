@@ -11,7 +11,7 @@ namespace {
 
 // Fusion measures a menu item a little narrower than it draws it with some
 // proportional fonts, which elides the longest caption of menus without
-// shortcuts; one average character of room more keeps every caption whole.
+// shortcuts; two average characters of room more keep every caption whole.
 class TFusionStyle : public QProxyStyle {
   public:
     TFusionStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
@@ -19,7 +19,9 @@ class TFusionStyle : public QProxyStyle {
     QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
                            const QWidget* widget) const override {
         QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
-        if (type == CT_MenuItem && option != nullptr) {
+        // Push buttons get room around their caption too: Fusion's own margin
+        // lets a caption such as "キャンセル" touch the button's edges.
+        if ((type == CT_MenuItem || type == CT_PushButton) && option != nullptr) {
             result.rwidth() += option->fontMetrics.averageCharWidth() * 2;
         }
         return result;
