@@ -4,9 +4,11 @@
 //   kestrify -a PROJECT CSV SAVETYPE [BACKUP]
 //                               automatic run: converts PROJECT, saves the CSV
 //                               and ends; the exit status tells how it went.
+//   kestrify --version          prints the version (no window, no display needed)
 
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/TExitStatus.h"
 #include "gui/app/TAppLook.h"
@@ -15,6 +17,7 @@
 #include "gui/app/TScriptedModalService.h"
 #include "gui/help/TBuiltInHelpService.h"
 #include "gui/settings/TAppIni.h"
+#include "gui/settings/TkKestrifyInfo.h"
 
 namespace {
 
@@ -33,8 +36,14 @@ class TAnsweringModalService : public TScriptedModalService {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kestrify %s\n", TkKestrifyInfo::Version().toUtf8().constData());
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrify"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrify"));
+    QApplication::setWindowIcon(TkKestrifyInfo::ProgramIcon());
     TAppLook::Apply();
 
     TAnsweringModalService answering;

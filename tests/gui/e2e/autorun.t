@@ -58,3 +58,9 @@ if [ ! -e gone.csv ]; then ok "missing store: no CSV"; else not_ok "missing stor
 kgui -a none.KFY none.csv 0
 expect_rc "missing project" 2
 expect_err "missing project" "パラメータが指定されていません。"
+
+# --version needs no display.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$KESTRIFY_GUI" --version >stdout 2>stderr
+rc=$?
+expect_rc "--version" 0
+if grep -qE '^kestrify [0-9]+\.[0-9]+\.[0-9]+$' stdout; then ok "--version names it"; else not_ok "--version: $(cat stdout)"; fi
