@@ -83,6 +83,7 @@ std::vector<std::string_view> TFolderParser::SplitLines(const TMappedFile& file)
     while (splitter.Next(line)) {
         lines.push_back(line);
     }
+    file.CheckIntact(file.View());
     return lines;
 }
 

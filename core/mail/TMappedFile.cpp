@@ -2,9 +2,12 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <cstring>
 
@@ -25,6 +28,11 @@ class TFd {
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
     int Get() const { return fd_; }
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
   private:
     int fd_;
@@ -34,6 +42,100 @@ class TFd {
     throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルが開けません。\n") +
                          TSjisUnicode::FromPath(path));
 }
+
+}  // namespace
+
+struct TMappedGuardSlot {
+    std::atomic<std::uintptr_t> begin{0};  // 0 while the slot is free
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<int> fd{-1};
+    std::atomic<std::uint64_t> intact{0};  // bytes still read from the file
+    std::atomic<bool> used{false};
+};
+
+namespace {
+
+// A mapped file that another program cuts short (a mail client compacting
+// its mbox) makes every later read of the vanished pages raise SIGBUS. The
+// guard turns that into zeros the reader can see: the handler maps zero
+// pages from the faulting page to the end of the mapping and records where
+// the file's text now ends, and the reader checks each mail against that.
+class TBusGuard {
+  public:
+    using TSlot = TMappedGuardSlot;
+
+    // A slot for the mapping, or null when all are taken (the mapping then
+    // stays unguarded, as it would be without this).
+    static TSlot* Register(const void* begin, std::size_t size, int fd) {
+        Install();
+        for (TSlot& slot : slots_) {
+            bool expected = false;
+            if (slot.used.compare_exchange_strong(expected, true)) {
+                const auto first = reinterpret_cast<std::uintptr_t>(begin);
+                slot.end.store(first + size);
+                slot.fd.store(fd);
+                slot.intact.store(size);
+                slot.begin.store(first, std::memory_order_release);
+                return &slot;
+            }
+        }
+        return nullptr;
+    }
+
+    static void Unregister(TSlot* slot) {
+        if (slot != nullptr) {
+            slot->begin.store(0, std::memory_order_release);
+            slot->used.store(false);
+        }
+    }
+
+  private:
+    static void Install() {
+        static const bool installed = [] {
+            pageSize_ = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+            struct sigaction action {};
+            action.sa_sigaction = OnBusError;
+            action.sa_flags = SA_SIGINFO;
+            sigemptyset(&action.sa_mask);
+            return ::sigaction(SIGBUS, &action, &previous_) == 0;
+        }();
+        (void)installed;
+    }
+
+    // Only async-signal-safe calls: mmap, fstat, sigaction, atomics.
+    static void OnBusError(int, siginfo_t* info, void*) {
+        const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+        for (TSlot& slot : slots_) {
+            const std::uintptr_t begin = slot.begin.load(std::memory_order_acquire);
+            const std::uintptr_t end = slot.end.load();
+            if (begin == 0 || address < begin || address >= end) {
+                continue;
+            }
+            const std::uintptr_t page = address & ~(pageSize_ - 1);
+            if (::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) {
+                break;
+            }
+            std::uint64_t intact = page - begin;
+            struct stat st {};
+            if (::fstat(slot.fd.load(), &st) == 0 &&
+                static_cast<std::uint64_t>(st.st_size) < intact) {
+                intact = static_cast<std::uint64_t>(st.st_size);
+            }
+            std::uint64_t old = slot.intact.load();
+            while (intact < old && !slot.intact.compare_exchange_weak(old, intact)) {
+            }
+            return;
+        }
+        // Not a guarded mapping: the fault is handled as it would have been.
+        ::sigaction(SIGBUS, &previous_, nullptr);
+    }
+
+    static constexpr std::size_t kSlots = 256;
+    static inline TSlot slots_[kSlots];
+    static inline struct sigaction previous_ {};
+    static inline std::uintptr_t pageSize_ = 4096;
+};
 
 }  // namespace
 
@@ -55,6 +157,23 @@ TMappedFile::TMappedFile(const std::filesystem::path& path) {
     }
     mapping_ = map;
     data_ = static_cast<const char*>(map);
+    fd_ = fd.Release();  // kept for the guard to measure the file
+    guard_ = TBusGuard::Register(map, size_, fd_);
+}
+
+std::uint64_t TMappedFile::IntactSize() const {
+    return guard_ != nullptr ? guard_->intact.load(std::memory_order_relaxed) : size_;
+}
+
+void TMappedFile::CheckIntact(std::string_view part) const {
+    if (guard_ == nullptr) {
+        return;
+    }
+    const auto end = static_cast<std::uint64_t>(part.data() + part.size() - data_);
+    if (end > guard_->intact.load(std::memory_order_relaxed)) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8(
+            "ファイルの読み取りに失敗しました。 (the file got shorter while it was read)"));
+    }
 }
 
 // Small files (single mails) are read: cheaper than mapping, and a file cut
@@ -101,12 +220,17 @@ std::unique_ptr<TMappedFile> TMappedFile::FromBuffer(const void* data, std::size
 
 TMappedFile::~TMappedFile() {
     if (mapping_ != nullptr) {
+        TBusGuard::Unregister(guard_);
         ::munmap(mapping_, size_);
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
     }
 }
 
 bool TMappedFile::Read(std::uint64_t offset, std::size_t length, std::string_view& out) const {
-    if (offset > size_ || length > size_ - offset) {
+    const std::uint64_t size = IntactSize();
+    if (offset > size || length > size - offset) {
         return false;
     }
     out = std::string_view(data_ + offset, length);

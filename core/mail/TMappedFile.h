@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+struct TMappedGuardSlot;
+
 class TMappedFile {
   public:
     // Throws TKestrifyError when the file cannot be opened or mapped.
@@ -37,6 +39,14 @@ class TMappedFile {
     // Little-endian.
     bool ReadU32(std::uint64_t offset, std::uint32_t& value) const;
 
+    // A mapped file cut short by another program while it is read does not
+    // end the process: the vanished pages read as zeros. The bytes before
+    // IntactSize() are the file's; CheckIntact throws TKestrifyError (the
+    // read failure of the mail) when `part`, a view into View(), reaches
+    // past them. Call it after reading the part.
+    std::uint64_t IntactSize() const;
+    void CheckIntact(std::string_view part) const;
+
     // The file is about to be read once from start to end.
     void AdviseSequential() const;
 
@@ -49,7 +59,9 @@ class TMappedFile {
 
     const char* data_ = nullptr;
     std::size_t size_ = 0;
-    void* mapping_ = nullptr;  // munmap'ed by the destructor
-    std::string bytes_;        // the in-memory stand-in
+    void* mapping_ = nullptr;            // munmap'ed by the destructor
+    int fd_ = -1;                        // of the mapped file
+    TMappedGuardSlot* guard_ = nullptr;  // its slot in the SIGBUS guard, if any
+    std::string bytes_;                  // the in-memory stand-in
     std::unique_ptr<char[]> exact_;
 };

@@ -47,5 +47,6 @@ std::vector<std::string_view> TSplitFileParser::MailLineViews(int index) const {
     if (!lines.empty() && lines.back().empty()) {
         lines.pop_back();
     }
+    file_->CheckIntact(rest);
     return lines;
 }

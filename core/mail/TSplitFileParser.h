@@ -52,7 +52,8 @@ template <typename TVisit>
 void TSplitFileParser::ScanLines(TVisit&& visit) const {
     std::size_t pos = 0;
     bool atLineStart = true;  // false after a 0 byte: the piece continues a line
-    while (pos < text_.size()) {
+    // Stops where the file was cut short while it was scanned.
+    while (pos < text_.size() && (pos == 0 || pos < file_->IntactSize())) {
         const void* nul = std::memchr(text_.data() + pos, '\0', text_.size() - pos);
         const std::size_t end =
             nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text_.data())

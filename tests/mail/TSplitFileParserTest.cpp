@@ -129,6 +129,38 @@ TEST(TMBOXParserTest, LargeFileIsReadThroughTheMapping) {
     EXPECT_EQ(parser.GetMailLines(7), (Lines{"Subject: 7", "", std::string(700, 'b')}));
 }
 
+// A mail client compacting the mbox while it is read: the mails whose text
+// is gone fail one by one (no SIGBUS), the others read as before.
+TEST(TMBOXParserTest, StoreCutShortWhileReadFailsOnlyTheLostMails) {
+    TTempDir dir;
+    std::string text;
+    for (int i = 0; text.size() < (3u << 20); ++i) {
+        text += "From x\nSubject: " + std::to_string(i) + "\n\n" + std::string(700, 'b') + "\n\n";
+    }
+    WriteFile(dir.Path() / "big.mbox", text);
+    TMBOXParser parser((dir.Path() / "big.mbox").string());
+    const int count = parser.GetCount();
+    std::filesystem::resize_file(dir.Path() / "big.mbox", 1u << 20);
+    int read = 0;
+    for (int i = 0; i < count; ++i) {
+        try {
+            EXPECT_EQ(parser.GetMailLines(i).at(0), "Subject: " + std::to_string(i));
+            ++read;
+        } catch (const TKestrifyError& e) {
+            EXPECT_EQ(
+                Utf(e.what()),
+                "ファイルの読み取りに失敗しました。 (the file got shorter while it was read)");
+        }
+    }
+    int whole = 0;  // mails that end before the cut
+    for (std::size_t next = text.find("\nFrom x"); next != std::string::npos && next < (1u << 20);
+         next = text.find("\nFrom x", next + 1)) {
+        ++whole;
+    }
+    EXPECT_EQ(read, whole);
+    EXPECT_GT(whole, 100);
+}
+
 TEST(TMBOXParserTest, MailsAreParsed) {
     TMBOXParser parser(
         Bytes("From a\nSubject: =?ISO-2022-JP?B?GyRCN29MPiRHJDkbKEI=?=\n"
