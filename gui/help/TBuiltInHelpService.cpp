@@ -1,6 +1,6 @@
 #include "gui/help/TBuiltInHelpService.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include "gui/help/THelpWindow.h"
 
@@ -19,6 +19,7 @@ void TBuiltInHelpService::ShowTopic(int topic) {
         // The window must go before the application object does.
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, window_, &QObject::deleteLater);
     }
+    window_->FollowModal(QApplication::activeModalWidget());
     window_->ShowTopic(topic);
     window_->show();
     window_->raise();

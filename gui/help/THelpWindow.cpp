@@ -192,6 +192,41 @@ void THelpWindow::SourceChanged(const QUrl& url) {
     }
 }
 
+void THelpWindow::FollowModal(QWidget* modal) {
+    if (modal == this || modal == parentWidget()) {
+        return;
+    }
+    if (parentWidget() != nullptr) {
+        parentWidget()->removeEventFilter(this);
+    }
+    Reparent(modal);
+    if (modal != nullptr) {
+        modal->installEventFilter(this);
+    }
+}
+
+void THelpWindow::Reparent(QWidget* parent) {
+    const bool wasVisible = isVisible();
+    const QRect place = geometry();
+    setParent(parent, Qt::Window);
+    setGeometry(place);
+    if (wasVisible) {
+        show();
+    }
+}
+
+// A message box inside a dialog hands the help window back to the dialog.
+bool THelpWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Hide) {
+        QWidget* outer = parentWidget()->parentWidget();
+        while (outer != nullptr && !(outer->window()->isModal() && outer->window()->isVisible())) {
+            outer = outer->window()->parentWidget();
+        }
+        FollowModal(outer == nullptr ? nullptr : outer->window());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void THelpWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         close();

@@ -24,11 +24,17 @@ class THelpWindow : public QWidget {
     // first one with the first word marked.
     void Search(const QString& query);
 
+    // A modal dialog blocks every other window, so while one is open the help
+    // window becomes its child and stays usable; when the dialog hides, the
+    // help window goes back to being a window of its own.
+    void FollowModal(QWidget* modal);
+
     QTextBrowser* Browser() const { return browser_; }
     QListWidget* Results() const { return listResults_; }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QWidget* MakeContentsPage();
@@ -37,6 +43,7 @@ class THelpWindow : public QWidget {
     void LinkClicked(const QUrl& url);
     void SourceChanged(const QUrl& url);
     void MarkFirst(const QString& word);
+    void Reparent(QWidget* parent);
 
     QTabWidget* navigation_;
     QListWidget* listContents_ = nullptr;

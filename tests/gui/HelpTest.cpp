@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QDialog>
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QTextBrowser>
@@ -70,6 +71,33 @@ TEST(HelpWindow, ShowsTopicsFollowsLinksAndSearches) {
 
     service.Quit();
     EXPECT_EQ(service.Window(), nullptr);
+}
+
+// A modal dialog blocks every window that is not its own: help asked for in a
+// dialog must still be usable, and must outlive the dialog.
+TEST(HelpWindow, StaysUsableWhileAModalDialogIsOpen) {
+    TBuiltInHelpService service;
+    service.ShowTopic(1);
+    THelpWindow* window = service.Window();
+    {
+        QDialog dialog;
+        dialog.setModal(true);
+        dialog.show();
+        QDialog box(&dialog);  // a message box on top of it
+        box.setModal(true);
+        box.show();
+        service.ShowTopic(72);
+        EXPECT_EQ(window->parentWidget(), &box);
+        EXPECT_TRUE(window->isVisible());
+        box.hide();
+        EXPECT_EQ(window->parentWidget(), &dialog);
+        dialog.hide();
+        EXPECT_EQ(window->parentWidget(), nullptr);
+    }
+    ASSERT_EQ(service.Window(), window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->CurrentTopic(), 72);
+    service.Quit();
 }
 
 }  // namespace
