@@ -127,6 +127,8 @@ bool TCliJob::OpenProject(TSettingFile& project) {
             throw TFileErrors::CannotRead(path);
         }
         project.Read();
+    } catch (const std::bad_alloc&) {
+        throw;  // said once, with its own status
     } catch (const std::exception& e) {
         terminal_.MessageSjis(ErrorText(e));
         return false;
@@ -203,6 +205,8 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
         reader->SetOptions({[&host](const std::string& message) { host.Warning(message); }});
         converter = std::make_unique<TCSVConverter>(std::move(reader),
                                                     std::make_unique<TConvertParam>(params));
+    } catch (const std::bad_alloc&) {
+        throw;  // said once, with its own status
     } catch (const std::exception& e) {
         terminal_.MessageSjis(ErrorText(e));
         return TExitStatus::BadInput;

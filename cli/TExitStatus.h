@@ -9,6 +9,7 @@ class TExitStatus {
         MailsFailed = 1,  // the CSV written, but some mails could not be converted
         BadInput = 2,     // bad usage, unreadable project or store, failed checks
         WriteFailed = 3,  // the CSV or its backup could not be written
+        OutOfMemory = 4,  // memory ran out; nothing was written
     };
 
     // A run stopped by a signal before saving: 128 + its number, as shells

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
 
 #include "TCliHelp.h"
 #include "TCliJob.h"
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
     } catch (const TUsageError& e) {
         terminal.Line(std::string("kestrify-cli: ") + e.what());
         return TExitStatus::BadInput;
+    } catch (const std::bad_alloc&) {
+        terminal.Line("kestrify-cli: メモリが不足しています。 (out of memory)");
+        return TExitStatus::OutOfMemory;
     } catch (const std::exception& e) {
         terminal.MessageSjis(e.what());
         return TExitStatus::BadInput;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <map>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -10,6 +11,9 @@
 
 TIconv::TIconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
     if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+        if (errno == ENOMEM) {
+            throw std::bad_alloc();
+        }
         throw std::runtime_error(std::string("iconv_open ") + from + " -> " + to);
     }
 }

@@ -1,8 +1,10 @@
 #include "convert/TConvertLoop.h"
 
 #include <memory>
+#include <new>
 #include <optional>
 
+#include "codeconv/TSjisUnicode.h"
 #include "convert/TRowPrefetcher.h"
 #include "regex/TJreException.h"
 
@@ -23,6 +25,8 @@ std::string Describe(const std::exception_ptr& error, bool& regexError) {
     } catch (const TJreException& e) {
         regexError = true;
         return e.what();
+    } catch (const std::bad_alloc&) {
+        return TSjisUnicode::FromUtf8("メモリが不足しています。 (out of memory)");
     } catch (const std::exception& e) {
         return e.what();
     } catch (...) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <new>
 
 #include <cstring>
 
@@ -152,6 +153,9 @@ TMappedFile::TMappedFile(const std::filesystem::path& path) {
         return;
     }
     void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+    if (map == MAP_FAILED && errno == ENOMEM) {
+        throw std::bad_alloc();  // no room left to see the file in
+    }
     if (map == MAP_FAILED) {
         ThrowOpenError(path);
     }

@@ -102,3 +102,18 @@ expect_rc "unlistable folder" 2
 expect_err "unlistable folder" "フォルダを読めません。"
 [ "$(cat old.csv)" = "$(printf 'old,csv\r\n')" ] && ok "unlistable folder: old CSV kept" ||
     not_ok "unlistable folder: old CSV replaced"
+
+# --- memory that runs out is said as such ----------------------------------------
+truncate -s 300M mails/huge.eml
+(
+    ulimit -v 150000
+    "$KESTRIFY_CLI" -q mails.KFY mem.csv >stdout 2>stderr
+)
+rc=$?
+if grep -q "Sanitizer" stderr; then
+    skip "out of memory: sanitizers need more address space"
+else
+    expect_rc "out of memory in one mail" 1
+    expect_err "out of memory in one mail" "メモリが不足しています。 (out of memory)"
+fi
+rm -f mails/huge.eml
