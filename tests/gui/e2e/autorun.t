@@ -54,6 +54,11 @@ expect_rc "missing store" 2
 expect_err "missing store" "Unix mbox形式のファイルを指定してください。"
 if [ ! -e gone.csv ]; then ok "missing store: no CSV"; else not_ok "missing store: a CSV was written"; fi
 
+# A save type that is neither 0 nor 1: the save fails, nothing is written.
+kgui -a example/inquiries.KFY seven.csv 7
+expect_rc "save type 7" 3
+expect_err "save type 7" "ファイルの保存に失敗しました。"
+
 # A project that does not exist opens empty: no parameters.
 kgui -a none.KFY none.csv 0
 expect_rc "missing project" 2
