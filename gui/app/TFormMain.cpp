@@ -597,9 +597,15 @@ void TFormMain::ActionConvertExecute() {
         exitStatus_ = result.runStatus;
     }
     // The project keeps the save options it had before the conversion; the
-    // window takes over the result window's only afterwards.
-    if (!projectPath_.isEmpty() && QFileInfo(projectPath_).isFile()) {
-        SaveProject(projectPath_);
+    // window takes over the result window's only afterwards, also when the
+    // project cannot be written.
+    try {
+        if (!projectPath_.isEmpty() && QFileInfo(projectPath_).isFile()) {
+            SaveProject(projectPath_);
+        }
+    } catch (...) {
+        csvSaveParam_ = result.saveParam;
+        throw;
     }
     csvSaveParam_ = result.saveParam;
 }
