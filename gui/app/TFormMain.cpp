@@ -24,6 +24,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <array>
+#include <new>
 
 #include "base/TKestrifyError.h"
 #include "cli/TExitStatus.h"
@@ -115,6 +116,15 @@ bool IsFile(const QString& path) {
 
 bool IsFolder(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+// The message of a failure as the user reads it; the core's errors carry
+// Shift_JIS text, running out of memory carries none worth showing.
+QString ErrorText(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) {
+        return U("メモリが不足しています。");
+    }
+    return TQtText::FromSjis(e.what());
 }
 
 // Keeps the hourglass up until the end of the scope, also when it throws.
@@ -428,7 +438,7 @@ void TFormMain::Guarded(Command command) {
             command();
         }
     } catch (const std::exception& e) {
-        Message(TQtText::FromSjis(e.what()), TMsgKind::Error, TMsgButtons::Ok);
+        Message(ErrorText(e), TMsgKind::Error, TMsgButtons::Ok);
     }
 }
 
@@ -888,7 +898,10 @@ void TFormMain::FirstIdle() {
         setWindowTitle(U("自動実行処理中..."));
         ActionConvertExecute();
     } catch (const std::exception& e) {
-        Message(TQtText::FromSjis(e.what()), TMsgKind::Error, TMsgButtons::Ok);
+        if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) {
+            exitStatus_ = TExitStatus::OutOfMemory;
+        }
+        Message(ErrorText(e), TMsgKind::Error, TMsgButtons::Ok);
     }
     autoRun_.reset();
     close();

@@ -47,7 +47,7 @@ class TFormMain : public QMainWindow {
 
     // The process exit status: 0 unless an automatic run failed (the
     // headless command's numbers: 1 mails failed, 2 project or store
-    // unusable, 3 CSV not written).
+    // unusable, 3 CSV not written, 4 memory ran out).
     int ExitStatus() const { return exitStatus_; }
     // The exit status of an automatic run that ended so.
     static int RunStatus(const TConvertReport& report);
