@@ -829,7 +829,8 @@ void TFormMain::DropPaths(const QStringList& paths) {
         const QFileInfo info(path);
         const QString ext = UpperSuffix(path);
         if (info.isFile() && (ext == QLatin1String(".INI") || ext == QLatin1String(".KFY"))) {
-            OpenProject(path);
+            // A project that cannot be read is reported; the other paths still count.
+            Guarded([&] { OpenProject(path); });
         } else if (info.isFile() && ext == QLatin1String(".DBX")) {
             comboBoxMailType_->setCurrentIndex(TMailStoreFactory::DbxFile);
             comboBoxDir_->setEditText(path);
@@ -854,7 +855,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
         }
     }
     event->acceptProposedAction();
-    Guarded([&] { DropPaths(paths); });
+    DropPaths(paths);
 }
 
 // ---------------------------------------------------------------------------
