@@ -483,8 +483,29 @@ bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, T
     return true;
 }
 
+// A body labelled (or defaulted to) ISO-2022-JP that has 8-bit bytes but no
+// escape sequence was mislabelled. Its lines are converted one by one, so its
+// charset is guessed once, from all of them: a short line alone could pass
+// for another charset.
+int TMail::PlainBodyCodePage(TLineSpan lines) const {
+    if (codePage_ != TCodePageConv::kIso2022Jp) {
+        return codePage_;
+    }
+    bool eightBit = false;
+    for (std::string_view line : lines) {
+        for (const char c : line) {
+            if (c == '\x1B') {
+                return codePage_;
+            }
+            eightBit = eightBit || static_cast<unsigned char>(c) >= 0x80;
+        }
+    }
+    return eightBit ? TCodePageConv::GuessJapanese(JoinWithCrLf(lines)) : codePage_;
+}
+
 void TMail::DecodeBody(TLineSpan lines, TEncoding encoding) {
     if (encoding == TEncoding::kPlain) {
+        codePage_ = PlainBodyCodePage(lines);
         body_.reserve(lines.size());
         for (std::string_view line : lines) {
             body_.push_back(ConvertCode(line));

@@ -68,6 +68,7 @@ class TMail : public TBasicMail {
     bool FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part);
     void DecodeBody(TLineSpan lines, TEncoding encoding);
     void SetCharset(const std::vector<std::string>& contentType);
+    int PlainBodyCodePage(TLineSpan lines) const;
     void Warn(const char* message) const;
     static TEncoding EncodingOf(const THeaderMap& map);
 

@@ -325,6 +325,10 @@ INSTANTIATE_TEST_SUITE_P(
         TBodyCase{"EUC-JP labelled ISO-2022-JP",
                   "Content-Type: text/plain; charset=iso-2022-jp\n\n\xBC\xA1\xA4\xCE\n",
                   {Sj("次の")}},
+        // Alone, the half-width "\xB1\xB2" would pass for an EUC-JP kanji.
+        TBodyCase{"charset guessed from the whole body",
+                  "Subject: x\n\n\xB1\xB2\n\x82\xA0\x82\xA2\n",
+                  {"\xB1\xB2", Sj("あい")}},
         TBodyCase{"Shift_JIS declared",
                   "Content-Type: text/plain; charset=\"Shift_JIS\"\n\n\x82\xA0\x82\n",
                   {Sj("あ") + "?"}}));
