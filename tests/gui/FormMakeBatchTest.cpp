@@ -132,22 +132,38 @@ TEST_F(MakeBatchTest, HelpTopics) {
     EXPECT_EQ(form.result(), QDialog::Rejected);
 }
 
-// A script made for the example project converts it unattended, run by the
-// shell from another folder.
-TEST_F(MakeBatchTest, HeadlessScriptRunsTheExampleProject) {
-    project = std::filesystem::path(KESTRIFY_SOURCE_DIR) / "examples" / "inquiries.KFY";
-    const std::filesystem::path cli(KESTRIFY_CLI_PROGRAM);
-    form.SetProgramPath(QString::fromStdString((cli.parent_path() / "kestrify").string()));
-    Find<QCheckBox>(form, "CheckBoxHeadless")->setChecked(true);
-    const std::filesystem::path script = dir.Path() / "run it.sh";
-    Make(Q("結果.csv"), script);
-    ASSERT_EQ(LastBox(), Q("作成しました。"));
-
-    const std::string command = "cd '" + dir.Path().string() + "' && ./'run it.sh' 2>/dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(TTempDir::Read(dir.Path() / "結果.csv"),
-              TTempDir::Read(std::filesystem::path(KESTRIFY_SOURCE_DIR) / "tests" / "cli" /
-                             "expected" / "example.csv"));
+// Scripts made for the example project convert it unattended, run by the
+// shell from another folder: the desktop program offscreen and the headless
+// command write the same CSV.
+TEST_F(MakeBatchTest, ScriptsRunTheExampleProject) {
+    const std::filesystem::path examples = std::filesystem::path(KESTRIFY_SOURCE_DIR) / "examples";
+    // A copy: an automatic run saves its project again.
+    for (const char* name : {"inquiries.KFY", "inquiries.mbox"}) {
+        std::filesystem::copy_file(examples / name, dir.Path() / name);
+    }
+    project = dir.Path() / "inquiries.KFY";
+    const std::filesystem::path programs =
+        std::filesystem::path(KESTRIFY_CLI_PROGRAM).parent_path();
+    form.SetProgramPath(QString::fromStdString((programs / "kestrify").string()));
+    const std::string expected = TTempDir::Read(std::filesystem::path(KESTRIFY_SOURCE_DIR) /
+                                                "tests" / "cli" / "expected" / "example.csv");
+    for (const bool headless : {false, true}) {
+        SCOPED_TRACE(headless ? "headless" : "desktop");
+        Find<QCheckBox>(form, "CheckBoxHeadless")->setChecked(headless);
+        const std::string csv = headless ? "結果 cli.csv" : "結果 gui.csv";
+        modal.AnswerMessage(TModalResult::Yes);  // the second script replaces the first
+        Make(QString::fromStdString(csv), dir.Path() / "run it.sh");
+        ASSERT_EQ(LastBox(), Q("作成しました。"));
+        // Settings of the desktop program go to the test's folder, boxes are
+        // answered as Esc answers them.
+        const std::string command = "cd '" + dir.Path().string() +
+                                    "' && HOME=\"$PWD\" XDG_CONFIG_HOME=\"$PWD/.config\" "
+                                    "XDG_DATA_HOME=\"$PWD/.local\" QT_QPA_PLATFORM=offscreen "
+                                    "KESTRIFY_TEST_ANSWER_BOXES=1 ./'run it.sh' 2>/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(TTempDir::Read(dir.Path() / csv), expected);
+        form.show();
+    }
 }
 
 }  // namespace
