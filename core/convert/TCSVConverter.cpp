@@ -23,15 +23,15 @@ TCSVConverter::TCSVConverter(std::unique_ptr<TBasicMailParser> reader,
     // position instead: a hand-written project with missing or repeated
     // orders still gets one value per column. Distinct orders give the same
     // columns either way.
-    std::vector<int> position(all.size());
+    paramColumns_.resize(all.size());
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        position[columns[c]] = static_cast<int>(c);
+        paramColumns_[columns[c]] = static_cast<int>(c);
         columnFieldOrders_.push_back(static_cast<int>(c));
         fieldNames_.push_back(all[columns[c]].GetFieldName());
     }
     for (std::size_t i = 0; i < all.size(); ++i) {
         TOrderedParamString p = all[i];
-        p.SetFieldOrder(position[i]);
+        p.SetFieldOrder(paramColumns_[i]);
         if (p.GetPosType() == TOrderedParamString::PosBody) {
             bodyParams_.push_back(std::move(p));
         } else if (p.GetPosType() == TOrderedParamString::PosHeader) {
@@ -51,15 +51,14 @@ bool TCSVConverter::HasMultiLineColumn() const {
 }
 
 TCSVConverter::TRow TCSVConverter::BuildRow(int index) const {
+    // The mail lives only while its values are taken, error or not.
+    const std::unique_ptr<TBasicMail> mail = reader_->GetMail(index);
+    return mail ? BuildRow(*mail) : TRow(columnFieldOrders_.size());
+}
+
+TCSVConverter::TRow TCSVConverter::BuildRow(const TBasicMail& mail) const {
     TRow row(columnFieldOrders_.size());
-    TValueMap values;
-    {
-        // The mail lives only while its values are taken, error or not.
-        const std::unique_ptr<TBasicMail> mail = reader_->GetMail(index);
-        if (mail) {
-            values = TFieldExtractor::ExtractValues(*mail, headerParams_, bodyParams_);
-        }
-    }
+    const TValueMap values = TFieldExtractor::ExtractValues(mail, headerParams_, bodyParams_);
     for (std::size_t c = 0; c < columnFieldOrders_.size(); ++c) {
         const auto it = values.find(columnFieldOrders_[c]);
         if (it != values.end()) {
@@ -67,4 +66,8 @@ TCSVConverter::TRow TCSVConverter::BuildRow(int index) const {
         }
     }
     return row;
+}
+
+std::size_t TCSVConverter::ColumnOf(std::size_t listIndex) const {
+    return static_cast<std::size_t>(paramColumns_.at(listIndex));
 }

@@ -46,6 +46,12 @@ class TCSVConverter {
     // The row of mail `index` (from 0). Throws what the reader or the
     // extraction throws (TKestrifyError, TJreException).
     TRow BuildRow(int index) const;
+    // The row of a mail read by the caller (what BuildRow gives for it).
+    TRow BuildRow(const TBasicMail& mail) const;
+    // The column that holds the value of parameter `listIndex` of the list.
+    std::size_t ColumnOf(std::size_t listIndex) const;
+    // The body parameters as extraction receives them.
+    const std::vector<TOrderedParamString>& BodyParams() const { return bodyParams_; }
 
   private:
     std::unique_ptr<TBasicMailParser> reader_;
@@ -53,6 +59,7 @@ class TCSVConverter {
     std::vector<TOrderedParamString> headerParams_;
     std::vector<TOrderedParamString> bodyParams_;
     std::vector<int> columnFieldOrders_;  // FieldOrder of each column
+    std::vector<int> paramColumns_;       // column of each parameter, in list order
     std::vector<std::string> fieldNames_;
     int index_ = 0;
 };

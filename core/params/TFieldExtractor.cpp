@@ -1,5 +1,7 @@
 #include "params/TFieldExtractor.h"
 
+#include <algorithm>
+
 #include "base/SjisText.h"
 #include "params/TDateNormalizer.h"
 #include "params/TMailAddressExtractor.h"
@@ -260,13 +262,10 @@ void TFieldExtractor::CollectBodyValues(const TLines& body,
             TrimInPlace(value);
         }
         const std::size_t stop = kk + 1 < keyLines.size() ? keyLines[kk + 1].line : body.size();
-        const std::string endStr = k.GetEndStr();
-        const bool endRegex = !endStr.empty() && k.GetEndStrRegExp();
-        std::size_t end = i + 1;
+        const std::size_t end = CaptureEnd(body, k, i, stop);
         std::size_t room = value.size();
-        while (end < stop && (endStr.empty() || !LineMatchesEnd(body[end], endStr, endRegex))) {
-            room += body[end].size() + kLineBreak.size();
-            ++end;
+        for (std::size_t j = i + 1; j < end; ++j) {
+            room += body[j].size() + kLineBreak.size();
         }
         value.reserve(room);
         const bool join = k.GetOneLine();
@@ -278,6 +277,40 @@ void TFieldExtractor::CollectBodyValues(const TLines& body,
             value.append(trim ? TValueText::TrimAllView(body[j]) : std::string_view(body[j]));
         }
     }
+}
+
+std::size_t TFieldExtractor::CaptureEnd(const TLines& body, const TOrderedParamString& param,
+                                        std::size_t keyLine, std::size_t stop) {
+    const std::string endStr = param.GetEndStr();
+    const bool endRegex = !endStr.empty() && param.GetEndStrRegExp();
+    std::size_t end = keyLine + 1;
+    while (end < stop && (endStr.empty() || !LineMatchesEnd(body[end], endStr, endRegex))) {
+        ++end;
+    }
+    return end;
+}
+
+std::vector<TFieldExtractor::TBodySpan> TFieldExtractor::LocateBodyValues(
+    const TLines& body, const std::vector<TOrderedParamString>& bodyParams) {
+    std::vector<TKeyLine> keyLines;
+    FindKeyLines(body, bodyParams, keyLines);
+    std::vector<TBodySpan> spans;
+    spans.reserve(keyLines.size());
+    for (std::size_t kk = 0; kk < keyLines.size(); ++kk) {
+        const std::size_t i = keyLines[kk].line;
+        const TOrderedParamString& k = bodyParams[keyLines[kk].param];
+        TBodySpan span{keyLines[kk].param, i, k.GetStartLine() ? i : i + 1, i + 1};
+        if (IsMultiLine(k)) {
+            const std::size_t stop =
+                kk + 1 < keyLines.size() ? keyLines[kk + 1].line : body.size();
+            span.end = CaptureEnd(body, k, i, stop);
+        } else if (!k.GetStartLine()) {
+            span.end = std::min(i + 2, body.size());
+        }
+        span.first = std::min(span.first, span.end);
+        spans.push_back(span);
+    }
+    return spans;
 }
 
 void TFieldExtractor::FinishBodyValues(const std::vector<TOrderedParamString>& bodyParams,

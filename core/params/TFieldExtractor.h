@@ -38,6 +38,20 @@ class TFieldExtractor {
     // of a plain end string, the first match of a regular one).
     static std::string CutAtEndString(const TOrderedParamString& param, std::string_view value);
 
+    // Where a body parameter's value comes from: the line its key was found
+    // on and the lines [first, end) its value is taken from (the key line
+    // itself when the value starts there; first == end when nothing is).
+    struct TBodySpan {
+        std::size_t param;  // index into bodyParams
+        std::size_t keyLine;
+        std::size_t first;
+        std::size_t end;
+    };
+    // The spans of the body parameters found in `body`, in line order: the
+    // same search ExtractValues makes.
+    static std::vector<TBodySpan> LocateBodyValues(
+        const TLines& body, const std::vector<TOrderedParamString>& bodyParams);
+
   private:
     struct TKeyLine;
     static void FillHeaderValues(const TBasicMail& mail,
@@ -48,6 +62,10 @@ class TFieldExtractor {
     static void CollectBodyValues(const TLines& body,
                                   const std::vector<TOrderedParamString>& bodyParams,
                                   const std::vector<TKeyLine>& keyLines, TValueMap& values);
+    // One past the last line a multi-line value takes below its key line:
+    // its end line, `stop` (the next key line) or the end of the body.
+    static std::size_t CaptureEnd(const TLines& body, const TOrderedParamString& param,
+                                  std::size_t keyLine, std::size_t stop);
     static void FinishBodyValues(const std::vector<TOrderedParamString>& bodyParams,
                                  TValueMap& values);
 };

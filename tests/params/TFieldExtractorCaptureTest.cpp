@@ -2,6 +2,8 @@
 // options of body values.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "TFakeMail.h"
 #include "TParamMaker.h"
 #include "TestText.h"
@@ -161,5 +163,50 @@ TEST(CutAtEndStringScope, OneLineNextLineValueIsCutAndTrimmed) {
     p.SetTrim(true);
     EXPECT_EQ(Body({"K:", Sj("　山田　様")}, {p}).at(0), Sj("山田"));
 }
+
+// The lines a value comes from, as the preview marks them.
+struct TSpanCase {
+    const char* name;
+    Params params;
+    std::vector<std::array<std::size_t, 4>> spans;  // param, key line, first, end
+};
+
+class LocateBodyValues : public ::testing::TestWithParam<TSpanCase> {};
+
+TEST_P(LocateBodyValues, MatchesTheLinesTaken) {
+    const TLines body = {"A: 1", "x", "B:", "y", "z", "--", "C: 3", "A: last"};
+    std::vector<std::array<std::size_t, 4>> got;
+    for (const auto& s : TFieldExtractor::LocateBodyValues(body, GetParam().params)) {
+        got.push_back({s.param, s.keyLine, s.first, s.end});
+    }
+    EXPECT_EQ(got, GetParam().spans);
+}
+
+TOrderedParamString NextLine(TOrderedParamString p) {
+    p.SetStartLine(false);
+    return p;
+}
+
+TOrderedParamString FromKeyLine(TOrderedParamString p) {
+    p.SetStartLine(true);
+    return p;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Capture, LocateBodyValues,
+    ::testing::Values(
+        TSpanCase{"OneLineTakesItsKeyLine", {BodyParam(0, "A:")}, {{0, 0, 0, 1}}},
+        TSpanCase{"NextLineTakesTheLineBelow", {NextLine(BodyParam(0, "A:"))}, {{0, 0, 1, 2}}},
+        TSpanCase{"NextLineOnTheLastLineTakesNothing",
+                  {BodyParam(0, "C:"), NextLine(BodyParam(1, "A:"))},
+                  {{0, 6, 6, 7}, {1, 7, 8, 8}}},
+        TSpanCase{"MultiLineStopsBeforeItsEndLine", {MultiParam(0, "B:", "--")}, {{0, 2, 3, 5}}},
+        TSpanCase{"MultiLineFromTheKeyLineStopsAtTheNextKey",
+                  {FromKeyLine(MultiParam(0, "A:", "")), BodyParam(1, "B:")},
+                  {{0, 0, 0, 2}, {1, 2, 2, 3}}},
+        TSpanCase{"MissingParameterHasNoSpan",
+                  {BodyParam(0, "Z:"), BodyParam(1, "C:")},
+                  {{1, 6, 6, 7}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,0 +1,44 @@
+#pragma once
+// Runs a TMailPreview on a thread of its own, so that opening a large store
+// (its readers index it) and searching through it never hold up the caller.
+// Requests describe what should be shown; the thread works on the newest
+// one, and any new request but StopSearch stops a search in progress. The
+// answers reach the sink on the worker thread, never after the destructor
+// has begun.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/TMailPreview.h"
+
+class TPreviewWorker {
+  public:
+    struct TSink {
+        std::function<void(TPreviewShot)> shown;
+        std::function<void(int index, int count)> progress;  // a search is at mail `index`
+        std::function<void(TPreviewSearch)> searched;
+    };
+
+    explicit TPreviewWorker(TSink sink);
+    // Waits a short moment for the thread; one still busy (indexing a large
+    // store) is left to finish on its own.
+    ~TPreviewWorker();
+    TPreviewWorker(const TPreviewWorker&) = delete;
+    TPreviewWorker& operator=(const TPreviewWorker&) = delete;
+
+    void Open(int mailType, std::string sjisLocation);
+    void SetParams(std::vector<TOrderedParamString> params, std::size_t position);
+    void ShowMail(int index);
+    // Looks for the next mail with a value after the one shown, then shows
+    // nothing new: the caller decides with the answer.
+    void FindNext();
+    void StopSearch();
+
+  private:
+    struct TState;
+    static void Run(std::shared_ptr<TState> state);
+
+    std::shared_ptr<TState> state_;
+};
