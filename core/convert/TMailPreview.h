@@ -18,8 +18,8 @@
 #include "params/TFieldExtractor.h"
 
 struct TPreviewShot {
-    int index = -1;  // the mail shown (from 0); -1 when there is none
-    int count = 0;   // mails in the store
+    int index = -1;                          // the mail shown (from 0); -1 when there is none
+    int count = 0;                           // mails in the store
     std::shared_ptr<const TBasicMail> mail;  // null when there is none or it is unreadable
     std::string problem;  // Shift_JIS: why there is no store, mail or value; empty otherwise
     std::string value;    // the cell text, before CSV quoting

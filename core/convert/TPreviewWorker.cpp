@@ -136,18 +136,21 @@ void TPreviewWorker::Run(std::shared_ptr<TState> state) {
                 if (TClock::now() - last >= kProgressEvery) {
                     last = TClock::now();
                     state->Emit([&](TSink& sink) {
-                        if (sink.progress) sink.progress(i, count);
+                        if (sink.progress)
+                            sink.progress(i, count);
                     });
                 }
             });
             state->Emit([&](TSink& sink) {
-                if (sink.searched) sink.searched(result);
+                if (sink.searched)
+                    sink.searched(result);
             });
             continue;
         }
         TPreviewShot shot = preview.Show(index);
         state->Emit([&](TSink& sink) {
-            if (sink.shown) sink.shown(std::move(shot));
+            if (sink.shown)
+                sink.shown(std::move(shot));
         });
     }
     // The store closes here, on this thread, whether or not anyone waits.

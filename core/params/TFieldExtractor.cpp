@@ -301,8 +301,7 @@ std::vector<TFieldExtractor::TBodySpan> TFieldExtractor::LocateBodyValues(
         const TOrderedParamString& k = bodyParams[keyLines[kk].param];
         TBodySpan span{keyLines[kk].param, i, k.GetStartLine() ? i : i + 1, i + 1};
         if (IsMultiLine(k)) {
-            const std::size_t stop =
-                kk + 1 < keyLines.size() ? keyLines[kk + 1].line : body.size();
+            const std::size_t stop = kk + 1 < keyLines.size() ? keyLines[kk + 1].line : body.size();
             span.end = CaptureEnd(body, k, i, stop);
         } else if (!k.GetStartLine()) {
             span.end = std::min(i + 2, body.size());

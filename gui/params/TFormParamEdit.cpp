@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <initializer_list>
 
@@ -19,6 +20,7 @@
 #include "gui/app/THint.h"
 #include "gui/app/TQtText.h"
 #include "gui/controls/TRadioGroup.h"
+#include "gui/params/TParamPreviewPanel.h"
 #include "gui/params/TRegexCheck.h"
 #include "regex/TJre.h"
 
@@ -28,6 +30,9 @@ constexpr int HelpContext = 10;
 constexpr int NoRegexHelp = 169;
 constexpr int AutoFormatMin = 10;
 constexpr int AutoFormatMax = 9999;
+constexpr QSize DesignClientSize(364, 323);
+// Typing settles for this long before the preview follows it.
+constexpr int PreviewDelayMs = 150;
 
 enum PosItem { PosItemBody = 0, PosItemHeader = 1 };
 enum RowItem { RowItemOne = 0, RowItemMulti = 1 };
@@ -71,12 +76,30 @@ TFormParamEdit::TFormParamEdit(QWidget* parent) : TFormAbstructParamEdit(parent)
     btnOK_->setDefault(true);
     btnCancel_ = Named(new QPushButton(U("キャンセル"), this), "BtnCancel");
     btnHelp_ = Named(new QPushButton(U("ヘルプ(&H)"), this), "BtnHelp");
-    QHBoxLayout* buttons = ButtonRow({btnOK_, btnCancel_, btnHelp_});
+    btnPreview_ = Named(new QPushButton(U("プレビュー(&V)"), this), "BtnPreview");
+    btnPreview_->setCheckable(true);
+    btnPreview_->setAutoDefault(false);
+    // The platform puts the buttons in its own order.
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(btnOK_, QDialogButtonBox::AcceptRole);
+    buttons->addButton(btnCancel_, QDialogButtonBox::RejectRole);
+    buttons->addButton(btnHelp_, QDialogButtonBox::HelpRole);
+    buttons->addButton(btnPreview_, QDialogButtonBox::ActionRole);
+
+    previewPanel_ = Named(new TParamPreviewPanel(this), "PreviewPanel");
+    previewPanel_->hide();
+    previewTimer_ = new QTimer(this);
+    previewTimer_->setSingleShot(true);
+    previewTimer_->setInterval(PreviewDelayMs);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(pages_);
+    body->addWidget(previewPanel_, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 0);
-    layout->addWidget(pages_);
-    layout->addLayout(buttons);
+    layout->addLayout(body, 1);
+    layout->addWidget(buttons);
     AddStatusBar(layout);
 
     ApplyHints();
@@ -85,7 +108,7 @@ TFormParamEdit::TFormParamEdit(QWidget* parent) : TFormAbstructParamEdit(parent)
     pages_->setCurrentIndex(0);
     // The defaults, with every dependency applied.
     PosTypeChanged();
-    FixSize(QSize(364, 323));
+    FixSize(DesignClientSize);
 }
 
 QWidget* TFormParamEdit::BuildParamPage() {
@@ -185,6 +208,7 @@ void TFormParamEdit::ApplyHints() {
     THint::Apply(btnOK_, U("|設定を登録する"));
     THint::Apply(btnCancel_, U("|設定を中止する"));
     THint::Apply(btnHelp_, U("|ヘルプを表示する"));
+    THint::Apply(btnPreview_, U("プレビュー|このパラメータがメールから取り出す値を表示します。"));
     THint::ApplyToGroup(editKey_, U("パラメータ文字|パラメータ文字"));
     THint::Apply(editFieldName_,
                  U("フィールド名(CSVファイルの一行目)|フィールド名(CSVファイルの一行目)"));
@@ -227,6 +251,97 @@ void TFormParamEdit::Connect() {
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp_, &QPushButton::clicked, this,
             [] { THelpService::Current().ShowTopic(HelpContext); });
+
+    connect(btnPreview_, &QPushButton::toggled, this, &TFormParamEdit::SetPreviewOpen);
+    connect(previewTimer_, &QTimer::timeout, this, &TFormParamEdit::UpdatePreview);
+    connect(editKey_, &QComboBox::editTextChanged, this, &TFormParamEdit::ParamEdited);
+    connect(editAutoFormat_, &QLineEdit::textChanged, this, &TFormParamEdit::ParamEdited);
+    connect(editEndString_, &QLineEdit::textChanged, this, &TFormParamEdit::ParamEdited);
+    for (QCheckBox* box : {checkBoxRegExt_, checkBoxTrim_, checkBoxOneLine_, checkBoxAutoFormat_,
+                           checkBoxMailAddress_, checkBoxMailName_, checkBoxEndStringRegExp_}) {
+        connect(box, &QCheckBox::toggled, this, &TFormParamEdit::ParamEdited);
+    }
+    for (TRadioGroup* group : {radioGroupPosType_, radioGroupRowCount_, radioGroupStartLine_}) {
+        connect(group, &TRadioGroup::ItemIndexChanged, this, &TFormParamEdit::ParamEdited);
+    }
+}
+
+void TFormParamEdit::SetPreviewSource(const TPreviewSource& source) {
+    previewSource_ = source;
+    previewPanel_->SetStore(source.mailType, TQtText::ToSjis(source.location));
+    UpdatePreview();
+}
+
+void TFormParamEdit::SetPreviewOpen(bool open) {
+    if (btnPreview_->isChecked() != open) {
+        btnPreview_->setChecked(open);  // comes back here through its signal
+        return;
+    }
+    if (open) {
+        UpdatePreview();
+        previewPanel_->show();
+        // A resizable window while the mail is on view.
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        layout()->activate();
+        setMinimumSize(minimumSizeHint());
+        resize(size().expandedTo(sizeHint()).expandedTo(QSize(860, 560)));
+        return;
+    }
+    previewTimer_->stop();
+    previewPanel_->hide();
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    layout()->activate();
+    FixSize(DesignClientSize);
+}
+
+void TFormParamEdit::ParamEdited() {
+    if (previewPanel_->isVisible()) {
+        previewTimer_->start();
+    }
+}
+
+// The project's parameters with this one in its place, numbered as the main
+// window's Add and Edit will number it; or why it cannot be previewed yet.
+void TFormParamEdit::UpdatePreview() {
+    previewTimer_->stop();
+    const QString key = StoredKey();
+    if (editKey_->currentText().isEmpty()) {
+        previewPanel_->SetParamProblem(U("パラメータ文字が指定されていません。"));
+        return;
+    }
+    QString problem;
+    if (checkBoxRegExt_->isChecked()) {
+        problem = TRegexCheck::Problem(TQtText::ToSjis(key),
+                                       U("パラメータ文字の正規表現に間違いがあります。"));
+    }
+    if (problem.isEmpty() && checkBoxEndStringRegExp_->isChecked()) {
+        problem = TRegexCheck::Problem(TQtText::ToSjis(editEndString_->text()),
+                                       U("終了文字の正規表現に間違いがあります。"));
+    }
+    if (!problem.isEmpty()) {
+        previewPanel_->SetParamProblem(problem);
+        return;
+    }
+    TOrderedParamString param = GetParam();
+    param.SetParamKey(TQtText::ToSjis(key));
+    TGridParamList list = previewSource_.params;
+    int position = previewSource_.position;
+    if (position >= 0 && position < list.Count()) {
+        param.SetFieldOrder(list.Get(position).GetFieldOrder());
+        list.Set(position, param);
+    } else {
+        param.SetFieldOrder(list.Count());
+        list.Add(param);
+        position = list.Count() - 1;
+    }
+    std::vector<TOrderedParamString> params;
+    params.reserve(static_cast<std::size_t>(list.Count()));
+    for (int i = 0; i < list.Count(); ++i) {
+        params.push_back(list.Get(i));
+    }
+    previewPanel_->SetParams(std::move(params), static_cast<std::size_t>(position));
 }
 
 void TFormParamEdit::InstallShortcuts() {
@@ -309,6 +424,14 @@ void TFormParamEdit::SetKeyText(const QString& text, int shortcut) {
 
 bool TFormParamEdit::IsHeader() const {
     return radioGroupPosType_->ItemIndex() == PosItemHeader;
+}
+
+QString TFormParamEdit::StoredKey() const {
+    QString key = editKey_->currentText();
+    if (const int shortcut = SelectedShortcut(); shortcut >= 0) {
+        key = editKey_->itemData(shortcut).toString();
+    }
+    return IsHeader() ? NormalizeHeaderKey(key) : key;
 }
 
 void TFormParamEdit::SetParam(const TOrderedParamString& param) {
@@ -415,13 +538,7 @@ void TFormParamEdit::BtnOKClick() {
     checkBoxFieldName_->setChecked(false);
     const QString typed = editKey_->currentText();
     const int typedShortcut = SelectedShortcut();
-    QString key = typed;
-    if (typedShortcut >= 0) {
-        key = editKey_->itemData(typedShortcut).toString();
-    }
-    if (IsHeader()) {
-        key = NormalizeHeaderKey(key);
-    }
+    const QString key = StoredKey();
     SetKeyText(key);
     // Every refusal from here on leaves the key as the user typed it.
     const auto restoreKey = [&] { SetKeyText(typed, typedShortcut); };

@@ -3,18 +3,23 @@
 // the key is looked for, which lines are taken and how the value is cleaned.
 // OK checks the input (key present, header key normalised, regular
 // expressions compile, wrap width in range) and stays open on any failure.
+// The "プレビュー" button opens a panel that shows what the parameter, as
+// typed, takes from the mails of the main window's store.
 
 #include <QString>
 #include <vector>
 
 #include "gui/app/TModalService.h"
 #include "gui/params/TFormAbstructParamEdit.h"
+#include "params/TGridParamList.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class QTimer;
+class TParamPreviewPanel;
 class TRadioGroup;
 
 class TFormParamEdit : public TFormAbstructParamEdit {
@@ -44,6 +49,21 @@ class TFormParamEdit : public TFormAbstructParamEdit {
 
     void BtnOKClick();
 
+    // Where the preview reads from: the main window's store and project as
+    // they stand when the editor opens. The main window sets it before it
+    // shows the dialog (Add and Edit); without it the preview says that no
+    // mail type is chosen. Nothing is read until the preview is opened.
+    struct TPreviewSource {
+        int mailType = -1;      // the mail-type list's index, 0 to 5
+        QString location;       // the location box's text
+        TGridParamList params;  // the project's parameters as the grid holds them
+        int position = -1;      // the row being edited; -1 for Add (appended last)
+    };
+    void SetPreviewSource(const TPreviewSource& source);
+    // Opens or closes the preview panel, as its button does.
+    void SetPreviewOpen(bool open);
+    TParamPreviewPanel* PreviewPanel() const { return previewPanel_; }
+
   protected:
     void showEvent(QShowEvent* event) override;
 
@@ -67,6 +87,11 @@ class TFormParamEdit : public TFormAbstructParamEdit {
     // without running the dependency rules.
     void SetKeyText(const QString& text, int shortcut = -1);
     bool IsHeader() const;
+    // The key as OK stores it: a chosen shortcut's key text, and a header
+    // key normalised.
+    QString StoredKey() const;
+    void ParamEdited();
+    void UpdatePreview();
     void Refuse(const QString& message, TMsgButtons buttons, int helpTopic);
 
     QTabWidget* pages_ = nullptr;
@@ -88,5 +113,9 @@ class TFormParamEdit : public TFormAbstructParamEdit {
     QPushButton* btnOK_ = nullptr;
     QPushButton* btnCancel_ = nullptr;
     QPushButton* btnHelp_ = nullptr;
+    QPushButton* btnPreview_ = nullptr;
+    TParamPreviewPanel* previewPanel_ = nullptr;
+    QTimer* previewTimer_ = nullptr;
+    TPreviewSource previewSource_;
     bool firstShow_ = true;
 };

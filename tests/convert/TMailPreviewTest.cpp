@@ -131,7 +131,8 @@ struct TRecorder {
     std::vector<TPreviewSearch> searches;
 
     TPreviewWorker::TSink Sink() {
-        return {[this](TPreviewShot s) { Add(shots, std::move(s)); }, {},
+        return {[this](TPreviewShot s) { Add(shots, std::move(s)); },
+                {},
                 [this](TPreviewSearch s) { Add(searches, s); }};
     }
     template <class T>

@@ -204,9 +204,8 @@ INSTANTIATE_TEST_SUITE_P(
         TSpanCase{"MultiLineFromTheKeyLineStopsAtTheNextKey",
                   {FromKeyLine(MultiParam(0, "A:", "")), BodyParam(1, "B:")},
                   {{0, 0, 0, 2}, {1, 2, 2, 3}}},
-        TSpanCase{"MissingParameterHasNoSpan",
-                  {BodyParam(0, "Z:"), BodyParam(1, "C:")},
-                  {{1, 6, 6, 7}}}),
+        TSpanCase{
+            "MissingParameterHasNoSpan", {BodyParam(0, "Z:"), BodyParam(1, "C:")}, {{1, 6, 6, 7}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
