@@ -668,6 +668,7 @@ void TFormMain::ActionInsertParamExecute() {
         return;
     }
     TFormParamEdit form(this);
+    SetPreviewSource(form, -1);
     if (form.exec() == QDialog::Accepted) {
         AppendParam(form.GetParam());
     }
@@ -696,11 +697,27 @@ void TFormMain::ActionEditParamExecute() {
         form = std::make_unique<TFormParamEdit>(this);
     }
     form->SetParam(param);
+    if (auto* editor = dynamic_cast<TFormParamEdit*>(form.get())) {
+        SetPreviewSource(*editor, gridParam_->GetCurrentRow() - 1);
+    }
     if (form->exec() == QDialog::Accepted) {
         TOrderedParamString edited = form->GetParam();
         edited.SetFieldOrder(fieldOrder);
         gridParam_->SetParam(gridParam_->GetCurrentRow(), edited);
     }
+}
+
+void TFormMain::SetPreviewSource(TFormParamEdit& form, int position) const {
+    TFormParamEdit::TPreviewSource source;
+    source.mailType = comboBoxMailType_->currentIndex();
+    source.location = ReaderLocation();
+    source.params.SetAutoSetFieldNumber(gridParam_->GetAutoSetFieldNumber());
+    source.params.SetAutoSetParamOrder(gridParam_->GetAutoSetParamOrder());
+    for (const TOrderedParamString& p : gridParam_->GetAllParam()) {
+        source.params.Add(p);
+    }
+    source.position = position;
+    form.SetPreviewSource(source);
 }
 
 void TFormMain::ActionRemoveParamExecute() {

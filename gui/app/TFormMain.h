@@ -24,6 +24,7 @@ class QPushButton;
 class TAppIni;
 class TCSVConverter;
 struct TConvertReport;
+class TFormParamEdit;
 class TGridConvertParam;
 class THistoryComboBox;
 
@@ -130,6 +131,9 @@ class TFormMain : public QMainWindow {
     bool AddAllowed();
     void AppendParam(TOrderedParamString param);
     void EditParam(bool spaceEditor, const TOrderedParamString* param);
+    // Lets the parameter editor's preview read the current store with the
+    // project's parameters; `position` is the edited row's index, -1 for Add.
+    void SetPreviewSource(TFormParamEdit& form, int position) const;
     void ShowGridMenu(const QPoint& pos);
 
     void FirstShow();

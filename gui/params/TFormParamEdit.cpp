@@ -84,7 +84,10 @@ TFormParamEdit::TFormParamEdit(QWidget* parent) : TFormAbstructParamEdit(parent)
     buttons->addButton(btnOK_, QDialogButtonBox::AcceptRole);
     buttons->addButton(btnCancel_, QDialogButtonBox::RejectRole);
     buttons->addButton(btnHelp_, QDialogButtonBox::HelpRole);
-    buttons->addButton(btnPreview_, QDialogButtonBox::ActionRole);
+    // The preview switch stands apart, at the start of the row.
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(btnPreview_);
+    buttonRow->addWidget(buttons, 1);
 
     previewPanel_ = Named(new TParamPreviewPanel(this), "PreviewPanel");
     previewPanel_->hide();
@@ -99,7 +102,7 @@ TFormParamEdit::TFormParamEdit(QWidget* parent) : TFormAbstructParamEdit(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 0);
     layout->addLayout(body, 1);
-    layout->addWidget(buttons);
+    layout->addLayout(buttonRow);
     AddStatusBar(layout);
 
     ApplyHints();
@@ -268,7 +271,7 @@ void TFormParamEdit::Connect() {
 
 void TFormParamEdit::SetPreviewSource(const TPreviewSource& source) {
     previewSource_ = source;
-    previewPanel_->SetStore(source.mailType, TQtText::ToSjis(source.location));
+    previewPanel_->SetStore(source.mailType, source.location);
     UpdatePreview();
 }
 

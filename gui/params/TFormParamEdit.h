@@ -7,6 +7,7 @@
 // typed, takes from the mails of the main window's store.
 
 #include <QString>
+#include <string>
 #include <vector>
 
 #include "gui/app/TModalService.h"
@@ -55,7 +56,7 @@ class TFormParamEdit : public TFormAbstructParamEdit {
     // mail type is chosen. Nothing is read until the preview is opened.
     struct TPreviewSource {
         int mailType = -1;      // the mail-type list's index, 0 to 5
-        QString location;       // the location box's text
+        std::string location;   // Shift_JIS path as the Convert command hands it to the reader
         TGridParamList params;  // the project's parameters as the grid holds them
         int position = -1;      // the row being edited; -1 for Add (appended last)
     };

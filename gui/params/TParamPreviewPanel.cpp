@@ -136,6 +136,13 @@ TParamPreviewPanel::TParamPreviewPanel(QWidget* parent) : QWidget(parent) {
     search->addWidget(progressSearch_, 1);
     search->addWidget(btnStopSearch_);
 
+    auto* legend = Named(new QLabel(this), "LabelLegend");
+    legend->setText(
+        U("<span style=\"background-color:%1; color:black\">&nbsp;キーの行&nbsp;</span>"
+          "&nbsp;&nbsp;<span style=\"background-color:%2; color:black\">&nbsp;値を取り出す行"
+          "&nbsp;</span>")
+            .arg(kKeyLineColor.name(), kTakenColor.name()));
+
     auto* valueLabel = new QLabel(U("CSVの値"), this);
     valueLabel->setBuddy(memoValue_);
 
@@ -144,6 +151,7 @@ TParamPreviewPanel::TParamPreviewPanel(QWidget* parent) : QWidget(parent) {
     layout->addLayout(nav);
     layout->addLayout(search);
     layout->addWidget(memoMail_, 1);
+    layout->addWidget(legend);
     layout->addWidget(labelMessage_);
     layout->addWidget(valueLabel);
     layout->addWidget(memoValue_);

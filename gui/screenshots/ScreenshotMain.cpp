@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QSpinBox>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -41,12 +42,14 @@
 #include "gui/params/TFormParamEdit.h"
 #include "gui/params/TFormSpaceParamEdit.h"
 #include "gui/params/TGridConvertParam.h"
+#include "gui/params/TParamPreviewPanel.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TFileAssociation.h"
 #include "gui/settings/TFormAbout.h"
 #include "gui/settings/TFormClearSetting.h"
 #include "gui/settings/TFormCommonSetting.h"
 #include "gui/settings/TFormProjectSetting.h"
+#include "settings/TSettingFile.h"
 
 namespace {
 
@@ -438,6 +441,55 @@ void ShootAutomaticRun(TShooter& shooter) {
     }
 }
 
+// The parameter editor with its preview open on the example store.
+void ShootParamPreview(TShooter& shooter) {
+    TSettingFile project(KESTRIFY_SOURCE_DIR "/examples/inquiries.KFY");
+    project.Read();
+    const std::vector<TOrderedParamString> params = project.GetParams();
+    const auto preview = [&](TFormParamEdit& form, int position, int mail) {
+        TFormParamEdit::TPreviewSource source;
+        source.mailType = project.GetMailType();
+        source.location = KESTRIFY_SOURCE_DIR "/examples/inquiries.mbox";
+        for (const TOrderedParamString& p : params) {
+            source.params.Add(p);
+        }
+        source.position = position;
+        form.SetParam(params.at(static_cast<std::size_t>(position)));
+        form.SetPreviewSource(source);
+        form.show();
+        form.SetPreviewOpen(true);
+        auto* number = form.findChild<QSpinBox*>(QStringLiteral("EditMailNumber"));
+        (void)QTest::qWaitFor([&] { return number->maximum() > mail; }, 10000);
+        number->setValue(mail + 1);
+        (void)QTest::qWaitFor(
+            [&] {
+                return form.PreviewPanel()->MailIndex() == mail &&
+                       form.PreviewPanel()->ValueText() != "";
+            },
+            10000);
+        QTest::qWait(300);
+    };
+    {
+        TFormParamEdit form;
+        preview(form, 4, 1);  // お名前 on a Shift_JIS form mail
+        shooter.Shoot(form, QStringLiteral("param_preview_form_mail"));
+    }
+    {
+        TFormParamEdit form;
+        preview(form, 9, 4);  // お問い合わせ内容, several lines up to its end string
+        shooter.Shoot(form, QStringLiteral("param_preview_multi_line"));
+    }
+    {
+        TFormParamEdit form;
+        preview(form, 7, 0);  // the telephone number by a regular expression
+        auto* key = form.findChild<QComboBox*>(QStringLiteral("EditKey"));
+        key->setEditText(key->currentText() + u'(');
+        (void)QTest::qWaitFor([&] { return form.PreviewPanel()->ValueText().isEmpty(); }, 10000);
+        QTest::qWait(300);
+        shooter.Shoot(form, QStringLiteral("param_preview_regex_error"));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -467,6 +519,7 @@ int main(int argc, char** argv) {
     ShootSettings(shooter);
     ShootAboutAndHelp(shooter);
     ShootAutomaticRun(shooter);
+    ShootParamPreview(shooter);
     std::printf("%d pictures\n", shooter.Count());
     return shooter.Count() > 0 ? 0 : 1;
 }

@@ -13,7 +13,9 @@
 #include "gui/app/TFormMain.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/convert/TFormConvert.h"
+#include "gui/params/TFormParamEdit.h"
 #include "gui/params/TGridConvertParam.h"
+#include "gui/params/TParamPreviewPanel.h"
 #include "gui/settings/TAppIni.h"
 #include "settings/TSettingFile.h"
 
@@ -170,6 +172,23 @@ TEST_F(FormMainTest, AddRefusesAt256ParametersButEditStillWorks) {
     Action(form, "ActionEditParam")->trigger();
     EXPECT_TRUE(editorShown);
     EXPECT_EQ(form.Grid()->GetParamCount(), 256);
+}
+
+TEST_F(FormMainTest, EditorPreviewReadsTheCurrentStoreWithTheProjectsParameters) {
+    TTestFormMain form(appIni, {QString::fromUtf8(KESTRIFY_SOURCE_DIR "/examples/inquiries.KFY")});
+    form.Grid()->SetCurrentRow(5);  // the name, searched below the sender's headers
+    QString value;
+    QTimer::singleShot(0, [&] {
+        auto* editor = qobject_cast<TFormParamEdit*>(QApplication::activeModalWidget());
+        ASSERT_NE(editor, nullptr);
+        editor->SetPreviewOpen(true);
+        (void)QTest::qWaitFor([&] { return !editor->PreviewPanel()->ValueText().isEmpty(); },
+                              10000);
+        value = editor->PreviewPanel()->ValueText();
+        editor->close();
+    });
+    Action(form, "ActionEditParam")->trigger();
+    EXPECT_EQ(value, Q("山田 太郎"));
 }
 
 TEST_F(FormMainTest, UpAndDownStopAtTheEnds) {

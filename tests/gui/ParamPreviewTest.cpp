@@ -38,7 +38,7 @@ class ParamPreviewTest : public GuiFixture {
               const std::vector<TOrderedParamString>& params = {}, int position = -1) {
         TFormParamEdit::TPreviewSource source;
         source.mailType = mailType;
-        source.location = QString::fromStdString(location);
+        source.location = location;
         for (const TOrderedParamString& p : params) {
             source.params.Add(p);
         }
@@ -138,8 +138,8 @@ TEST_F(ParamPreviewTest, StoreThatDoesNotExistIsReportedInThePanel) {
 
 // CSV records of kestrify-cli's output, each a list of unquoted cells.
 std::vector<std::vector<std::string>> CliCsv() {
-    const std::string command = std::string(KESTRIFY_CLI_PROGRAM) + " --jobs 1 --quiet '" + kExamples +
-                                "/inquiries.KFY' - 2>/dev/null";
+    const std::string command = std::string(KESTRIFY_CLI_PROGRAM) + " --jobs 1 --quiet '" +
+                                kExamples + "/inquiries.KFY' - 2>/dev/null";
     std::string csv;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
