@@ -39,6 +39,8 @@ if [ "$gui" = ON ]; then
     entry=$prefix/share/applications/kestrify.desktop
     mime=$prefix/share/mime/packages/kestrify.xml
     check "kestrify in bin" test -x "$prefix/bin/kestrify"
+    check "kestrify --version names the version" \
+        grep -qx "kestrify $version" <(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/kestrify" --version)
     check "desktop entry" test -f "$entry"
     check "MIME type" test -f "$mime"
     check "scalable icon" test -f "$prefix/share/icons/hicolor/scalable/apps/kestrify.svg"
