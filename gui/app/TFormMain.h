@@ -130,7 +130,6 @@ class TFormMain : public QMainWindow {
     void SaveProjectAs();
     bool AddAllowed();
     void AppendParam(TOrderedParamString param);
-    void EditParam(bool spaceEditor, const TOrderedParamString* param);
     // Lets the parameter editor's preview read the current store with the
     // project's parameters; `position` is the edited row's index, -1 for Add.
     void SetPreviewSource(TFormParamEdit& form, int position) const;
