@@ -20,11 +20,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <vector>
 
+#include "convert/TConvertMessages.h"
 #include "convert/TParamFormConvert.h"
 #include "gui/app/TAppLook.h"
 #include "gui/app/TFormMain.h"
@@ -36,6 +39,9 @@
 #include "gui/controls/TMLStringGrid.h"
 #include "gui/controls/TRadioGroup.h"
 #include "gui/controls/TStringGridModel.h"
+#include "gui/convert/TFormConvert.h"
+#include "gui/convert/TFormSaveCSVDialog.h"
+#include "gui/convert/TItemGrid.h"
 #include "gui/help/TBuiltInHelpService.h"
 #include "gui/help/THelpWindow.h"
 #include "gui/params/TFormEditParamOrder.h"
@@ -49,6 +55,7 @@
 #include "gui/settings/TFormClearSetting.h"
 #include "gui/settings/TFormCommonSetting.h"
 #include "gui/settings/TFormProjectSetting.h"
+#include "mail/TMailStoreFactory.h"
 #include "settings/TSettingFile.h"
 
 namespace {
@@ -490,6 +497,97 @@ void ShootParamPreview(TShooter& shooter) {
     }
 }
 
+// The example project's five mails, repeated `count` times over; mails from
+// `pauseAt` on wait until Resume(), so a picture can catch the conversion
+// half-way.
+class TRepeatedExample : public TBasicMailParser {
+  public:
+    TRepeatedExample(int count, int pauseAt)
+        : inner_(TMailStoreFactory::Create(
+              TMailStoreFactory::MboxFile,
+              TQtText::ToSjis(QStringLiteral(KESTRIFY_SOURCE_DIR "/examples/inquiries.mbox")))),
+          count_(count),
+          pauseAt_(pauseAt),
+          innerCount_(inner_->GetCount()) {}
+    ~TRepeatedExample() override { Resume(); }
+
+    int GetCount() override { return count_; }
+    std::unique_ptr<TBasicMail> GetMail(int index) override {
+        if (index >= pauseAt_) {
+            std::unique_lock lock(mutex_);
+            resumed_.wait(lock, [this] { return resume_; });
+        }
+        return inner_->GetMail(index % innerCount_);
+    }
+    void Resume() {
+        {
+            std::lock_guard lock(mutex_);
+            resume_ = true;
+        }
+        resumed_.notify_all();
+    }
+
+  private:
+    std::unique_ptr<TBasicMailParser> inner_;
+    const int count_;
+    const int pauseAt_;
+    const int innerCount_;
+    std::mutex mutex_;
+    std::condition_variable resumed_;
+    bool resume_ = false;
+};
+
+std::unique_ptr<TCSVConverter> ExampleConverter(std::unique_ptr<TBasicMailParser> reader) {
+    TSettingFile project(
+        TQtText::ToSjis(QStringLiteral(KESTRIFY_SOURCE_DIR "/examples/inquiries.KFY")));
+    project.Read();
+    return std::make_unique<TCSVConverter>(std::move(reader),
+                                           std::make_unique<TConvertParam>(project.GetParams()));
+}
+
+// The result window half-way through a long conversion, finished with the
+// example's Japanese rows (some of several lines), the question after a
+// failed mail, and the question before an existing CSV file is replaced.
+void ShootResultWindow(TShooter& shooter) {
+    TParamFormConvert geometry;
+    {
+        auto reader = std::make_unique<TRepeatedExample>(20000, 7342);
+        TRepeatedExample* paused = reader.get();
+        TFormConvert form(nullptr, ExampleConverter(std::move(reader)), geometry);
+        form.resize(760, 420);
+        form.show();
+        QTest::qWait(400);
+        shooter.Shoot(form, QStringLiteral("result_converting"));
+        paused->Resume();
+        form.BtnCloseClick();
+        QTest::qWait(100);
+    }
+    {
+        TFormConvert form(nullptr, ExampleConverter(std::make_unique<TRepeatedExample>(5, 5)),
+                          geometry);
+        form.resize(860, 420);
+        form.show();
+        QTest::qWait(300);
+        form.Grid()->setCurrentIndex(form.Grid()->model()->index(1, 2));
+        form.Grid()->setFocus();
+        shooter.Shoot(form, QStringLiteral("result_finished"));
+    }
+    {
+        const QString text = TQtText::FromSjis(TConvertMessages::MailError(
+            20000, 7343, Sj("メールの読み込みに失敗しました。"), false));
+        TMessageDialog box(nullptr, text, TMsgKind::Error, TMsgButtons::YesNoHelp,
+                           TFormConvert::HelpContext);
+        shooter.Shoot(box, QStringLiteral("result_mail_error"));
+    }
+    {
+        TFormSaveCSVDialog dialog;
+        dialog.SetFileName(U("/home/yamada/案件/お問い合わせ.csv"));
+        dialog.SetMakeBackup(true);
+        dialog.SetSaveType(1);
+        shooter.Shoot(dialog, QStringLiteral("result_overwrite"));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -520,6 +618,7 @@ int main(int argc, char** argv) {
     ShootAboutAndHelp(shooter);
     ShootAutomaticRun(shooter);
     ShootParamPreview(shooter);
+    ShootResultWindow(shooter);
     std::printf("%d pictures\n", shooter.Count());
     return shooter.Count() > 0 ? 0 : 1;
 }
