@@ -250,6 +250,7 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
     btnClose_->setText(U("閉じる(&C)"));
     THint::Apply(btnClose_, U("閉じる|閉じる"));
     StatusBar()->showMessage(TQtText::FromSjis(TConvertMessages::Finished()));
+    emit ConversionEnded();
 
     if (outcome.end == TConvertOutcome::TEnd::Failed) {
         TModalService::Current().Message(this, TQtText::FromSjis(outcome.message), TMsgKind::Error,

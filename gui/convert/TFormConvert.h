@@ -80,6 +80,11 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     void BtnSaveClick();
     void BtnCloseClick();
 
+  signals:
+    // The loop has ended and the table is complete (before an automatic
+    // run saves).
+    void ConversionEnded();
+
   protected:
     void setVisible(bool visible) override;
     void closeEvent(QCloseEvent* event) override;
