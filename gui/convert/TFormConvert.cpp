@@ -17,12 +17,12 @@
 
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TConvertMessages.h"
+#include "convert/TConvertWorker.h"
 #include "convert/TCsvFile.h"
 #include "gui/app/THelpService.h"
 #include "gui/app/THint.h"
 #include "gui/app/TModalService.h"
 #include "gui/app/TQtText.h"
-#include "gui/convert/TConvertWorker.h"
 #include "gui/convert/TFormSaveCSVDialog.h"
 #include "gui/convert/TItemGrid.h"
 #include "gui/convert/TResultTableModel.h"

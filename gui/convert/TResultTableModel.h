@@ -6,16 +6,15 @@
 
 #include <QAbstractTableModel>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "convert/TConvertWorker.h"
 #include "convert/TResultTable.h"
 
 class TResultTableModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    // A converted mail: its number and its values in column order.
-    using TMailRow = std::pair<int, std::vector<std::string>>;
+    using TMailRow = TConvertWorker::TMailRow;
 
     TResultTableModel(const std::vector<std::string>& fieldNames, QObject* parent = nullptr);
 

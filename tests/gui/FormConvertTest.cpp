@@ -342,19 +342,49 @@ TEST_F(FormConvertTest, SaveAddsCsvAndAsksBeforeReplacingAnExistingFile) {
     }
     EXPECT_EQ(TTempDir::Read(dir.File("out.txt.bak")), written);
     EXPECT_TRUE(modal.Boxes().empty());
+
+    // A save that fails says so and leaves the window as it was.
+    modal.AnswerFile(QString::fromStdString(dir.File("missing/out.csv")));
+    form->BtnSaveClick();
+    ASSERT_EQ(modal.Boxes().size(), 1u);
+    EXPECT_EQ(modal.Boxes()[0].text, Q("ファイルの保存に失敗しました。"));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(MailRows(form->Table()).size(), 2u);
 }
 
-TEST_F(FormConvertTest, ColumnWidthsFollowTheKeepFlag) {
+TEST_F(FormConvertTest, HeaderWarningsShowInTheStatusBar) {
+    struct TWarningReader : TFakeReader {
+        using TFakeReader::TFakeReader;
+        std::unique_ptr<TBasicMail> GetMail(int index) override {
+            if (index == 1 && Options().warning) {
+                Options().warning(Sj("2番目のメール: ヘッダを解釈できません"));
+            }
+            return TFakeReader::GetMail(index);
+        }
+    };
+    auto form = Make(FakeConverter(std::make_unique<TWarningReader>(3)));
+    Convert(*form);
+    auto* label = Find<QLabel>(*form, "WarningLabel");
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_TRUE(label->text().contains(Q("2番目のメール: ヘッダを解釈できません")));
+    EXPECT_EQ(form->StatusText(), Q("変換処理を終了しました。"));
+}
+
+TEST_F(FormConvertTest, KeptGeometryIsRestoredAndWidthsNoLongerFollowTheWindow) {
+    geometry.SetKeepWindowSize(true);
+    geometry.StoreGeometry(10, 20, 700, 450);
     geometry.SetKeepColumnWidths(true);
     geometry.StoreColumnWidths({40, 150});  // fewer than the grid's columns
     auto form = Make(FakeConverter(std::make_unique<TFakeReader>(1)));
     Convert(*form);
+    EXPECT_EQ(form->size(), QSize(700, 450));
     EXPECT_EQ(form->Grid()->GetColType(), TItemGrid::COL_FIXED);
     EXPECT_EQ(form->Grid()->ColWidths(), (std::vector<int>{40, 150, 100}));
     form->resize(900, 500);
     QApplication::processEvents();
     EXPECT_EQ(form->Grid()->ColWidths(), (std::vector<int>{40, 150, 100}));
 
+    geometry.SetKeepWindowSize(false);
     geometry.StoreColumnWidths({});
     auto defaults = Make(FakeConverter(std::make_unique<TFakeReader>(1)));
     Convert(*defaults);

@@ -1,4 +1,4 @@
-#include "gui/convert/TConvertWorker.h"
+#include "convert/TConvertWorker.h"
 
 TConvertWorker::~TConvertWorker() {
     {

@@ -1,5 +1,5 @@
 #pragma once
-// Runs the conversion loop on a thread of its own, so the window stays
+// Runs the conversion loop on a thread of its own, so a window stays
 // responsive, and keeps its news until the window takes them (on a timer):
 // the start, the rows in mail order (in batches), the progress, a failed
 // mail's question, the end. While a question waits for its answer the loop
@@ -14,22 +14,24 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "convert/TConvertHost.h"
 #include "convert/TConvertLoop.h"
 #include "convert/TRowSink.h"
-#include "gui/convert/TResultTableModel.h"
 
 class TConvertWorker : private TConvertHost, private TRowSink {
   public:
+    // A converted mail: its number and its values in column order.
+    using TMailRow = std::pair<int, std::vector<std::string>>;
     struct TStart {
         int count = 0;
         bool multiLine = false;
     };
     struct TNews {
         std::optional<TStart> start;
-        std::vector<TResultTableModel::TMailRow> rows;
+        std::vector<TMailRow> rows;
         int position = 0;  // mails converted so far
         std::optional<TConvertError> question;
         std::optional<TConvertOutcome> end;
