@@ -9,11 +9,13 @@
 // machine the wall-clock stall includes waiting for a core; the CPU time the
 // window's thread spent between two ticks is given beside it.
 
+#include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+
 #include <ctime>
 #include <fstream>
 #include <string>
@@ -138,6 +140,11 @@ int main(int argc, char** argv) {
     std::printf("longest busy       %.1f ms (CPU time of the window's thread between two ticks)\n",
                 longestBusy);
     std::printf("peak RSS           %.1f MiB\n", PeakRssMiB());
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("CPU time           %.2f s (all threads, user + system)\n", cpu);
     std::printf("saved              %s\n", form.Report().automaticSaved ? "yes" : "no");
     return form.Report().automaticSaved ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,7 +12,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <thread>
 
@@ -54,6 +57,71 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     }
     return button;
 }
+
+// Passes a save's questions and reports from the writing thread to the
+// window's thread and waits for each.
+class TWindowThreadHost : public TCsvSaveHost {
+  public:
+    TWindowThreadHost(QObject* window, TCsvSaveHost& target) : window_(window), target_(target) {}
+
+    bool ConfirmBackupFailure(const std::string& message) override {
+        bool goOn = false;
+        OnWindowThread([&] { goOn = target_.ConfirmBackupFailure(message); });
+        return goOn;
+    }
+    void ReportSaveFailure(const std::string& message) override {
+        OnWindowThread([&] { target_.ReportSaveFailure(message); });
+    }
+    void ShowStatus(const std::string& message) override {
+        OnWindowThread([&] { target_.ShowStatus(message); });
+    }
+    void SetBusy(bool busy) override {
+        OnWindowThread([&] { target_.SetBusy(busy); });
+    }
+
+  private:
+    void OnWindowThread(const std::function<void()>& call) {
+        QMetaObject::invokeMethod(window_, call, Qt::BlockingQueuedConnection);
+    }
+
+    QObject* window_;
+    TCsvSaveHost& target_;
+};
+
+// Keeps the user's input (and closing) away from a window while it saves;
+// it still paints and its boxes still answer.
+class TInputGuard : public QObject {
+  public:
+    explicit TInputGuard(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+    ~TInputGuard() override { qApp->removeEventFilter(this); }
+    TInputGuard(const TInputGuard&) = delete;
+    TInputGuard& operator=(const TInputGuard&) = delete;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == nullptr || widget->window() != window_) {
+            return false;
+        }
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Wheel:
+            case QEvent::Close:
+                event->ignore();
+                return true;
+            default:
+                return false;
+        }
+    }
+
+  private:
+    QWidget* window_;
+};
 
 }  // namespace
 
@@ -271,13 +339,48 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
 }
 
 void TFormConvert::SaveAutomatic() {
-    try {
-        TCsvFile file(model_->Table(), *this);
-        report_.automaticSaved = file.SaveAutomatic(*autoParam_);
-    } catch (const std::exception& e) {
-        TModalService::Current().Message(this, TQtText::FromSjis(e.what()), TMsgKind::Error,
+    std::string error;
+    report_.automaticSaved =
+        SaveAside([this](TCsvFile& file) { return file.SaveAutomatic(*autoParam_); }, error);
+    if (!error.empty()) {
+        TModalService::Current().Message(this, TQtText::FromSjis(error), TMsgKind::Error,
                                          TMsgButtons::OkHelp, HelpContext);
     }
+}
+
+// Writing a large table takes a while: it runs on a thread of its own while
+// the window keeps painting but takes no input. The questions and reports of
+// the save come back to the window's thread, which answers them as usual.
+bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error) {
+    TInputGuard guard(this);
+    TWindowThreadHost host(this, *this);
+    TCsvFile file(model_->Table(), host);
+    std::atomic<bool> done{false};
+    bool saved = false;
+    std::thread writer([&] {
+        try {
+            saved = save(file);
+        } catch (const std::exception& e) {
+            error = e.what();
+            if (error.empty()) {
+                error = TConvertMessages::UnknownError();
+            }
+        }
+        done = true;
+    });
+    QEventLoop loop;
+    QTimer check;
+    connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done) {
+            loop.quit();
+        }
+    });
+    check.start(kPollMs);
+    if (!done) {
+        loop.exec();
+    }
+    writer.join();
+    return saved;
 }
 
 void TFormConvert::BtnSaveClick() {
@@ -306,8 +409,8 @@ void TFormConvert::BtnSaveClick() {
     }
     name = TCsvFile::WithCsvExtension(name);
 
-    TCsvFile file(model_->Table(), *this);
     int saveType = TCsvFile::Overwrite;
+    bool backup = false;
     std::error_code ec;
     if (std::filesystem::exists(TSjisUnicode::ToPath(name), ec)) {
         TFormSaveCSVDialog dialog(this);
@@ -320,21 +423,25 @@ void TFormConvert::BtnSaveClick() {
         }
         saveType = dialog.Answer() == TModalResult::No ? TCsvFile::Append : TCsvFile::Overwrite;
         saveParam_.SetMakeBackup(dialog.GetMakeBackup());
-        if (dialog.GetMakeBackup() && !file.BackupCsvFile(name)) {
-            return;
+        backup = dialog.GetMakeBackup();
+    }
+    bool abandoned = false;
+    std::string error;
+    const bool written = SaveAside(
+        [&](TCsvFile& file) {
+            if (backup && !file.BackupCsvFile(name)) {
+                abandoned = true;
+                return false;
+            }
+            return file.WriteCsvFile(name, saveType);
+        },
+        error);
+    if (!written && !abandoned) {
+        QString text = TQtText::FromSjis(TConvertMessages::SaveFailed());
+        if (!error.empty()) {
+            text += U("\n") + TQtText::FromSjis(error);
         }
-    }
-    bool written = false;
-    QString reason;
-    try {
-        written = file.WriteCsvFile(name, saveType);
-    } catch (const std::exception& e) {
-        reason = U("\n") + TQtText::FromSjis(e.what());
-    }
-    if (!written) {
-        TModalService::Current().Message(this,
-                                         TQtText::FromSjis(TConvertMessages::SaveFailed()) + reason,
-                                         TMsgKind::Error, TMsgButtons::Ok, 0);
+        TModalService::Current().Message(this, text, TMsgKind::Error, TMsgButtons::Ok, 0);
     }
 }
 

@@ -17,7 +17,7 @@
 // are shown in the status bar: the window sets the converter's mail options.
 
 #include <QElapsedTimer>
-#include <QPointer>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,6 +33,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class TCsvFile;
 class TConvertWorker;
 class TItemGrid;
 class TResultTable;
@@ -102,6 +103,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     void Ask(const TConvertError& error);
     void Finished(const TConvertOutcome& outcome);
     void SaveAutomatic();
+    // Runs the save on another thread; `error` gets the text of an exception.
+    bool SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error);
     void FitNumberColumn(int count);
 
     // TCsvSaveHost
