@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTimer>
@@ -288,7 +289,11 @@ void TFormParamEdit::SetPreviewOpen(bool open) {
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         layout()->activate();
         setMinimumSize(minimumSizeHint());
-        resize(size().expandedTo(sizeHint()).expandedTo(QSize(860, 560)));
+        QSize wanted = size().expandedTo(sizeHint()).expandedTo(QSize(860, 560));
+        if (const QScreen* shown = screen()) {
+            wanted = wanted.boundedTo(shown->availableGeometry().size());
+        }
+        resize(wanted);
         return;
     }
     previewTimer_->stop();

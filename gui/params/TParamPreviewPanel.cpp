@@ -221,6 +221,13 @@ void TParamPreviewPanel::showEvent(QShowEvent* event) {
     }
 }
 
+void TParamPreviewPanel::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (worker_) {
+        worker_->StopSearch();
+    }
+}
+
 bool TParamPreviewPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched == editMailNumber_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

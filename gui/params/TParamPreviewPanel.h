@@ -49,6 +49,8 @@ class TParamPreviewPanel : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // A closed preview stops its search.
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
