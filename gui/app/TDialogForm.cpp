@@ -50,6 +50,8 @@ QHBoxLayout* TDialogForm::ButtonRow(std::initializer_list<QPushButton*> buttons)
             role = QDialogButtonBox::AcceptRole;
         } else if (name == QLatin1String("BtnCancel") || name == QLatin1String("BtnClose")) {
             role = QDialogButtonBox::RejectRole;
+        } else if (name == QLatin1String("BtnNo")) {
+            role = QDialogButtonBox::NoRole;
         } else if (name == QLatin1String("BtnHelp")) {
             role = QDialogButtonBox::HelpRole;
         }

@@ -31,7 +31,8 @@ class TDialogForm : public QDialog {
     void AddStatusBar(QBoxLayout* layout);
     // A row of dialog buttons in the platform's order and alignment. A
     // button's role comes from its name: BtnOK accepts, BtnCancel and
-    // BtnClose reject, BtnHelp asks for help, any other is an action.
+    // BtnClose reject, BtnNo declines, BtnHelp asks for help, any other is
+    // an action.
     static QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons);
     // Fixes the form's size: the design client size or what the layout needs.
     void FixSize(QSize designClientSize);
