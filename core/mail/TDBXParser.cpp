@@ -185,7 +185,7 @@ std::uint32_t TDBXParser::FirstBlock(std::uint32_t message) const {
     return block;
 }
 
-// The text of the block chain, up to its first 0 byte. Blocks are taken
+// The text of the block chain without its 0 bytes. Blocks are taken
 // whole whatever their length, as long as they lie inside the file; a chain
 // that loops or holds more text than the file has is damaged.
 std::string TDBXParser::BlockChainText(std::uint32_t block) const {

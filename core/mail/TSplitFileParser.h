@@ -31,9 +31,10 @@ class TSplitFileParser : public TBasicMailParser {
     std::string_view Text() const { return text_; }
 
     // Calls visit(offset, line, whole) for every line of the text, in order:
-    // `offset` is where the line starts in Text(). A 0 byte ends a mail's
-    // text, not the store's: the line holding it is given up to the 0
-    // (`whole` false), and the lines after it are scanned as usual.
+    // `offset` is where the line starts in Text(). A line holding a 0 byte
+    // is given up to the 0 (`whole` false) and what follows the 0 is no line
+    // start, so no separator; the lines after it are scanned as usual (the
+    // mail keeps its text around the 0, which is dropped).
     template <typename TVisit>
     void ScanLines(TVisit&& visit) const;
     // Offsets of the separator lines, ascending.
