@@ -11,7 +11,11 @@ TKestrifyError TFileErrors::CannotRead(const std::filesystem::path& path, const 
     return TKestrifyError(text);
 }
 
-TKestrifyError TFileErrors::CannotWrite(const std::filesystem::path& path) {
-    return TKestrifyError(TSjisUnicode::FromUtf8("ファイル \"") + TSjisUnicode::FromPath(path) +
-                          TSjisUnicode::FromUtf8("\" に書き込めません。"));
+TKestrifyError TFileErrors::CannotWrite(const std::filesystem::path& path, const char* reason) {
+    std::string text = TSjisUnicode::FromUtf8("ファイル \"") + TSjisUnicode::FromPath(path) +
+                       TSjisUnicode::FromUtf8("\" に書き込めません。");
+    if (reason != nullptr) {
+        text.append(" (").append(reason).append(")");
+    }
+    return TKestrifyError(text);
 }

@@ -10,5 +10,6 @@ class TFileErrors {
     // `reason`, when given, follows in parentheses (the system's words).
     static TKestrifyError CannotRead(const std::filesystem::path& path,
                                      const char* reason = nullptr);
-    static TKestrifyError CannotWrite(const std::filesystem::path& path);
+    static TKestrifyError CannotWrite(const std::filesystem::path& path,
+                                      const char* reason = nullptr);
 };

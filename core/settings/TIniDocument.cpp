@@ -12,7 +12,7 @@
 
 #include "base/LineSplitter.h"
 #include "base/SjisText.h"
-#include "base/TAtomicFile.h"
+#include "base/TOutputFile.h"
 #include "settings/TFileErrors.h"
 
 namespace {
@@ -205,8 +205,9 @@ std::optional<std::string> TIniDocument::ReadFileText(const std::filesystem::pat
 }
 
 void TIniDocument::SaveFile(const std::filesystem::path& path) const {
-    if (!TAtomicFile::WriteWhole(path, Text())) {
-        throw TFileErrors::CannotWrite(path);
+    int error = 0;
+    if (!TOutputFile::WriteWhole(path, Text(), &error)) {
+        throw TFileErrors::CannotWrite(path, ::strerrordesc_np(error));
     }
 }
 

@@ -52,6 +52,11 @@ expect_rc "FIFO as output" 0
     not_ok "FIFO as output: $(ls -l out.fifo) $(cat fifo.csv)"
 no_leftovers "FIFO as output"
 
+"$KESTRIFY_CLI" --backup mails.KFY /proc/self/fd/1 2>stderr | cat >piped.csv
+grep -q "^one" piped.csv && ok "standard output by its /proc name: rows went through" ||
+    not_ok "standard output by its /proc name: $(cat stderr)"
+no_leftovers "standard output by its /proc name"
+
 if [ "$(id -u)" -eq 0 ]; then
     mknod null c 1 3
     mknod full c 1 7
