@@ -23,6 +23,19 @@ const std::vector<std::string>& Values(const THeaderMap& map, const std::string&
     return it == map.end() ? kNone : it->second;
 }
 
+// Files one decoded header value; the pieces of a subject given more than
+// once are joined into its one value. Empty values are not stored.
+void FileValue(std::string_view key, std::string&& value, std::vector<std::string>& values) {
+    if (value.empty()) {
+        return;
+    }
+    if (key == kSubjectKey && !values.empty()) {
+        values.front().append(value);
+    } else {
+        values.push_back(std::move(value));
+    }
+}
+
 bool AnyUpperContains(const std::vector<std::string>& values, std::string_view needle) {
     for (const std::string& v : values) {
         if (sjis::ToUpper(sjis::TrimControl(v)).find(needle) != std::string::npos) {
@@ -34,7 +47,7 @@ bool AnyUpperContains(const std::vector<std::string>& values, std::string_view n
 
 // Header names upper-cased in place; the second byte of a double-byte
 // character is left alone.
-void UpperInPlace(std::string& text) {
+void UpperInPlace(std::span<char> text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (sjis::IsLeadByte(c) && i + 1 < text.size()) {
@@ -271,7 +284,7 @@ std::string TMail::ConvertCode(std::string_view text) {
     return Converter().ConvertText(text, codePage_);
 }
 
-std::string TMail::DecodeHeader(std::string_view value) {
+std::string TMail::DecodeHeader(std::string_view value) const {
     if (IsPlainAscii(value) && value.find("=?") == std::string_view::npos) {
         return std::string(value);
     }
@@ -283,13 +296,13 @@ void TMail::Parse(std::span<const std::string_view> lines) {
     while (headerEnd < lines.size() && !lines[headerEnd].empty()) {
         ++headerEnd;
     }
-    ParseHeaderBlock(lines.first(headerEnd), header_);
+    KeepHeaderBlock(lines.first(headerEnd));
     const TLineSpan body = headerEnd < lines.size() ? lines.subspan(headerEnd + 1) : TLineSpan();
 
-    SetCharset(Values(header_, kContentTypeKey));
+    SetCharset(HeaderValues(kContentTypeKey));
     const std::string boundary = GetBoundary();
     if (boundary.empty()) {
-        DecodeBody(body, EncodingOf(header_));
+        DecodeBody(body, EncodingOf(HeaderValues(kTransferEncodingKey)));
         return;
     }
     TTextPart part;
@@ -298,6 +311,119 @@ void TMail::Parse(std::span<const std::string_view> lines) {
     }
 }
 
+// The mail's header block is copied as it is, names upper-cased; values are
+// decoded only when asked for (most headers of a mail never are). A field's
+// lines lie side by side in the copy, so its value is already unfolded: the
+// fold's line break gone, its white space kept.
+void TMail::KeepHeaderBlock(TLineSpan lines) {
+    std::size_t size = 0;
+    for (std::string_view line : lines) {
+        size += line.size();
+    }
+    headerText_.reserve(size);
+    for (std::size_t i = 0; i < lines.size();) {
+        const std::size_t at = headerText_.size();
+        headerText_.append(lines[i]);
+        const bool continued = IsContinuation(lines[i]);
+        for (++i; i < lines.size() && IsContinuation(lines[i]); ++i) {
+            headerText_.append(lines[i]);
+        }
+        const std::string_view field = std::string_view(headerText_).substr(at);
+        std::size_t valueAt = at;
+        if (continued) {
+            // A block that starts with a continuation line continues the
+            // field read last.
+            fields_.push_back(fields_.empty() ? TField{0, 0, at, field.size()}
+                                              : TField{fields_.back().keyAt,
+                                                       fields_.back().keyLength, at, field.size()});
+            continue;
+        }
+        const std::size_t colon = field.find(':');
+        const std::size_t keyLength = colon == std::string_view::npos ? 0 : colon + 1;
+        UpperInPlace(std::span<char>(headerText_.data() + at, keyLength));
+        valueAt = at + keyLength;
+        fields_.push_back({at, keyLength, valueAt, field.size() - keyLength});
+    }
+    if (!fields_.empty()) {
+        currentKey_.assign(KeyOf(fields_.back()));
+    }
+}
+
+std::string_view TMail::KeyOf(const TField& field) const {
+    return std::string_view(headerText_).substr(field.keyAt, field.keyLength);
+}
+
+std::string_view TMail::ValueOf(const TField& field) const {
+    return std::string_view(headerText_).substr(field.valueAt, field.valueLength);
+}
+
+// A value that cannot be decoded is reported and left out (empty); the
+// field's header keeps its other values and the other headers are kept.
+std::string TMail::DecodedValue(std::string_view raw) const {
+    std::string decoded;
+    try {
+        decoded = DecodeHeader(raw);
+    } catch (const std::exception& e) {
+        Warn(e.what());
+        return {};
+    }
+    DropZeroBytes(decoded);
+    const std::string_view trimmed = sjis::TrimControl(decoded);
+    if (trimmed.size() == decoded.size()) {
+        return decoded;
+    }
+    return std::string(trimmed);
+}
+
+const std::vector<std::string>& TMail::HeaderValues(const std::string& key) const {
+    if (header_) {
+        return Values(*header_, key);
+    }
+    if (const auto it = decoded_.find(key); it != decoded_.end()) {
+        return it->second;
+    }
+    std::vector<std::string>& values = decoded_[key];
+    for (const TField& field : fields_) {
+        if (KeyOf(field) == key) {
+            FileValue(key, DecodedValue(ValueOf(field)), values);
+        }
+    }
+    return values;
+}
+
+const THeaderMap& TMail::GetHeader() const {
+    if (!header_) {
+        THeaderMap map;
+        std::string key;
+        for (const TField& field : fields_) {
+            key.assign(KeyOf(field));
+            if (!decoded_.contains(key)) {
+                std::string value = DecodedValue(ValueOf(field));
+                if (!value.empty()) {
+                    FileValue(key, std::move(value), map[key]);
+                }
+            }
+        }
+        for (auto& [name, values] : decoded_) {
+            if (!values.empty()) {
+                map[name] = std::move(values);
+            }
+        }
+        decoded_.clear();
+        header_ = std::move(map);
+    }
+    return *header_;
+}
+
+const TLines& TMail::GetBody() const {
+    if (!bodyCopy_) {
+        bodyCopy_.emplace(body_.begin(), body_.end());
+    }
+    return *bodyCopy_;
+}
+
+// A part's header block, decoded at once; a continuation line at its start
+// belongs to the header read last, in the mail's own block or an earlier part.
 void TMail::ParseHeaderBlock(TLineSpan lines, THeaderMap& map) {
     // A field and its continuation lines are unfolded into one value before
     // decoding: the fold's line break goes, its white space stays, and an
@@ -412,13 +538,12 @@ std::string TMail::BoundaryFromContentType(const std::vector<std::string>& value
 
 std::string TMail::GetBoundary() {
     if (boundary_.empty()) {
-        boundary_ = BoundaryFromContentType(Values(header_, kContentTypeKey));
+        boundary_ = BoundaryFromContentType(HeaderValues(kContentTypeKey));
     }
     return boundary_;
 }
 
-TMail::TEncoding TMail::EncodingOf(const THeaderMap& map) {
-    const std::vector<std::string>& values = Values(map, kTransferEncodingKey);
+TMail::TEncoding TMail::EncodingOf(const std::vector<std::string>& values) {
     if (AnyUpperContains(values, "BASE64")) {
         return TEncoding::kBase64;
     }
@@ -453,7 +578,7 @@ bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, T
             const std::vector<std::string>& contentType = Values(partHeader, kContentTypeKey);
             if (IsTextPlain(contentType)) {
                 SetCharset(contentType);
-                part.encoding = EncodingOf(partHeader);
+                part.encoding = EncodingOf(Values(partHeader, kTransferEncodingKey));
                 state = TState::kTextBody;
                 textStart = i + 1;
                 continue;
@@ -503,20 +628,51 @@ int TMail::PlainBodyCodePage(TLineSpan lines) const {
     return eightBit ? TCodePageConv::GuessJapanese(JoinWithCrLf(lines)) : codePage_;
 }
 
+// The body is kept as one text with views of its lines: no string per line.
 void TMail::DecodeBody(TLineSpan lines, TEncoding encoding) {
-    if (encoding == TEncoding::kPlain) {
-        codePage_ = PlainBodyCodePage(lines);
-        body_.reserve(lines.size());
-        for (std::string_view line : lines) {
-            body_.push_back(ConvertCode(line));
-            DropZeroBytes(body_.back());
-        }
+    if (encoding != TEncoding::kPlain) {
+        const std::string decoded = encoding == TEncoding::kBase64
+                                        ? TCharCodeConv::B64Decode(JoinBase64(lines))
+                                        : TCharCodeConv::QPDecode(JoinWithCrLf(lines));
+        SetBody(ConvertCode(decoded));
         return;
     }
-    const std::string decoded = encoding == TEncoding::kBase64
-                                    ? TCharCodeConv::B64Decode(JoinBase64(lines))
-                                    : TCharCodeConv::QPDecode(JoinWithCrLf(lines));
-    std::string text = ConvertCode(decoded);
+    codePage_ = PlainBodyCodePage(lines);
+    // Each line on its own: a line's escape sequences or broken bytes never
+    // reach the next one.
+    std::size_t size = 0;
+    for (std::string_view line : lines) {
+        size += line.size();
+    }
+    bodyText_.reserve(size);
+    const bool asciiKept =
+        codePage_ != TCodePageConv::kUtf7 && codePage_ != TCodePageConv::kNamedCharset;
+    thread_local std::vector<std::size_t> ends;
+    ends.clear();
+    for (std::string_view line : lines) {
+        if (asciiKept && IsPlainAscii(line)) {
+            bodyText_.append(line);
+        } else {
+            std::string converted = ConvertCode(line);
+            DropZeroBytes(converted);
+            bodyText_.append(converted);
+        }
+        ends.push_back(bodyText_.size());
+    }
+    body_.reserve(ends.size());
+    std::size_t start = 0;
+    for (const std::size_t end : ends) {
+        body_.push_back(std::string_view(bodyText_).substr(start, end - start));
+        start = end;
+    }
+}
+
+void TMail::SetBody(std::string text) {
     DropZeroBytes(text);
-    body_ = TLineSplitter::Split(text);
+    bodyText_ = std::move(text);
+    TLineSplitter splitter(bodyText_);
+    std::string_view line;
+    while (splitter.Next(line)) {
+        body_.push_back(line);
+    }
 }

@@ -4,6 +4,7 @@
 // first "text/plain" part of a multipart mail) decoded to Shift_JIS lines.
 // All parsing happens in the constructor; afterwards the record is read only.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,9 +25,15 @@ class TMail : public TBasicMail {
                    const TMailOrigin& origin = {});
     explicit TMail(const TLines& lines, const TMailOptions& options = {},
                    const TMailOrigin& origin = {});
+    TMail(const TMail&) = delete;
+    TMail& operator=(const TMail&) = delete;
 
-    const THeaderMap& GetHeader() const override { return header_; }
-    const TLines& GetBody() const override { return body_; }
+    // Header values are decoded when first asked for: HeaderValues decodes
+    // the one header, GetHeader all of them.
+    const THeaderMap& GetHeader() const override;
+    const std::vector<std::string>& HeaderValues(const std::string& key) const override;
+    const TLines& GetBody() const override;
+    std::span<const std::string_view> BodyLines() const override { return body_; }
     std::string GetBoundary() override;
 
     // Code page of the text that was decoded last (the body's).
@@ -50,30 +57,53 @@ class TMail : public TBasicMail {
     TMail(TDeferParse, const TMailOptions& options, const TMailOrigin& origin = {});
 
     virtual void Parse(std::span<const std::string_view> lines);
-    // One text in the mail's current code page to Shift_JIS.
+    // One text in the mail's current code page to Shift_JIS. Plain ASCII
+    // must come back unchanged (body lines of it are not passed here).
     virtual std::string ConvertCode(std::string_view text);
-    // One header value (a line without its name) to Shift_JIS. May raise;
-    // the header block then stops with a warning.
-    virtual std::string DecodeHeader(std::string_view value);
+    // One header value (a field without its name) to Shift_JIS. May raise:
+    // in the mail's own header block the value is then left out with a
+    // warning, in a part's header block the block stops there.
+    virtual std::string DecodeHeader(std::string_view value) const;
 
-    TCharNkfConv& Converter();
+    static TCharNkfConv& Converter();
 
   private:
     enum class TEncoding { kPlain, kBase64, kQuotedPrintable };
     struct TTextPart;
     using TLineSpan = std::span<const std::string_view>;
 
+    // One field of the mail's header block (a line with its continuation
+    // lines), kept undecoded: its key, upper-cased in place, and its value,
+    // as offsets into headerText_.
+    struct TField {
+        std::size_t keyAt;
+        std::size_t keyLength;
+        std::size_t valueAt;
+        std::size_t valueLength;
+    };
+
+    void KeepHeaderBlock(TLineSpan lines);
+    std::string_view KeyOf(const TField& field) const;
+    std::string_view ValueOf(const TField& field) const;
+    // One field's value decoded and trimmed; empty when it cannot be decoded.
+    std::string DecodedValue(std::string_view raw) const;
     void ParseHeaderBlock(TLineSpan lines, THeaderMap& map);
     void AddHeaderLine(std::string_view line, THeaderMap& map);
     bool FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part);
     void DecodeBody(TLineSpan lines, TEncoding encoding);
+    void SetBody(std::string text);
     void SetCharset(const std::vector<std::string>& contentType);
     int PlainBodyCodePage(TLineSpan lines) const;
     void Warn(const char* message) const;
-    static TEncoding EncodingOf(const THeaderMap& map);
+    static TEncoding EncodingOf(const std::vector<std::string>& transferEncoding);
 
-    THeaderMap header_;
-    TLines body_;
+    std::string headerText_;
+    std::vector<TField> fields_;
+    mutable THeaderMap decoded_;                // the headers asked for so far
+    mutable std::optional<THeaderMap> header_;  // all of them, once GetHeader is asked
+    std::string bodyText_;
+    std::vector<std::string_view> body_;  // views into bodyText_
+    mutable std::optional<TLines> bodyCopy_;
     std::string currentKey_;
     std::string boundary_;
     int codePage_ = TCodePageConv::kIso2022Jp;

@@ -136,7 +136,7 @@ TValueMap TFieldExtractor::ExtractValues(const TBasicMail& mail,
     TValueMap values;
     FillHeaderValues(mail, headerParams, values);
     if (!bodyParams.empty()) {
-        const TLines& body = mail.GetBody();
+        const TBodyLines body = mail.BodyLines();
         std::vector<TKeyLine> keyLines;
         keyLines.reserve(bodyParams.size());
         FindKeyLines(body, bodyParams, keyLines);
@@ -149,17 +149,15 @@ TValueMap TFieldExtractor::ExtractValues(const TBasicMail& mail,
 void TFieldExtractor::FillHeaderValues(const TBasicMail& mail,
                                        const std::vector<TOrderedParamString>& headerParams,
                                        TValueMap& values) {
-    const THeaderMap& header = mail.GetHeader();
+    std::string key;
     for (const TOrderedParamString& p : headerParams) {
-        const std::string key = sjis::ToUpper(p.GetParamKey());
+        key = sjis::ToUpper(p.GetParamKey());
         std::string text;
-        if (const auto it = header.find(key); it != header.end()) {
-            for (const std::string& v : it->second) {
-                if (!text.empty()) {
-                    text.append(kLineBreak);
-                }
-                text.append(v);
+        for (const std::string& v : mail.HeaderValues(key)) {
+            if (!text.empty()) {
+                text.append(kLineBreak);
             }
+            text.append(v);
         }
         if (key == kDateKey) {
             text = TDateNormalizer::NormalizeDate(text);
@@ -190,7 +188,7 @@ void TFieldExtractor::FillHeaderValues(const TBasicMail& mail,
 // the parameter found before it, one line holds at most one key, and while
 // a multi-line value's end string is pending no key is found before the
 // line that ends it.
-void TFieldExtractor::FindKeyLines(const TLines& body,
+void TFieldExtractor::FindKeyLines(TBodyLines body,
                                    const std::vector<TOrderedParamString>& bodyParams,
                                    std::vector<TKeyLine>& keyLines) {
     std::size_t restart = 0;
@@ -234,7 +232,7 @@ void TFieldExtractor::FindKeyLines(const TLines& body,
 // A key line stores its own value; a multi-line parameter then takes the
 // lines below it until its end line (not taken), the next key line or the
 // end of the body. Lines outside these ranges are not looked at.
-void TFieldExtractor::CollectBodyValues(const TLines& body,
+void TFieldExtractor::CollectBodyValues(TBodyLines body,
                                         const std::vector<TOrderedParamString>& bodyParams,
                                         const std::vector<TKeyLine>& keyLines, TValueMap& values) {
     for (std::size_t kk = 0; kk < keyLines.size(); ++kk) {
@@ -274,7 +272,7 @@ void TFieldExtractor::CollectBodyValues(const TLines& body,
             if (!join) {
                 value.append(kLineBreak);
             }
-            value.append(trim ? TValueText::TrimAllView(body[j]) : std::string_view(body[j]));
+            value.append(trim ? TValueText::TrimAllView(body[j]) : body[j]);
         }
     }
 }

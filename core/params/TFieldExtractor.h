@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,12 +55,13 @@ class TFieldExtractor {
 
   private:
     struct TKeyLine;
+    using TBodyLines = std::span<const std::string_view>;
     static void FillHeaderValues(const TBasicMail& mail,
                                  const std::vector<TOrderedParamString>& headerParams,
                                  TValueMap& values);
-    static void FindKeyLines(const TLines& body, const std::vector<TOrderedParamString>& bodyParams,
+    static void FindKeyLines(TBodyLines body, const std::vector<TOrderedParamString>& bodyParams,
                              std::vector<TKeyLine>& keyLines);
-    static void CollectBodyValues(const TLines& body,
+    static void CollectBodyValues(TBodyLines body,
                                   const std::vector<TOrderedParamString>& bodyParams,
                                   const std::vector<TKeyLine>& keyLines, TValueMap& values);
     // One past the last line a multi-line value takes below its key line:

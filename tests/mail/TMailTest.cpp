@@ -76,7 +76,7 @@ class TFailingMail : public TMail {
     }
 
   protected:
-    std::string DecodeHeader(std::string_view value) override {
+    std::string DecodeHeader(std::string_view value) const override {
         if (value.find("BAD") != std::string_view::npos) {
             throw std::runtime_error("broken");
         }
@@ -84,15 +84,18 @@ class TFailingMail : public TMail {
     }
 };
 
-TEST(TMailHeaderTest, WarningStopsTheHeaderBlockButNotTheMail) {
+TEST(TMailHeaderTest, UndecodableValueIsReportedAndLeftOut) {
     std::vector<std::string> warnings;
     TMailOptions options;
     options.warning = [&](const std::string& m) { warnings.push_back(m); };
-    const TFailingMail mail(LinesOf("Subject: ok\nX-Bad: BAD\nTo: lost@example.com\n\nbody line"),
+    const TFailingMail mail(LinesOf("Subject: ok\nX-Bad: BAD\nTo: kept@example.com\n\nbody line"),
                             options, {});
-    EXPECT_EQ(warnings, Lines{"broken"});
+    EXPECT_EQ(mail.HeaderValues("TO:"), Lines{"kept@example.com"});
+    EXPECT_TRUE(warnings.empty());  // values are decoded when asked for
     EXPECT_EQ(Header(mail, "SUBJECT:"), Lines{"ok"});
-    EXPECT_EQ(mail.GetHeader().count("TO:"), 0u);
+    EXPECT_EQ(warnings, Lines{"broken"});
+    EXPECT_EQ(mail.GetHeader().count("X-BAD:"), 0u);
+    EXPECT_EQ(Header(mail, "TO:"), Lines{"kept@example.com"});
     EXPECT_EQ(mail.GetBody(), Lines{"body line"});
 }
 
@@ -106,6 +109,7 @@ TEST(TMailHeaderTest, WarningNamesTheMail) {
         TMailOptions options;
         options.warning = [&](const std::string& m) { warnings.push_back(m); };
         const TFailingMail mail(LinesOf("X-Bad: BAD\n\n"), options, c.origin);
+        EXPECT_TRUE(mail.HeaderValues("X-BAD:").empty());
         EXPECT_EQ(warnings, Lines{c.text});
     }
 }
