@@ -85,14 +85,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Byte-wise ASCII case-insensitive search; `needle` is upper case.
+// Byte-wise ASCII case-insensitive search; `needle` is upper case and
+// starts with a byte that has no case ("=?...").
 bool ContainsNoCase(std::string_view text, std::string_view needle) {
-    if (needle.size() > text.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i + needle.size() <= text.size(); ++i) {
-        if (AsciiUpper(text[i]) == needle[0] &&
-            EqualsNoCase(text.substr(i, needle.size()), needle)) {
+    for (std::size_t i = text.find(needle[0]); i != std::string_view::npos && i < text.size();
+         i = text.find(needle[0], i + 1)) {
+        if (EqualsNoCase(text.substr(i, needle.size()), needle)) {
             return true;
         }
     }
@@ -102,10 +100,11 @@ bool ContainsNoCase(std::string_view text, std::string_view needle) {
 void QPDecodeLine(std::string_view line, std::string& out) {
     std::size_t i = 0;
     while (i < line.size()) {
-        const char c = line[i];
-        if (c != '=') {
-            out += c;
-            ++i;
+        if (line[i] != '=') {
+            // The text up to the next escape, in one piece.
+            const std::size_t eq = std::min(line.find('=', i), line.size());
+            out.append(line.substr(i, eq - i));
+            i = eq;
             continue;
         }
         const std::size_t have = std::min<std::size_t>(2, line.size() - i - 1);

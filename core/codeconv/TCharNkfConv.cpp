@@ -14,12 +14,17 @@ char AsciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
 }
 
-// Byte-wise ASCII case-insensitive search; `needle` is upper case.
+// Byte-wise ASCII case-insensitive search; `needle` is upper case. When it
+// starts with a byte that has no case ("=?..."), candidates are found with
+// a plain search for that byte.
 std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from = 0) {
-    if (needle.size() > text.size()) {
-        return std::string_view::npos;
+    if (needle.empty() || needle.size() > text.size()) {
+        return needle.empty() && from <= text.size() ? from : std::string_view::npos;
     }
-    for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
+    const bool caseless = needle[0] < 'A' || needle[0] > 'Z';
+    const auto candidate = [&](std::size_t at) { return caseless ? text.find(needle[0], at) : at; };
+    for (std::size_t i = candidate(from);
+         i != std::string_view::npos && i + needle.size() <= text.size(); i = candidate(i + 1)) {
         std::size_t k = 0;
         while (k < needle.size() && AsciiUpper(text[i + k]) == needle[k]) {
             ++k;

@@ -63,15 +63,19 @@ void TCsvText::AppendCell(std::string& out, std::string_view cell, bool safeCell
     if (guard) {
         out += '\'';
     }
-    for (const char c : cell) {
-        if (c == '\r') {
-            continue;
-        }
-        out += c;
-        if (c == '"') {
+    // Runs between the bytes that change are copied whole.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < cell.size(); ++i) {
+        if (cell[i] == '"') {
+            out.append(cell.substr(run, i + 1 - run));
             out += '"';
+            run = i + 1;
+        } else if (cell[i] == '\r') {
+            out.append(cell.substr(run, i - run));
+            run = i + 1;
         }
     }
+    out.append(cell.substr(run));
     if (quoted) {
         out += '"';
     }

@@ -4,6 +4,7 @@
 // be called from several threads at once for different indexes.
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,7 +28,7 @@ class TBasicMailParser {
 
   protected:
     // Raw mail lines as owned texts, 0 bytes dropped (damage, not text).
-    static TLines WithoutZeroBytes(const std::vector<std::string_view>& lines) {
+    static TLines WithoutZeroBytes(std::span<const std::string_view> lines) {
         TLines out(lines.begin(), lines.end());
         for (std::string& line : out) {
             std::erase(line, '\0');

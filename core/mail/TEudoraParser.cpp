@@ -3,6 +3,6 @@
 #include "mail/TEudoraMail.h"
 
 std::unique_ptr<TBasicMail> TEudoraParser::GetMail(int index) {
-    const std::vector<std::string_view> lines = MailLineViews(index);
+    const std::span<const std::string_view> lines = MailLineViews(index);
     return std::make_unique<TEudoraMail>(lines, Options(), TMailOrigin{{}, index + 1});
 }

@@ -10,22 +10,20 @@ TShurikenParser::TShurikenParser(std::unique_ptr<TMappedFile> file)
     : TSplitFileParser(std::move(file)) {
     std::string_view separator;
     std::size_t lines = 0;
-    std::vector<std::uint64_t> starts;
     ScanLines([&](std::uint64_t offset, std::string_view line, bool whole) {
         if (lines++ == 0) {
             separator = line;
         }
         if (whole && line == separator) {
-            starts.push_back(offset);
+            AddStart(offset);
         }
     });
     if (lines < 2) {
-        return;  // a file of a single line has no mails
+        ClearStarts();  // a file of a single line has no mails
     }
-    SetStarts(std::move(starts));
 }
 
 std::unique_ptr<TBasicMail> TShurikenParser::GetMail(int index) {
-    const std::vector<std::string_view> lines = MailLineViews(index);
+    const std::span<const std::string_view> lines = MailLineViews(index);
     return std::make_unique<TMail>(lines, Options(), TMailOrigin{{}, index + 1});
 }

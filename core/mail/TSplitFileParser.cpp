@@ -21,26 +21,46 @@ TSplitFileParser::TSplitFileParser(std::unique_ptr<TMappedFile> file) : file_(st
 }
 
 int TSplitFileParser::GetCount() {
-    return starts_.size() > INT_MAX ? INT_MAX : static_cast<int>(starts_.size());
+    return startCount_ > INT_MAX ? INT_MAX : static_cast<int>(startCount_);
+}
+
+void TSplitFileParser::AddStart(std::uint64_t offset) {
+    if (startCount_ % kBlockSize == 0) {
+        startBlocks_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kBlockSize));
+    }
+    startBlocks_.back()[startCount_ % kBlockSize] = offset;
+    ++startCount_;
+}
+
+void TSplitFileParser::ClearStarts() {
+    startBlocks_.clear();
+    startCount_ = 0;
+}
+
+std::uint64_t TSplitFileParser::Start(std::size_t index) const {
+    return startBlocks_[index >> kBlockBits][index & (kBlockSize - 1)];
 }
 
 TLines TSplitFileParser::GetMailLines(int index) {
     return WithoutZeroBytes(MailLineViews(index));
 }
 
-std::vector<std::string_view> TSplitFileParser::MailLineViews(int index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= starts_.size()) {
+std::span<const std::string_view> TSplitFileParser::MailLineViews(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= startCount_) {
         throw TKestrifyError(TSjisUnicode::FromUtf8("メールの番号が範囲外です。"));
     }
     const std::size_t i = static_cast<std::size_t>(index);
-    const std::size_t end = i + 1 < starts_.size() ? starts_[i + 1] : text_.size();
-    const std::string_view rest = text_.substr(starts_[i], end - starts_[i]);
+    const std::uint64_t start = Start(i);
+    const std::uint64_t end = i + 1 < startCount_ ? Start(i + 1) : text_.size();
+    const std::string_view rest = text_.substr(start, end - start);
 
     // A 0 byte is kept here (TMail drops it): it ends neither line nor mail.
     TLineSplitter splitter(rest, TLineSplitter::TZeroByte::kIsData);
     std::string_view line;
     splitter.Next(line);  // the separator line is not part of the mail
-    std::vector<std::string_view> lines;
+    // One list per thread, reused from mail to mail.
+    thread_local std::vector<std::string_view> lines;
+    lines.clear();
     while (splitter.Next(line)) {
         lines.push_back(line);
     }

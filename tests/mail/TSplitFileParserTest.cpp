@@ -161,6 +161,18 @@ TEST(TMBOXParserTest, StoreCutShortWhileReadFailsOnlyTheLostMails) {
     EXPECT_GT(whole, 100);
 }
 
+TEST(TMBOXParserTest, IndexHoldsManyThousandMails) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += "From x\n" + std::to_string(i) + "\n";
+    }
+    TMBOXParser parser(Bytes(text));
+    ASSERT_EQ(parser.GetCount(), 20000);
+    for (const int i : {0, 8191, 8192, 8193, 16384, 19999}) {
+        EXPECT_EQ(parser.GetMailLines(i), Lines{std::to_string(i)}) << i;
+    }
+}
+
 TEST(TMBOXParserTest, MailsAreParsed) {
     TMBOXParser parser(
         Bytes("From a\nSubject: =?ISO-2022-JP?B?GyRCN29MPiRHJDkbKEI=?=\n"
