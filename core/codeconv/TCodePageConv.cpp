@@ -10,6 +10,7 @@
 #include "base/SjisText.h"
 #include "base/TKestrifyError.h"
 #include "base/Utf8Text.h"
+#include "codeconv/TCp932Tables.h"
 #include "codeconv/TIconv.h"
 #include "codeconv/TSjisUnicode.h"
 
@@ -570,7 +571,9 @@ std::string TCodePageConv::FromEucJp(std::string_view text) {
     }
     std::string out;
     out.reserve(text.size());
-    Converter("CP932", "EUC-JP-MS").Convert(text, out, &SkipEuc);
+    if (!TCp932Tables::AppendFromEucJp(text, out, &SkipEuc)) {
+        Converter("CP932", "EUC-JP-MS").Convert(text, out, &SkipEuc);
+    }
     return out;
 }
 
@@ -595,6 +598,8 @@ std::string TCodePageConv::FromUtf8(std::string_view text) {
     }
     std::string out;
     out.reserve(text.size());
-    Converter("CP932", "UTF-8").Convert(text, out, &TIconv::SkipUtf8);
+    if (!TCp932Tables::AppendFromUtf8(text, out)) {
+        Converter("CP932", "UTF-8").Convert(text, out, &TIconv::SkipUtf8);
+    }
     return out;
 }

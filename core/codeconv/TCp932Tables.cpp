@@ -1,0 +1,306 @@
+#include "codeconv/TCp932Tables.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUtf8 = "UTF-8";
+constexpr const char* kEucJp = "EUC-JP-MS";
+
+// What one byte sequence becomes. Codes above 0xFF are two CP932 bytes.
+struct TEntry {
+    enum TKind : std::uint8_t { kInvalid, kChar, kEmpty, kLead };
+    TKind kind = kInvalid;
+    std::uint16_t code = 0;
+};
+
+void Put(const TEntry& e, std::string& out) {
+    if (e.kind != TEntry::kChar) {
+        return;
+    }
+    if (e.code > 0xFF) {
+        out += static_cast<char>(e.code >> 8);
+    }
+    out += static_cast<char>(e.code & 0xFF);
+}
+
+// One raw iconv descriptor that converts single characters.
+class TProbe {
+  public:
+    TProbe(const char* from) : cd_(iconv_open("CP932", from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv_open ") + from + " -> CP932");
+        }
+    }
+    ~TProbe() { iconv_close(cd_); }
+    TProbe(const TProbe&) = delete;
+    TProbe& operator=(const TProbe&) = delete;
+
+    // `in` as one character: kLead when it is the start of a longer one.
+    TEntry Convert(std::string_view in) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* src = const_cast<char*>(in.data());  // iconv's signature is not const-correct
+        std::size_t srcLeft = in.size();
+        char buffer[8];
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
+            return {errno == EINVAL ? TEntry::kLead : TEntry::kInvalid, 0};
+        }
+        const auto n = static_cast<std::size_t>(dst - buffer);
+        if (srcLeft != 0 || n > 2) {
+            throw std::runtime_error("iconv: not one character");  // no table then
+        }
+        if (n == 0) {
+            return {TEntry::kEmpty, 0};
+        }
+        const auto b0 = static_cast<unsigned char>(buffer[0]);
+        const auto code = n == 1 ? b0 : (b0 << 8 | static_cast<unsigned char>(buffer[1]));
+        return {TEntry::kChar, static_cast<std::uint16_t>(code)};
+    }
+
+  private:
+    iconv_t cd_;
+};
+
+std::string Utf8Of(std::uint32_t cp) {
+    std::string s;
+    if (cp < 0x80) {
+        s += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        s += static_cast<char>(0xC0 | cp >> 6);
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        s += static_cast<char>(0xE0 | cp >> 12);
+        s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        s += static_cast<char>(0xF0 | cp >> 18);
+        s += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+        s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return s;
+}
+
+// CP932 form of every character of the Basic Multilingual Plane. Beyond it
+// CP932 holds nothing, but iconv drops the tag characters U+E0000-E007F.
+class TUtf8Table {
+  public:
+    static const TUtf8Table* Get() {
+        static const TUtf8Table* table = Build();
+        return table;
+    }
+    const TEntry& operator[](std::uint32_t cp) const {
+        static const TEntry kInvalid{};
+        if (cp < 0x10000) {
+            return entries_[cp];
+        }
+        return cp - kTags < tags_.size() ? tags_[cp - kTags] : kInvalid;
+    }
+
+  private:
+    static const TUtf8Table* Build() {
+        try {
+            static const TUtf8Table table;
+            return &table;
+        } catch (const std::exception&) {
+            return nullptr;  // callers keep using iconv
+        }
+    }
+    TUtf8Table() : entries_(0x10000) {
+        TProbe probe(kUtf8);
+        for (std::uint32_t cp = 0; cp < 0x10000; ++cp) {
+            if (cp < 0xD800 || cp > 0xDFFF) {
+                entries_[cp] = probe.Convert(Utf8Of(cp));
+            }
+        }
+        for (std::uint32_t i = 0; i < tags_.size(); ++i) {
+            tags_[i] = probe.Convert(Utf8Of(kTags + i));
+        }
+    }
+    static constexpr std::uint32_t kTags = 0xE0000;
+    std::vector<TEntry> entries_;
+    std::array<TEntry, 0x80> tags_{};
+};
+
+// Strict UTF-8 at `i`: the code point and the sequence's length, or 0 for
+// a sequence that is broken, overlong, a surrogate or beyond U+10FFFF.
+std::size_t Utf8Sequence(std::string_view text, std::size_t i, std::uint32_t& cp) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t len;
+    std::uint32_t min;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < len) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto t = static_cast<unsigned char>(text[i + k]);
+        if ((t & 0xC0) != 0x80) {
+            return 0;
+        }
+        cp = cp << 6 | (t & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return 0;
+    }
+    return len;
+}
+
+// Every EUC-JP sequence of one to three bytes, probed byte by byte.
+class TEucTable {
+  public:
+    static const TEucTable* Get() {
+        static const TEucTable* table = Build();
+        return table;
+    }
+    const TEntry& Single(unsigned char b0) const { return single_[b0]; }
+    const TEntry& Double(unsigned char b0, unsigned char b1) const { return double_[b0 << 8 | b1]; }
+    // The third byte after `tripleLead_`; invalid after any other lead.
+    const TEntry& Triple(unsigned char b0, unsigned char b1, unsigned char b2) const {
+        static const TEntry kInvalid{};
+        return b0 == tripleLead_ ? triple_[b1 << 8 | b2] : kInvalid;
+    }
+
+  private:
+    static const TEucTable* Build() {
+        try {
+            static const TEucTable table;
+            return &table;
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+    }
+    TEucTable() : double_(0x10000), triple_(0x10000) {
+        TProbe probe(kEucJp);
+        for (int b0 = 0; b0 < 0x100; ++b0) {
+            const char s0[] = {static_cast<char>(b0)};
+            single_[b0] = probe.Convert(std::string_view(s0, 1));
+            if (single_[b0].kind != TEntry::kLead) {
+                continue;
+            }
+            for (int b1 = 0; b1 < 0x100; ++b1) {
+                const char s1[] = {static_cast<char>(b0), static_cast<char>(b1)};
+                TEntry& e = double_[b0 << 8 | b1];
+                e = probe.Convert(std::string_view(s1, 2));
+                if (e.kind != TEntry::kLead) {
+                    continue;
+                }
+                if (tripleLead_ >= 0 && tripleLead_ != b0) {
+                    throw std::runtime_error("EUC-JP: more than one three-byte lead");
+                }
+                tripleLead_ = b0;
+                for (int b2 = 0; b2 < 0x100; ++b2) {
+                    const char s2[] = {static_cast<char>(b0), static_cast<char>(b1),
+                                       static_cast<char>(b2)};
+                    TEntry& t = triple_[b1 << 8 | b2];
+                    t = probe.Convert(std::string_view(s2, 3));
+                    if (t.kind == TEntry::kLead) {
+                        throw std::runtime_error("EUC-JP: a four-byte character");
+                    }
+                }
+            }
+        }
+    }
+    std::array<TEntry, 0x100> single_{};
+    std::vector<TEntry> double_;
+    std::vector<TEntry> triple_;
+    int tripleLead_ = -1;
+};
+
+// What TIconv::Convert does at a sequence it cannot convert. Near the end
+// iconv may see the start of a character cut short rather than a bad one,
+// so the last bytes are left to iconv itself (`i` then ends the text).
+void Replace(std::string_view text, std::size_t& i, std::string& out, const char* encoding,
+             TIconv::SkipFn skip) {
+    constexpr std::size_t kLongestSequence = 6;
+    if (text.size() - i <= kLongestSequence) {
+        TIconv::ForThread("CP932", encoding).Convert(text.substr(i), out, skip);
+        i = text.size();
+        return;
+    }
+    out += '?';
+    const std::size_t n = std::max<std::size_t>(1, skip(text.substr(i)));
+    i += std::min(n, text.size() - i);
+}
+
+}  // namespace
+
+bool TCp932Tables::AppendFromUtf8(std::string_view text, std::string& out) {
+    const TUtf8Table* table = TUtf8Table::Get();
+    if (table == nullptr) {
+        return false;
+    }
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::uint32_t cp = static_cast<unsigned char>(text[i]);
+        const std::size_t len = cp < 0x80 ? 1 : Utf8Sequence(text, i, cp);
+        const TEntry* e = len != 0 ? &(*table)[cp] : nullptr;
+        if (e == nullptr || e->kind == TEntry::kInvalid) {
+            Replace(text, i, out, kUtf8, &TIconv::SkipUtf8);
+            continue;
+        }
+        Put(*e, out);
+        i += len;
+    }
+    return true;
+}
+
+bool TCp932Tables::AppendFromEucJp(std::string_view text, std::string& out, TIconv::SkipFn skip) {
+    const TEucTable* table = TEucTable::Get();
+    if (table == nullptr) {
+        return false;
+    }
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        const TEntry* e = &table->Single(b0);
+        std::size_t len = 1;
+        if (e->kind == TEntry::kLead) {
+            if (i + 1 >= n) {
+                Replace(text, i, out, kEucJp, skip);  // cut at the end
+                continue;
+            }
+            const auto b1 = static_cast<unsigned char>(text[i + 1]);
+            e = &table->Double(b0, b1);
+            len = 2;
+            if (e->kind == TEntry::kLead) {
+                if (i + 2 >= n) {
+                    Replace(text, i, out, kEucJp, skip);
+                    continue;
+                }
+                e = &table->Triple(b0, b1, static_cast<unsigned char>(text[i + 2]));
+                len = 3;
+            }
+        }
+        if (e->kind == TEntry::kInvalid || e->kind == TEntry::kLead) {
+            Replace(text, i, out, kEucJp, skip);
+            continue;
+        }
+        Put(*e, out);
+        i += len;
+    }
+    return true;
+}

@@ -1,0 +1,62 @@
+#include "codeconv/TCp932Tables.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+// Random texts made of the bytes that matter to the decoders: ASCII, lead
+// bytes of every length, continuation and trail bytes, bytes no encoding uses.
+std::string RandomText(std::mt19937& random) {
+    static constexpr unsigned char kBytes[] = {
+        'A',  ' ',  0x00, 0x0A, 0x7F, 0x80, 0x81, 0x8E, 0x8F, 0x9F, 0xA0, 0xA1, 0xA4,
+        0xA9, 0xAD, 0xB0, 0xBF, 0xC0, 0xC1, 0xC2, 0xD0, 0xDF, 0xE0, 0xE3, 0xED, 0xEF,
+        0xF0, 0xF3, 0xF4, 0xF5, 0xF8, 0xFC, 0xFD, 0xFE, 0xFF, 0x90, 0x9C, 0xBC, 0x81};
+    std::uniform_int_distribution<std::size_t> length(1, 24);
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kBytes - 1);
+    std::uniform_int_distribution<int> any(0, 255);
+    std::string text(length(random), '\0');
+    for (char& c : text) {
+        c = static_cast<char>(any(random) < 200 ? kBytes[pick(random)] : any(random));
+    }
+    return text;
+}
+
+struct TCase {
+    const char* name;
+    const char* encoding;
+    bool (*convert)(std::string_view, std::string&, TIconv::SkipFn);
+    TIconv::SkipFn skip;
+};
+
+bool FromUtf8(std::string_view text, std::string& out, TIconv::SkipFn) {
+    return TCp932Tables::AppendFromUtf8(text, out);
+}
+
+class TCp932TablesTest : public testing::TestWithParam<TCase> {};
+
+// The tables must give iconv's bytes for everything, broken text included.
+TEST_P(TCp932TablesTest, SameBytesAsIconv) {
+    const TCase& c = GetParam();
+    TIconv iconv("CP932", c.encoding);
+    std::mt19937 random(932);
+    for (int i = 0; i < 100000; ++i) {
+        const std::string text = RandomText(random);
+        std::string expected, actual;
+        iconv.Convert(text, expected, c.skip);
+        ASSERT_TRUE(c.convert(text, actual, c.skip));
+        ASSERT_EQ(actual, expected) << testing::PrintToString(text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, TCp932TablesTest,
+                         testing::Values(TCase{"Utf8", "UTF-8", &FromUtf8, &TIconv::SkipUtf8},
+                                         TCase{"EucJp", "EUC-JP-MS", &TCp932Tables::AppendFromEucJp,
+                                               &TIconv::SkipOne},
+                                         TCase{"EucJpSkippingUtf8", "EUC-JP-MS",
+                                               &TCp932Tables::AppendFromEucJp, &TIconv::SkipUtf8}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
