@@ -13,6 +13,7 @@
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertLoop.h"
+#include "convert/TConvertMessages.h"
 #include "convert/TConvertValidator.h"
 #include "convert/TCsvFile.h"
 #include "mail/TMailStoreCheck.h"
@@ -212,8 +213,16 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
         return TExitStatus::BadInput;
     }
 
-    TResultTable table(converter->GetFieldNames());
-    TConvertLoop loop(*converter, table, host);
+    // Rows go to a spool as they are made, not to a table: memory does not
+    // grow with the CSV.
+    const TResultTable titles(converter->GetFieldNames());
+    TCsvSpool rows(titles.ColumnCount() - 1, options_.safeCells);
+    if (!rows.IsOpen()) {
+        host.SetTarget(target ? TSjisUnicode::ToUtf8(*target) : "-");
+        host.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
+        return TExitStatus::WriteFailed;
+    }
+    TConvertLoop loop(*converter, rows, host);
     loop.SetThreads(Threads());
     const TConvertOutcome outcome = loop.Run();
     host.Finish();
@@ -227,10 +236,15 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
         terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
         return TExitStatus::AfterSignal(TStopSignal::Received());
     }
-    const int status = Save(table, save, target, host);
+    if (!rows.Finish()) {
+        host.SetTarget(target ? TSjisUnicode::ToUtf8(*target) : "-");
+        host.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
+        return TExitStatus::WriteFailed;
+    }
+    const int status = Save(titles, rows, save, target, host);
     if ((status == TExitStatus::Success || status == TExitStatus::MailsFailed) && !options_.quiet) {
-        Summary(outcome.converted + host.FailedMails(),
-                table.RowCount() - TResultTable::FirstMailRow, host.FailedMails(), target);
+        Summary(outcome.converted + host.FailedMails(), rows.RowCount(), host.FailedMails(),
+                target);
     }
     return status;
 }
@@ -272,9 +286,9 @@ void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target) co
                       " rows written, " + std::to_string(failed) + " failed)");
 }
 
-int TCliJob::Save(const TResultTable& table, const TCSVSaveParam& save, const TTarget& target,
-                  TTerminalHost& host) {
-    const int status = Write(table, save, target, host);
+int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, const TCSVSaveParam& save,
+                  const TTarget& target, TTerminalHost& host) {
+    const int status = Write(titles, rows, save, target, host);
     if (!TStopSignal::Requested()) {
         return status;
     }
@@ -290,8 +304,9 @@ int TCliJob::Save(const TResultTable& table, const TCSVSaveParam& save, const TT
     return TExitStatus::AfterSignal(TStopSignal::Received());
 }
 
-TExitStatus::TCode TCliJob::Write(const TResultTable& table, const TCSVSaveParam& save,
-                                  const TTarget& target, TTerminalHost& host) {
+TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
+                                  const TCSVSaveParam& save, const TTarget& target,
+                                  TTerminalHost& host) {
     if (TStopSignal::Requested()) {
         return TExitStatus::WriteFailed;
     }
@@ -301,7 +316,7 @@ TExitStatus::TCode TCliJob::Write(const TResultTable& table, const TCSVSaveParam
         if (!options_.encodingGiven && isatty(fileno(stdout)) == 1) {
             streamOptions.utf8 = true;  // a terminal shows UTF-8; pipes and files get the bytes
         }
-        if (!TCsvStream::Write(table, stdout, save.GetSaveType(), streamOptions)) {
+        if (!TCsvStream::Write(titles, stdout, save.GetSaveType(), streamOptions, &rows)) {
             if (TStopSignal::Requested()) {
                 return TExitStatus::WriteFailed;
             }
@@ -319,7 +334,7 @@ TExitStatus::TCode TCliJob::Write(const TResultTable& table, const TCSVSaveParam
     host.SetTarget(TSjisUnicode::ToUtf8(*target));
     std::error_code ec;
     const bool existed = std::filesystem::exists(TSjisUnicode::ToPath(*target), ec);
-    TCsvFile file(table, host, csvOptions);
+    TCsvFile file(titles, host, csvOptions, &rows);
     if (!file.SaveAutomatic(run)) {
         return TExitStatus::WriteFailed;
     }

@@ -11,6 +11,7 @@
 #include "TExitStatus.h"
 #include "TTerminal.h"
 #include "TTerminalHost.h"
+#include "convert/TCsvSpool.h"
 #include "convert/TResultTable.h"
 #include "settings/TCSVSaveParam.h"
 #include "settings/TSettingFile.h"
@@ -39,9 +40,10 @@ class TCliJob {
     // The Convert checks, then whether a store file looks like its type.
     bool CheckStore(std::size_t paramCount, int mailType, const std::string& location);
     // Write's status, or 128 + signal when a stop came while saving.
-    int Save(const TResultTable& table, const TCSVSaveParam& save, const TTarget& target,
-             TTerminalHost& host);
-    TExitStatus::TCode Write(const TResultTable& table, const TCSVSaveParam& save,
+    // `titles` gives the title row, `rows` the mail rows.
+    int Save(const TResultTable& titles, TCsvSpool& rows, const TCSVSaveParam& save,
+             const TTarget& target, TTerminalHost& host);
+    TExitStatus::TCode Write(const TResultTable& titles, TCsvSpool& rows, const TCSVSaveParam& save,
                              const TTarget& target, TTerminalHost& host);
     // What a successful run did, on standard error.
     void Summary(int mails, int rows, int failed, const TTarget& target) const;

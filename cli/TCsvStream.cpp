@@ -42,7 +42,7 @@ bool Flush(std::FILE* stream) {
 }  // namespace
 
 bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveType,
-                       TCsvOptions options) {
+                       TCsvOptions options, TCsvSpool* mailRows) {
     if (saveType != TCsvFile::Overwrite && saveType != TCsvFile::Append) {
         return false;
     }
@@ -64,5 +64,14 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
             return false;
         }
     }
-    return (block.empty() || flush()) && Flush(stream) && !std::ferror(stream);
+    if (!block.empty() && !flush()) {
+        return false;
+    }
+    const bool rows = mailRows == nullptr || mailRows->ForEachBlock([&](std::string_view text) {
+        if (TStopSignal::Requested()) {
+            return false;
+        }
+        return options.utf8 ? Put(stream, TSjisUnicode::ToUtf8(text)) : Put(stream, text);
+    });
+    return rows && Flush(stream) && !std::ferror(stream);
 }

@@ -11,6 +11,8 @@
 class TCsvStream {
   public:
     // False when the stream refused the text.
+    // With `mailRows`, the table gives only the title row and the mail rows
+    // come from the spool.
     static bool Write(const TResultTable& table, std::FILE* stream, int saveType,
-                      TCsvOptions options);
+                      TCsvOptions options, TCsvSpool* mailRows = nullptr);
 };

@@ -126,7 +126,12 @@ bool TCsvFile::WriteRows(TOutputFile& sink, int firstRow, bool utf8, std::string
             return false;
         }
     }
-    return block.empty() || flush();
+    if (!block.empty() && !flush()) {
+        return false;
+    }
+    return mailRows_ == nullptr || mailRows_->ForEachBlock([&](std::string_view text) {
+        return utf8 ? sink.Write(TSjisUnicode::ToUtf8(text)) : sink.Write(text);
+    });
 }
 
 bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {

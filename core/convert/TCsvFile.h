@@ -13,6 +13,7 @@
 #include "base/TOutputFile.h"
 
 #include "convert/TCsvSaveHost.h"
+#include "convert/TCsvSpool.h"
 #include "convert/TResultTable.h"
 #include "settings/TAutoExexParam.h"
 
@@ -29,8 +30,11 @@ class TCsvFile {
   public:
     enum SaveTypes { Overwrite = 0, Append = 1 };
 
-    TCsvFile(const TResultTable& table, TCsvSaveHost& host, TCsvOptions options = {})
-        : table_(table), host_(host), options_(options) {}
+    // With `mailRows`, the table gives only the title row and the mail rows
+    // come from the spool.
+    TCsvFile(const TResultTable& table, TCsvSaveHost& host, TCsvOptions options = {},
+             TCsvSpool* mailRows = nullptr)
+        : table_(table), host_(host), options_(options), mailRows_(mailRows) {}
 
     // Writes the table to `fileName` (Shift_JIS path): save type 0 writes
     // the title row and every mail row in place of the file, save type 1
@@ -59,5 +63,6 @@ class TCsvFile {
     const TResultTable& table_;
     TCsvSaveHost& host_;
     TCsvOptions options_;
+    TCsvSpool* mailRows_;
     int lastError_ = 0;
 };

@@ -1,0 +1,48 @@
+#pragma once
+// The rows of a conversion as CSV text, kept in an unnamed temporary file
+// while the mails are read: memory stays the same however many rows and
+// however long cells there are, and the CSV file itself is still written in
+// one go at the end, so a stopped or failed run leaves the target untouched.
+// The file has no name from the start: nothing is ever left behind.
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/TRowSink.h"
+
+class TCsvSpool : public TRowSink {
+  public:
+    // `columns`: the number of values in a row (a skipped mail gets that
+    // many empty cells). IsOpen() tells whether the file could be made.
+    TCsvSpool(int columns, bool safeCells);
+    ~TCsvSpool() override;
+    TCsvSpool(const TCsvSpool&) = delete;
+    TCsvSpool& operator=(const TCsvSpool&) = delete;
+
+    bool IsOpen() const { return file_ != nullptr; }
+    void PutRow(int number, std::vector<std::string>&& values) override;
+    int RowCount() const { return rows_; }
+
+    // Writes what is still held. False when the text could not all be kept
+    // (Error() tells why); then no row may be read back.
+    bool Finish();
+    int Error() const { return error_; }
+
+    // Hands the rows' text to `write` in blocks that end at line ends (so
+    // no character is cut), after Finish. False when reading or `write`
+    // failed.
+    bool ForEachBlock(const std::function<bool(std::string_view)>& write);
+
+  private:
+    bool Flush();
+
+    std::FILE* file_ = nullptr;
+    int columns_;
+    bool safeCells_;
+    int rows_ = 0;
+    int error_ = 0;
+    std::string block_;
+};
