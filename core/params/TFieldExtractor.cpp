@@ -277,7 +277,7 @@ void TFieldExtractor::CollectBodyValues(TBodyLines body,
     }
 }
 
-std::size_t TFieldExtractor::CaptureEnd(const TLines& body, const TOrderedParamString& param,
+std::size_t TFieldExtractor::CaptureEnd(TBodyLines body, const TOrderedParamString& param,
                                         std::size_t keyLine, std::size_t stop) {
     const std::string endStr = param.GetEndStr();
     const bool endRegex = !endStr.empty() && param.GetEndStrRegExp();
@@ -289,7 +289,9 @@ std::size_t TFieldExtractor::CaptureEnd(const TLines& body, const TOrderedParamS
 }
 
 std::vector<TFieldExtractor::TBodySpan> TFieldExtractor::LocateBodyValues(
-    const TLines& body, const std::vector<TOrderedParamString>& bodyParams) {
+    const TLines& lines, const std::vector<TOrderedParamString>& bodyParams) {
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    const TBodyLines body(views);
     std::vector<TKeyLine> keyLines;
     FindKeyLines(body, bodyParams, keyLines);
     std::vector<TBodySpan> spans;

@@ -66,7 +66,7 @@ class TFieldExtractor {
                                   const std::vector<TKeyLine>& keyLines, TValueMap& values);
     // One past the last line a multi-line value takes below its key line:
     // its end line, `stop` (the next key line) or the end of the body.
-    static std::size_t CaptureEnd(const TLines& body, const TOrderedParamString& param,
+    static std::size_t CaptureEnd(TBodyLines body, const TOrderedParamString& param,
                                   std::size_t keyLine, std::size_t stop);
     static void FinishBodyValues(const std::vector<TOrderedParamString>& bodyParams,
                                  TValueMap& values);
