@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr std::string_view kUtfPrefixes[] = {"=?UTF-7?B?", "=?UTF-8?B?", "=?UTF-7?Q?",
-                                             "=?UTF-8?Q?"};
-
 char AsciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
 }
