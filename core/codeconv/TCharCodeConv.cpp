@@ -97,13 +97,20 @@ bool ContainsNoCase(std::string_view text, std::string_view needle) {
     return false;
 }
 
+// The decoded line is never longer than the line, so it is written straight
+// into room made for it at once: a body of escapes costs no growth checks.
 void QPDecodeLine(std::string_view line, std::string& out) {
+    const std::size_t base = out.size();
+    out.resize(base + line.size());
+    char* const begin = out.data() + base;
+    char* dst = begin;
     std::size_t i = 0;
     while (i < line.size()) {
         if (line[i] != '=') {
             // The text up to the next escape, in one piece.
             const std::size_t eq = std::min(line.find('=', i), line.size());
-            out.append(line.substr(i, eq - i));
+            line.copy(dst, eq - i, i);
+            dst += eq - i;
             i = eq;
             continue;
         }
@@ -112,12 +119,13 @@ void QPDecodeLine(std::string_view line, std::string& out) {
         const int d2 = have >= 2 ? HexDigit(Byte(line, i + 2)) : -1;
         const int value = (d1 < 0 || d2 < 0) ? 0 : d1 * 16 + d2;
         if (value != 0) {
-            out += static_cast<char>(value);
+            *dst++ = static_cast<char>(value);
         } else {
-            out.append(line.substr(i, 1 + have));
+            dst += line.copy(dst, 1 + have, i);
         }
         i += 1 + have;
     }
+    out.resize(base + static_cast<std::size_t>(dst - begin));
 }
 
 void DecodeWordByLetter(char letter, std::string_view text, std::string& out) {
