@@ -1,5 +1,12 @@
 #include "convert/TConvertWorker.h"
 
+TConvertWorker::TConvertWorker(TCSVConverter& converter)
+    : converter_(converter),
+      columns_(static_cast<int>(converter.GetFieldNames().size()) + 1),
+      packed_(columns_) {
+    news_.rows = TResultTable(columns_);
+}
+
 TConvertWorker::~TConvertWorker() {
     {
         std::lock_guard lock(mutex_);
@@ -40,6 +47,7 @@ TConvertWorker::TNews TConvertWorker::Take() {
     std::lock_guard lock(mutex_);
     TNews taken = std::move(news_);
     news_ = TNews();
+    news_.rows = TResultTable(columns_);
     news_.position = taken.position;
     news_.warnings = taken.warnings;
     return taken;
@@ -70,10 +78,13 @@ void TConvertWorker::MailConverted(int position, int /*count*/) {
 }
 
 // A lock per row costs little beside building the row, and a slow mail
-// never holds back the rows before it.
+// never holds back the rows before it. The row is packed here, and its
+// strings freed by the thread that made them (freeing them on the window's
+// thread took longer than building them).
 void TConvertWorker::PutRow(int number, std::vector<std::string>&& values) {
+    packed_.PutRow(number, std::move(values));
     std::lock_guard lock(mutex_);
-    news_.rows.emplace_back(number, std::move(values));
+    packed_.MoveRowsTo(news_.rows);
 }
 
 bool TConvertWorker::ContinueAfterError(const TConvertError& error) {

@@ -14,24 +14,25 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "convert/TConvertHost.h"
 #include "convert/TConvertLoop.h"
+#include "convert/TResultTable.h"
 #include "convert/TRowSink.h"
 
 class TConvertWorker : private TConvertHost, private TRowSink {
   public:
-    // A converted mail: its number and its values in column order.
-    using TMailRow = std::pair<int, std::vector<std::string>>;
     struct TStart {
         int count = 0;
         bool multiLine = false;
     };
     struct TNews {
         std::optional<TStart> start;
-        std::vector<TMailRow> rows;
+        // The rows of the mails converted since (number, values), packed
+        // on the worker's thread: whoever takes them frees no cell text
+        // that another thread allocated.
+        TResultTable rows;
         int position = 0;  // mails converted so far
         std::optional<TConvertError> question;
         std::optional<TConvertOutcome> end;
@@ -39,7 +40,7 @@ class TConvertWorker : private TConvertHost, private TRowSink {
         int warnings = 0;                    // all header warnings so far
     };
 
-    explicit TConvertWorker(TCSVConverter& converter) : converter_(converter) {}
+    explicit TConvertWorker(TCSVConverter& converter);
     // Stops the loop (a waiting question is answered No) and waits for it.
     ~TConvertWorker() override;
     TConvertWorker(const TConvertWorker&) = delete;
@@ -66,8 +67,10 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     void PutRow(int number, std::vector<std::string>&& values) override;
 
     TCSVConverter& converter_;
+    const int columns_;
     int threads_ = 1;
     std::thread thread_;
+    TResultTable packed_;  // the worker's thread only: one row at a time
 
     std::mutex mutex_;
     std::condition_variable answered_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -104,6 +105,15 @@ void TResultTable::PutRow(int number, TRow&& values) {
         }
         return c - 1 < values.size() ? std::string_view(values[c - 1]) : std::string_view();
     }));
+}
+
+void TResultTable::MoveRowsTo(TResultTable& target) {
+    if (target.columns_ != columns_) {
+        throw std::invalid_argument("result tables of different widths");
+    }
+    target.rows_.insert(target.rows_.end(), std::make_move_iterator(rows_.begin()),
+                        std::make_move_iterator(rows_.end()));
+    rows_.clear();
 }
 
 std::string TResultTable::ColumnLetter(int index) {

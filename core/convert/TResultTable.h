@@ -40,6 +40,8 @@ class TResultTable : public TRowSink {
     TResultTable() = default;
     // Two title rows for these field names, plus the number column.
     explicit TResultTable(const std::vector<std::string>& fieldNames);
+    // No rows yet, `columns` wide: rows on their way to another table.
+    explicit TResultTable(int columns) : columns_(columns) {}
 
     int RowCount() const { return static_cast<int>(rows_.size()); }
     int ColumnCount() const { return columns_; }
@@ -55,6 +57,9 @@ class TResultTable : public TRowSink {
 
     // Appends the row: `number` in column 0, the values after it.
     void PutRow(int number, TRow&& values) override;
+    // Moves every row to the end of `target`, which has as many columns.
+    // The rows keep their memory: no cell is copied.
+    void MoveRowsTo(TResultTable& target);
 
     // Spreadsheet column name of output column `index` (0 = "A", 26 = "AA",
     // 255 = "IV").

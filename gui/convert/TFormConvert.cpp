@@ -240,7 +240,7 @@ void TFormConvert::Poll() {
     if (news.start) {
         Started(news.start->count, news.start->multiLine);
     }
-    model_->Append(std::move(news.rows));
+    model_->Append(news.rows);
     if (news.position != position_ &&
         (!progressShown_.isValid() || progressShown_.elapsed() >= kProgressMs)) {
         ShowProgress(news.position);
@@ -258,9 +258,10 @@ void TFormConvert::Poll() {
 
 void TFormConvert::Started(int count, bool multiLine) {
     report_.count = count;
+    // The row height first: changing it later touches every row.
+    grid_->SetDoubleRowHeight(multiLine);
     model_->Expect(count);
     progressBar_->setRange(0, std::max(count, 1));
-    grid_->SetDoubleRowHeight(multiLine);
     FitNumberColumn(count);
     grid_->SetColSize();
     ShowProgress(0);

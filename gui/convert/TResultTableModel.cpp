@@ -21,21 +21,19 @@ void TResultTableModel::Expect(int count) {
     }
 }
 
-void TResultTableModel::Append(std::vector<TMailRow>&& rows) {
-    if (rows.empty()) {
+void TResultTableModel::Append(TResultTable& rows) {
+    if (rows.RowCount() == 0) {
         return;
     }
     const int first = MailRows();
-    const int last = first + static_cast<int>(rows.size()) - 1;
+    const int last = first + rows.RowCount() - 1;
     // A store that grew while it was read brings more rows than expected.
     const int shown = rowCount();
     const bool grows = last >= shown;
     if (grows) {
         beginInsertRows(QModelIndex(), shown, last);
     }
-    for (TMailRow& row : rows) {
-        table_.PutRow(row.first, std::move(row.second));
-    }
+    rows.MoveRowsTo(table_);
     if (grows) {
         endInsertRows();
     }

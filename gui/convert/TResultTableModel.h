@@ -8,14 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "convert/TConvertWorker.h"
 #include "convert/TResultTable.h"
 
 class TResultTableModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    using TMailRow = TConvertWorker::TMailRow;
-
     TResultTableModel(const std::vector<std::string>& fieldNames, QObject* parent = nullptr);
 
     const TResultTable& Table() const { return table_; }
@@ -24,8 +21,8 @@ class TResultTableModel : public QAbstractTableModel {
 
     // Shows `count` rows waiting for their mails.
     void Expect(int count);
-    // Puts the rows of the next mails in place.
-    void Append(std::vector<TMailRow>&& rows);
+    // Puts the rows of the next mails in place, taking them from `rows`.
+    void Append(TResultTable& rows);
     // Drops the rows whose mails never arrived.
     void CutToArrived();
 

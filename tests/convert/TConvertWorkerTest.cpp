@@ -22,7 +22,7 @@ std::unique_ptr<TCSVConverter> Converter(std::unique_ptr<TFakeReader> reader) {
 // What a window sees when it polls the worker until the end.
 struct TSeen {
     int count = -1;
-    std::vector<TConvertWorker::TMailRow> rows;
+    TResultTable rows{2};
     std::vector<int> questions;  // mail numbers asked about
     std::vector<std::size_t> rowsWhenAsked;
     int position = 0;
@@ -36,13 +36,11 @@ TSeen Poll(TConvertWorker& worker, const std::function<bool(int mail)>& answer) 
         if (news.start) {
             seen.count = news.start->count;
         }
-        for (auto& row : news.rows) {
-            seen.rows.push_back(std::move(row));
-        }
+        news.rows.MoveRowsTo(seen.rows);
         seen.position = news.position;
         if (news.question) {
             seen.questions.push_back(news.question->mailNumber);
-            seen.rowsWhenAsked.push_back(seen.rows.size());
+            seen.rowsWhenAsked.push_back(static_cast<std::size_t>(seen.rows.RowCount()));
             worker.Answer(answer(news.question->mailNumber));
         }
         if (news.end) {
@@ -72,13 +70,12 @@ TEST(ConvertWorker, HandsOverRowsInOrderAndWaitsForEachAnswer) {
         const TSeen seen = Poll(worker, [&](int) { return c.goOn; });
         EXPECT_EQ(seen.count, 200);
         EXPECT_EQ(seen.end.end, c.end);
-        ASSERT_EQ(seen.rows.size(), c.rows) << c.threads;
-        for (std::size_t i = 0; i < seen.rows.size(); ++i) {
-            EXPECT_EQ(seen.rows[i].first, static_cast<int>(i) + 1);
+        ASSERT_EQ(static_cast<std::size_t>(seen.rows.RowCount()), c.rows) << c.threads;
+        for (int i = 0; i < seen.rows.RowCount(); ++i) {
             const bool failed = i == 10 || i == 150;
-            EXPECT_EQ(seen.rows[i].second, failed
-                                               ? std::vector<std::string>{}
-                                               : std::vector<std::string>{"s" + std::to_string(i)});
+            EXPECT_EQ(seen.rows.Row(i).Cells(),
+                      (std::vector<std::string>{std::to_string(i + 1),
+                                                failed ? "" : "s" + std::to_string(i)}));
         }
         // Nothing after a failed mail arrives before its answer.
         const std::vector<int> asked = c.goOn ? std::vector<int>{11, 151} : std::vector<int>{11};
@@ -97,7 +94,7 @@ TEST(ConvertWorker, StopsOnRequestAndWhenDestroyedWithAQuestionOpen) {
             worker.Warning("warning " + std::to_string(i));
         }
     });
-    while (worker.Take().rows.empty()) {
+    while (worker.Take().rows.RowCount() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     worker.RequestStop();

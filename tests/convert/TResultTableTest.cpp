@@ -44,6 +44,14 @@ TEST(ResultTable, RowsKeepEveryByteThroughPutSetAndEdit) {
     }
     EXPECT_THROW(table.Cell(2, 4), std::out_of_range);
     EXPECT_THROW(table.SetCell(5, 0, "x"), std::out_of_range);
+
+    TResultTable moving(4);
+    moving.PutRow(4, {"m"});
+    moving.MoveRowsTo(table);
+    EXPECT_EQ(moving.RowCount(), 0);
+    EXPECT_EQ(table.Row(5).Cells(), (std::vector<std::string>{"4", "m", "", ""}));
+    TResultTable narrow(2);
+    EXPECT_THROW(table.MoveRowsTo(narrow), std::invalid_argument);
 }
 
 TEST(ConvertMessages, Texts) {
