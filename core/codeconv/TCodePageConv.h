@@ -62,6 +62,4 @@ class TCodePageConv {
     // Valid Shift_JIS as it is; every byte that does not form a character
     // becomes "?".
     static std::string FromShiftJis(std::string_view text);
-    // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-    static bool IsValidUtf8(std::string_view text);
 };

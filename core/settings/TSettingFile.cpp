@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/SjisText.h"
-#include "codeconv/TCodePageConv.h"
+#include "base/Utf8Text.h"
 #include "codeconv/TSjisUnicode.h"
 #include "settings/TIniDocument.h"
 
@@ -33,7 +33,7 @@ bool HasHighByte(std::string_view text) {
 // bytes), while UTF-8 Japanese often is valid Shift_JIS byte for byte; so
 // valid UTF-8 with non-ASCII text is taken as UTF-8.
 bool IsUtf8Project(std::string_view text) {
-    return text.starts_with(kUtf8Mark) || (HasHighByte(text) && TCodePageConv::IsValidUtf8(text));
+    return text.starts_with(kUtf8Mark) || (HasHighByte(text) && utf8::IsValid(text));
 }
 
 // A number written as one (sign and digits) that does not fit an int.
