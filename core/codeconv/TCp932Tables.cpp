@@ -21,15 +21,48 @@ struct TEntry {
     std::uint16_t code = 0;
 };
 
-void Put(const TEntry& e, std::string& out) {
+// Writes `e` at `p`, which has room for two bytes; returns the new end.
+char* Put(const TEntry& e, char* p) {
     if (e.kind != TEntry::kChar) {
-        return;
+        return p;
     }
     if (e.code > 0xFF) {
-        out += static_cast<char>(e.code >> 8);
+        *p++ = static_cast<char>(e.code >> 8);
     }
-    out += static_cast<char>(e.code & 0xFF);
+    *p++ = static_cast<char>(e.code & 0xFF);
+    return p;
 }
+
+// The output written straight into `out`: no CP932 form is longer than the
+// bytes it comes from (two bytes at most for two or more), so room for the
+// rest of the input suffices. Byte appends cost a capacity check each.
+class TDirectOut {
+  public:
+    TDirectOut(std::string& out, std::size_t room) : out_(out), end_(out.size()) { Open(room); }
+    ~TDirectOut() { out_.resize(end_); }
+    TDirectOut(const TDirectOut&) = delete;
+    TDirectOut& operator=(const TDirectOut&) = delete;
+
+    void Put(const TEntry& e) {
+        if (out_.size() - end_ < 2) {
+            Open(0);  // only if a table entry were longer than its input
+        }
+        end_ = static_cast<std::size_t>(::Put(e, out_.data() + end_) - out_.data());
+    }
+    // Hands `out` back for plain appends, then makes room for `room` more.
+    template <typename Fn>
+    void Append(std::size_t room, Fn&& fn) {
+        out_.resize(end_);
+        fn(out_);
+        end_ = out_.size();
+        Open(room);
+    }
+
+  private:
+    void Open(std::size_t room) { out_.resize(end_ + room + 2); }
+    std::string& out_;
+    std::size_t end_;
+};
 
 // One raw iconv descriptor that converts single characters.
 class TProbe {
@@ -252,16 +285,18 @@ bool TCp932Tables::AppendFromUtf8(std::string_view text, std::string& out) {
     if (table == nullptr) {
         return false;
     }
+    TDirectOut direct(out, text.size());
     std::size_t i = 0;
     while (i < text.size()) {
         std::uint32_t cp = static_cast<unsigned char>(text[i]);
         const std::size_t len = cp < 0x80 ? 1 : Utf8Sequence(text, i, cp);
         const TEntry* e = len != 0 ? &(*table)[cp] : nullptr;
         if (e == nullptr || e->kind == TEntry::kInvalid) {
-            Replace(text, i, out, kUtf8, &TIconv::SkipUtf8);
+            direct.Append(text.size() - i,
+                          [&](std::string& o) { Replace(text, i, o, kUtf8, &TIconv::SkipUtf8); });
             continue;
         }
-        Put(*e, out);
+        direct.Put(*e);
         i += len;
     }
     return true;
@@ -273,6 +308,10 @@ bool TCp932Tables::AppendFromEucJp(std::string_view text, std::string& out, TIco
         return false;
     }
     const std::size_t n = text.size();
+    TDirectOut direct(out, n);
+    const auto replace = [&](std::size_t& at) {
+        direct.Append(n - at, [&](std::string& o) { Replace(text, at, o, kEucJp, skip); });
+    };
     std::size_t i = 0;
     while (i < n) {
         const auto b0 = static_cast<unsigned char>(text[i]);
@@ -280,7 +319,7 @@ bool TCp932Tables::AppendFromEucJp(std::string_view text, std::string& out, TIco
         std::size_t len = 1;
         if (e->kind == TEntry::kLead) {
             if (i + 1 >= n) {
-                Replace(text, i, out, kEucJp, skip);  // cut at the end
+                replace(i);  // cut at the end
                 continue;
             }
             const auto b1 = static_cast<unsigned char>(text[i + 1]);
@@ -288,7 +327,7 @@ bool TCp932Tables::AppendFromEucJp(std::string_view text, std::string& out, TIco
             len = 2;
             if (e->kind == TEntry::kLead) {
                 if (i + 2 >= n) {
-                    Replace(text, i, out, kEucJp, skip);
+                    replace(i);
                     continue;
                 }
                 e = &table->Triple(b0, b1, static_cast<unsigned char>(text[i + 2]));
@@ -296,10 +335,10 @@ bool TCp932Tables::AppendFromEucJp(std::string_view text, std::string& out, TIco
             }
         }
         if (e->kind == TEntry::kInvalid || e->kind == TEntry::kLead) {
-            Replace(text, i, out, kEucJp, skip);
+            replace(i);
             continue;
         }
-        Put(*e, out);
+        direct.Put(*e);
         i += len;
     }
     return true;
