@@ -31,34 +31,54 @@ std::string_view NameAfter(std::string_view after) {
     return {};
 }
 
-// Where the engine has to start looking for an address in `line`, or npos
-// when the line holds no '@' character. An address starts in the run of
-// printable ASCII before the first '@', so nothing earlier can match. Bytes
-// are read the way the engine will see them: a lead byte without a valid
-// trail byte stands alone (and is seen as '?', printable).
-std::size_t SearchStart(std::string_view line) {
+// The bytes of kAddressPattern's two classes: before the '@' (note the
+// range "+-/") and after the first character of the domain.
+constexpr bool IsLocalByte(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           (c >= '+' && c <= '/') ||
+           std::string_view("_!#$%&*=?^{|}~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+constexpr bool IsAlnumByte(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+constexpr bool IsDomainByte(unsigned char c) {
+    return IsAlnumByte(c) || c == '_' || c == '.' || c == '-';
+}
+
+// The engine's leftmost match of kAddressPattern in `line`, found without
+// it: every run of local characters can only end at an '@', so the match
+// starts where the run before the first usable '@' starts, and the greedy
+// domain takes every domain byte after it. Characters are read as the
+// engine reads them: a valid double-byte character matches neither class,
+// a lead byte without a trail byte is repaired to '?' (a local character).
+std::string_view AddressIn(std::string_view line) {
+    const std::size_t n = line.size();
     std::size_t runStart = 0;
     std::size_t i = 0;
-    while (i < line.size()) {
-        const auto c = static_cast<unsigned char>(line[i]);
+    while (i < n) {
+        auto c = static_cast<unsigned char>(line[i]);
         if (sjis::IsLeadByte(c)) {
-            if (i + 1 < line.size() && sjis::IsTrailByte(static_cast<unsigned char>(line[i + 1]))) {
+            if (i + 1 < n && sjis::IsTrailByte(static_cast<unsigned char>(line[i + 1]))) {
                 i += 2;
                 runStart = i;
-            } else {
-                ++i;
+                continue;
             }
-            continue;
-        }
-        if (c == '@') {
-            return runStart;
+            c = '?';
         }
         ++i;
-        if (c <= 0x20 || c >= 0x7F) {
+        if (c == '@' && runStart + 1 < i && i < n &&
+            IsAlnumByte(static_cast<unsigned char>(line[i]))) {
+            std::size_t end = i + 1;
+            while (end < n && IsDomainByte(static_cast<unsigned char>(line[end]))) {
+                ++end;
+            }
+            return line.substr(runStart, end - runStart);
+        }
+        if (!IsLocalByte(c)) {
             runStart = i;
         }
     }
-    return std::string_view::npos;
+    return {};
 }
 
 // The first "<...>" holding no blank: an address without a domain as the
@@ -125,14 +145,10 @@ std::string_view TMailAddressExtractor::MailAddressView(std::string_view text) {
         return text.substr(last.position, last.length);
     }
     std::string_view address;
-    TJre& jre = TJre::Instance();
     TLineSplitter splitter(text);
     std::string_view line;
     while (address.empty() && splitter.Next(line)) {
-        const std::size_t start = SearchStart(line);
-        if (start != std::string_view::npos) {
-            address = jre.MatchView(kAddressPattern, line.substr(start));
-        }
+        address = AddressIn(line);
     }
     last.text.assign(text);
     last.position = address.empty() ? 0 : static_cast<std::size_t>(address.data() - text.data());

@@ -77,9 +77,9 @@ TEST(MailAddressText, DoubleByteTextAroundTheAddress) {
 // The address must be exactly the engine's leftmost match of the pattern on
 // the first line that has one, whatever the bytes around it.
 TEST(MailAddressText, AgreesWithAPlainSearchOfEveryLine) {
-    const std::string pieces[] = {"a",      "@",    "b.jp",  " ",    "<",    "!",
-                                  "-",      "\x82", "\x81@", "\xFC", "\xA6", Sj("　"),
-                                  Sj("山"), ".",    "_x",    "@@",   "9"};
+    const std::string pieces[] = {"a",    "@",     "b.jp", " ",    "<",      "!",      "-",
+                                  "\x82", "\x81@", "\xFC", "\xA6", Sj("　"), Sj("山"), ".",
+                                  "_x",   "@@",    "9",    "?%",   "\xE0"};
     const std::size_t n = std::size(pieces);
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = 0; j < n; ++j) {
