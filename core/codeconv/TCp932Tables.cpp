@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -16,7 +18,8 @@ constexpr const char* kEucJp = "EUC-JP-MS";
 
 // What one byte sequence becomes. Codes above 0xFF are two CP932 bytes.
 struct TEntry {
-    enum TKind : std::uint8_t { kInvalid, kChar, kEmpty, kLead };
+    // kIconv: iconv gave more than one character; left to iconv itself.
+    enum TKind : std::uint8_t { kInvalid, kChar, kEmpty, kLead, kIconv };
     TKind kind = kInvalid;
     std::uint16_t code = 0;
 };
@@ -125,42 +128,62 @@ std::string Utf8Of(std::uint32_t cp) {
 
 // CP932 form of every character of the Basic Multilingual Plane. Beyond it
 // CP932 holds nothing, but iconv drops the tag characters U+E0000-E007F.
+// Read from iconv one page of 256 characters at a time, when a text first
+// needs one: mails use a few dozen pages, and probing all of them cost
+// more at start-up than converting thousands of mails.
 class TUtf8Table {
   public:
-    static const TUtf8Table* Get() {
-        static const TUtf8Table* table = Build();
+    static TUtf8Table* Get() {
+        static TUtf8Table* table = Build();
         return table;
     }
-    const TEntry& operator[](std::uint32_t cp) const {
+    const TEntry& operator[](std::uint32_t cp) {
         static const TEntry kInvalid{};
         if (cp < 0x10000) {
-            return entries_[cp];
+            const TEntry* page = pages_[cp >> 8].load(std::memory_order_acquire);
+            return (page != nullptr ? page : BuildPage(cp >> 8))[cp & 0xFF];
         }
         return cp - kTags < tags_.size() ? tags_[cp - kTags] : kInvalid;
     }
 
   private:
-    static const TUtf8Table* Build() {
+    static TUtf8Table* Build() {
         try {
-            static const TUtf8Table table;
+            static TUtf8Table table;
             return &table;
         } catch (const std::exception&) {
             return nullptr;  // callers keep using iconv
         }
     }
-    TUtf8Table() : entries_(0x10000) {
-        TProbe probe(kUtf8);
-        for (std::uint32_t cp = 0; cp < 0x10000; ++cp) {
-            if (cp < 0xD800 || cp > 0xDFFF) {
-                entries_[cp] = probe.Convert(Utf8Of(cp));
-            }
-        }
+    TUtf8Table() : probe_(kUtf8), entries_(0x10000) {
         for (std::uint32_t i = 0; i < tags_.size(); ++i) {
-            tags_[i] = probe.Convert(Utf8Of(kTags + i));
+            tags_[i] = probe_.Convert(Utf8Of(kTags + i));
         }
     }
+    const TEntry* BuildPage(std::uint32_t page) {
+        std::lock_guard lock(mutex_);
+        TEntry* entries = &entries_[page << 8];
+        if (pages_[page].load(std::memory_order_relaxed) == nullptr) {
+            for (std::uint32_t low = 0; low < 0x100; ++low) {
+                const std::uint32_t cp = page << 8 | low;
+                if (cp >= 0xD800 && cp <= 0xDFFF) {
+                    continue;
+                }
+                try {
+                    entries[low] = probe_.Convert(Utf8Of(cp));
+                } catch (const std::exception&) {
+                    entries[low] = {TEntry::kIconv, 0};
+                }
+            }
+            pages_[page].store(entries, std::memory_order_release);
+        }
+        return entries;
+    }
     static constexpr std::uint32_t kTags = 0xE0000;
+    TProbe probe_;
+    std::mutex mutex_;
     std::vector<TEntry> entries_;
+    std::array<std::atomic<const TEntry*>, 0x100> pages_{};
     std::array<TEntry, 0x80> tags_{};
 };
 
@@ -281,7 +304,7 @@ void Replace(std::string_view text, std::size_t& i, std::string& out, const char
 }  // namespace
 
 bool TCp932Tables::AppendFromUtf8(std::string_view text, std::string& out) {
-    const TUtf8Table* table = TUtf8Table::Get();
+    TUtf8Table* table = TUtf8Table::Get();
     if (table == nullptr) {
         return false;
     }
@@ -296,7 +319,14 @@ bool TCp932Tables::AppendFromUtf8(std::string_view text, std::string& out) {
                           [&](std::string& o) { Replace(text, i, o, kUtf8, &TIconv::SkipUtf8); });
             continue;
         }
-        direct.Put(*e);
+        if (e->kind == TEntry::kIconv) {
+            direct.Append(text.size() - i - len, [&](std::string& o) {
+                TIconv::ForThread("CP932", kUtf8)
+                    .Convert(text.substr(i, len), o, &TIconv::SkipUtf8);
+            });
+        } else {
+            direct.Put(*e);
+        }
         i += len;
     }
     return true;

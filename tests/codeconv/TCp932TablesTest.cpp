@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -58,5 +59,46 @@ INSTANTIATE_TEST_SUITE_P(Encodings, TCp932TablesTest,
                                          TCase{"EucJpSkippingUtf8", "EUC-JP-MS",
                                                &TCp932Tables::AppendFromEucJp, &TIconv::SkipUtf8}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+std::string Utf8Page(std::uint32_t page) {
+    std::string text;
+    for (std::uint32_t cp = page << 8; cp < (page + 1) << 8; ++cp) {
+        if (cp < 0xD800 || cp > 0xDFFF) {
+            text += static_cast<char>(cp < 0x80    ? cp
+                                      : cp < 0x800 ? 0xC0 | cp >> 6
+                                                   : 0xE0 | cp >> 12);
+            if (cp >= 0x800) {
+                text += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            }
+            if (cp >= 0x80) {
+                text += static_cast<char>(0x80 | (cp & 0x3F));
+            }
+        }
+    }
+    return text;
+}
+
+// Every character of the plane, read by two threads that meet on each page
+// the first time it is needed (the pages are filled on first use).
+TEST(TCp932TablesUtf8, EveryCharacterFromTwoThreads) {
+    const auto compare = [](bool upwards, std::string& failure) {
+        TIconv iconv("CP932", "UTF-8");
+        for (std::uint32_t i = 0; i < 0x100 && failure.empty(); ++i) {
+            const std::string text = Utf8Page(upwards ? i : 0xFF - i);
+            std::string expected, actual;
+            iconv.Convert(text, expected, &TIconv::SkipUtf8);
+            TCp932Tables::AppendFromUtf8(text, actual);
+            if (actual != expected) {
+                failure = testing::PrintToString(text);
+            }
+        }
+    };
+    std::string up, down;
+    std::thread other(compare, false, std::ref(down));
+    compare(true, up);
+    other.join();
+    EXPECT_EQ(up, "");
+    EXPECT_EQ(down, "");
+}
 
 }  // namespace
