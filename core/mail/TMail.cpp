@@ -1,5 +1,7 @@
 #include "mail/TMail.h"
 
+#include <cstdint>
+#include <cstring>
 #include <exception>
 
 #include "base/LineSplitter.h"
@@ -218,10 +220,32 @@ std::string JoinWithCrLf(std::span<const std::string_view> lines) {
 
 // Printable ASCII without encoded words, escape sequences or shift bytes:
 // every decoder gives such a text back unchanged, so it is not decoded.
+bool IsPlainAsciiByte(unsigned char c) {
+    return (c >= 0x20 || c == '\t') && c <= 0x7E;
+}
+
+// Eight bytes at a time: a word with no byte below 0x20 and none above 0x7E
+// is plain; only a word with a control byte (perhaps a tab) is read bytewise.
 bool IsPlainAscii(std::string_view text) {
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c < 0x20 && c != '\t') || c > 0x7E) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, text.data() + i, sizeof w);
+        if (((w + kOnes) | w) & kHighs) {
+            return false;  // a byte of 0x7F or more
+        }
+        if ((w - 0x20 * kOnes) & ~w & kHighs) {
+            for (std::size_t k = i; k < i + 8; ++k) {
+                if (!IsPlainAsciiByte(static_cast<unsigned char>(text[k]))) {
+                    return false;
+                }
+            }
+        }
+    }
+    for (; i < text.size(); ++i) {
+        if (!IsPlainAsciiByte(static_cast<unsigned char>(text[i]))) {
             return false;
         }
     }

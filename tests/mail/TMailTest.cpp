@@ -176,6 +176,28 @@ TEST(TMailBodyTest, PlainLinesAreConvertedOneByOne) {
     EXPECT_EQ(mail.GetBody(), (Lines{Sj("こんにちは"), "", "plain"}));
 }
 
+// Only plain ASCII lines skip decoding: an escape, a shift byte or an 8-bit
+// byte anywhere in a line, whatever its offset, still has it decoded.
+TEST(TMailBodyTest, AnyNonPlainByteHasTheLineDecoded) {
+    for (std::size_t at = 0; at <= 17; ++at) {
+        const std::string pad(at, 'a');
+        const struct {
+            const char* charset;
+            std::string raw;
+            std::string decoded;
+        } cases[] = {
+            {"iso-2022-jp", pad + "\x1b$B$3$s\x1b(B\tz", pad + Sj("こん") + "\tz"},
+            {"iso-2022-jp", pad + "\x0e" + "1\x0fz", pad + "\xb1z"},
+            {"EUC-JP", pad + "\xcb\xdc\tz", pad + Sj("本") + "\tz"},
+        };
+        for (const auto& c : cases) {
+            const TMail mail = MailOf(
+                "Content-Type: text/plain; charset=" + std::string(c.charset) + "\n\n" + c.raw);
+            EXPECT_EQ(mail.GetBody(), Lines{c.decoded}) << c.charset << " at " << at;
+        }
+    }
+}
+
 TEST(TMailBodyTest, EucJpBody) {
     const TMail mail = MailOf("Content-Type: text/plain; charset=EUC-JP\n\n\xcb\xdc\xca\xb8");
     EXPECT_EQ(mail.GetBody(), Lines{Sj("本文")});
