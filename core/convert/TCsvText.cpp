@@ -63,16 +63,21 @@ void TCsvText::AppendCell(std::string& out, std::string_view cell, bool safeCell
     if (guard) {
         out += '\'';
     }
-    // Runs between the bytes that change are copied whole.
+    // Runs between the bytes that change are found by memchr and copied whole.
+    constexpr auto npos = std::string_view::npos;
     std::size_t run = 0;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell[i] == '"') {
-            out.append(cell.substr(run, i + 1 - run));
+    std::size_t quote = cell.find('"');
+    std::size_t cr = (classes & kCr) != 0 ? cell.find('\r') : npos;
+    while (quote != npos || cr != npos) {
+        if (quote < cr) {
+            out.append(cell.substr(run, quote + 1 - run));
             out += '"';
-            run = i + 1;
-        } else if (cell[i] == '\r') {
-            out.append(cell.substr(run, i - run));
-            run = i + 1;
+            run = quote + 1;
+            quote = cell.find('"', run);
+        } else {
+            out.append(cell.substr(run, cr - run));
+            run = cr + 1;
+            cr = cell.find('\r', run);
         }
     }
     out.append(cell.substr(run));

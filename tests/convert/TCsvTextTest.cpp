@@ -35,6 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CellCase{"a b", "\"a b\""}, CellCase{"a\tb", "\"a\tb\""},
                     CellCase{"say \"hi\"", "\"say \"\"hi\"\"\""}, CellCase{"\"", "\"\"\"\""},
                     CellCase{"a\r\nb", "\"a\nb\""}, CellCase{"a\rb", "ab"}, CellCase{"\r", ""},
+                    CellCase{"\"\r\"x\r\n\"\"", "\"\"\"\"\"x\n\"\"\"\"\""},
                     CellCase{"\x01", "\"\x01\""},
                     CellCase{std::string("a\0b", 3), std::string("a\0b", 3)},
                     CellCase{"\x7f~", "\x7f~"},
