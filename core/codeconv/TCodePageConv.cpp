@@ -152,6 +152,10 @@ class TIso2022JpDecoder {
             } else if (c < 0x21) {
                 *dst_++ = static_cast<char>(c);  // controls and space in every mode
                 ++pos_;
+            } else if (mode_ == TMode::Kanji) {
+                Pairs(table);
+            } else if (mode_ == TMode::Roman) {
+                RomanRun();
             } else {
                 Character(c, table);
             }
@@ -162,6 +166,46 @@ class TIso2022JpDecoder {
 
   private:
     void Put(char c) { *dst_++ = c; }
+
+    // The common cases in one tight loop each, with the results of the
+    // general path: whole pairs in Kanji mode; in Roman mode every 7-bit
+    // byte but the escape and shift bytes stands for itself.
+    void Pairs(const TJisTable& table) {
+        const std::size_t n = in_.size();
+        while (pos_ + 1 < n) {
+            const auto c1 = static_cast<unsigned char>(in_[pos_]);
+            const auto c2 = static_cast<unsigned char>(in_[pos_ + 1]);
+            if (!InRange(c1, 0x21, 0x7E) || !InRange(c2, 0x21, 0x7E)) {
+                break;
+            }
+            pos_ += 2;
+            const std::uint16_t code = table(c1, c2);
+            if (code == 0) {
+                Put('?');
+            } else {
+                Put(static_cast<char>(code >> 8));
+                Put(static_cast<char>(code & 0xFF));
+            }
+        }
+        if (pos_ < n && !InRange(static_cast<unsigned char>(in_[pos_]), 0x00, 0x20)) {
+            Pair(static_cast<unsigned char>(in_[pos_]), table);  // a broken pair
+        }
+    }
+    void RomanRun() {
+        const std::size_t n = in_.size();
+        while (pos_ < n) {
+            const auto c = static_cast<unsigned char>(in_[pos_]);
+            if (c >= 0x80) {
+                Roman(c);
+                return;
+            }
+            if (c == kEsc || c == kShiftOut || c == kShiftIn) {
+                return;
+            }
+            Put(static_cast<char>(c));
+            ++pos_;
+        }
+    }
 
     void Character(unsigned char c, const TJisTable& table) {
         switch (mode_) {

@@ -143,7 +143,9 @@ INSTANTIATE_TEST_SUITE_P(
               "1\x0F"
               "0!",
               "\xB1\x88\x9F"},
-        TCase{"plain ASCII", "Hello\r\n", "Hello\r\n"}, TCase{"empty", "", ""}));
+        TCase{"plain ASCII", "Hello\r\n", "Hello\r\n"}, TCase{"empty", "", ""},
+        TCase{"kanji run broken by DEL and a blank", "\x1B$B0!\x7F 0!", "\x88\x9F? \x88\x9F"},
+        TCase{"roman run with DEL, kana and a lone lead byte", "ab\x7F\xB1\x81", "ab\x7F\xB1?"}));
 
 TEST(Iso2022Jp, MislabelledBodyIsReadAsUtf8WhenValid) {
     EXPECT_EQ(TCodePageConv::ToSjis("日本語 text", kJis), Sj("日本語 text"));
