@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -51,6 +52,13 @@ class TDirectOut {
             Open(0);  // only if a table entry were longer than its input
         }
         end_ = static_cast<std::size_t>(::Put(e, out_.data() + end_) - out_.data());
+    }
+    void PutBytes(std::string_view bytes) {
+        if (out_.size() - end_ < bytes.size()) {
+            Open(bytes.size());
+        }
+        std::memcpy(out_.data() + end_, bytes.data(), bytes.size());
+        end_ += bytes.size();
     }
     // Hands `out` back for plain appends, then makes room for `room` more.
     template <typename Fn>
@@ -137,6 +145,9 @@ class TUtf8Table {
         static TUtf8Table* table = Build();
         return table;
     }
+    // Whether every 7-bit character becomes its own byte, so runs of them
+    // can be copied as they are.
+    bool AsciiIsItself() const { return asciiIsItself_; }
     const TEntry& operator[](std::uint32_t cp) {
         static const TEntry kInvalid{};
         if (cp < 0x10000) {
@@ -159,6 +170,10 @@ class TUtf8Table {
         for (std::uint32_t i = 0; i < tags_.size(); ++i) {
             tags_[i] = probe_.Convert(Utf8Of(kTags + i));
         }
+        const TEntry* ascii = BuildPage(0);
+        asciiIsItself_ = std::all_of(ascii, ascii + 0x80, [ascii](const TEntry& e) {
+            return e.kind == TEntry::kChar && e.code == &e - ascii;
+        });
     }
     const TEntry* BuildPage(std::uint32_t page) {
         std::lock_guard lock(mutex_);
@@ -185,6 +200,7 @@ class TUtf8Table {
     std::vector<TEntry> entries_;
     std::array<std::atomic<const TEntry*>, 0x100> pages_{};
     std::array<TEntry, 0x80> tags_{};
+    bool asciiIsItself_ = false;
 };
 
 // Strict UTF-8 at `i`: the code point and the sequence's length, or 0 for
@@ -309,8 +325,18 @@ bool TCp932Tables::AppendFromUtf8(std::string_view text, std::string& out) {
         return false;
     }
     TDirectOut direct(out, text.size());
+    const bool asciiIsItself = table->AsciiIsItself();
     std::size_t i = 0;
     while (i < text.size()) {
+        if (asciiIsItself && static_cast<unsigned char>(text[i]) < 0x80) {
+            std::size_t end = i + 1;
+            while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) {
+                ++end;
+            }
+            direct.PutBytes(text.substr(i, end - i));
+            i = end;
+            continue;
+        }
         std::uint32_t cp = static_cast<unsigned char>(text[i]);
         const std::size_t len = cp < 0x80 ? 1 : Utf8Sequence(text, i, cp);
         const TEntry* e = len != 0 ? &(*table)[cp] : nullptr;
