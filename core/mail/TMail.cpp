@@ -50,7 +50,15 @@ bool AnyUpperContains(const std::vector<std::string>& values, std::string_view n
 // Header names upper-cased in place; the second byte of a double-byte
 // character is left alone.
 void UpperInPlace(std::span<char> text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t i = 0;
+    // 7-bit names (nearly all) without the double-byte bookkeeping.
+    for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (static_cast<unsigned char>(c - 'a') < 26) {
+            text[i] = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    for (; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (sjis::IsLeadByte(c) && i + 1 < text.size()) {
             ++i;

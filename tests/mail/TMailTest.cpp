@@ -45,6 +45,14 @@ TEST(TMailHeaderTest, KeysAreUpperCasedWithTheirColonAndValuesTrimmed) {
     EXPECT_EQ(Header(mail, "X-MAILER:"), Lines{"Tool 1.0"});
     EXPECT_EQ(Header(mail, ""), Lines{"no colon here"});
     EXPECT_EQ(mail.GetHeader().count("X-EMPTY:"), 0u);
+    // The second byte of a double-byte character is no letter to upper-case.
+    const TMail kana = MailOf(
+        "x-\x83\x61"
+        "b\x83\x61:\tv\n\n");
+    EXPECT_EQ(Header(kana,
+                     "X-\x83\x61"
+                     "B\x83\x61:"),
+              Lines{"v"});
 }
 
 // Continuation lines used to be values of their own: a field is now unfolded
