@@ -221,20 +221,27 @@ bool TIniDocument::HasSection(std::string_view section) const {
     return false;
 }
 
-const TIniDocument::TLine* TIniDocument::FindLine(std::string_view section,
-                                                  std::string_view key) const {
+std::optional<std::pair<std::size_t, std::size_t>> TIniDocument::FindKey(
+    std::string_view section, std::string_view key) const {
     const std::string upperSection = sjis::ToUpper(section);
     const std::string upperKey = sjis::ToUpper(key);
-    for (const TSection& s : sections_) {
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        const TSection& s = sections_[i];
         if (!s.hasHeader || s.upperName != upperSection) {
             continue;
         }
         const auto it = s.keys.find(upperKey);
         if (it != s.keys.end()) {
-            return &s.lines[it->second];
+            return std::pair(i, it->second);
         }
     }
-    return nullptr;
+    return std::nullopt;
+}
+
+const TIniDocument::TLine* TIniDocument::FindLine(std::string_view section,
+                                                  std::string_view key) const {
+    const auto at = FindKey(section, key);
+    return at ? &sections_[at->first].lines[at->second] : nullptr;
 }
 
 std::optional<std::string> TIniDocument::Find(std::string_view section,
@@ -299,17 +306,9 @@ TIniDocument::TSection& TIniDocument::SectionForWrite(std::string_view section) 
 
 void TIniDocument::WriteString(std::string_view section, std::string_view key,
                                std::string_view value) {
-    const std::string upperSection = sjis::ToUpper(section);
-    const std::string upperKey = sjis::ToUpper(key);
-    for (TSection& s : sections_) {
-        if (!s.hasHeader || s.upperName != upperSection) {
-            continue;
-        }
-        const auto it = s.keys.find(upperKey);
-        if (it != s.keys.end()) {
-            s.lines[it->second].value = SingleLine(value);
-            return;
-        }
+    if (const auto at = FindKey(section, key)) {
+        sections_[at->first].lines[at->second].value = SingleLine(value);
+        return;
     }
     TLine line;
     line.isKey = true;
@@ -333,18 +332,12 @@ void TIniDocument::EraseSection(std::string_view section) {
 }
 
 bool TIniDocument::DeleteKey(std::string_view section, std::string_view key) {
-    const std::string upperSection = sjis::ToUpper(section);
-    const std::string upperKey = sjis::ToUpper(key);
-    for (TSection& s : sections_) {
-        if (!s.hasHeader || s.upperName != upperSection) {
-            continue;
-        }
-        const auto it = s.keys.find(upperKey);
-        if (it != s.keys.end()) {
-            s.lines.erase(s.lines.begin() + static_cast<std::ptrdiff_t>(it->second));
-            IndexKeys(s);
-            return true;
-        }
+    const auto at = FindKey(section, key);
+    if (!at) {
+        return false;
     }
-    return false;
+    TSection& s = sections_[at->first];
+    s.lines.erase(s.lines.begin() + static_cast<std::ptrdiff_t>(at->second));
+    IndexKeys(s);
+    return true;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class TIniDocument {
@@ -77,6 +78,9 @@ class TIniDocument {
         std::unordered_map<std::string, std::size_t> keys;  // upper-cased key -> first line
     };
 
+    // Where a key stands: the index of its section and of its line.
+    std::optional<std::pair<std::size_t, std::size_t>> FindKey(std::string_view section,
+                                                               std::string_view key) const;
     const TLine* FindLine(std::string_view section, std::string_view key) const;
     TSection& SectionForWrite(std::string_view section);
     void ParseLine(std::string_view line);
