@@ -2,7 +2,8 @@
 
 #include <memory>
 #include <new>
-#include <optional>
+#include <stdexcept>
+#include <string_view>
 
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TRowPrefetcher.h"
@@ -10,11 +11,11 @@
 
 namespace {
 
-// How far worker threads may run ahead of the loop, per thread.
-constexpr int kRowsAheadPerThread = 64;
-
 struct TBuilt {
-    std::optional<TCSVConverter::TRow> row;
+    bool ok = false;
+    TCSVConverter::TRow row;
+    std::string_view packed;  // of a prefetched row: given instead of `row`
+    bool isPacked = false;
     std::string message;
     bool regexError = false;
 };
@@ -57,9 +58,10 @@ TConvertOutcome TConvertLoop::Run() {
 
     std::unique_ptr<TRowPrefetcher> prefetcher;
     if (threads_ > 1 && count > 1) {
-        prefetcher = std::make_unique<TRowPrefetcher>(converter_, count, threads_,
-                                                      threads_ * kRowsAheadPerThread);
+        prefetcher = std::make_unique<TRowPrefetcher>(converter_, sink_, count, threads_);
     }
+    TRowChunk chunk;
+    int inChunk = 0;  // next row of `chunk`
 
     // The store may grow or shrink while it is read: the loop asks before
     // every mail, and rows past the first count are built here.
@@ -82,12 +84,32 @@ TConvertOutcome TConvertLoop::Run() {
         const int index = converter_.GetIndex();
         TBuilt built;
         try {
-            built.row = prefetcher && index < count ? prefetcher->Take(index) : converter_.GetRow();
+            if (prefetcher && index < count) {
+                if (inChunk == chunk.Size()) {
+                    if (!prefetcher->Take(chunk) || chunk.first != index) {
+                        throw std::logic_error("prefetched rows out of step");
+                    }
+                    inChunk = 0;
+                }
+                const int row = inChunk++;
+                if (chunk.Error(row)) {
+                    std::rethrow_exception(chunk.Error(row));
+                }
+                built.packed = chunk.Row(row);
+                built.isPacked = true;
+            } else {
+                built.row = converter_.GetRow();
+            }
+            built.ok = true;
         } catch (...) {
             built.message = Describe(std::current_exception(), built.regexError);
         }
-        if (built.row) {
-            sink_.PutRow(number, std::move(*built.row));
+        if (built.ok) {
+            if (built.isPacked) {
+                sink_.PutPacked(number, built.packed);
+            } else {
+                sink_.PutRow(number, std::move(built.row));
+            }
             ++outcome.converted;
             host_.MailConverted(outcome.converted, count);
         } else {

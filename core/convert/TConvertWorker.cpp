@@ -87,6 +87,16 @@ void TConvertWorker::PutRow(int number, std::vector<std::string>&& values) {
     packed_.MoveRowsTo(news_.rows);
 }
 
+// Rows built on helper threads arrive as block images of `packed_`'s width.
+void TConvertWorker::Pack(int number, std::vector<std::string>&& values, std::string& out) const {
+    packed_.Pack(number, std::move(values), out);
+}
+
+void TConvertWorker::PutPacked(int number, std::string_view packed) {
+    std::lock_guard lock(mutex_);
+    news_.rows.PutPacked(number, packed);
+}
+
 bool TConvertWorker::ContinueAfterError(const TConvertError& error) {
     std::unique_lock lock(mutex_);
     if (stop_) {

@@ -65,12 +65,14 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     bool ContinueAfterError(const TConvertError& error) override;
     bool StopRequested() override;
     void PutRow(int number, std::vector<std::string>&& values) override;
+    void Pack(int number, std::vector<std::string>&& values, std::string& out) const override;
+    void PutPacked(int number, std::string_view packed) override;
 
     TCSVConverter& converter_;
     const int columns_;
     int threads_ = 1;
     std::thread thread_;
-    TResultTable packed_;  // the worker's thread only: one row at a time
+    TResultTable packed_;  // rows: the worker's thread only; Pack reads just the width
 
     std::mutex mutex_;
     std::condition_variable answered_;

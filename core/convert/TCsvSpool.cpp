@@ -37,8 +37,21 @@ TCsvSpool::~TCsvSpool() {
     }
 }
 
-void TCsvSpool::PutRow(int, std::vector<std::string>&& values) {
-    TCsvText::AppendRow(block_, TValuesRow{values, static_cast<std::size_t>(columns_)}, safeCells_);
+void TCsvSpool::PutRow(int number, std::vector<std::string>&& values) {
+    Pack(number, std::move(values), block_);
+    Kept();
+}
+
+void TCsvSpool::Pack(int, std::vector<std::string>&& values, std::string& out) const {
+    TCsvText::AppendRow(out, TValuesRow{values, static_cast<std::size_t>(columns_)}, safeCells_);
+}
+
+void TCsvSpool::PutPacked(int, std::string_view packed) {
+    block_ += packed;
+    Kept();
+}
+
+void TCsvSpool::Kept() {
     ++rows_;
     if (block_.size() >= kBlockSize) {
         Flush();

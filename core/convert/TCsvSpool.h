@@ -24,6 +24,9 @@ class TCsvSpool : public TRowSink {
 
     bool IsOpen() const { return file_ != nullptr; }
     void PutRow(int number, std::vector<std::string>&& values) override;
+    // A packed row is its CSV line.
+    void Pack(int number, std::vector<std::string>&& values, std::string& out) const override;
+    void PutPacked(int number, std::string_view packed) override;
     int RowCount() const { return rows_; }
 
     // Writes what is still held. False when the text could not all be kept
@@ -37,6 +40,8 @@ class TCsvSpool : public TRowSink {
     bool ForEachBlock(const std::function<bool(std::string_view)>& write);
 
   private:
+    // Counts the row just added to the block and writes a full block out.
+    void Kept();
     bool Flush();
 
     std::FILE* file_ = nullptr;

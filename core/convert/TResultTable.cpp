@@ -42,20 +42,21 @@ TResultTable::TResultTable(const std::vector<std::string>& fieldNames)
 }
 
 template <typename TCellOf>
-TResultTable::TBlock TResultTable::MakeBlock(TCellOf cell) const {
-    const auto columns = static_cast<std::size_t>(columns_);
+std::size_t TResultTable::TextSize(TCellOf cell) const {
     std::size_t bytes = 0;
-    for (std::size_t c = 0; c < columns; ++c) {
+    for (std::size_t c = 0; c < static_cast<std::size_t>(columns_); ++c) {
         bytes += cell(c).size();
-    }
-    if (bytes == 0) {
-        return nullptr;
     }
     if (bytes > UINT32_MAX) {
         throw std::length_error("result row too long");
     }
-    TBlock block(new std::uint32_t[columns + (bytes + kOffsetSize - 1) / kOffsetSize]);
-    char* text = reinterpret_cast<char*>(block.get() + columns);
+    return bytes;
+}
+
+template <typename TCellOf>
+void TResultTable::WriteBlock(TCellOf cell, char* image) const {
+    const auto columns = static_cast<std::size_t>(columns_);
+    char* text = image + columns * kOffsetSize;
     std::uint32_t end = 0;
     for (std::size_t c = 0; c < columns; ++c) {
         const std::string_view value = cell(c);
@@ -63,8 +64,19 @@ TResultTable::TBlock TResultTable::MakeBlock(TCellOf cell) const {
             std::memcpy(text + end, value.data(), value.size());
         }
         end += static_cast<std::uint32_t>(value.size());
-        block[c] = end;
+        std::memcpy(image + c * kOffsetSize, &end, kOffsetSize);
     }
+}
+
+template <typename TCellOf>
+TResultTable::TBlock TResultTable::MakeBlock(TCellOf cell) const {
+    const std::size_t bytes = TextSize(cell);
+    if (bytes == 0) {
+        return nullptr;
+    }
+    const auto columns = static_cast<std::size_t>(columns_);
+    TBlock block(new std::uint32_t[columns + (bytes + kOffsetSize - 1) / kOffsetSize]);
+    WriteBlock(cell, reinterpret_cast<char*>(block.get()));
     return block;
 }
 
@@ -97,14 +109,37 @@ void TResultTable::SetCell(int row, int column, std::string_view text) {
         MakeBlock([&](std::size_t c) { return c == changed ? text : old[c]; });
 }
 
-void TResultTable::PutRow(int number, TRow&& values) {
-    const std::string numberText = std::to_string(number);
-    rows_.push_back(MakeBlock([&](std::size_t c) {
+auto TResultTable::MailCells(const std::string& numberText, const TRow& values) {
+    return [&numberText, &values](std::size_t c) {
         if (c == 0) {
             return std::string_view(numberText);
         }
         return c - 1 < values.size() ? std::string_view(values[c - 1]) : std::string_view();
-    }));
+    };
+}
+
+void TResultTable::PutRow(int number, TRow&& values) {
+    const std::string numberText = std::to_string(number);
+    rows_.push_back(MakeBlock(MailCells(numberText, values)));
+}
+
+void TResultTable::Pack(int number, TRow&& values, std::string& out) const {
+    const std::string numberText = std::to_string(number);
+    const auto cells = MailCells(numberText, values);
+    const std::size_t bytes = TextSize(cells);
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(columns_) * kOffsetSize + bytes);
+    WriteBlock(cells, out.data() + at);
+}
+
+void TResultTable::PutPacked(int /*number*/, std::string_view packed) {
+    const std::size_t offsets = static_cast<std::size_t>(columns_) * kOffsetSize;
+    if (packed.size() < offsets) {
+        throw std::invalid_argument("packed row of another width");
+    }
+    TBlock block(new std::uint32_t[(packed.size() + kOffsetSize - 1) / kOffsetSize]);
+    std::memcpy(block.get(), packed.data(), packed.size());
+    rows_.push_back(std::move(block));
 }
 
 void TResultTable::MoveRowsTo(TResultTable& target) {

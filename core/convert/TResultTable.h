@@ -57,6 +57,9 @@ class TResultTable : public TRowSink {
 
     // Appends the row: `number` in column 0, the values after it.
     void PutRow(int number, TRow&& values) override;
+    // A packed row is the image of its block.
+    void Pack(int number, TRow&& values, std::string& out) const override;
+    void PutPacked(int number, std::string_view packed) override;
     // Moves every row to the end of `target`, which has as many columns.
     // The rows keep their memory: no cell is copied.
     void MoveRowsTo(TResultTable& target);
@@ -71,6 +74,14 @@ class TResultTable : public TRowSink {
     // A block for the cells given by `cell(i)` for i in 0 .. columns - 1.
     template <typename TCellOf>
     TBlock MakeBlock(TCellOf cell) const;
+    // Bytes of those cells together.
+    template <typename TCellOf>
+    std::size_t TextSize(TCellOf cell) const;
+    // Writes the block of those cells to `image` (room for their offsets and bytes).
+    template <typename TCellOf>
+    void WriteBlock(TCellOf cell, char* image) const;
+    // The cells of mail `number`'s row: the number, then the values.
+    static auto MailCells(const std::string& numberText, const TRow& values);
     std::size_t CheckedColumn(int column) const;
 
     std::vector<TBlock> rows_;

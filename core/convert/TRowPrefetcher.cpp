@@ -1,23 +1,12 @@
 #include "convert/TRowPrefetcher.h"
 
 #include <algorithm>
-#include <stdexcept>
 
-namespace {
-
-// Rows a worker claims at once: enough that hand-overs between threads are
-// rare, few enough that the first rows come out soon.
-constexpr int kChunk = 32;
-
-}  // namespace
-
-TRowPrefetcher::TRowPrefetcher(const TCSVConverter& converter, int count, int threads, int window)
-    : converter_(converter),
-      count_(count),
-      window_(std::max(window, 1)),
-      chunk_(std::clamp(window_ / (2 * std::max(threads, 1)), 1, kChunk)),
-      slots_(static_cast<std::size_t>(window_)) {
+TRowPrefetcher::TRowPrefetcher(const TCSVConverter& converter, const TRowSink& packer, int count,
+                               int threads, TLimits limits)
+    : converter_(converter), packer_(packer), count_(count), limits_(limits) {
     const int n = std::max(threads, 1);
+    slots_.resize(static_cast<std::size_t>(n * std::max(limits_.chunksPerThread, 1)));
     workers_.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         workers_.emplace_back([this] { Work(); });
@@ -35,67 +24,85 @@ TRowPrefetcher::~TRowPrefetcher() {
     }
 }
 
+int TRowPrefetcher::ClaimSize() const {
+    if (builtRows_ == 0) {
+        return std::clamp(limits_.firstRows, 1, std::max(limits_.maxRows, 1));
+    }
+    const double perRow = static_cast<double>(builtBytes_) / static_cast<double>(builtRows_);
+    const double rows = static_cast<double>(limits_.chunkBytes) / std::max(perRow, 1.0);
+    return static_cast<int>(
+        std::clamp(rows, 1.0, static_cast<double>(std::max(limits_.maxRows, 1))));
+}
+
+void TRowPrefetcher::Build(int first, int last, TRowChunk& chunk) const {
+    chunk.Clear();
+    chunk.first = first;
+    for (int index = first; index < last && !stopping_; ++index) {
+        try {
+            packer_.Pack(index + 1, converter_.BuildRow(index), chunk.packed);
+            chunk.errors.emplace_back();
+        } catch (...) {
+            chunk.errors.push_back(std::current_exception());
+        }
+        chunk.ends.push_back(chunk.packed.size());
+    }
+}
+
 void TRowPrefetcher::Work() {
     std::unique_lock lock(mutex_);
-    std::vector<TSlot> built;
+    const long slotCount = static_cast<long>(slots_.size());
     while (true) {
         ++workersWaiting_;
-        workAvailable_.wait(lock, [this] {
-            return stopping_ || nextToBuild_ >= count_ || nextToBuild_ < nextToTake_ + window_;
+        workAvailable_.wait(lock, [&] {
+            return stopping_ || nextRow_ >= count_ || nextToClaim_ < nextToTake_ + slotCount;
         });
         --workersWaiting_;
-        if (stopping_ || nextToBuild_ >= count_) {
+        if (stopping_ || nextRow_ >= count_) {
             return;
         }
-        const int first = nextToBuild_;
-        const int last = std::min({count_, nextToTake_ + window_, first + chunk_});
-        nextToBuild_ = last;
+        const long sequence = nextToClaim_++;
+        const int first = nextRow_;
+        const int last = first + std::min(ClaimSize(), count_ - first);
+        nextRow_ = last;
+        TRowChunk chunk;
+        if (!spare_.empty()) {
+            chunk = std::move(spare_.back());
+            spare_.pop_back();
+        }
         lock.unlock();
-        built.assign(static_cast<std::size_t>(last - first), TSlot());
-        for (int index = first; index < last && !stopping_; ++index) {
-            TSlot& slot = built[static_cast<std::size_t>(index - first)];
-            try {
-                slot.row = converter_.BuildRow(index);
-            } catch (...) {
-                slot.error = std::current_exception();
-            }
-            slot.ready = true;
-        }
+        Build(first, last, chunk);
         lock.lock();
-        for (int index = first; index < last; ++index) {
-            slots_[static_cast<std::size_t>(index % window_)] =
-                std::move(built[static_cast<std::size_t>(index - first)]);
-        }
-        if (consumerWaiting_) {
-            rowReady_.notify_one();
+        builtBytes_ += chunk.packed.size();
+        builtRows_ += chunk.Size();
+        TSlot& slot = slots_[static_cast<std::size_t>(sequence % slotCount)];
+        slot.chunk = std::move(chunk);
+        slot.ready = true;
+        if (consumerWaiting_ && sequence == nextToTake_) {
+            chunkReady_.notify_one();
         }
     }
 }
 
-TCSVConverter::TRow TRowPrefetcher::Take(int index) {
+bool TRowPrefetcher::Take(TRowChunk& chunk) {
     std::unique_lock lock(mutex_);
-    if (index != nextToTake_ || index >= count_) {
-        throw std::logic_error("TRowPrefetcher::Take out of order");
+    if (nextToTake_ >= nextToClaim_ && nextRow_ >= count_) {
+        return false;
     }
-    TSlot& slot = slots_[static_cast<std::size_t>(index % window_)];
+    TSlot& slot = slots_[static_cast<std::size_t>(nextToTake_ % static_cast<long>(slots_.size()))];
     if (!slot.ready) {
         consumerWaiting_ = true;
-        rowReady_.wait(lock, [&slot] { return slot.ready; });
+        chunkReady_.wait(lock, [&slot] { return slot.ready; });
         consumerWaiting_ = false;
     }
-    TSlot taken = std::move(slot);
-    slot = TSlot();
+    chunk.Clear();
+    spare_.push_back(std::move(chunk));
+    chunk = std::move(slot.chunk);
+    slot.ready = false;
     ++nextToTake_;
-    // Waiting workers are woken once there is room for a whole claim (or
-    // for the last rows), not for every freed slot.
-    const int room = nextToTake_ + window_ - nextToBuild_;
-    const bool wake = workersWaiting_ > 0 && (room >= chunk_ || nextToBuild_ + room >= count_);
+    const bool wake = workersWaiting_ > 0;
     lock.unlock();
     if (wake) {
-        workAvailable_.notify_all();
+        workAvailable_.notify_one();
     }
-    if (taken.error) {
-        std::rethrow_exception(taken.error);
-    }
-    return std::move(taken.row);
+    return true;
 }

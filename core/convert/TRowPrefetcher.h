@@ -1,52 +1,71 @@
 #pragma once
 // Builds the rows of mails 0 .. count-1 ahead of their use on worker threads,
-// at most `window` rows ahead of the consumer, and hands them out strictly in
-// order. Destroying it stops the workers (a row being built is finished and
-// dropped).
+// packs them there (TRowSink::Pack) and hands them out strictly in order, in
+// chunks of consecutive rows. Destroying it stops the workers (a row being
+// built is finished and dropped).
 //
-// Workers claim a few consecutive rows at a time and the two sides wake each
-// other only when the other one waits: handing over every row through the
-// lock and a wake-up costs more than building it.
+// A chunk holds about `chunkBytes` of packed rows: with small rows hundreds
+// of them pass between threads at once (a hand-over per row costs more than
+// building it), with large ones few, so the rows held ahead stay within a
+// few chunks per thread however large the cells are.
 
 #include <atomic>
 #include <condition_variable>
-#include <exception>
+#include <cstddef>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "convert/TCSVConverter.h"
+#include "convert/TRowChunk.h"
+#include "convert/TRowSink.h"
 
 class TRowPrefetcher {
   public:
-    TRowPrefetcher(const TCSVConverter& converter, int count, int threads, int window);
+    struct TLimits {
+        int firstRows = 8;  // of each thread's first chunk: the first rows come soon
+        int maxRows = 256;  // of any chunk
+        std::size_t chunkBytes = 256 << 10;  // packed bytes a chunk aims at
+        int chunksPerThread = 3;             // built or being built, not yet taken
+    };
+
+    TRowPrefetcher(const TCSVConverter& converter, const TRowSink& packer, int count, int threads,
+                   TLimits limits);
+    TRowPrefetcher(const TCSVConverter& converter, const TRowSink& packer, int count, int threads)
+        : TRowPrefetcher(converter, packer, count, threads, TLimits()) {}
     ~TRowPrefetcher();
     TRowPrefetcher(const TRowPrefetcher&) = delete;
     TRowPrefetcher& operator=(const TRowPrefetcher&) = delete;
 
-    // The row of mail `index`, which must be the next one in order; rethrows
-    // what building it threw.
-    TCSVConverter::TRow Take(int index);
+    // Puts the next rows in mail order into `chunk` (its old buffers go back
+    // to the workers). False once every row was taken.
+    bool Take(TRowChunk& chunk);
 
   private:
     struct TSlot {
         bool ready = false;
-        TCSVConverter::TRow row;
-        std::exception_ptr error;
+        TRowChunk chunk;
     };
 
     void Work();
+    // Rows of the next claim, from the packed size of the rows so far.
+    int ClaimSize() const;
+    void Build(int first, int last, TRowChunk& chunk) const;
 
     const TCSVConverter& converter_;
+    const TRowSink& packer_;
     const int count_;
-    const int window_;
-    const int chunk_;  // rows a worker claims at once
-    std::vector<TSlot> slots_;
+    const TLimits limits_;
+    std::vector<TSlot> slots_;  // by chunk sequence number modulo their count
+    std::vector<TRowChunk> spare_;
     std::mutex mutex_;
     std::condition_variable workAvailable_;
-    std::condition_variable rowReady_;
-    int nextToBuild_ = 0;
-    int nextToTake_ = 0;
+    std::condition_variable chunkReady_;
+    int nextRow_ = 0;       // first row of the next claim
+    long nextToClaim_ = 0;  // sequence number of the next claim
+    long nextToTake_ = 0;   // sequence number of the chunk Take gives next
+    std::size_t builtBytes_ = 0;
+    long builtRows_ = 0;
     int workersWaiting_ = 0;
     bool consumerWaiting_ = false;
     std::atomic<bool> stopping_{false};  // also read while building, without the lock
