@@ -2,13 +2,16 @@
 # Times the whole kestrify-cli command on an mbox of Japanese web-form mails
 # in mixed encodings (bench/GenerateFormMbox.cpp), converted with the example
 # project examples/inquiries.KFY, once with --jobs 1 and once with --jobs 2.
-# Reports mails per second (wall clock) and peak resident memory (from
-# /usr/bin/time -v), best of a few runs, and checks both CSV files are equal.
+# Reports mails per second (wall clock), CPU seconds and peak resident memory
+# (from /usr/bin/time -v), best of a few runs, and checks both CSV files are
+# equal. With KESTRIFY_BENCH_BASELINE naming another kestrify-cli (an older
+# build), both programs run alternately on the same store, so a shared or
+# busy machine treats them alike, and their CSV files are compared too.
 #
 #   bench/run-cli-bench.sh
 # Environment: KESTRIFY_BENCH_MAILS (100000), KESTRIFY_BENCH_RUNS (3),
 #   KESTRIFY_BENCH_DIR (a folder under $TMPDIR), KESTRIFY_BENCH_BUILD
-#   (build-release, the folder scripts/run uses).
+#   (build-release, the folder scripts/run uses), KESTRIFY_BENCH_BASELINE.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mails=${KESTRIFY_BENCH_MAILS:-100000}
@@ -43,34 +46,51 @@ elapsed() {
     sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$1" |
         awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; printf "%.2f", s }'
 }
-peak_kb() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
+field() { sed -n "s/.*$2: //p" "$1"; }
+
+programs=("$cli")
+names=(current)
+if [ -n "${KESTRIFY_BENCH_BASELINE:-}" ]; then
+    programs=("$KESTRIFY_BENCH_BASELINE" "$cli")
+    names=(baseline current)
+fi
 
 echo "kestrify-cli on $mails mails ($size_mb MB mbox), best of $runs runs"
-printf '%-8s %10s %12s %16s\n' "jobs" "seconds" "mails/s" "peak RSS (MiB)"
+printf '%-9s %-5s %8s %10s %8s %8s %15s\n' "program" "jobs" "seconds" "mails/s" "user" "system" "peak RSS (MiB)"
 for jobs in 1 2; do
-    best=""
-    best_kb=""
+    declare -A best=() user=() system=() peak=()
     for ((run = 1; run <= runs; run++)); do
-        status=0
-        /usr/bin/time -v -o "$work/time.txt" "$cli" --quiet --no-backup --jobs "$jobs" \
-            --location "$mbox" "$root/examples/inquiries.KFY" "$work/out-$jobs.csv" || status=$?
-        if [ "$status" -ne 0 ]; then
-            echo "run-cli-bench: kestrify-cli exited with $status" >&2
-            exit 1
-        fi
-        seconds=$(elapsed "$work/time.txt")
-        if [ -z "$best" ] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$seconds
-            best_kb=$(peak_kb "$work/time.txt")
-        fi
+        for p in "${!programs[@]}"; do
+            status=0
+            /usr/bin/time -v -o "$work/time.txt" "${programs[$p]}" --quiet --no-backup --jobs "$jobs" \
+                --location "$mbox" "$root/examples/inquiries.KFY" "$work/out-${names[$p]}-$jobs.csv" ||
+                status=$?
+            if [ "$status" -ne 0 ]; then
+                echo "run-cli-bench: ${programs[$p]} exited with $status" >&2
+                exit 1
+            fi
+            seconds=$(elapsed "$work/time.txt")
+            if [ -z "${best[$p]:-}" ] || awk -v a="$seconds" -v b="${best[$p]}" 'BEGIN { exit !(a < b) }'; then
+                best[$p]=$seconds
+                user[$p]=$(field "$work/time.txt" "User time (seconds)")
+                system[$p]=$(field "$work/time.txt" "System time (seconds)")
+                peak[$p]=$(field "$work/time.txt" "Maximum resident set size (kbytes)")
+            fi
+        done
     done
-    awk -v j="$jobs" -v s="$best" -v n="$mails" -v kb="$best_kb" \
-        'BEGIN { printf "%-8s %10.2f %12.0f %16.1f\n", j, s, n / s, kb / 1024 }'
+    for p in "${!programs[@]}"; do
+        awk -v name="${names[$p]}" -v j="$jobs" -v s="${best[$p]}" -v n="$mails" -v u="${user[$p]}" \
+            -v y="${system[$p]}" -v kb="${peak[$p]}" \
+            'BEGIN { printf "%-9s %-5s %8.2f %10.0f %8.2f %8.2f %15.1f\n", name, j, s, n / s, u, y, kb / 1024 }'
+    done
+    unset best user system peak
 done
 
-if cmp -s "$work/out-1.csv" "$work/out-2.csv"; then
-    echo "--jobs 2 wrote the same $(wc -l <"$work/out-1.csv") lines as --jobs 1"
-else
-    echo "run-cli-bench: --jobs 2 wrote another CSV than --jobs 1" >&2
-    exit 1
-fi
+for name in "${names[@]}"; do
+    if ! cmp -s "$work/out-current-1.csv" "$work/out-$name-2.csv" ||
+        ! cmp -s "$work/out-current-1.csv" "$work/out-$name-1.csv"; then
+        echo "run-cli-bench: the $name program wrote another CSV than the current one with --jobs 1" >&2
+        exit 1
+    fi
+done
+echo "every run wrote the same $(wc -l <"$work/out-current-1.csv") lines"
