@@ -95,6 +95,9 @@ bool TRowPrefetcher::Take(TRowChunk& chunk) {
         consumerWaiting_ = false;
     }
     chunk.Clear();
+    if (chunk.packed.capacity() > 4 * limits_.chunkBytes) {
+        chunk.packed.shrink_to_fit();  // a chunk of a few huge rows keeps no memory held
+    }
     spare_.push_back(std::move(chunk));
     chunk = std::move(slot.chunk);
     slot.ready = false;
