@@ -102,6 +102,20 @@ INSTANTIATE_TEST_SUITE_P(
         TSplitCase{"EmptyFile", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Separators are found in blocks of bytes: each must be found wherever it
+// falls against a block's edge, in a buffer of exactly the file's size.
+TEST(TMBOXParserTest, SeparatorsFoundAtEveryOffset) {
+    for (std::size_t pad = 0; pad < 40; ++pad) {
+        const std::string text = "From 0\n" + std::string(pad, 'x') +
+                                 "\nFrom 1\nA\r\nFrom 2\rB\n\0From 3\nC\nFFrom 4\r\nFrom"s;
+        TMBOXParser parser(TMappedFile::FromBuffer(text.data(), text.size()));
+        const std::vector<Lines> expected = {pad == 0 ? Lines{} : Lines{std::string(pad, 'x')},
+                                             {"A"},
+                                             {"B", "From 3", "C", "FFrom 4", "From"}};
+        EXPECT_EQ(AllMails(parser), expected) << pad;
+    }
+}
+
 TEST(TMBOXParserTest, BadIndexThrows) {
     TMBOXParser parser(Bytes("From a\nA\n"));
     ASSERT_EQ(parser.GetCount(), 1);
