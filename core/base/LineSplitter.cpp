@@ -25,6 +25,7 @@ TLineSplitter::TLineSplitter(std::string_view text, TZeroByte zero) : text_(text
         text_ = text_.substr(0, FindByte(text_, '\0', 0));
     }
     nextLf_ = FindByte(text_, '\n', 0);
+    nextCr_ = FindByte(text_, '\r', 0);
 }
 
 bool TLineSplitter::Next(std::string_view& line) {
@@ -34,7 +35,10 @@ bool TLineSplitter::Next(std::string_view& line) {
     if (nextLf_ < pos_) {
         nextLf_ = FindByte(text_, '\n', pos_);
     }
-    const std::size_t end = FindByte(text_, '\r', pos_, nextLf_);
+    if (nextCr_ < pos_) {
+        nextCr_ = FindByte(text_, '\r', pos_);
+    }
+    const std::size_t end = nextCr_ < nextLf_ ? nextCr_ : nextLf_;
     line = text_.substr(pos_, end - pos_);
     if (end == text_.size()) {
         pos_ = end;

@@ -6,6 +6,11 @@ using Lines = std::vector<std::string>;
 
 TEST(LineSplitter, BreaksAtCrLfAndCrLf) {
     EXPECT_EQ(TLineSplitter::Split("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
+    // Runs of one kind of break with the other far ahead or behind.
+    EXPECT_EQ(TLineSplitter::Split("a\nb\nc\rd\r\ne\rf\ng"),
+              (Lines{"a", "b", "c", "d", "e", "f", "g"}));
+    EXPECT_EQ(TLineSplitter::Split("a\rb\r\rc\nd\n\r\ne"),
+              (Lines{"a", "b", "", "c", "d", "", "e"}));
 }
 
 TEST(LineSplitter, FinalBreakStartsNoLine) {
