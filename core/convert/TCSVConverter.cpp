@@ -57,14 +57,10 @@ TCSVConverter::TRow TCSVConverter::BuildRow(int index) const {
 }
 
 TCSVConverter::TRow TCSVConverter::BuildRow(const TBasicMail& mail) const {
+    // Each working parameter's FieldOrder is its column, so the values are
+    // written straight into the row.
     TRow row(columnFieldOrders_.size());
-    const TValueMap values = TFieldExtractor::ExtractValues(mail, headerParams_, bodyParams_);
-    for (std::size_t c = 0; c < columnFieldOrders_.size(); ++c) {
-        const auto it = values.find(columnFieldOrders_[c]);
-        if (it != values.end()) {
-            row[c] = it->second;
-        }
-    }
+    TFieldExtractor::ExtractRow(mail, headerParams_, bodyParams_, row);
     return row;
 }
 

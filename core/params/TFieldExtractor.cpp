@@ -130,25 +130,73 @@ std::string TFieldExtractor::CutAtEndString(const TOrderedParamString& param,
     return std::string(value.substr(0, last));
 }
 
+// Where the value of each FieldOrder is kept: at that index of a row, or,
+// when `orders` (the distinct FieldOrders, ascending) is given, at the
+// index of the order in it.
+class TFieldExtractor::TSlots {
+  public:
+    TSlots(std::span<std::string> values, std::span<const int> orders = {})
+        : values_(values), orders_(orders) {}
+    std::string& operator[](int order) {
+        if (orders_.empty()) {
+            return values_[static_cast<std::size_t>(order)];
+        }
+        const auto it = std::lower_bound(orders_.begin(), orders_.end(), order);
+        return values_[static_cast<std::size_t>(it - orders_.begin())];
+    }
+
+  private:
+    std::span<std::string> values_;
+    std::span<const int> orders_;
+};
+
 TValueMap TFieldExtractor::ExtractValues(const TBasicMail& mail,
                                          const std::vector<TOrderedParamString>& headerParams,
                                          const std::vector<TOrderedParamString>& bodyParams) {
+    std::vector<int> orders;
+    for (const auto* params : {&headerParams, &bodyParams}) {
+        for (const TOrderedParamString& p : *params) {
+            orders.push_back(p.GetFieldOrder());
+        }
+    }
+    std::sort(orders.begin(), orders.end());
+    orders.erase(std::unique(orders.begin(), orders.end()), orders.end());
+    std::vector<std::string> dense(orders.size());
+    TSlots slots(dense, orders);
+    Extract(mail, headerParams, bodyParams, slots);
     TValueMap values;
-    FillHeaderValues(mail, headerParams, values);
-    if (!bodyParams.empty()) {
-        const TBodyLines body = mail.BodyLines();
-        std::vector<TKeyLine> keyLines;
-        keyLines.reserve(bodyParams.size());
-        FindKeyLines(body, bodyParams, keyLines);
-        CollectBodyValues(body, bodyParams, keyLines, values);
-        FinishBodyValues(bodyParams, values);
+    for (std::size_t i = 0; i < orders.size(); ++i) {
+        values.emplace_hint(values.end(), orders[i], std::move(dense[i]));
     }
     return values;
 }
 
+void TFieldExtractor::ExtractRow(const TBasicMail& mail,
+                                 const std::vector<TOrderedParamString>& headerParams,
+                                 const std::vector<TOrderedParamString>& bodyParams,
+                                 std::vector<std::string>& row) {
+    TSlots slots(row);
+    Extract(mail, headerParams, bodyParams, slots);
+}
+
+void TFieldExtractor::Extract(const TBasicMail& mail,
+                              const std::vector<TOrderedParamString>& headerParams,
+                              const std::vector<TOrderedParamString>& bodyParams, TSlots& values) {
+    FillHeaderValues(mail, headerParams, values);
+    if (!bodyParams.empty()) {
+        const TBodyLines body = mail.BodyLines();
+        // One list per thread, reused from mail to mail.
+        thread_local std::vector<TKeyLine> keyLines;
+        keyLines.clear();
+        FindKeyLines(body, bodyParams, keyLines);
+        CollectBodyValues(body, bodyParams, keyLines, values);
+        FinishBodyValues(bodyParams, values);
+    }
+}
+
 void TFieldExtractor::FillHeaderValues(const TBasicMail& mail,
                                        const std::vector<TOrderedParamString>& headerParams,
-                                       TValueMap& values) {
+                                       TSlots& values) {
     std::string key;
     for (const TOrderedParamString& p : headerParams) {
         key = sjis::ToUpper(p.GetParamKey());
@@ -234,7 +282,7 @@ void TFieldExtractor::FindKeyLines(TBodyLines body,
 // end of the body. Lines outside these ranges are not looked at.
 void TFieldExtractor::CollectBodyValues(TBodyLines body,
                                         const std::vector<TOrderedParamString>& bodyParams,
-                                        const std::vector<TKeyLine>& keyLines, TValueMap& values) {
+                                        const std::vector<TKeyLine>& keyLines, TSlots& values) {
     for (std::size_t kk = 0; kk < keyLines.size(); ++kk) {
         const TKeyLine& key = keyLines[kk];
         const std::size_t i = key.line;
@@ -313,7 +361,7 @@ std::vector<TFieldExtractor::TBodySpan> TFieldExtractor::LocateBodyValues(
 }
 
 void TFieldExtractor::FinishBodyValues(const std::vector<TOrderedParamString>& bodyParams,
-                                       TValueMap& values) {
+                                       TSlots& values) {
     for (const TOrderedParamString& q : bodyParams) {
         std::string& w = values[q.GetFieldOrder()];
         if (IsMultiLine(q)) {

@@ -24,6 +24,13 @@ class TFieldExtractor {
     static TValueMap ExtractValues(const TBasicMail& mail,
                                    const std::vector<TOrderedParamString>& headerParams,
                                    const std::vector<TOrderedParamString>& bodyParams);
+    // The same values written straight into `row`, whose index is the
+    // FieldOrder: every parameter's FieldOrder must be below row.size().
+    // Entries of no parameter are left as they are.
+    static void ExtractRow(const TBasicMail& mail,
+                           const std::vector<TOrderedParamString>& headerParams,
+                           const std::vector<TOrderedParamString>& bodyParams,
+                           std::vector<std::string>& row);
 
     // Whether `line` is a key line of `param`; if so, the text after the key
     // (a view into `line`): trimmed of bytes <= 0x20 for a plain key, as it
@@ -55,19 +62,23 @@ class TFieldExtractor {
 
   private:
     struct TKeyLine;
+    class TSlots;
+    static void Extract(const TBasicMail& mail,
+                        const std::vector<TOrderedParamString>& headerParams,
+                        const std::vector<TOrderedParamString>& bodyParams, TSlots& values);
     using TBodyLines = std::span<const std::string_view>;
     static void FillHeaderValues(const TBasicMail& mail,
                                  const std::vector<TOrderedParamString>& headerParams,
-                                 TValueMap& values);
+                                 TSlots& values);
     static void FindKeyLines(TBodyLines body, const std::vector<TOrderedParamString>& bodyParams,
                              std::vector<TKeyLine>& keyLines);
     static void CollectBodyValues(TBodyLines body,
                                   const std::vector<TOrderedParamString>& bodyParams,
-                                  const std::vector<TKeyLine>& keyLines, TValueMap& values);
+                                  const std::vector<TKeyLine>& keyLines, TSlots& values);
     // One past the last line a multi-line value takes below its key line:
     // its end line, `stop` (the next key line) or the end of the body.
     static std::size_t CaptureEnd(TBodyLines body, const TOrderedParamString& param,
                                   std::size_t keyLine, std::size_t stop);
     static void FinishBodyValues(const std::vector<TOrderedParamString>& bodyParams,
-                                 TValueMap& values);
+                                 TSlots& values);
 };
