@@ -1,5 +1,6 @@
 #include "mail/TMail.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -353,6 +354,7 @@ void TMail::KeepHeaderBlock(TLineSpan lines) {
         size += line.size();
     }
     headerText_.reserve(size);
+    fields_.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size();) {
         const std::size_t at = headerText_.size();
         headerText_.append(lines[i]);
@@ -376,9 +378,6 @@ void TMail::KeepHeaderBlock(TLineSpan lines) {
         valueAt = at + keyLength;
         fields_.push_back({at, keyLength, valueAt, field.size() - keyLength});
     }
-    if (!fields_.empty()) {
-        currentKey_.assign(KeyOf(fields_.back()));
-    }
 }
 
 std::string_view TMail::KeyOf(const TField& field) const {
@@ -401,26 +400,44 @@ std::string TMail::DecodedValue(std::string_view raw) const {
     }
     DropZeroBytes(decoded);
     const std::string_view trimmed = sjis::TrimControl(decoded);
-    if (trimmed.size() == decoded.size()) {
-        return decoded;
+    if (trimmed.size() != decoded.size()) {
+        const auto lead = static_cast<std::size_t>(trimmed.data() - decoded.data());
+        decoded.resize(lead + trimmed.size());
+        decoded.erase(0, lead);
     }
-    return std::string(trimmed);
+    return decoded;
 }
 
 const std::vector<std::string>& TMail::HeaderValues(const std::string& key) const {
     if (header_) {
         return Values(*header_, key);
     }
-    if (const auto it = decoded_.find(key); it != decoded_.end()) {
-        return it->second;
-    }
-    std::vector<std::string>& values = decoded_[key];
-    for (const TField& field : fields_) {
-        if (KeyOf(field) == key) {
-            FileValue(key, DecodedValue(ValueOf(field)), values);
+    for (const TDecoded& d : decoded_) {
+        if (d.key == key) {
+            return d.values;
         }
     }
-    return values;
+    static const std::vector<std::string> kNone;
+    const auto first = std::find_if(fields_.begin(), fields_.end(),
+                                    [&](const TField& field) { return KeyOf(field) == key; });
+    if (first == fields_.end()) {
+        return kNone;
+    }
+    // One entry per header name of the block at most, so the list never
+    // outgrows this and the values handed out never move.
+    decoded_.reserve(fields_.size());
+    TDecoded& d = decoded_.emplace_back(TDecoded{KeyOf(*first), {}});
+    for (auto it = first; it != fields_.end(); ++it) {
+        if (KeyOf(*it) == key) {
+            FileValue(key, DecodedValue(ValueOf(*it)), d.values);
+        }
+    }
+    return d.values;
+}
+
+bool TMail::IsDecoded(std::string_view key) const {
+    return std::any_of(decoded_.begin(), decoded_.end(),
+                       [key](const TDecoded& d) { return d.key == key; });
 }
 
 const THeaderMap& TMail::GetHeader() const {
@@ -428,17 +445,17 @@ const THeaderMap& TMail::GetHeader() const {
         THeaderMap map;
         std::string key;
         for (const TField& field : fields_) {
-            key.assign(KeyOf(field));
-            if (!decoded_.contains(key)) {
+            if (!IsDecoded(KeyOf(field))) {
                 std::string value = DecodedValue(ValueOf(field));
                 if (!value.empty()) {
+                    key.assign(KeyOf(field));
                     FileValue(key, std::move(value), map[key]);
                 }
             }
         }
-        for (auto& [name, values] : decoded_) {
-            if (!values.empty()) {
-                map[name] = std::move(values);
+        for (TDecoded& d : decoded_) {
+            if (!d.values.empty()) {
+                map[std::string(d.key)] = std::move(d.values);
             }
         }
         decoded_.clear();
@@ -457,6 +474,12 @@ const TLines& TMail::GetBody() const {
 // A part's header block, decoded at once; a continuation line at its start
 // belongs to the header read last, in the mail's own block or an earlier part.
 void TMail::ParseHeaderBlock(TLineSpan lines, THeaderMap& map) {
+    if (!currentKeyKnown_) {
+        if (!fields_.empty()) {
+            currentKey_.assign(KeyOf(fields_.back()));
+        }
+        currentKeyKnown_ = true;
+    }
     // A field and its continuation lines are unfolded into one value before
     // decoding: the fold's line break goes, its white space stays, and an
     // encoded word or character split over the fold decodes whole.
@@ -702,9 +725,13 @@ void TMail::DecodeBody(TLineSpan lines, TEncoding encoding) {
 void TMail::SetBody(std::string text) {
     DropZeroBytes(text);
     bodyText_ = std::move(text);
+    // Collected in a list reused by the thread, then copied at their count.
+    thread_local std::vector<std::string_view> lines;
+    lines.clear();
     TLineSplitter splitter(bodyText_);
     std::string_view line;
     while (splitter.Next(line)) {
-        body_.push_back(line);
+        lines.push_back(line);
     }
+    body_.assign(lines.begin(), lines.end());
 }

@@ -97,14 +97,22 @@ class TMail : public TBasicMail {
     void Warn(const char* message) const;
     static TEncoding EncodingOf(const std::vector<std::string>& transferEncoding);
 
+    // The values of one header name, decoded when first asked for.
+    struct TDecoded {
+        std::string_view key;  // into headerText_
+        std::vector<std::string> values;
+    };
+    bool IsDecoded(std::string_view key) const;
+
     std::string headerText_;
     std::vector<TField> fields_;
-    mutable THeaderMap decoded_;                // the headers asked for so far
+    mutable std::vector<TDecoded> decoded_;     // the headers asked for so far
     mutable std::optional<THeaderMap> header_;  // all of them, once GetHeader is asked
     std::string bodyText_;
     std::vector<std::string_view> body_;  // views into bodyText_
     mutable std::optional<TLines> bodyCopy_;
-    std::string currentKey_;
+    std::string currentKey_;        // of the field read last, for a part's continuation line
+    bool currentKeyKnown_ = false;  // set from the mail's own block when a part is read
     std::string boundary_;
     int codePage_ = TCodePageConv::kIso2022Jp;
     std::string charset_;  // the declared name, for kNamedCharset
