@@ -222,6 +222,12 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
         host.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
         return TExitStatus::WriteFailed;
     }
+    // A target replaced by rename takes the rows as they are made.
+    std::optional<TCsvFile> file;
+    if (target) {
+        file.emplace(titles, host, CsvOptions(), &rows);
+        file->StreamRowsTo(*target, save.GetSaveType());
+    }
     TConvertLoop loop(*converter, rows, host);
     loop.SetThreads(Threads());
     const TConvertOutcome outcome = loop.Run();
@@ -241,7 +247,7 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
         host.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
         return TExitStatus::WriteFailed;
     }
-    const int status = Save(titles, rows, save, target, host);
+    const int status = Save(titles, rows, file, save, target, host);
     if ((status == TExitStatus::Success || status == TExitStatus::MailsFailed) && !options_.quiet) {
         Summary(outcome.converted + host.FailedMails(), rows.RowCount(), host.FailedMails(),
                 target);
@@ -286,9 +292,9 @@ void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target) co
                       " rows written, " + std::to_string(failed) + " failed)");
 }
 
-int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, const TCSVSaveParam& save,
-                  const TTarget& target, TTerminalHost& host) {
-    const int status = Write(titles, rows, save, target, host);
+int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCsvFile>& file,
+                  const TCSVSaveParam& save, const TTarget& target, TTerminalHost& host) {
+    const int status = Write(titles, rows, file, save, target, host);
     if (!TStopSignal::Requested()) {
         return status;
     }
@@ -305,14 +311,13 @@ int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, const TCSVSavePar
 }
 
 TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
-                                  const TCSVSaveParam& save, const TTarget& target,
-                                  TTerminalHost& host) {
+                                  std::optional<TCsvFile>& file, const TCSVSaveParam& save,
+                                  const TTarget& target, TTerminalHost& host) {
     if (TStopSignal::Requested()) {
         return TExitStatus::WriteFailed;
     }
-    const TCsvOptions csvOptions{options_.utf8, options_.byteOrderMark, options_.safeCells};
     if (!target) {
-        TCsvOptions streamOptions = csvOptions;
+        TCsvOptions streamOptions = CsvOptions();
         if (!options_.encodingGiven && isatty(fileno(stdout)) == 1) {
             streamOptions.utf8 = true;  // a terminal shows UTF-8; pipes and files get the bytes
         }
@@ -334,12 +339,18 @@ TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
     host.SetTarget(TSjisUnicode::ToUtf8(*target));
     std::error_code ec;
     const bool existed = std::filesystem::exists(TSjisUnicode::ToPath(*target), ec);
-    TCsvFile file(titles, host, csvOptions, &rows);
-    if (!file.SaveAutomatic(run)) {
+    if (!file) {
+        file.emplace(titles, host, CsvOptions(), &rows);
+    }
+    if (!file->SaveAutomatic(run)) {
         return TExitStatus::WriteFailed;
     }
     backupMade_ = existed && run.GetMakeBackup() && !host.BackupFailed();
     return TExitStatus::AfterSave(host.FailedMails());
+}
+
+TCsvOptions TCliJob::CsvOptions() const {
+    return {options_.utf8, options_.byteOrderMark, options_.safeCells};
 }
 
 bool TCliJob::IsInput(const std::string& target, const std::string& location) const {

@@ -11,6 +11,7 @@
 #include "TExitStatus.h"
 #include "TTerminal.h"
 #include "TTerminalHost.h"
+#include "convert/TCsvFile.h"
 #include "convert/TCsvSpool.h"
 #include "convert/TResultTable.h"
 #include "settings/TCSVSaveParam.h"
@@ -41,10 +42,14 @@ class TCliJob {
     bool CheckStore(std::size_t paramCount, int mailType, const std::string& location);
     // Write's status, or 128 + signal when a stop came while saving.
     // `titles` gives the title row, `rows` the mail rows.
-    int Save(const TResultTable& titles, TCsvSpool& rows, const TCSVSaveParam& save,
-             const TTarget& target, TTerminalHost& host);
-    TExitStatus::TCode Write(const TResultTable& titles, TCsvSpool& rows, const TCSVSaveParam& save,
+    // `file`: the CSV file made before the conversion (rows streamed into
+    // it), or none.
+    int Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCsvFile>& file,
+             const TCSVSaveParam& save, const TTarget& target, TTerminalHost& host);
+    TExitStatus::TCode Write(const TResultTable& titles, TCsvSpool& rows,
+                             std::optional<TCsvFile>& file, const TCSVSaveParam& save,
                              const TTarget& target, TTerminalHost& host);
+    TCsvOptions CsvOptions() const;
     // What a successful run did, on standard error.
     void Summary(int mails, int rows, int failed, const TTarget& target) const;
 

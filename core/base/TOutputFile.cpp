@@ -118,11 +118,17 @@ TOutputFile::TOutputFile(const std::filesystem::path& target, TMode mode,
         }
         const std::filesystem::path resolved = Resolve(target);
         if (UnderDev(resolved.parent_path())) {
+            if (mode == TMode::RenamedOnly) {
+                return;
+            }
             kind_ = TKind::InPlace;
             OpenInPlace(resolved, O_WRONLY | O_CREAT | O_EXCL);
         } else {
             OpenRenamed(resolved, false, 0);
         }
+        return;
+    }
+    if (mode == TMode::RenamedOnly && !S_ISREG(info.st_mode)) {
         return;
     }
     if (S_ISDIR(info.st_mode)) {
@@ -159,10 +165,15 @@ void TOutputFile::OpenRegular(const std::filesystem::path& target, const struct 
         ::access(folder.c_str(), W_OK) == 0) {
         // A file that could not be written in place is not replaced either.
         if (::access(resolved.c_str(), W_OK) != 0) {
-            Fail(errno);
+            if (mode != TMode::RenamedOnly) {
+                Fail(errno);
+            }
             return;
         }
         OpenRenamed(resolved, true, info.st_mode & 07777);
+        return;
+    }
+    if (mode == TMode::RenamedOnly) {
         return;
     }
     kind_ = TKind::InPlace;

@@ -34,7 +34,10 @@
 
 class TOutputFile {
   public:
-    enum class TMode { Replace, Append };
+    // RenamedOnly: Replace where the target is Renamed; any other target is
+    // left alone, not even opened (IsOpen() false), for a caller that then
+    // writes it another way.
+    enum class TMode { Replace, Append, RenamedOnly };
     enum class TKind { Renamed, InPlace, Appended, Stream };
 
     // What an appended file already holds (nothing for the other kinds).

@@ -112,7 +112,8 @@ std::string TCsvFile::WithCsvExtension(const std::string& fileName) {
     return fileName + ".csv";
 }
 
-bool TCsvFile::WriteRows(TOutputFile& sink, int firstRow, bool utf8, std::string block) const {
+bool TCsvFile::WriteTableRows(TOutputFile& sink, int firstRow, bool utf8) const {
+    std::string block;
     block.reserve(kBlockSize + kBlockSize / 4);
     const auto flush = [&] {
         // Blocks end at line ends, so no double-byte character is ever cut.
@@ -126,16 +127,63 @@ bool TCsvFile::WriteRows(TOutputFile& sink, int firstRow, bool utf8, std::string
             return false;
         }
     }
-    if (!block.empty() && !flush()) {
+    return block.empty() || flush();
+}
+
+bool TCsvFile::WriteRows(TOutputFile& sink, int firstRow, bool utf8) const {
+    return WriteTableRows(sink, firstRow, utf8) &&
+           (mailRows_ == nullptr || mailRows_->ForEachBlock([&](std::string_view text) {
+               return utf8 ? sink.Write(TSjisUnicode::ToUtf8(text)) : sink.Write(text);
+           }));
+}
+
+bool TCsvFile::StreamRowsTo(const std::string& fileName, int saveType) {
+    if (mailRows_ == nullptr || mailRows_->RowCount() > 0 || saveType != Overwrite) {
         return false;
     }
-    return mailRows_ == nullptr || mailRows_->ForEachBlock([&](std::string_view text) {
-        return utf8 ? sink.Write(TSjisUnicode::ToUtf8(text)) : sink.Write(text);
-    });
+    auto file = std::make_unique<TOutputFile>(TSjisUnicode::ToPath(fileName),
+                                              TOutputFile::TMode::RenamedOnly,
+                                              [this] { return host_.SaveStopRequested(); });
+    if (!file->IsOpen() || file->Kind() != TOutputFile::TKind::Renamed) {
+        return false;
+    }
+    const bool started =
+        (!options_.utf8 || !options_.byteOrderMark || file->Write(kByteOrderMark)) &&
+        WriteTableRows(*file, TResultTable::TitleRow, options_.utf8);
+    if (!started) {
+        return false;  // the file is given up; the save tries again and reports
+    }
+    mailRows_->WriteInto(*file, options_.utf8);
+    streamed_ = std::move(file);
+    streamedName_ = fileName;
+    return true;
+}
+
+bool TCsvFile::FinishStreamed(const std::string& fileName, int saveType) {
+    if (fileName != streamedName_ || saveType != Overwrite) {
+        // The rows are in the streamed file only: no other save can have them.
+        streamed_.reset();
+        lastError_ = EINVAL;
+        return false;
+    }
+    bool written = false;
+    {
+        TBusy busy(host_);
+        written = mailRows_->Finish() && streamed_->Commit();
+    }
+    lastError_ = streamed_->Error() != 0 ? streamed_->Error() : mailRows_->Error();
+    streamed_.reset();
+    if (written) {
+        host_.ShowStatus(TConvertMessages::Saved());
+    }
+    return written;
 }
 
 bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
     lastError_ = 0;
+    if (streamed_) {
+        return FinishStreamed(fileName, saveType);
+    }
     if (saveType != Overwrite && saveType != Append) {
         return false;
     }
@@ -160,8 +208,8 @@ bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
     bool written = false;
     {
         TBusy busy(host_);
-        written = (start.empty() || file.Write(start)) &&
-                  WriteRows(file, first, utf8, std::string()) && file.Commit();
+        written =
+            (start.empty() || file.Write(start)) && WriteRows(file, first, utf8) && file.Commit();
     }
     lastError_ = file.Error();
     if (written) {

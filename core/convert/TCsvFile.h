@@ -8,6 +8,7 @@
 // encoding and start on a line of their own. Text is written in large blocks.
 
 #include <cerrno>
+#include <memory>
 #include <string>
 
 #include "base/TOutputFile.h"
@@ -51,6 +52,14 @@ class TCsvFile {
     // write; a write failure is reported to the host. True when written.
     bool SaveAutomatic(const TAutoExexParam& param);
 
+    // Before the mail rows exist: when `fileName` will be replaced by
+    // renaming a temporary file (an overwrite of a missing or plain file of
+    // this user), opens that temporary file now, writes the title row and
+    // lets the spool write the rows into it as they come. WriteCsvFile of
+    // the same name then only finishes it. False (nothing opened) for any
+    // other target: the rows stay in the spool until the save.
+    bool StreamRowsTo(const std::string& fileName, int saveType);
+
     // "data.csv" -> "data.bak"; a name without extension gets ".bak" added.
     static std::string BackupFileName(const std::string& fileName);
     // The name an interactive save writes: ".csv" added unless the name
@@ -58,11 +67,16 @@ class TCsvFile {
     static std::string WithCsvExtension(const std::string& fileName);
 
   private:
-    bool WriteRows(TOutputFile& sink, int firstRow, bool utf8, std::string block) const;
+    // The table's rows from `firstRow` on, then the spool's.
+    bool WriteRows(TOutputFile& sink, int firstRow, bool utf8) const;
+    bool WriteTableRows(TOutputFile& sink, int firstRow, bool utf8) const;
+    bool FinishStreamed(const std::string& fileName, int saveType);
 
     const TResultTable& table_;
     TCsvSaveHost& host_;
     TCsvOptions options_;
     TCsvSpool* mailRows_;
     int lastError_ = 0;
+    std::unique_ptr<TOutputFile> streamed_;  // StreamRowsTo's file until it is finished
+    std::string streamedName_;
 };

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "codeconv/TSjisUnicode.h"
 #include "convert/TCsvText.h"
 
 namespace {
@@ -29,6 +30,16 @@ TCsvSpool::TCsvSpool(int columns, bool safeCells)
         error_ = errno;
     }
     block_.reserve(kBlockSize + kBlockSize / 4);
+}
+
+void TCsvSpool::WriteInto(TOutputFile& target, bool utf8) {
+    target_ = &target;
+    utf8_ = utf8;
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    error_ = 0;
 }
 
 TCsvSpool::~TCsvSpool() {
@@ -59,8 +70,13 @@ void TCsvSpool::Kept() {
 }
 
 bool TCsvSpool::Flush() {
-    if (error_ == 0 && file_ != nullptr &&
-        std::fwrite(block_.data(), 1, block_.size(), file_) != block_.size()) {
+    if (error_ == 0 && target_ != nullptr && !block_.empty()) {
+        // Blocks end at line ends, so no double-byte character is cut.
+        if (!(utf8_ ? target_->Write(TSjisUnicode::ToUtf8(block_)) : target_->Write(block_))) {
+            error_ = target_->Error() != 0 ? target_->Error() : EIO;
+        }
+    } else if (error_ == 0 && file_ != nullptr &&
+               std::fwrite(block_.data(), 1, block_.size(), file_) != block_.size()) {
         error_ = errno != 0 ? errno : EIO;
     }
     block_.clear();
@@ -68,6 +84,9 @@ bool TCsvSpool::Flush() {
 }
 
 bool TCsvSpool::Finish() {
+    if (target_ != nullptr) {
+        return Flush();
+    }
     if (file_ == nullptr) {
         return false;
     }
@@ -79,6 +98,9 @@ bool TCsvSpool::Finish() {
 }
 
 bool TCsvSpool::ForEachBlock(const std::function<bool(std::string_view)>& write) {
+    if (target_ != nullptr) {
+        return error_ == 0;
+    }
     if (file_ == nullptr || error_ != 0) {
         return false;
     }

@@ -4,6 +4,10 @@
 // however long cells there are, and the CSV file itself is still written in
 // one go at the end, so a stopped or failed run leaves the target untouched.
 // The file has no name from the start: nothing is ever left behind.
+//
+// A target replaced by renaming a temporary file beside it is safe to write
+// while the mails are read: then the rows go straight into that file
+// (WriteInto) and are not written twice.
 
 #include <cstdio>
 #include <functional>
@@ -11,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/TOutputFile.h"
 #include "convert/TRowSink.h"
 
 class TCsvSpool : public TRowSink {
@@ -22,7 +27,11 @@ class TCsvSpool : public TRowSink {
     TCsvSpool(const TCsvSpool&) = delete;
     TCsvSpool& operator=(const TCsvSpool&) = delete;
 
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_ != nullptr || target_ != nullptr; }
+    // From now on blocks go to `target` (converted to UTF-8 when asked),
+    // which must outlive the spool's use; before the first row.
+    void WriteInto(TOutputFile& target, bool utf8);
+    bool WritesInto() const { return target_ != nullptr; }
     void PutRow(int number, std::vector<std::string>&& values) override;
     // A packed row is its CSV line.
     void Pack(int number, std::vector<std::string>&& values, std::string& out) const override;
@@ -35,8 +44,8 @@ class TCsvSpool : public TRowSink {
     int Error() const { return error_; }
 
     // Hands the rows' text to `write` in blocks that end at line ends (so
-    // no character is cut), after Finish. False when reading or `write`
-    // failed.
+    // no character is cut), after Finish; nothing when WritesInto. False
+    // when reading or `write` failed.
     bool ForEachBlock(const std::function<bool(std::string_view)>& write);
 
   private:
@@ -45,6 +54,8 @@ class TCsvSpool : public TRowSink {
     bool Flush();
 
     std::FILE* file_ = nullptr;
+    TOutputFile* target_ = nullptr;
+    bool utf8_ = false;
     int columns_;
     bool safeCells_;
     int rows_ = 0;

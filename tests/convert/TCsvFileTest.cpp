@@ -250,7 +250,11 @@ TEST_F(CsvFile, AppendFollowsTheOldFile) {
         std::string added;
     } const cases[] = {
         {"no final line break", "a,b", {}, "\r\n" + kMails},
-        {"marked UTF-8, Shift_JIS asked", "\xEF\xBB\xBF" "a\r\n", {}, utf8Mails},
+        {"marked UTF-8, Shift_JIS asked",
+         "\xEF\xBB\xBF"
+         "a\r\n",
+         {},
+         utf8Mails},
         {"UTF-8 text, Shift_JIS asked", "日本語\r\n", {}, utf8Mails},
         {"Shift_JIS text, UTF-8 asked", Sj("日本\r\n"), {true, true}, kMails},
         {"ASCII text, marked UTF-8 asked", "a\r\n", {true, true}, utf8Mails},
@@ -268,4 +272,59 @@ TEST(CsvFileName, InteractiveSaveAddsCsvExtension) {
     EXPECT_EQ(TCsvFile::WithCsvExtension("out"), "out.csv");
     EXPECT_EQ(TCsvFile::WithCsvExtension("out.CSV"), "out.CSV");
     EXPECT_EQ(TCsvFile::WithCsvExtension("a.csv/out"), "a.csv/out.csv");
+}
+
+// Rows streamed into a file replaced by rename give the file the spool
+// would have given; other targets keep the rows in the spool.
+TEST_F(CsvFile, StreamedRowsGiveTheSameFile) {
+    const TResultTable titles({"a", "b", ""});
+    struct {
+        const char* name;
+        TCsvOptions options;
+        bool hardLinked;  // a file with two links is rewritten in place
+        bool streamed;
+    } const cases[] = {
+        {"Shift_JIS", {}, false, true},
+        {"marked UTF-8", {true, true}, false, true},
+        {"hard-linked target", {}, true, false},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(Path("x"));
+        std::filesystem::create_directory(Path("x"));
+        Write("x/old.csv", "old\r\n");
+        if (c.hardLinked) {
+            std::filesystem::create_hard_link(Path("x/old.csv"), Path("x/link"));
+        }
+        std::string files[2];
+        for (const bool stream : {false, true}) {
+            const std::string target = Path(stream ? "x/old.csv" : "x/spooled.csv");
+            TCsvSpool spool(3, false);
+            TCsvFile csv(titles, host_, c.options, &spool);
+            EXPECT_EQ(stream && csv.StreamRowsTo(target, TCsvFile::Overwrite), stream && c.streamed)
+                << c.name;
+            spool.PutRow(1, {"x,y", "", ""});
+            spool.PutRow(2, {Sj("日本語"), "z", "q"});
+            EXPECT_EQ(Read("x/old.csv"), "old\r\n") << c.name << ": nothing before the save";
+            ASSERT_TRUE(spool.Finish());
+            EXPECT_TRUE(csv.WriteCsvFile(target, TCsvFile::Overwrite)) << c.name;
+            files[stream] = TTempDir::Read(target);
+        }
+        EXPECT_EQ(files[1], files[0]) << c.name;
+        EXPECT_EQ(dir_.Listing(), "x ") << c.name;
+    }
+}
+
+TEST_F(CsvFile, StreamGivenUpLeavesTheOldFileAlone) {
+    Write("out.csv", "old\r\n");
+    {
+        TCsvSpool spool(1, false);
+        TCsvFile csv(table_, host_, {}, &spool);
+        ASSERT_TRUE(csv.StreamRowsTo(Path("out.csv"), TCsvFile::Overwrite));
+        for (int i = 1; i <= 150000; ++i) {  // more than one block reaches the file
+            spool.PutRow(i, {"row " + std::to_string(i)});
+        }
+        EXPECT_NE(Listing().find(".kfy-"), std::string::npos) << "the rows go to a file beside it";
+    }  // stopped before the save
+    EXPECT_EQ(Read("out.csv"), "old\r\n");
+    EXPECT_EQ(Listing(), "out.csv ");
 }
