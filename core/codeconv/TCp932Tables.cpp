@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -175,7 +176,7 @@ class TUtf8Table {
             return e.kind == TEntry::kChar && e.code == &e - ascii;
         });
     }
-    const TEntry* BuildPage(std::uint32_t page) {
+    [[gnu::noinline]] const TEntry* BuildPage(std::uint32_t page) {
         std::lock_guard lock(mutex_);
         TEntry* entries = &entries_[page << 8];
         if (pages_[page].load(std::memory_order_relaxed) == nullptr) {
@@ -240,65 +241,90 @@ std::size_t Utf8Sequence(std::string_view text, std::size_t i, std::uint32_t& cp
     return len;
 }
 
-// Every EUC-JP sequence of one to three bytes, probed byte by byte.
+// Every EUC-JP sequence of one to three bytes, probed byte by byte. The
+// sequences after one lead byte (and after one two-byte lead) are read from
+// iconv when a text first has that lead: probing all of them took as long
+// as converting many thousands of mails, and texts use a few leads.
 class TEucTable {
   public:
-    static const TEucTable* Get() {
-        static const TEucTable* table = Build();
+    static TEucTable* Get() {
+        static TEucTable* table = Build();
         return table;
     }
     const TEntry& Single(unsigned char b0) const { return single_[b0]; }
-    const TEntry& Double(unsigned char b0, unsigned char b1) const { return double_[b0 << 8 | b1]; }
-    // The third byte after `tripleLead_`; invalid after any other lead.
-    const TEntry& Triple(unsigned char b0, unsigned char b1, unsigned char b2) const {
-        static const TEntry kInvalid{};
-        return b0 == tripleLead_ ? triple_[b1 << 8 | b2] : kInvalid;
+    const TEntry& Double(unsigned char b0, unsigned char b1) {
+        const TEntry* row = doubles_[b0].load(std::memory_order_acquire);
+        return (row != nullptr ? row : BuildDouble(b0))[b1];
+    }
+    // The entry of three bytes; only reached when Double gave kLead.
+    const TEntry& Triple(unsigned char b0, unsigned char b1, unsigned char b2) {
+        const TEntry* row = triples_[b0 << 8 | b1].load(std::memory_order_acquire);
+        return (row != nullptr ? row : BuildTriple(b0, b1))[b2];
     }
 
   private:
-    static const TEucTable* Build() {
+    using TRow = std::array<TEntry, 0x100>;
+
+    static TEucTable* Build() {
         try {
-            static const TEucTable table;
+            static TEucTable table;
             return &table;
         } catch (const std::exception&) {
             return nullptr;
         }
     }
-    TEucTable() : double_(0x10000), triple_(0x10000) {
-        TProbe probe(kEucJp);
+    TEucTable() : probe_(kEucJp) {
         for (int b0 = 0; b0 < 0x100; ++b0) {
             const char s0[] = {static_cast<char>(b0)};
-            single_[b0] = probe.Convert(std::string_view(s0, 1));
-            if (single_[b0].kind != TEntry::kLead) {
-                continue;
-            }
-            for (int b1 = 0; b1 < 0x100; ++b1) {
-                const char s1[] = {static_cast<char>(b0), static_cast<char>(b1)};
-                TEntry& e = double_[b0 << 8 | b1];
-                e = probe.Convert(std::string_view(s1, 2));
-                if (e.kind != TEntry::kLead) {
-                    continue;
-                }
-                if (tripleLead_ >= 0 && tripleLead_ != b0) {
-                    throw std::runtime_error("EUC-JP: more than one three-byte lead");
-                }
-                tripleLead_ = b0;
-                for (int b2 = 0; b2 < 0x100; ++b2) {
-                    const char s2[] = {static_cast<char>(b0), static_cast<char>(b1),
-                                       static_cast<char>(b2)};
-                    TEntry& t = triple_[b1 << 8 | b2];
-                    t = probe.Convert(std::string_view(s2, 3));
-                    if (t.kind == TEntry::kLead) {
-                        throw std::runtime_error("EUC-JP: a four-byte character");
-                    }
-                }
-            }
+            single_[b0] = probe_.Convert(std::string_view(s0, 1));
         }
     }
+    [[gnu::noinline]] const TEntry* BuildDouble(unsigned char b0) {
+        std::lock_guard lock(mutex_);
+        if (const TEntry* row = doubles_[b0].load(std::memory_order_relaxed)) {
+            return row;
+        }
+        TRow& row = rows_.emplace_back();
+        for (int b1 = 0; b1 < 0x100; ++b1) {
+            const char s1[] = {static_cast<char>(b0), static_cast<char>(b1)};
+            row[b1] = Probe(std::string_view(s1, 2));
+        }
+        doubles_[b0].store(row.data(), std::memory_order_release);
+        return row.data();
+    }
+    [[gnu::noinline]] const TEntry* BuildTriple(unsigned char b0, unsigned char b1) {
+        std::lock_guard lock(mutex_);
+        if (const TEntry* row = triples_[b0 << 8 | b1].load(std::memory_order_relaxed)) {
+            return row;
+        }
+        TRow& row = rows_.emplace_back();
+        for (int b2 = 0; b2 < 0x100; ++b2) {
+            const char s2[] = {static_cast<char>(b0), static_cast<char>(b1), static_cast<char>(b2)};
+            row[b2] = Probe(std::string_view(s2, 3));
+            if (row[b2].kind == TEntry::kLead) {
+                row[b2] = {};  // EUC-JP has no longer characters: read as broken
+            }
+        }
+        triples_[b0 << 8 | b1].store(row.data(), std::memory_order_release);
+        return row.data();
+    }
+    // A sequence iconv reads as more than one character has no entry; the
+    // converters reading it fall back to iconv for the whole text.
+    TEntry Probe(std::string_view bytes) {
+        try {
+            return probe_.Convert(bytes);
+        } catch (const std::exception&) {
+            return {TEntry::kIconv, 0};
+        }
+    }
+
+    TProbe probe_;
+    std::mutex mutex_;
+    std::deque<TRow> rows_;  // never moved once built
     std::array<TEntry, 0x100> single_{};
-    std::vector<TEntry> double_;
-    std::vector<TEntry> triple_;
-    int tripleLead_ = -1;
+    std::array<std::atomic<const TEntry*>, 0x100> doubles_{};
+    std::vector<std::atomic<const TEntry*>> triples_ =
+        std::vector<std::atomic<const TEntry*>>(0x10000);
 };
 
 // What TIconv::Convert does at a sequence it cannot convert. Near the end
@@ -359,7 +385,7 @@ bool TCp932Tables::AppendFromUtf8(std::string_view text, std::string& out) {
 }
 
 bool TCp932Tables::AppendFromEucJp(std::string_view text, std::string& out, TIconv::SkipFn skip) {
-    const TEucTable* table = TEucTable::Get();
+    TEucTable* table = TEucTable::Get();
     if (table == nullptr) {
         return false;
     }
@@ -394,7 +420,13 @@ bool TCp932Tables::AppendFromEucJp(std::string_view text, std::string& out, TIco
             replace(i);
             continue;
         }
-        direct.Put(*e);
+        if (e->kind == TEntry::kIconv) {
+            direct.Append(n - i - len, [&](std::string& o) {
+                TIconv::ForThread("CP932", kEucJp).Convert(text.substr(i, len), o, skip);
+            });
+        } else {
+            direct.Put(*e);
+        }
         i += len;
     }
     return true;

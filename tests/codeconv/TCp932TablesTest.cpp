@@ -101,4 +101,43 @@ TEST(TCp932TablesUtf8, EveryCharacterFromTwoThreads) {
     EXPECT_EQ(down, "");
 }
 
+// Every EUC-JP row (the pairs after one lead byte, the triples after 0x8F
+// and one more byte) read by two threads that meet on each row the first
+// time it is needed (the rows are filled on first use).
+TEST(TCp932TablesEucJp, EveryRowFromTwoThreads) {
+    std::vector<std::string> rows;
+    for (int b0 = 0x80; b0 <= 0xFF; ++b0) {
+        std::string row;
+        for (int b1 = 0xA0; b1 <= 0xFF; ++b1) {
+            if (b0 == 0x8F) {
+                std::string triples;
+                for (int b2 = 0xA0; b2 <= 0xFF; ++b2) {
+                    triples += {'\x8F', static_cast<char>(b1), static_cast<char>(b2)};
+                }
+                rows.push_back(triples);
+            }
+            row += {static_cast<char>(b0), static_cast<char>(b1)};
+        }
+        rows.push_back(row + "end");
+    }
+    const auto compare = [&rows](bool upwards, std::string& failure) {
+        TIconv iconv("CP932", "EUC-JP-MS");
+        for (std::size_t i = 0; i < rows.size() && failure.empty(); ++i) {
+            const std::string& text = rows[upwards ? i : rows.size() - 1 - i];
+            std::string expected, actual;
+            iconv.Convert(text, expected, &TIconv::SkipOne);
+            TCp932Tables::AppendFromEucJp(text, actual, &TIconv::SkipOne);
+            if (actual != expected) {
+                failure = testing::PrintToString(text);
+            }
+        }
+    };
+    std::string up, down;
+    std::thread other(compare, false, std::ref(down));
+    compare(true, up);
+    other.join();
+    EXPECT_EQ(up, "");
+    EXPECT_EQ(down, "");
+}
+
 }  // namespace
