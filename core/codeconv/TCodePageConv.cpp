@@ -1,8 +1,10 @@
 #include "codeconv/TCodePageConv.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <set>
 #include <stdexcept>
@@ -71,47 +73,58 @@ std::size_t SkipEuc(std::string_view rest) {
 // Shift_JIS code for every JIS X 0208 pair (94 x 94), computed as Windows does
 // (rows 13 and 89-92 included) and then put in the form CP932 prefers for
 // that character, so that the same character always has the same bytes
-// whatever the mail's charset. 0 where CP932 has no character.
+// whatever the mail's charset. 0 where CP932 has no character. A row of 94
+// is read from iconv when a text first needs it: texts use a few dozen rows,
+// and reading all of them cost as much as decoding thousands of mails.
 class TJisTable {
   public:
-    TJisTable() {
-        TIconv toUnicode("UTF-8", "CP932");
-        TIconv fromUnicode("CP932", "UTF-8");
-        std::string sjis, utf8, back;
-        for (int c1 = 0x21; c1 <= 0x7E; ++c1) {
+    TJisTable() : toUnicode_("UTF-8", "CP932"), fromUnicode_("CP932", "UTF-8") {}
+    std::uint16_t operator()(unsigned char c1, unsigned char c2) {
+        const std::uint16_t* row = rows_[c1 - 0x21].load(std::memory_order_acquire);
+        return (row != nullptr ? row : BuildRow(c1))[c2 - 0x21];
+    }
+
+  private:
+    [[gnu::noinline]] const std::uint16_t* BuildRow(unsigned char c1) {
+        std::lock_guard lock(mutex_);
+        std::array<std::uint16_t, 94>& codes = codes_[c1 - 0x21];
+        if (rows_[c1 - 0x21].load(std::memory_order_relaxed) == nullptr) {
+            std::string sjis, utf8, back;
             for (int c2 = 0x21; c2 <= 0x7E; ++c2) {
                 sjis = Arithmetic(c1, c2);
                 utf8.clear();
-                toUnicode.Convert(sjis, utf8, &TIconv::SkipSjis, "");
+                toUnicode_.Convert(sjis, utf8, &TIconv::SkipSjis, "");
                 std::uint16_t code = 0;
                 if (!utf8.empty()) {
                     back.clear();
-                    fromUnicode.Convert(utf8, back, &TIconv::SkipUtf8, "");
+                    fromUnicode_.Convert(utf8, back, &TIconv::SkipUtf8, "");
                     const std::string& chosen = back.size() == 2 ? back : sjis;
                     code = static_cast<std::uint16_t>(static_cast<unsigned char>(chosen[0]) << 8 |
                                                       static_cast<unsigned char>(chosen[1]));
                 }
-                codes_[(c1 - 0x21) * 94 + (c2 - 0x21)] = code;
+                codes[c2 - 0x21] = code;
             }
+            rows_[c1 - 0x21].store(codes.data(), std::memory_order_release);
         }
+        return codes.data();
     }
-    std::uint16_t operator()(unsigned char c1, unsigned char c2) const {
-        return codes_[(c1 - 0x21) * 94 + (c2 - 0x21)];
-    }
-
-  private:
     static std::string Arithmetic(int c1, int c2) {
         const int row = c1 - 0x21;
         const int lead = (row >> 1) + (c1 <= 0x5E ? 0x81 : 0xC1);
         const int trail = (c1 & 1) ? (c2 + (c2 < 0x60 ? 0x1F : 0x20)) : c2 + 0x7E;
         return std::string{static_cast<char>(lead), static_cast<char>(trail)};
     }
-    std::array<std::uint16_t, 94 * 94> codes_{};
+
+    TIconv toUnicode_;
+    TIconv fromUnicode_;
+    std::mutex mutex_;
+    std::array<std::array<std::uint16_t, 94>, 94> codes_{};
+    std::array<std::atomic<const std::uint16_t*>, 94> rows_{};
 };
 
-const TJisTable& JisTable() {
+TJisTable& JisTable() {
     try {
-        static const TJisTable table;
+        static TJisTable table;
         return table;
     } catch (const std::runtime_error&) {
         throw TKestrifyError(Message("IEコンポーネントの初期化に失敗しました。(1)"));
@@ -133,7 +146,7 @@ class TIso2022JpDecoder {
         // its size, so one allocation suffices.
         std::string out(in_.size(), '\0');
         dst_ = out.data();
-        const TJisTable& table = JisTable();
+        TJisTable& table = JisTable();
         while (pos_ < in_.size()) {
             const auto c = static_cast<unsigned char>(in_[pos_]);
             if (c == kEsc) {
@@ -170,7 +183,7 @@ class TIso2022JpDecoder {
     // The common cases in one tight loop each, with the results of the
     // general path: whole pairs in Kanji mode; in Roman mode every 7-bit
     // byte but the escape and shift bytes stands for itself.
-    void Pairs(const TJisTable& table) {
+    void Pairs(TJisTable& table) {
         const std::size_t n = in_.size();
         while (pos_ + 1 < n) {
             const auto c1 = static_cast<unsigned char>(in_[pos_]);
@@ -207,7 +220,7 @@ class TIso2022JpDecoder {
         }
     }
 
-    void Character(unsigned char c, const TJisTable& table) {
+    void Character(unsigned char c, TJisTable& table) {
         switch (mode_) {
             case TMode::Roman:
                 Roman(c);
@@ -243,7 +256,7 @@ class TIso2022JpDecoder {
         }
     }
 
-    void Pair(unsigned char c1, const TJisTable& table) {
+    void Pair(unsigned char c1, TJisTable& table) {
         const unsigned char c2 =
             pos_ + 1 < in_.size() ? static_cast<unsigned char>(in_[pos_ + 1]) : 0;
         if (!InRange(c1, 0x21, 0x7E) || !InRange(c2, 0x21, 0x7E)) {

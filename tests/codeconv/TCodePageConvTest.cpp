@@ -289,6 +289,46 @@ TEST(CodePage, ConvertsOnSeveralThreadsAtOnce) {
     EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
+// Every JIS X 0208 row decoded by two threads that meet on each row the
+// first time it is needed (the rows are read on first use): each pair is
+// the character Windows reads at its Shift_JIS position, in the form CP932
+// prefers, and "?" where there is none.
+TEST(Iso2022Jp, EveryRowFromTwoThreads) {
+    const auto expectedRow = [](int c1) {
+        TIconv toUnicode("UTF-8", "CP932");
+        TIconv fromUnicode("CP932", "UTF-8");
+        std::string out;
+        for (int c2 = 0x21; c2 <= 0x7E; ++c2) {
+            const int lead = ((c1 - 0x21) >> 1) + (c1 <= 0x5E ? 0x81 : 0xC1);
+            const int trail = (c1 & 1) ? (c2 + (c2 < 0x60 ? 0x1F : 0x20)) : c2 + 0x7E;
+            const std::string sjis{static_cast<char>(lead), static_cast<char>(trail)};
+            std::string utf8, back;
+            toUnicode.Convert(sjis, utf8, &TIconv::SkipSjis, "");
+            fromUnicode.Convert(utf8, back, &TIconv::SkipUtf8, "");
+            out += utf8.empty() ? "?" : back.size() == 2 ? back : sjis;
+        }
+        return out;
+    };
+    const auto compare = [&](bool upwards, std::string& failure) {
+        for (int i = 0; i < 94 && failure.empty(); ++i) {
+            const int c1 = upwards ? 0x21 + i : 0x7E - i;
+            std::string text = "\x1B$B";
+            for (int c2 = 0x21; c2 <= 0x7E; ++c2) {
+                text += {static_cast<char>(c1), static_cast<char>(c2)};
+            }
+            if (TCodePageConv::ToSjis(text + "\x1B(B", kJis) != expectedRow(c1)) {
+                failure = "row " + std::to_string(c1);
+            }
+        }
+    };
+    std::string up, down;
+    std::thread other(compare, false, std::ref(down));
+    compare(true, up);
+    other.join();
+    EXPECT_EQ(up, "");
+    EXPECT_EQ(down, "");
+}
+
 TEST(CodePage, RealJisBodyFromTheCorpus) {
     const std::string mail = ReadFile(CorpusFile("eml/rubymail-japanese_iso_2022.eml"));
     const std::string body = mail.substr(mail.find("\r\n\r\n") + 4);
