@@ -59,7 +59,7 @@ TB64Group MakeGroup(int s1, int s2, int s3, int s4) {
 }
 
 // Upper-case hexadecimal digit value, or -1 (lower case does not count).
-int HexDigit(unsigned char c) {
+constexpr int HexDigit(unsigned char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -68,6 +68,16 @@ int HexDigit(unsigned char c) {
     }
     return -1;
 }
+
+constexpr std::array<std::int8_t, 256> MakeHexTable() {
+    std::array<std::int8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        t[c] = static_cast<std::int8_t>(HexDigit(static_cast<unsigned char>(c)));
+    }
+    return t;
+}
+// HexDigit by table: quoted-printable Japanese text is mostly escapes.
+constexpr std::array<std::int8_t, 256> kHexDigit = MakeHexTable();
 
 char AsciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
@@ -115,8 +125,8 @@ void QPDecodeLine(std::string_view line, std::string& out) {
             continue;
         }
         const std::size_t have = std::min<std::size_t>(2, line.size() - i - 1);
-        const int d1 = have >= 1 ? HexDigit(Byte(line, i + 1)) : -1;
-        const int d2 = have >= 2 ? HexDigit(Byte(line, i + 2)) : -1;
+        const int d1 = have >= 1 ? kHexDigit[Byte(line, i + 1)] : -1;
+        const int d2 = have >= 2 ? kHexDigit[Byte(line, i + 2)] : -1;
         const int value = (d1 < 0 || d2 < 0) ? 0 : d1 * 16 + d2;
         if (value != 0) {
             *dst++ = static_cast<char>(value);
@@ -191,20 +201,21 @@ bool JisEscape(std::string_view text, std::size_t p, TJisMode& mode) {
 }  // namespace
 
 std::string TCharCodeConv::B64Decode(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
+    // Written into room for three bytes a group; a 0 byte is written and
+    // then overwritten, which drops it without a branch.
+    std::string out(text.size() / 4 * 3, '\0');
+    char* p = out.data();
     const std::size_t whole = text.size() / 4 * 4;
     for (std::size_t i = 0; i < whole; i += 4) {
         const TB64Group g = MakeGroup(kSextet[Byte(text, i)], kSextet[Byte(text, i + 1)],
                                       kSextet[Byte(text, i + 2)], kSextet[Byte(text, i + 3)]);
-        out += static_cast<char>(g.b1);
-        if (g.b2 != 0) {
-            out += static_cast<char>(g.b2);
-        }
-        if (g.b3 != 0) {
-            out += static_cast<char>(g.b3);
-        }
+        *p++ = static_cast<char>(g.b1);
+        *p = static_cast<char>(g.b2);
+        p += g.b2 != 0;
+        *p = static_cast<char>(g.b3);
+        p += g.b3 != 0;
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
     return out;
 }
 
@@ -270,7 +281,16 @@ std::string TCharCodeConv::DecodeMimeWords(std::string_view text, std::string_vi
 
 std::string TCharCodeConv::DecodeWordBase64(std::string_view text) {
     std::string out;
-    out.reserve(text.size() / 4 * 3 + 2);
+    AppendWordBase64(text, out);
+    return out;
+}
+
+void TCharCodeConv::AppendWordBase64(std::string_view text, std::string& out) {
+    // Written straight into room for the most the text can give.
+    const std::size_t base = out.size();
+    out.resize(base + text.size() / 4 * 3 + 2);
+    char* const begin = out.data() + base;
+    char* p = begin;
     int s[4];
     int n = 0;
     for (const char c : text) {
@@ -281,20 +301,21 @@ std::string TCharCodeConv::DecodeWordBase64(std::string_view text) {
         s[n++] = v;
         if (n == 4) {
             const TB64Group g = MakeGroup(s[0], s[1], s[2], s[3]);
-            out += static_cast<char>(g.b1);
-            out += static_cast<char>(g.b2);
-            out += static_cast<char>(g.b3);
+            p[0] = static_cast<char>(g.b1);
+            p[1] = static_cast<char>(g.b2);
+            p[2] = static_cast<char>(g.b3);
+            p += 3;
             n = 0;
         }
     }
     if (n >= 2) {
         const TB64Group g = MakeGroup(s[0], s[1], n == 3 ? s[2] : 0, 0);
-        out += static_cast<char>(g.b1);
+        *p++ = static_cast<char>(g.b1);
         if (n == 3) {
-            out += static_cast<char>(g.b2);
+            *p++ = static_cast<char>(g.b2);
         }
     }
-    return out;
+    out.resize(base + static_cast<std::size_t>(p - begin));
 }
 
 std::string TCharCodeConv::DecodeWordQ(std::string_view text) {

@@ -45,6 +45,8 @@ class TCharCodeConv {
     // The text of one "B" encoded word: bytes outside the Base64 alphabet are
     // skipped, zero bytes are kept, a partial last group gives what it holds.
     static std::string DecodeWordBase64(std::string_view text);
+    // The same, appended to `out`.
+    static void AppendWordBase64(std::string_view text, std::string& out);
 
     // The text of one "Q" encoded word: "=XY" (upper-case hex) gives that
     // byte, 0 included; anything else is kept. "_" stays "_".

@@ -172,13 +172,18 @@ bool SameCharset(std::string_view a, std::string_view b) {
            });
 }
 
-// Header text outside encoded words: printable ASCII as it is, anything else
-// (raw JIS, raw 8-bit text of an unknown charset) guessed.
-std::string DecodeRawText(std::string_view text) {
+// Header text outside encoded words, appended to `out`: printable ASCII as
+// it is, anything else (raw JIS, raw 8-bit text of an unknown charset)
+// guessed.
+void AppendRawText(std::string_view text, std::string& out) {
     const bool ascii = std::all_of(text.begin(), text.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x80 && c != '\x1B';
     });
-    return ascii ? std::string(text) : TCodePageConv::GuessToSjis(text);
+    if (ascii) {
+        out.append(text);
+    } else {
+        out += TCodePageConv::GuessToSjis(text);
+    }
 }
 
 }  // namespace
@@ -230,16 +235,20 @@ std::string TCharNkfConv::DecodeHeader(std::string_view value) const {
         // and a character may be split between two words of one charset.
         if (runCharset.empty() || !OnlySpaces(between)) {
             flush();
-            out += DecodeRawText(between);
+            AppendRawText(between, out);
         } else if (!SameCharset(runCharset, word.charset)) {
             flush();
         }
-        run += word.letter == 'B' ? DecodeWordBase64(word.text) : DecodeQWord(word.text);
+        if (word.letter == 'B') {
+            AppendWordBase64(word.text, run);
+        } else {
+            run += DecodeQWord(word.text);
+        }
         runCharset = word.charset;
         pos = word.end;
     }
     flush();
-    out += DecodeRawText(value.substr(pos));
+    AppendRawText(value.substr(pos), out);
     return out;
 }
 
