@@ -241,6 +241,26 @@ std::size_t Utf8Sequence(std::string_view text, std::size_t i, std::uint32_t& cp
     return len;
 }
 
+// The entry of a well-formed three-byte sequence at `i` (kana and kanji)
+// that the table holds as one character, or null for every other case.
+const TEntry* ThreeByteChar(TUtf8Table& table, std::string_view text, std::size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0xE0 || c > 0xEF || text.size() - i < 3) {
+        return nullptr;
+    }
+    const auto t1 = static_cast<unsigned char>(text[i + 1]);
+    const auto t2 = static_cast<unsigned char>(text[i + 2]);
+    if ((t1 & 0xC0) != 0x80 || (t2 & 0xC0) != 0x80) {
+        return nullptr;
+    }
+    const std::uint32_t cp = (c & 0x0Fu) << 12 | (t1 & 0x3Fu) << 6 | (t2 & 0x3Fu);
+    if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return nullptr;
+    }
+    const TEntry& e = table[cp];
+    return e.kind == TEntry::kChar ? &e : nullptr;
+}
+
 // Every EUC-JP sequence of one to three bytes, probed byte by byte. The
 // sequences after one lead byte (and after one two-byte lead) are read from
 // iconv when a text first has that lead: probing all of them took as long
@@ -361,6 +381,11 @@ bool TCp932Tables::AppendFromUtf8(std::string_view text, std::string& out) {
             }
             direct.PutBytes(text.substr(i, end - i));
             i = end;
+            continue;
+        }
+        if (const TEntry* e = ThreeByteChar(*table, text, i)) {
+            direct.Put(*e);  // the common case of Japanese text, on its own
+            i += 3;
             continue;
         }
         std::uint32_t cp = static_cast<unsigned char>(text[i]);
