@@ -1,5 +1,7 @@
 #include "convert/TConvertWorker.h"
 
+#include "base/VectorState.h"
+
 TConvertWorker::TConvertWorker(TCSVConverter& converter)
     : converter_(converter),
       columns_(static_cast<int>(converter.GetFieldNames().size()) + 1),
@@ -24,6 +26,9 @@ void TConvertWorker::Start(int threads) {
 }
 
 void TConvertWorker::Run() {
+    // Started by a window's thread: drop what its vector registers held
+    // (the helper threads of the loop start from this one).
+    vecstate::ClearUpperHalves();
     TConvertLoop loop(converter_, *this, *this);
     loop.SetThreads(threads_);
     TConvertOutcome outcome;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <thread>
 
+#include "base/VectorState.h"
+
 namespace {
 
 using TClock = std::chrono::steady_clock;
@@ -104,6 +106,7 @@ void TPreviewWorker::StopSearch() {
 }
 
 void TPreviewWorker::Run(std::shared_ptr<TState> state) {
+    vecstate::ClearUpperHalves();  // started by the window's thread
     for (;;) {
         std::optional<TState::TOpen> open;
         std::optional<TState::TParams> params;

@@ -18,6 +18,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/VectorState.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TConvertMessages.h"
 #include "convert/TConvertWorker.h"
@@ -359,6 +360,7 @@ bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::st
     std::atomic<bool> done{false};
     bool saved = false;
     std::thread writer([&] {
+        vecstate::ClearUpperHalves();
         try {
             saved = save(file);
         } catch (const std::exception& e) {
