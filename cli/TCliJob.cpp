@@ -202,7 +202,7 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
     std::unique_ptr<TCSVConverter> converter;
     try {
         std::unique_ptr<TBasicMailParser> reader =
-            TMailStoreFactory::Create(project.GetMailType(), location);
+            TMailStoreFactory::Create(project.GetMailType(), location, Threads());
         reader->SetOptions({[&host](const std::string& message) { host.Warning(message); }});
         converter = std::make_unique<TCSVConverter>(std::move(reader),
                                                     std::make_unique<TConvertParam>(params));

@@ -15,28 +15,21 @@ bool IsBreak(char c) {
     return c == '\n' || c == '\r';
 }
 
-}  // namespace
-
-TMBOXParser::TMBOXParser(const std::string& sjisPath)
-    : TMBOXParser(std::make_unique<TMappedFile>(TSjisUnicode::ToPath(sjisPath))) {}
-
 // A line starts at the text's first byte and after every CR or LF; after a
 // 0 byte the text goes on without a new line. So a separator is every
 // "From " preceded by CR, LF or nothing, and the text is searched for a line
-// break followed by "F" instead of being cut into lines.
-TMBOXParser::TMBOXParser(std::unique_ptr<TMappedFile> file) : TSplitFileParser(std::move(file)) {
-    const std::string_view text = Text();
-    if (text.starts_with(kSeparator)) {
-        AddStart(0);
-    }
-#if defined(__SSE2__)
+// break followed by "F" instead of being cut into lines. Calls add(offset)
+// for every separator after a line break at [from, to), in order.
+template <typename TAdd>
+void FindSeparators(std::string_view text, std::size_t from, std::size_t to, TAdd&& add) {
     const std::size_t n = text.size();
-    std::size_t i = 0;  // the line break before a possible separator
+    std::size_t i = from;  // the line break before a possible separator
     const auto check = [&](std::size_t at) {
         if (text.substr(at, kSeparator.size()) == kSeparator) {
-            AddStart(at);
+            add(at);
         }
     };
+#if defined(__SSE2__)
     // Sixteen line-break positions at a time: a bit for every CR or LF
     // followed by "F". Such pairs are rare, so most blocks cost a few
     // instructions; a byte-wise search (memchr for "F") stops far more often.
@@ -56,7 +49,7 @@ TMBOXParser::TMBOXParser(std::unique_ptr<TMappedFile> file) : TSplitFileParser(s
         }
     };
     // Four blocks tested together: most hold no pair at all.
-    for (; i + 65 <= n; i += 64) {
+    for (; i + 64 <= to && i + 65 <= n; i += 64) {
         const __m128i a = pairs(i);
         const __m128i b = pairs(i + 16);
         const __m128i c = pairs(i + 32);
@@ -68,22 +61,31 @@ TMBOXParser::TMBOXParser(std::unique_ptr<TMappedFile> file) : TSplitFileParser(s
             visit(i + 48, d);
         }
     }
-    for (; i + 17 <= n; i += 16) {
+    for (; i + 16 <= to && i + 17 <= n; i += 16) {
         visit(i, pairs(i));
     }
-    for (; i + 1 < n; ++i) {
+#endif
+    for (; i < to && i + 1 < n; ++i) {
         if (IsBreak(text[i]) && text[i + 1] == 'F') {
             check(i + 1);
         }
     }
-#else
-    for (std::size_t at = text.find(kSeparator, 1); at != std::string_view::npos;
-         at = text.find(kSeparator, at + kSeparator.size())) {
-        if (IsBreak(text[at - 1])) {
-            AddStart(at);
-        }
+}
+
+}  // namespace
+
+TMBOXParser::TMBOXParser(const std::string& sjisPath, int threads)
+    : TMBOXParser(std::make_unique<TMappedFile>(TSjisUnicode::ToPath(sjisPath)), threads) {}
+
+TMBOXParser::TMBOXParser(std::unique_ptr<TMappedFile> file, int threads)
+    : TSplitFileParser(std::move(file)) {
+    const std::string_view text = Text();
+    if (text.starts_with(kSeparator)) {
+        AddStart(0);
     }
-#endif
+    IndexInPieces(threads, [text](std::size_t from, std::size_t to, auto&& add) {
+        FindSeparators(text, from, to, add);
+    });
 }
 
 std::unique_ptr<TBasicMail> TMBOXParser::GetMail(int index) {

@@ -9,9 +9,10 @@
 
 class TMBOXParser : public TSplitFileParser {
   public:
-    // Throws TKestrifyError when the file cannot be read.
-    explicit TMBOXParser(const std::string& sjisPath);
-    explicit TMBOXParser(std::unique_ptr<TMappedFile> file);
+    // Throws TKestrifyError when the file cannot be read. A large file is
+    // searched for its mails on up to `threads` threads.
+    explicit TMBOXParser(const std::string& sjisPath, int threads = 1);
+    explicit TMBOXParser(std::unique_ptr<TMappedFile> file, int threads = 1);
 
     std::unique_ptr<TBasicMail> GetMail(int index) override;
 };

@@ -10,14 +10,15 @@
 #include "mail/TTextFileParser.h"
 
 std::unique_ptr<TBasicMailParser> TMailStoreFactory::Create(int mailType,
-                                                            const std::string& sjisLocation) {
+                                                            const std::string& sjisLocation,
+                                                            int threads) {
     switch (mailType) {
         case EmlFolder:
             return std::make_unique<TEMLParser>(sjisLocation);
         case DbxFile:
             return std::make_unique<TDBXParser>(sjisLocation);
         case MboxFile:
-            return std::make_unique<TMBOXParser>(sjisLocation);
+            return std::make_unique<TMBOXParser>(sjisLocation, threads);
         case Shuriken:
             return std::make_unique<TShurikenParser>(sjisLocation);
         case EudoraMbx:

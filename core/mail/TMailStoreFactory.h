@@ -25,8 +25,10 @@ class TMailStoreFactory {
         return mailType == EmlFolder || mailType == TextFolder;
     }
 
-    // The reader of `mailType` for `sjisLocation` (a Shift_JIS path).
+    // The reader of `mailType` for `sjisLocation` (a Shift_JIS path); a
+    // large mbox file is searched for its mails on up to `threads` threads.
     // Throws std::invalid_argument for an unknown type and what the reader's
     // constructor throws (TKestrifyError for a file that cannot be read).
-    static std::unique_ptr<TBasicMailParser> Create(int mailType, const std::string& sjisLocation);
+    static std::unique_ptr<TBasicMailParser> Create(int mailType, const std::string& sjisLocation,
+                                                    int threads = 1);
 };

@@ -4,12 +4,16 @@
 // keeps only the offsets at which mails start, and a mail's lines are views
 // into the mapping, so only the requested mail is ever copied.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <span>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/LineSplitter.h"
@@ -40,6 +44,13 @@ class TSplitFileParser : public TBasicMailParser {
     void ScanLines(TVisit&& visit) const;
     // Offset of the next separator line; called in ascending order.
     void AddStart(std::uint64_t offset);
+    // Calls scan(from, to, add) for consecutive pieces [from, to) of the
+    // text, on up to `threads` threads at once (pieces of at least 16 MiB),
+    // and adds the starts it gives to add(offset), in order. Only the first
+    // piece adds straight to the index; the others keep theirs until it is
+    // done.
+    template <typename TScan>
+    void IndexInPieces(int threads, TScan scan);
     // Forgets the separators added so far.
     void ClearStarts();
 
@@ -59,6 +70,45 @@ class TSplitFileParser : public TBasicMailParser {
     std::vector<std::unique_ptr<std::uint64_t[]>> startBlocks_;
     std::size_t startCount_ = 0;
 };
+
+template <typename TScan>
+void TSplitFileParser::IndexInPieces(int threads, TScan scan) {
+    constexpr std::size_t kMinPiece = std::size_t{16} << 20;
+    const std::size_t size = text_.size();
+    const std::size_t pieces = std::clamp<std::size_t>(
+        size / kMinPiece, 1, static_cast<std::size_t>(std::max(threads, 1)));
+    const auto bound = [&](std::size_t p) { return p == pieces ? size : size / pieces * p; };
+    std::vector<std::vector<std::uint64_t>> later(pieces - 1);
+    std::vector<std::exception_ptr> errors(pieces - 1);
+    std::vector<std::thread> helpers;
+    const auto scanLater = [&](std::size_t p) {
+        try {
+            scan(bound(p), bound(p + 1), [&](std::uint64_t at) { later[p - 1].push_back(at); });
+        } catch (...) {
+            errors[p - 1] = std::current_exception();
+        }
+    };
+    for (std::size_t p = 1; p < pieces; ++p) {
+        try {
+            helpers.emplace_back(scanLater, p);
+        } catch (const std::system_error&) {
+            scanLater(p);  // no thread to be had: done here
+        }
+    }
+    scan(0, bound(1), [this](std::uint64_t at) { AddStart(at); });
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    for (std::size_t p = 1; p < pieces; ++p) {
+        if (errors[p - 1]) {
+            std::rethrow_exception(errors[p - 1]);
+        }
+        for (const std::uint64_t at : later[p - 1]) {
+            AddStart(at);
+        }
+        std::vector<std::uint64_t>().swap(later[p - 1]);
+    }
+}
 
 template <typename TVisit>
 void TSplitFileParser::ScanLines(TVisit&& visit) const {

@@ -116,6 +116,34 @@ TEST(TMBOXParserTest, SeparatorsFoundAtEveryOffset) {
     }
 }
 
+// A large file is searched in pieces on several threads: a separator whose
+// line break lies just before, at or after a piece's edge is found once, in
+// order.
+TEST(TMBOXParserTest, PiecesOnThreadsFindWhatOneThreadFinds) {
+    for (const long shift : {-7L, -1L, 0L, 3L}) {
+        std::string text(48u << 20, 'x');  // three pieces of 16 MiB
+        char name = 'A';
+        for (const std::size_t edge : {std::size_t{16} << 20, std::size_t{32} << 20}) {
+            text.replace(static_cast<std::size_t>(static_cast<long>(edge) + shift), 9,
+                         "\nFrom .\n"s + name++);
+        }
+        text.replace(text.size() - 9, 9, "\rFrom .\nZ");
+        // Each mail by the first letter of its first line.
+        const auto mails = [&text](int threads) {
+            TMBOXParser parser(TMappedFile::FromBuffer(text.data(), text.size()), threads);
+            std::string names;
+            for (int i = 0; i < parser.GetCount(); ++i) {
+                names += parser.GetMailLines(i).at(0).at(0);
+            }
+            return names;
+        };
+        EXPECT_EQ(mails(1), "ABZ") << "line break at edge " << shift;
+        for (const int threads : {2, 3}) {
+            EXPECT_EQ(mails(threads), "ABZ") << threads << " threads, edge " << shift;
+        }
+    }
+}
+
 TEST(TMBOXParserTest, BadIndexThrows) {
     TMBOXParser parser(Bytes("From a\nA\n"));
     ASSERT_EQ(parser.GetCount(), 1);
