@@ -216,6 +216,15 @@ std::string TCharNkfConv::ConvertText(std::string_view text, int mode) const {
     return TCodePageConv::ToSjis(text, mode);
 }
 
+void TCharNkfConv::AppendText(std::string_view text, int mode, std::string& out) const {
+    if (mode == kQuotedPrintable || mode == kBase64 ||
+        (nkfAvailable_ && mode != TCodePageConv::kLatin1)) {
+        out += ConvertText(text, mode);
+        return;
+    }
+    TCodePageConv::AppendSjis(text, mode, out);
+}
+
 std::string TCharNkfConv::DecodeHeader(std::string_view value) const {
     std::string out;
     std::string run;  // bytes of adjacent words of one charset, decoded together

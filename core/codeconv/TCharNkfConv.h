@@ -27,6 +27,8 @@ class TCharNkfConv : public TCharCodeConv {
     // `text` in `mode` (932, 1252, 50222, 51932, 65000, 65001, 99998, 99999)
     // to Shift_JIS. Raises TKestrifyError only when no converter can be set up.
     std::string ConvertText(std::string_view text, int mode) const;
+    // The same, appended to `out`.
+    void AppendText(std::string_view text, int mode, std::string& out) const;
 
     // One header value (without its name, folds already undone) to
     // Shift_JIS: encoded words of every charset decoded (RFC 2047), white

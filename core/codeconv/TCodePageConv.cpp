@@ -142,10 +142,16 @@ class TIso2022JpDecoder {
     explicit TIso2022JpDecoder(std::string_view in) : in_(in) {}
 
     std::string Run() {
+        std::string out;
+        AppendTo(out);
+        return out;
+    }
+    void AppendTo(std::string& out) {
         // Output never outgrows the input: every character shrinks or keeps
-        // its size, so one allocation suffices.
-        std::string out(in_.size(), '\0');
-        dst_ = out.data();
+        // its size, so room for the input suffices.
+        const std::size_t base = out.size();
+        out.resize(base + in_.size());
+        dst_ = out.data() + base;
         TJisTable& table = JisTable();
         while (pos_ < in_.size()) {
             const auto c = static_cast<unsigned char>(in_[pos_]);
@@ -173,8 +179,7 @@ class TIso2022JpDecoder {
                 Character(c, table);
             }
         }
-        out.resize(dst_ - out.data());
-        return out;
+        out.resize(static_cast<std::size_t>(dst_ - out.data()));
     }
 
   private:
@@ -320,7 +325,7 @@ bool HasByte(std::string_view text, unsigned char b) {
 }
 
 template <typename Fn>
-std::string Guarded(Fn&& fn) {
+auto Guarded(Fn&& fn) {
     try {
         return fn();
     } catch (const std::bad_alloc&) {
@@ -456,6 +461,40 @@ std::string TCodePageConv::ToSjis(std::string_view text, int codePage) {
         default:
             return std::string(text);
     }
+}
+
+void TCodePageConv::AppendSjis(std::string_view text, int codePage, std::string& out) {
+    switch (codePage) {
+        case kIso2022Jp:
+            if (HasByte(text, kEsc)) {
+                Guarded([&] { TIso2022JpDecoder(text).AppendTo(out); });
+                return;
+            }
+            break;
+        case kEucJp:
+            if (!IsAscii(text)) {
+                Guarded([&] {
+                    if (!TCp932Tables::AppendFromEucJp(text, out, &SkipEuc)) {
+                        Converter("CP932", "EUC-JP-MS").Convert(text, out, &SkipEuc);
+                    }
+                });
+                return;
+            }
+            break;
+        case kUtf8:
+            if (!text.starts_with("\xEF\xBB\xBF") && !IsAscii(text)) {
+                Guarded([&] {
+                    if (!TCp932Tables::AppendFromUtf8(text, out)) {
+                        Converter("CP932", "UTF-8").Convert(text, out, &TIconv::SkipUtf8);
+                    }
+                });
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    out += ToSjis(text, codePage);
 }
 
 int TCodePageConv::CodePageOf(std::string_view charset) {

@@ -26,6 +26,9 @@ class TCodePageConv {
     // valid characters and marks broken bytes; any other code page gives the
     // text unchanged.
     static std::string ToSjis(std::string_view text, int codePage);
+    // The same, appended to `out` (without a string of its own for the
+    // common code pages).
+    static void AppendSjis(std::string_view text, int codePage, std::string& out);
 
     // The code page of a MIME charset name (any case): one of the constants
     // above, kNamedCharset for every other name. US-ASCII is read like

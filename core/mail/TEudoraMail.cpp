@@ -9,6 +9,6 @@ TEudoraMail::TEudoraMail(std::span<const std::string_view> lines, const TMailOpt
 TEudoraMail::TEudoraMail(const TLines& lines, const TMailOptions& options)
     : TEudoraMail(std::vector<std::string_view>(lines.begin(), lines.end()), options) {}
 
-std::string TEudoraMail::ConvertCode(std::string_view text) {
-    return std::string(text);
+void TEudoraMail::AppendConverted(std::string_view text, std::string& out) {
+    out.append(text);
 }

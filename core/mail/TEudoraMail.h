@@ -13,5 +13,5 @@ class TEudoraMail : public TMail {
     explicit TEudoraMail(const TLines& lines, const TMailOptions& options = {});
 
   protected:
-    std::string ConvertCode(std::string_view text) override;
+    void AppendConverted(std::string_view text, std::string& out) override;
 };

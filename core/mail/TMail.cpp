@@ -82,9 +82,11 @@ bool IsContinuation(std::string_view line) {
 }
 
 // A 0 byte is no text: it is dropped, and what follows it is kept.
-void DropZeroBytes(std::string& text) {
-    if (text.find('\0') != std::string::npos) {
-        std::erase(text, '\0');
+void DropZeroBytes(std::string& text, std::size_t from = 0) {
+    const std::size_t at = text.find('\0', from);
+    if (at != std::string::npos) {
+        text.erase(std::remove(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), '\0'),
+                   text.end());
     }
 }
 
@@ -305,16 +307,16 @@ TCharNkfConv& TMail::Converter() {
     return converter;
 }
 
-std::string TMail::ConvertCode(std::string_view text) {
+void TMail::AppendConverted(std::string_view text, std::string& out) {
     // UTF-7 gives "+" a meaning; every other code page keeps ASCII as it is.
     if (codePage_ != TCodePageConv::kUtf7 && codePage_ != TCodePageConv::kNamedCharset &&
         IsPlainAscii(text)) {
-        return std::string(text);
+        out.append(text);
+    } else if (codePage_ == TCodePageConv::kNamedCharset) {
+        out += TCodePageConv::CharsetToSjis(text, charset_);
+    } else {
+        Converter().AppendText(text, codePage_, out);
     }
-    if (codePage_ == TCodePageConv::kNamedCharset) {
-        return TCodePageConv::CharsetToSjis(text, charset_);
-    }
-    return Converter().ConvertText(text, codePage_);
 }
 
 std::string TMail::DecodeHeader(std::string_view value) const {
@@ -689,7 +691,9 @@ void TMail::DecodeBody(TLineSpan lines, TEncoding encoding) {
         const std::string decoded = encoding == TEncoding::kBase64
                                         ? TCharCodeConv::B64Decode(JoinBase64(lines))
                                         : TCharCodeConv::QPDecode(JoinWithCrLf(lines));
-        SetBody(ConvertCode(decoded));
+        std::string text;
+        AppendConverted(decoded, text);
+        SetBody(std::move(text));
         return;
     }
     codePage_ = PlainBodyCodePage(lines);
@@ -708,9 +712,9 @@ void TMail::DecodeBody(TLineSpan lines, TEncoding encoding) {
         if (asciiKept && IsPlainAscii(line)) {
             bodyText_.append(line);
         } else {
-            std::string converted = ConvertCode(line);
-            DropZeroBytes(converted);
-            bodyText_.append(converted);
+            const std::size_t at = bodyText_.size();
+            AppendConverted(line, bodyText_);
+            DropZeroBytes(bodyText_, at);
         }
         ends.push_back(bodyText_.size());
     }

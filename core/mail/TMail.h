@@ -51,15 +51,16 @@ class TMail : public TBasicMail {
     static std::string BoundaryFromContentType(const std::vector<std::string>& values);
 
   protected:
-    // For subclasses that replace ConvertCode: construct without parsing,
+    // For subclasses that replace AppendConverted: construct without parsing,
     // then call Parse from the subclass's constructor.
     struct TDeferParse {};
     TMail(TDeferParse, const TMailOptions& options, const TMailOrigin& origin = {});
 
     virtual void Parse(std::span<const std::string_view> lines);
-    // One text in the mail's current code page to Shift_JIS. Plain ASCII
-    // must come back unchanged (body lines of it are not passed here).
-    virtual std::string ConvertCode(std::string_view text);
+    // One text in the mail's current code page to Shift_JIS, appended to
+    // `out`. Plain ASCII must come out unchanged (body lines of it are not
+    // passed here).
+    virtual void AppendConverted(std::string_view text, std::string& out);
     // One header value (a field without its name) to Shift_JIS. May raise:
     // in the mail's own header block the value is then left out with a
     // warning, in a part's header block the block stops there.

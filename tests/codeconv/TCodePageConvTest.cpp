@@ -268,6 +268,28 @@ INSTANTIATE_TEST_SUITE_P(
                     TGuessCase{"shift_jis", "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD", 932},
                     TGuessCase{"half-width katakana", "\xB1\xB2\xB3", 932}));
 
+// Appending gives what ToSjis gives, after what the text already holds.
+TEST(CodePage, AppendSjisAppendsWhatToSjisGives) {
+    const struct {
+        std::string text;
+        int codePage;
+    } cases[] = {{"\x1B$BF|K\\\x1B(B", kJis},
+                 {"a\x0E\x31\x0Fb", kJis},
+                 {"\x93\xFA", kJis},
+                 {"plain", kJis},
+                 {"\xC6\xFC\xCB\xDC\x8F\xA2", kEuc},
+                 {"\xE6\x97\xA5\xFF", kUtf8},
+                 {"\xEF\xBB\xBF\xE6\x97\xA5", kUtf8},
+                 {"+ZeVnLIqe-", kUtf7},
+                 {"\x93\xFA\x80", 932},
+                 {"caf\xE9", 1252}};
+    for (const auto& c : cases) {
+        std::string out = "head";
+        TCodePageConv::AppendSjis(c.text, c.codePage, out);
+        EXPECT_EQ(out, "head" + TCodePageConv::ToSjis(c.text, c.codePage)) << c.codePage;
+    }
+}
+
 TEST(CodePage, ConvertsOnSeveralThreadsAtOnce) {
     const std::string jis = "\x1B$BF|K\\8l-!|b\x1B(B abc";
     const std::string utf8 = "日本語①髙 abc";
