@@ -190,38 +190,51 @@ class TIso2022JpDecoder {
     // byte but the escape and shift bytes stands for itself.
     void Pairs(TJisTable& table) {
         const std::size_t n = in_.size();
-        while (pos_ + 1 < n) {
-            const auto c1 = static_cast<unsigned char>(in_[pos_]);
-            const auto c2 = static_cast<unsigned char>(in_[pos_ + 1]);
+        // Locals, not members, in the loop: a byte written through a char
+        // pointer could alias the members, which would be read again after
+        // every byte.
+        const char* const in = in_.data();
+        std::size_t pos = pos_;
+        char* dst = dst_;
+        while (pos + 1 < n) {
+            const auto c1 = static_cast<unsigned char>(in[pos]);
+            const auto c2 = static_cast<unsigned char>(in[pos + 1]);
             if (!InRange(c1, 0x21, 0x7E) || !InRange(c2, 0x21, 0x7E)) {
                 break;
             }
-            pos_ += 2;
+            pos += 2;
             const std::uint16_t code = table(c1, c2);
             if (code == 0) {
-                Put('?');
+                *dst++ = '?';
             } else {
-                Put(static_cast<char>(code >> 8));
-                Put(static_cast<char>(code & 0xFF));
+                dst[0] = static_cast<char>(code >> 8);
+                dst[1] = static_cast<char>(code & 0xFF);
+                dst += 2;
             }
         }
+        pos_ = pos;
+        dst_ = dst;
         if (pos_ < n && !InRange(static_cast<unsigned char>(in_[pos_]), 0x00, 0x20)) {
             Pair(static_cast<unsigned char>(in_[pos_]), table);  // a broken pair
         }
     }
     void RomanRun() {
         const std::size_t n = in_.size();
-        while (pos_ < n) {
-            const auto c = static_cast<unsigned char>(in_[pos_]);
-            if (c >= 0x80) {
-                Roman(c);
-                return;
+        const char* const in = in_.data();
+        std::size_t pos = pos_;
+        char* dst = dst_;
+        while (pos < n) {
+            const auto c = static_cast<unsigned char>(in[pos]);
+            if (c >= 0x80 || c == kEsc || c == kShiftOut || c == kShiftIn) {
+                break;
             }
-            if (c == kEsc || c == kShiftOut || c == kShiftIn) {
-                return;
-            }
-            Put(static_cast<char>(c));
-            ++pos_;
+            *dst++ = static_cast<char>(c);
+            ++pos;
+        }
+        pos_ = pos;
+        dst_ = dst;
+        if (pos_ < n && static_cast<unsigned char>(in_[pos_]) >= 0x80) {
+            Roman(static_cast<unsigned char>(in_[pos_]));
         }
     }
 

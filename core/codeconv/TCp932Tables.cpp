@@ -61,6 +61,22 @@ class TDirectOut {
         std::memcpy(out_.data() + end_, bytes.data(), bytes.size());
         end_ += bytes.size();
     }
+    // Calls put(at, p) for `at` = from, from + step, ... while it gives true;
+    // each call consumes `step` bytes of input and writes at most two bytes
+    // at p, advancing it. The write position is kept in a local: bytes
+    // written through a char pointer could alias this object, whose members
+    // would be read again after every byte. Returns where the run ended.
+    template <typename Fn>
+    std::size_t PutRun(std::size_t from, Fn&& put, std::size_t step) {
+        char* const begin = out_.data();
+        char* p = begin + end_;
+        std::size_t at = from;
+        while (put(at, p)) {
+            at += step;
+        }
+        end_ = static_cast<std::size_t>(p - begin);
+        return at;
+    }
     // Hands `out` back for plain appends, then makes room for `room` more.
     template <typename Fn>
     void Append(std::size_t room, Fn&& fn) {
@@ -383,9 +399,19 @@ bool TCp932Tables::AppendFromUtf8(std::string_view text, std::string& out) {
             i = end;
             continue;
         }
-        if (const TEntry* e = ThreeByteChar(*table, text, i)) {
-            direct.Put(*e);  // the common case of Japanese text, on its own
-            i += 3;
+        if (ThreeByteChar(*table, text, i) != nullptr) {
+            // Runs of kana and kanji, the common case, in a loop of their own.
+            i = direct.PutRun(
+                i,
+                [&](std::size_t at, char*& p) {
+                    const TEntry* e = ThreeByteChar(*table, text, at);
+                    if (e == nullptr) {
+                        return false;
+                    }
+                    p = ::Put(*e, p);
+                    return true;
+                },
+                3);
             continue;
         }
         std::uint32_t cp = static_cast<unsigned char>(text[i]);
