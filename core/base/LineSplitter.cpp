@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // memchr is many times faster than a byte loop (or find_first_of, which
@@ -18,27 +22,44 @@ std::size_t FindByte(std::string_view text, char c, std::size_t from) {
     return FindByte(text, c, from, text.size());
 }
 
+// The first CR or LF at or after `from` (the text's size when none): one
+// pass for both, sixteen bytes at a time where SSE2 is there. Lines are
+// short, so this beats a memchr call for each break byte per line.
+std::size_t FindBreak(std::string_view text, std::size_t from) {
+    const std::size_t n = text.size();
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; from + 16 <= n; from += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+        if (mask != 0) {
+            return from + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        }
+    }
+#endif
+    for (; from < n; ++from) {
+        if (text[from] == '\n' || text[from] == '\r') {
+            return from;
+        }
+    }
+    return n;
+}
+
 }  // namespace
 
 TLineSplitter::TLineSplitter(std::string_view text, TZeroByte zero) : text_(text) {
     if (zero == TZeroByte::kEndsText) {
         text_ = text_.substr(0, FindByte(text_, '\0', 0));
     }
-    nextLf_ = FindByte(text_, '\n', 0);
-    nextCr_ = FindByte(text_, '\r', 0);
 }
 
 bool TLineSplitter::Next(std::string_view& line) {
     if (pos_ >= text_.size()) {
         return false;
     }
-    if (nextLf_ < pos_) {
-        nextLf_ = FindByte(text_, '\n', pos_);
-    }
-    if (nextCr_ < pos_) {
-        nextCr_ = FindByte(text_, '\r', pos_);
-    }
-    const std::size_t end = nextCr_ < nextLf_ ? nextCr_ : nextLf_;
+    const std::size_t end = FindBreak(text_, pos_);
     line = text_.substr(pos_, end - pos_);
     if (end == text_.size()) {
         pos_ = end;

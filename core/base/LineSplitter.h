@@ -26,10 +26,4 @@ class TLineSplitter {
   private:
     std::string_view text_;
     std::size_t pos_ = 0;
-    // Where the next LF and the next CR at or after pos_ are (text size when
-    // none): kept so that each is searched for once over the text, and a
-    // text of LF-only (or CR-only) lines is not searched to its end for the
-    // other break at every line.
-    std::size_t nextLf_ = 0;
-    std::size_t nextCr_ = 0;
 };

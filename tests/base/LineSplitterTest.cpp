@@ -13,6 +13,22 @@ TEST(LineSplitter, BreaksAtCrLfAndCrLf) {
               (Lines{"a", "b", "", "c", "d", "", "e"}));
 }
 
+// Breaks are searched in blocks of bytes: lines of every length around a
+// block's size, each break kind, 0 bytes read as data.
+TEST(LineSplitter, BreaksFoundInLinesOfEveryLength) {
+    for (std::size_t n = 1; n < 40; ++n) {
+        const std::string a(n, 'a'), b(n, '\0'), c(n, 'c');
+        const std::string text = a + "\r\n" + b + "\r" + c + "\n" + a;
+        TLineSplitter s(text, TLineSplitter::TZeroByte::kIsData);
+        Lines lines;
+        std::string_view line;
+        while (s.Next(line)) {
+            lines.emplace_back(line);
+        }
+        EXPECT_EQ(lines, (Lines{a, b, c, a})) << n;
+    }
+}
+
 TEST(LineSplitter, FinalBreakStartsNoLine) {
     EXPECT_EQ(TLineSplitter::Split(""), Lines{});
     EXPECT_EQ(TLineSplitter::Split("a\r\n"), Lines{"a"});
