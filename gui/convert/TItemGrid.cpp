@@ -151,6 +151,24 @@ void TItemGrid::SetColSize() {
     }
 }
 
+void TItemGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                            const QList<int>& roles) {
+    if (topLeft.row() == bottomRight.row()) {
+        TMLStringGrid::dataChanged(topLeft, bottomRight, roles);  // an edit
+        return;
+    }
+    const int top = rowAt(0);
+    int bottom = rowAt(viewport()->height() - 1);
+    if (bottom < 0) {
+        bottom = model()->rowCount() - 1;
+    }
+    if (top < 0 || bottomRight.row() < top || topLeft.row() > bottom) {
+        return;
+    }
+    viewport()->update();
+    verticalHeader()->viewport()->update();
+}
+
 void TItemGrid::resizeEvent(QResizeEvent* event) {
     TMLStringGrid::resizeEvent(event);
     SetColSize();

@@ -51,6 +51,11 @@ class TItemGrid : public TMLStringGrid {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Rows that change together (rows arriving during a conversion, with
+    // their numbers) are repainted only where they show: the view would
+    // otherwise repaint everything for each batch.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
 
   private:
     COL_TYPE colType_ = COL_FIT_ALL;

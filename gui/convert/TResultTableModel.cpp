@@ -37,10 +37,11 @@ void TResultTableModel::Append(TResultTable& rows) {
     if (grows) {
         endInsertRows();
     }
+    // The rows' numbers change with them; a view takes them from the same
+    // signal (a header signal would lay out the whole view again).
     const int changedLast = std::min(last, shown - 1);
     if (changedLast >= first) {
         emit dataChanged(index(first, 0), index(changedLast, columnCount() - 1));
-        emit headerDataChanged(Qt::Vertical, first, changedLast);
     }
 }
 

@@ -88,6 +88,36 @@ class TGatedReader : public TFakeReader {
     std::shared_ptr<TGate> gate_;
 };
 
+// Mail 0 also waits for `start`.
+class TStartGatedReader : public TGatedReader {
+  public:
+    TStartGatedReader(int count, std::shared_ptr<TGate> start, int first,
+                      std::shared_ptr<TGate> gate)
+        : TGatedReader(count, first, std::move(gate)), start_(std::move(start)) {}
+    std::unique_ptr<TBasicMail> GetMail(int index) override {
+        if (index == 0) {
+            start_->Wait();
+        }
+        return TGatedReader::GetMail(index);
+    }
+
+  private:
+    std::shared_ptr<TGate> start_;
+};
+
+// Counts the paint events of a widget.
+class TPaintCounter : public QObject {
+  public:
+    explicit TPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
 // Declared after the form: opens the gate before the form goes, also when
 // a test fails.
 struct TGateOpener {
@@ -249,6 +279,23 @@ TEST_F(FormConvertTest, EscStopsTheConversionThenClosesTheWindow) {
     EXPECT_TRUE(form->isVisible());
     QTest::keyClick(form->Grid(), Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(FormConvertTest, RowsArrivingOnScreenArePaintedWithTheirNumbers) {
+    auto start = std::make_shared<TGate>();
+    auto rest = std::make_shared<TGate>();
+    auto form = Make(FakeConverter(std::make_unique<TStartGatedReader>(1000, start, 3, rest)));
+    const TGateOpener openRest{rest};
+    const TGateOpener openStart{start};
+    ShowActive(*form);
+    ASSERT_TRUE(WaitFor([&] { return form->Grid()->model()->rowCount() == 1000; }));
+    QTest::qWait(100);  // the empty rows are laid out and painted
+    TPaintCounter cells(form->Grid()->viewport());
+    TPaintCounter numbers(form->Grid()->verticalHeader()->viewport());
+    start->Open();
+    ASSERT_TRUE(WaitFor([&] { return form->Table().RowCount() == 5; }));
+    EXPECT_TRUE(WaitFor([&] { return cells.count > 0 && numbers.count > 0; }, 2000));
+    EXPECT_TRUE(form->IsConverting());
 }
 
 TEST_F(FormConvertTest, LoopFailureIsShownAndClosesTheWindow) {
