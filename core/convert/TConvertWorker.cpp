@@ -92,14 +92,16 @@ void TConvertWorker::PutRow(int number, std::vector<std::string>&& values) {
     packed_.MoveRowsTo(news_.rows);
 }
 
-// Rows built on helper threads arrive as block images of `packed_`'s width.
+// Rows built on helper threads arrive as block images of `packed_`'s width;
+// like PutRow's, they are laid into its slab outside the lock.
 void TConvertWorker::Pack(int number, std::vector<std::string>&& values, std::string& out) const {
     packed_.Pack(number, std::move(values), out);
 }
 
 void TConvertWorker::PutPacked(int number, std::string_view packed) {
+    packed_.PutPacked(number, packed);
     std::lock_guard lock(mutex_);
-    news_.rows.PutPacked(number, packed);
+    packed_.MoveRowsTo(news_.rows);
 }
 
 bool TConvertWorker::ContinueAfterError(const TConvertError& error) {

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <stdexcept>
 
 namespace {
 
 constexpr std::size_t kOffsetSize = sizeof(std::uint32_t);
+// Slabs grow from 4 KiB to 1 MiB as a table grows: small tables stay small,
+// large ones allocate rarely.
+constexpr std::size_t kFirstSlabWords = 1024;
+constexpr std::size_t kLargestSlabWords = 256 * 1024;
 
 }  // namespace
 
@@ -69,15 +72,40 @@ void TResultTable::WriteBlock(TCellOf cell, char* image) const {
 }
 
 template <typename TCellOf>
-TResultTable::TBlock TResultTable::MakeBlock(TCellOf cell) const {
+TResultTable::TBlock TResultTable::MakeBlock(TCellOf cell) {
     const std::size_t bytes = TextSize(cell);
     if (bytes == 0) {
         return nullptr;
     }
     const auto columns = static_cast<std::size_t>(columns_);
-    TBlock block(new std::uint32_t[columns + (bytes + kOffsetSize - 1) / kOffsetSize]);
-    WriteBlock(cell, reinterpret_cast<char*>(block.get()));
+    std::uint32_t* block = Allot(columns + (bytes + kOffsetSize - 1) / kOffsetSize);
+    WriteBlock(cell, reinterpret_cast<char*>(block));
     return block;
+}
+
+std::uint32_t* TResultTable::Allot(std::size_t words) {
+    if (words > kLargestSlabWords / 4) {
+        // A huge row gets a slab of its own; the one being filled goes on.
+        TSlab own(new std::uint32_t[words]);
+        slabs_.push_back(own);
+        return own.get();
+    }
+    if (filling_ == nullptr || fillingWords_ - fillingUsed_ < words) {
+        fillingWords_ =
+            filling_ == nullptr ? kFirstSlabWords : std::min(2 * fillingWords_, kLargestSlabWords);
+        filling_.reset(new std::uint32_t[fillingWords_]);
+        fillingUsed_ = 0;
+    }
+    Hold(filling_);
+    std::uint32_t* room = filling_.get() + fillingUsed_;
+    fillingUsed_ += words;
+    return room;
+}
+
+void TResultTable::Hold(const TSlab& slab) {
+    if (slabs_.empty() || slabs_.back() != slab) {
+        slabs_.push_back(slab);
+    }
 }
 
 std::size_t TResultTable::CheckedColumn(int column) const {
@@ -92,7 +120,7 @@ void TResultTable::SetRowCount(int count) {
 }
 
 TResultTable::TRowView TResultTable::Row(int row) const {
-    return TRowView(rows_.at(static_cast<std::size_t>(row)).get(), columns_);
+    return TRowView(rows_.at(static_cast<std::size_t>(row)), columns_);
 }
 
 void TResultTable::SetRow(int row, const TRow& cells) {
@@ -137,18 +165,21 @@ void TResultTable::PutPacked(int /*number*/, std::string_view packed) {
     if (packed.size() < offsets) {
         throw std::invalid_argument("packed row of another width");
     }
-    TBlock block(new std::uint32_t[(packed.size() + kOffsetSize - 1) / kOffsetSize]);
-    std::memcpy(block.get(), packed.data(), packed.size());
-    rows_.push_back(std::move(block));
+    std::uint32_t* block = Allot((packed.size() + kOffsetSize - 1) / kOffsetSize);
+    std::memcpy(block, packed.data(), packed.size());
+    rows_.push_back(block);
 }
 
 void TResultTable::MoveRowsTo(TResultTable& target) {
     if (target.columns_ != columns_) {
         throw std::invalid_argument("result tables of different widths");
     }
-    target.rows_.insert(target.rows_.end(), std::make_move_iterator(rows_.begin()),
-                        std::make_move_iterator(rows_.end()));
+    target.rows_.insert(target.rows_.end(), rows_.begin(), rows_.end());
     rows_.clear();
+    for (const TSlab& slab : slabs_) {
+        target.Hold(slab);
+    }
+    slabs_.clear();
 }
 
 std::string TResultTable::ColumnLetter(int index) {

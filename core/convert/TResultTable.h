@@ -5,7 +5,10 @@
 //
 // Each row is kept as one block: the end offsets of its cells followed by
 // their bytes. A table of hundreds of thousands of mails then costs little
-// more than its text, instead of one string object per cell.
+// more than its text, instead of one string object per cell. The blocks are
+// laid one after another into large slabs of memory, not allocated one by
+// one: a heap that keeps a block per row between the short-lived strings of
+// the conversion slowed the conversion itself.
 
 #include <cstdint>
 #include <memory>
@@ -42,10 +45,16 @@ class TResultTable : public TRowSink {
     explicit TResultTable(const std::vector<std::string>& fieldNames);
     // No rows yet, `columns` wide: rows on their way to another table.
     explicit TResultTable(int columns) : columns_(columns) {}
+    // Moved, not copied: a copy would fill the same slab.
+    TResultTable(const TResultTable&) = delete;
+    TResultTable& operator=(const TResultTable&) = delete;
+    TResultTable(TResultTable&&) = default;
+    TResultTable& operator=(TResultTable&&) = default;
 
     int RowCount() const { return static_cast<int>(rows_.size()); }
     int ColumnCount() const { return columns_; }
-    // Added rows have every cell empty; rows past the count are dropped.
+    // Added rows have every cell empty; rows past the count are dropped
+    // (their memory goes with the table).
     void SetRowCount(int count);
 
     // Rows and cells outside the table throw std::out_of_range.
@@ -61,7 +70,9 @@ class TResultTable : public TRowSink {
     void Pack(int number, TRow&& values, std::string& out) const override;
     void PutPacked(int number, std::string_view packed) override;
     // Moves every row to the end of `target`, which has as many columns.
-    // The rows keep their memory: no cell is copied.
+    // The rows keep their memory: no cell is copied. The slab this table
+    // fills is shared with `target` from then on, so rows can be packed on
+    // one thread and moved, under a lock, to a table another thread reads.
     void MoveRowsTo(TResultTable& target);
 
     // Spreadsheet column name of output column `index` (0 = "A", 26 = "AA",
@@ -69,11 +80,16 @@ class TResultTable : public TRowSink {
     static std::string ColumnLetter(int index);
 
   private:
-    using TBlock = std::unique_ptr<std::uint32_t[]>;
+    using TBlock = const std::uint32_t*;  // nullptr: every cell empty
+    using TSlab = std::shared_ptr<std::uint32_t[]>;
 
     // A block for the cells given by `cell(i)` for i in 0 .. columns - 1.
     template <typename TCellOf>
-    TBlock MakeBlock(TCellOf cell) const;
+    TBlock MakeBlock(TCellOf cell);
+    // Room for `words` words in the slab being filled (or a slab of their own).
+    std::uint32_t* Allot(std::size_t words);
+    // Keeps `slab` for the rows in it.
+    void Hold(const TSlab& slab);
     // Bytes of those cells together.
     template <typename TCellOf>
     std::size_t TextSize(TCellOf cell) const;
@@ -85,5 +101,9 @@ class TResultTable : public TRowSink {
     std::size_t CheckedColumn(int column) const;
 
     std::vector<TBlock> rows_;
+    std::vector<TSlab> slabs_;  // those holding this table's rows
+    TSlab filling_;             // the slab new blocks go to
+    std::size_t fillingUsed_ = 0;
+    std::size_t fillingWords_ = 0;
     int columns_ = 0;
 };

@@ -54,6 +54,46 @@ TEST(ResultTable, RowsKeepEveryByteThroughPutSetAndEdit) {
     EXPECT_THROW(table.MoveRowsTo(narrow), std::invalid_argument);
 }
 
+// A window's rows are packed on the worker's thread into a slab that goes on
+// filling while the rows already moved are read and edited elsewhere.
+TEST(ResultTable, MovedRowsKeepTheirBytesWhileBothTablesGrow) {
+    const auto value = [](int number) {
+        // Now and then a row larger than any shared slab.
+        const std::size_t size = number % 97 == 0 ? 300000 : static_cast<std::size_t>(number % 50);
+        return std::string(size, static_cast<char>('a' + number % 26));
+    };
+    TResultTable shown({"v"});
+    std::vector<std::vector<std::string>> expected;
+    {
+        TResultTable packing(2);
+        for (int number = 1; number <= 3000; ++number) {
+            if (number % 3 == 0) {
+                std::string image;
+                packing.Pack(number, {value(number)}, image);
+                packing.PutPacked(number, image);
+            } else {
+                packing.PutRow(number, {value(number)});
+            }
+            expected.push_back({std::to_string(number), value(number)});
+            if (number % 7 == 0) {
+                packing.MoveRowsTo(shown);
+                // An edit of a row already shown goes to the shown table's own slab.
+                const int row = TResultTable::FirstMailRow + number / 2;
+                shown.SetCell(row, 1, "edited " + std::to_string(number));
+                expected[static_cast<std::size_t>(number / 2)][1] =
+                    "edited " + std::to_string(number);
+            }
+        }
+        packing.MoveRowsTo(shown);
+    }
+    ASSERT_EQ(shown.RowCount(), 3002);
+    for (int r = 0; r < 3000; ++r) {
+        ASSERT_EQ(shown.Row(r + TResultTable::FirstMailRow).Cells(),
+                  expected[static_cast<std::size_t>(r)])
+            << r;
+    }
+}
+
 TEST(ConvertMessages, Texts) {
     EXPECT_EQ(TConvertMessages::Progress(3, 10), "(3/10)");
     EXPECT_EQ(Utf(TConvertMessages::Finished()), "変換処理を終了しました。");
