@@ -1,6 +1,7 @@
 #include "params/TMailAddressExtractor.h"
 
 #include <algorithm>
+#include <array>
 
 #include "base/LineSplitter.h"
 #include "base/SjisText.h"
@@ -33,10 +34,22 @@ std::string_view NameAfter(std::string_view after) {
 
 // The bytes of kAddressPattern's two classes: before the '@' (note the
 // range "+-/") and after the first character of the domain.
-constexpr bool IsLocalByte(unsigned char c) {
+constexpr bool IsLocalByteSlow(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
            (c >= '+' && c <= '/') ||
            std::string_view("_!#$%&*=?^{|}~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+constexpr std::array<bool, 256> MakeLocalTable() {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        t[c] = IsLocalByteSlow(static_cast<unsigned char>(c));
+    }
+    return t;
+}
+// By table: the search above is a memchr call per byte at run time.
+constexpr std::array<bool, 256> kLocalByte = MakeLocalTable();
+bool IsLocalByte(unsigned char c) {
+    return kLocalByte[c];
 }
 constexpr bool IsAlnumByte(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
