@@ -192,6 +192,22 @@ std::string ParameterIn(std::string_view text, std::string_view lowerName) {
     return {};
 }
 
+// How many bytes at the start of `text` are all above 0x20, eight at a
+// time: Base64 lines seldom hold any blank.
+std::size_t NoBlankPrefix(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, text.data() + i, sizeof w);
+        if ((w - 0x21 * kOnes) & ~w & kHighs) {
+            break;  // a byte below 0x21 somewhere in these eight
+        }
+    }
+    return i;
+}
+
 // Base64 lines joined for decoding. White space inside a line (trailing
 // blanks added by some servers) would take positions in the decoder and
 // shift every following byte, so it is left out.
@@ -204,7 +220,7 @@ std::string JoinBase64(std::span<const std::string_view> lines) {
     joined.reserve(size);
     for (std::string_view line : lines) {
         std::size_t run = 0;  // start of the current run of non-blank bytes
-        for (std::size_t i = 0; i < line.size(); ++i) {
+        for (std::size_t i = NoBlankPrefix(line); i < line.size(); ++i) {
             if (static_cast<unsigned char>(line[i]) <= 0x20) {
                 joined.append(line.substr(run, i - run));
                 run = i + 1;
