@@ -72,6 +72,50 @@ bool TLineSplitter::Next(std::string_view& line) {
     return true;
 }
 
+void TLineSplitter::AppendViews(std::string_view text, std::vector<std::string_view>& lines,
+                                TZeroByte zero) {
+    if (zero == TZeroByte::kEndsText) {
+        text = text.substr(0, FindByte(text, '\0', 0));
+    }
+    const char* const d = text.data();
+    const std::size_t n = text.size();
+    std::size_t start = 0;  // of the next line
+    // A break byte before `start` is the LF of a CR LF pair.
+    const auto lineTo = [&](std::size_t b) {
+        if (b >= start) {
+            lines.emplace_back(d + start, b - start);
+            start = b + 1;
+            if (d[b] == '\r' && start < n && d[start] == '\n') {
+                ++start;
+            }
+        }
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Every break of a block of sixteen bytes from one mask: no search is
+    // started and stopped per line.
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
+        while (mask != 0) {
+            lineTo(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (d[i] == '\n' || d[i] == '\r') {
+            lineTo(i);
+        }
+    }
+    if (start < n) {
+        lines.emplace_back(d + start, n - start);
+    }
+}
+
 std::vector<std::string> TLineSplitter::Split(std::string_view text, TZeroByte zero) {
     std::vector<std::string> lines;
     TLineSplitter splitter(text, zero);

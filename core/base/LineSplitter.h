@@ -22,6 +22,10 @@ class TLineSplitter {
 
     static std::vector<std::string> Split(std::string_view text,
                                           TZeroByte zero = TZeroByte::kEndsText);
+    // Appends the lines Next gives, as views into `text`: the fast way to
+    // cut a whole text.
+    static void AppendViews(std::string_view text, std::vector<std::string_view>& lines,
+                            TZeroByte zero = TZeroByte::kEndsText);
 
   private:
     std::string_view text_;

@@ -748,10 +748,6 @@ void TMail::SetBody(std::string text) {
     // Collected in a list reused by the thread, then copied at their count.
     thread_local std::vector<std::string_view> lines;
     lines.clear();
-    TLineSplitter splitter(bodyText_);
-    std::string_view line;
-    while (splitter.Next(line)) {
-        lines.push_back(line);
-    }
+    TLineSplitter::AppendViews(bodyText_, lines);
     body_.assign(lines.begin(), lines.end());
 }

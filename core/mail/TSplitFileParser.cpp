@@ -55,18 +55,17 @@ std::span<const std::string_view> TSplitFileParser::MailLineViews(int index) con
     const std::string_view rest = text_.substr(start, end - start);
 
     // A 0 byte is kept here (TMail drops it): it ends neither line nor mail.
-    TLineSplitter splitter(rest, TLineSplitter::TZeroByte::kIsData);
-    std::string_view line;
-    splitter.Next(line);  // the separator line is not part of the mail
     // One list per thread, reused from mail to mail.
     thread_local std::vector<std::string_view> lines;
     lines.clear();
-    while (splitter.Next(line)) {
-        lines.push_back(line);
-    }
-    if (!lines.empty() && lines.back().empty()) {
-        lines.pop_back();
-    }
+    TLineSplitter::AppendViews(rest, lines, TLineSplitter::TZeroByte::kIsData);
     file_->CheckIntact(rest);
-    return lines;
+    std::span<const std::string_view> mail(lines);
+    if (!mail.empty()) {
+        mail = mail.subspan(1);  // the separator line is not part of the mail
+    }
+    if (!mail.empty() && mail.back().empty()) {
+        mail = mail.first(mail.size() - 1);
+    }
+    return mail;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using Lines = std::vector<std::string>;
 
 TEST(LineSplitter, BreaksAtCrLfAndCrLf) {
@@ -26,6 +28,32 @@ TEST(LineSplitter, BreaksFoundInLinesOfEveryLength) {
             lines.emplace_back(line);
         }
         EXPECT_EQ(lines, (Lines{a, b, c, a})) << n;
+    }
+}
+
+// Cutting a whole text at once gives the lines Next gives, in every mode.
+TEST(LineSplitter, AppendViewsGivesTheLinesOfNext) {
+    std::mt19937 random(16);
+    std::uniform_int_distribution<int> length(0, 70);
+    std::uniform_int_distribution<int> pick(0, 5);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(static_cast<std::size_t>(length(random)), 'a');
+        for (char& c : text) {
+            c = "\r\n\0abc"[pick(random)];
+        }
+        for (const auto zero :
+             {TLineSplitter::TZeroByte::kEndsText, TLineSplitter::TZeroByte::kIsData}) {
+            std::vector<std::string_view> expected;
+            TLineSplitter s(text, zero);
+            std::string_view line;
+            while (s.Next(line)) {
+                expected.push_back(line);
+            }
+            std::vector<std::string_view> actual{"kept"};
+            TLineSplitter::AppendViews(text, actual, zero);
+            expected.insert(expected.begin(), "kept");
+            ASSERT_EQ(actual, expected) << testing::PrintToString(text);
+        }
     }
 }
 
