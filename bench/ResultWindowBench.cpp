@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     const double startWindowCpu = ThreadCpuMs();
     auto converter = std::make_unique<TCSVConverter>(
         TMailStoreFactory::Create(TMailStoreFactory::MboxFile,
-                                  TQtText::ToSjis(QString::fromLocal8Bit(argv[2]))),
+                                  TQtText::ToSjis(QString::fromLocal8Bit(argv[2])), jobs),
         std::make_unique<TConvertParam>(
             ProjectParams(TQtText::ToSjis(QString::fromLocal8Bit(argv[1])))));
     TAutoExexParam run;

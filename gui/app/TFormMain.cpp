@@ -598,9 +598,9 @@ void TFormMain::ActionConvertExecute() {
                 problem->helpTopic);
         return;
     }
-    auto converter =
-        std::make_unique<TCSVConverter>(TMailStoreFactory::Create(mailType, location),
-                                        std::make_unique<TConvertParam>(std::move(params)));
+    auto converter = std::make_unique<TCSVConverter>(
+        TMailStoreFactory::Create(mailType, location, TFormConvert::DefaultThreads()),
+        std::make_unique<TConvertParam>(std::move(params)));
     const TConvertResult result =
         RunResultWindow(std::move(converter), csvSaveParam_, autoRun_.get());
     if (autoRun_ != nullptr) {

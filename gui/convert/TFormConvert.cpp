@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include "convert/TConvertMessages.h"
 #include "convert/TConvertWorker.h"
 #include "convert/TCsvFile.h"
+#include "convert/TCsvPrewriter.h"
 #include "gui/app/THelpService.h"
 #include "gui/app/THint.h"
 #include "gui/app/TModalService.h"
@@ -42,11 +44,6 @@ QString U(const char* utf8) {
 constexpr int kPollMs = 25;
 constexpr int kProgressMs = 200;
 constexpr int kMaxThreads = 16;
-
-int DefaultThreads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return std::clamp(static_cast<int>(cores), 1, kMaxThreads);
-}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QString& hint) {
@@ -82,7 +79,11 @@ class TWindowThreadHost : public TCsvSaveHost {
 
   private:
     void OnWindowThread(const std::function<void()>& call) {
-        QMetaObject::invokeMethod(window_, call, Qt::BlockingQueuedConnection);
+        if (QThread::currentThread() == window_->thread()) {
+            call();
+        } else {
+            QMetaObject::invokeMethod(window_, call, Qt::BlockingQueuedConnection);
+        }
     }
 
     QObject* window_;
@@ -125,6 +126,11 @@ class TInputGuard : public QObject {
 };
 
 }  // namespace
+
+int TFormConvert::DefaultThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(static_cast<int>(cores), 1, kMaxThreads);
+}
 
 TFormConvert::TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> converter,
                            TParamFormConvert& geometry)
@@ -175,13 +181,16 @@ TFormConvert::TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> conve
             [] { THelpService::Current().ShowTopic(HelpContext); });
     connect(pollTimer_, &QTimer::timeout, this, &TFormConvert::Poll);
 
+    windowHost_ = std::make_unique<TWindowThreadHost>(this, static_cast<TCsvSaveHost&>(*this));
     worker_ = std::make_unique<TConvertWorker>(*converter_);
     converter_->SetMailOptions(
         {[worker = worker_.get()](const std::string& message) { worker->Warning(message); }});
 }
 
 TFormConvert::~TFormConvert() {
-    // The loop's threads end before the converter they read goes.
+    // The loop's threads end before the converter they read goes; an
+    // unfinished early file before the table it reads.
+    prewriter_.reset();
     worker_.reset();
     converter_.reset();
 }
@@ -229,6 +238,15 @@ void TFormConvert::StartConversion() {
         return;
     }
     converting_ = true;
+    if (autoParam_) {
+        // The rows go to the file as they arrive: the save then only
+        // finishes it, as in kestrify-cli.
+        auto early = std::make_unique<TCsvPrewriter>(
+            model_->Table(), *windowHost_, autoParam_->GetCsvFile(), autoParam_->GetSaveType());
+        if (early->IsWriting()) {
+            prewriter_ = std::move(early);
+        }
+    }
     worker_->Start(threads_);
     pollTimer_->start(kPollMs);
 }
@@ -241,7 +259,11 @@ void TFormConvert::Poll() {
     if (news.start) {
         Started(news.start->count, news.start->multiLine);
     }
+    const int arrived = model_->Table().RowCount();
     model_->Append(news.rows);
+    if (prewriter_) {
+        prewriter_->Add(arrived, model_->Table().RowCount());
+    }
     if (news.position != position_ &&
         (!progressShown_.isValid() || progressShown_.elapsed() >= kProgressMs)) {
         ShowProgress(news.position);
@@ -323,6 +345,7 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
     emit ConversionEnded();
 
     if (outcome.end == TConvertOutcome::TEnd::Failed) {
+        prewriter_.reset();
         TModalService::Current().Message(this, TQtText::FromSjis(outcome.message), TMsgKind::Error,
                                          TMsgButtons::OkHelp, HelpContext);
         close();
@@ -332,6 +355,7 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
         if (!stopRequested_) {
             SaveAutomatic();
         }
+        prewriter_.reset();
         close();
         return;
     }
@@ -342,8 +366,14 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
 
 void TFormConvert::SaveAutomatic() {
     std::string error;
-    report_.automaticSaved =
-        SaveAside([this](TCsvFile& file) { return file.SaveAutomatic(*autoParam_); }, error);
+    grid_->CommitEdit();
+    // An edit since the rows were written early: the table is what is saved.
+    std::unique_ptr<TCsvPrewriter> early = std::move(prewriter_);
+    if (model_->Edited()) {
+        early.reset();
+    }
+    report_.automaticSaved = SaveAside(
+        [this](TCsvFile& file) { return file.SaveAutomatic(*autoParam_); }, error, early.get());
     if (!error.empty()) {
         TModalService::Current().Message(this, TQtText::FromSjis(error), TMsgKind::Error,
                                          TMsgButtons::OkHelp, HelpContext);
@@ -353,16 +383,16 @@ void TFormConvert::SaveAutomatic() {
 // Writing a large table takes a while: it runs on a thread of its own while
 // the window keeps painting but takes no input. The questions and reports of
 // the save come back to the window's thread, which answers them as usual.
-bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error) {
+bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error,
+                             TCsvPrewriter* early) {
     TInputGuard guard(this);
-    TWindowThreadHost host(this, *this);
-    TCsvFile file(model_->Table(), host);
+    TCsvFile file(model_->Table(), *windowHost_);
     std::atomic<bool> done{false};
     bool saved = false;
     std::thread writer([&] {
         vecstate::ClearUpperHalves();
         try {
-            saved = save(file);
+            saved = save(early != nullptr ? early->Finish() : file);
         } catch (const std::exception& e) {
             error = e.what();
             if (error.empty()) {

@@ -34,6 +34,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TCsvFile;
+class TCsvPrewriter;
 class TConvertWorker;
 class TItemGrid;
 class TResultTable;
@@ -72,6 +73,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     // Threads that read and extract (before the window is shown); the
     // default is one per core.
     void SetThreads(int threads) { threads_ = threads; }
+    // One per core: also the threads a store is opened on for the window.
+    static int DefaultThreads();
 
     const TConvertReport& Report() const { return report_; }
     bool IsConverting() const { return converting_; }
@@ -103,8 +106,10 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     void Ask(const TConvertError& error);
     void Finished(const TConvertOutcome& outcome);
     void SaveAutomatic();
-    // Runs the save on another thread; `error` gets the text of an exception.
-    bool SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error);
+    // Runs the save on another thread with the file `early` finishes, or a
+    // file of the table; `error` gets the text of an exception.
+    bool SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error,
+                   TCsvPrewriter* early = nullptr);
     void FitNumberColumn(int count);
 
     // TCsvSaveHost
@@ -132,6 +137,10 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     QElapsedTimer progressShown_;
 
     std::unique_ptr<TConvertWorker> worker_;
+    // Takes a save's calls on any thread to the window's.
+    std::unique_ptr<TCsvSaveHost> windowHost_;
+    // An automatic run's file, written while the rows arrive.
+    std::unique_ptr<TCsvPrewriter> prewriter_;
     bool shown_ = false;
     bool converting_ = false;
     bool stopRequested_ = false;

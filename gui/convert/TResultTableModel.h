@@ -18,6 +18,8 @@ class TResultTableModel : public QAbstractTableModel {
     const TResultTable& Table() const { return table_; }
     // Mails whose row has arrived.
     int MailRows() const { return table_.RowCount() - TResultTable::FirstMailRow; }
+    // Some cell was changed by an edit.
+    bool Edited() const { return edited_; }
 
     // Shows `count` rows waiting for their mails.
     void Expect(int count);
@@ -38,4 +40,5 @@ class TResultTableModel : public QAbstractTableModel {
 
     TResultTable table_;
     int expected_ = 0;
+    bool edited_ = false;
 };

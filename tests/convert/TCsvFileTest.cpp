@@ -6,6 +6,7 @@
 #include "TestText.h"
 #include "base/TOutputFile.h"
 #include "convert/TConvertMessages.h"
+#include "convert/TCsvPrewriter.h"
 
 namespace {
 
@@ -327,4 +328,47 @@ TEST_F(CsvFile, StreamGivenUpLeavesTheOldFileAlone) {
     }  // stopped before the save
     EXPECT_EQ(Read("out.csv"), "old\r\n");
     EXPECT_EQ(Listing(), "out.csv ");
+}
+
+// An automatic run's rows written while they arrive: the same file as a save
+// of the whole table, the old file kept until the save, nothing left behind
+// when the run ends without one.
+TEST_F(CsvFile, RowsWrittenEarlyGiveTheSavedTableAndKeepTheOldFileTillTheSave) {
+    struct {
+        const char* name;
+        int saveType;
+        bool save;
+        bool early;
+    } const cases[] = {
+        {"overwrite", TCsvFile::Overwrite, true, true},
+        {"stopped", TCsvFile::Overwrite, false, true},
+        {"append", TCsvFile::Append, true, false},
+    };
+    for (const auto& c : cases) {
+        Write("out.csv", "old\r\n");
+        TResultTable shown({"a", "b"});
+        TCsvFile whole(shown, host_);
+        {
+            TCsvPrewriter early(shown, host_, Path("out.csv"), c.saveType);
+            EXPECT_EQ(early.IsWriting(), c.early) << c.name;
+            for (int number = 1; number <= 5000; ++number) {
+                shown.PutRow(number,
+                             {"v" + std::to_string(number), number % 3 ? Sj("日本,語") : ""});
+                if (number % 100 == 0) {
+                    early.Add(shown.RowCount() - 100, shown.RowCount());
+                }
+            }
+            EXPECT_EQ(Read("out.csv"), "old\r\n") << c.name;
+            if (c.save) {
+                EXPECT_TRUE(early.Finish().WriteCsvFile(Path("out.csv"), c.saveType)) << c.name;
+            }
+        }
+        ASSERT_TRUE(whole.WriteCsvFile(Path("whole.csv"), c.saveType)) << c.name;
+        const std::string expected =
+            c.save ? (c.saveType == TCsvFile::Append ? "old\r\n" : "") + Read("whole.csv")
+                   : "old\r\n";
+        EXPECT_EQ(Read("out.csv"), expected) << c.name;
+        EXPECT_EQ(Listing(), "out.csv whole.csv ") << c.name;
+        std::filesystem::remove(Path("whole.csv"));
+    }
 }

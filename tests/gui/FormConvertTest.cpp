@@ -310,30 +310,40 @@ TEST_F(FormConvertTest, LoopFailureIsShownAndClosesTheWindow) {
     EXPECT_FALSE(form->isVisible());
 }
 
+// The rows are written while they arrive; a stop leaves no file, an edit
+// during the run is saved with the rest.
 TEST_F(FormConvertTest, AutomaticRunSavesAndClosesUnlessStopped) {
-    for (const bool stop : {false, true}) {
-        const std::string csv = dir.File(stop ? "stopped.csv" : "auto.csv");
+    enum TDuring { Nothing, Stop, Edit };
+    for (const TDuring during : {Nothing, Stop, Edit}) {
+        const std::string csv = dir.File("auto" + std::to_string(during) + ".csv");
         TAutoExexParam run;
         run.SetCsvFile(csv);
         run.SetSaveType(0);
         auto gate = std::make_shared<TGate>();
-        auto form = Make(FakeConverter(std::make_unique<TGatedReader>(3, stop ? 1 : 3, gate)));
+        auto form =
+            Make(FakeConverter(std::make_unique<TGatedReader>(3, during == Nothing ? 3 : 1, gate)));
         const TGateOpener opener{gate};
         form->SetAutoExexParam(run);
         ShowActive(*form);
-        if (stop) {
+        if (during != Nothing) {
             ASSERT_TRUE(WaitFor([&] { return form->Table().RowCount() == 3; }));
-            Click(Find<QPushButton>(*form, "BtnClose"));
+            if (during == Stop) {
+                Click(Find<QPushButton>(*form, "BtnClose"));
+            } else {
+                QAbstractItemModel* model = form->Grid()->model();
+                ASSERT_TRUE(model->setData(model->index(0, 1), Q("edited"), Qt::EditRole));
+            }
             gate->Open();
         }
         ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
-        EXPECT_EQ(form->Report().automaticSaved, !stop);
-        EXPECT_EQ(std::filesystem::exists(csv), !stop);
-        if (!stop) {
-            EXPECT_EQ(TTempDir::Read(csv), "subject,name\r\ns0,n0\r\ns1,n1\r\ns2,n2\r\n");
-        }
+        EXPECT_EQ(form->Report().automaticSaved, during != Stop);
+        const std::string first = during == Edit ? "s0,edited" : "s0,n0";
+        EXPECT_EQ(during == Stop ? "" : TTempDir::Read(csv),
+                  during == Stop ? "" : "subject,name\r\n" + first + "\r\ns1,n1\r\ns2,n2\r\n");
+        EXPECT_EQ(dir.Listing().find(".kfy-"), std::string::npos) << "no file left behind";
         EXPECT_TRUE(modal.Boxes().empty());
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("auto1.csv")));
 }
 
 TEST_F(FormConvertTest, SaveAddsCsvAndAsksBeforeReplacingAnExistingFile) {

@@ -1,0 +1,73 @@
+#include "convert/TCsvPrewriter.h"
+
+#include "base/VectorState.h"
+#include "convert/TCsvText.h"
+
+TCsvPrewriter::TCsvPrewriter(const TResultTable& table, TCsvSaveHost& host,
+                             const std::string& fileName, int saveType, TCsvOptions options)
+    : table_(table),
+      safeCells_(options.safeCells),
+      spool_(table.ColumnCount() - 1, options.safeCells),
+      file_(table, host, options, &spool_) {
+    if (spool_.IsOpen() && file_.StreamRowsTo(fileName, saveType)) {
+        writer_ = std::thread([this] { Write(); });
+    }
+}
+
+TCsvPrewriter::~TCsvPrewriter() {
+    if (writer_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            dropping_ = true;
+        }
+        added_.notify_one();
+        writer_.join();
+    }
+}
+
+void TCsvPrewriter::Add(int first, int end) {
+    if (!writer_.joinable() || first >= end) {
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        for (int row = first; row < end; ++row) {
+            queued_.push_back(table_.Row(row));
+        }
+    }
+    added_.notify_one();
+}
+
+TCsvFile& TCsvPrewriter::Finish() {
+    if (writer_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            finishing_ = true;
+        }
+        added_.notify_one();
+        writer_.join();
+    }
+    return file_;
+}
+
+void TCsvPrewriter::Write() {
+    vecstate::ClearUpperHalves();  // started by the window's thread
+    std::vector<TResultTable::TRowView> rows;
+    std::string line;
+    while (true) {
+        {
+            std::unique_lock lock(mutex_);
+            added_.wait(lock, [this] { return !queued_.empty() || finishing_ || dropping_; });
+            if (dropping_ || queued_.empty()) {
+                return;
+            }
+            rows.swap(queued_);
+        }
+        for (const TResultTable::TRowView& row : rows) {
+            line.clear();
+            TCsvText::AppendRow(line, row, safeCells_);
+            spool_.PutPacked(0, line);
+        }
+        rows.clear();
+    }
+}
