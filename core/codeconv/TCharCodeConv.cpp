@@ -293,8 +293,23 @@ void TCharCodeConv::AppendWordBase64(std::string_view text, std::string& out) {
     char* p = begin;
     int s[4];
     int n = 0;
-    for (const char c : text) {
-        const int v = kSextet[static_cast<unsigned char>(c)];
+    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0; i < text.size();) {
+        // Four valid characters at a group's start, the common case, at once.
+        if (n == 0 && i + 4 <= text.size()) {
+            const int a = kSextet[t[i]], b = kSextet[t[i + 1]];
+            const int c = kSextet[t[i + 2]], d = kSextet[t[i + 3]];
+            if ((a | b | c | d) < kInvalid) {
+                const TB64Group g = MakeGroup(a, b, c, d);
+                p[0] = static_cast<char>(g.b1);
+                p[1] = static_cast<char>(g.b2);
+                p[2] = static_cast<char>(g.b3);
+                p += 3;
+                i += 4;
+                continue;
+            }
+        }
+        const int v = kSextet[t[i++]];
         if (v == kInvalid) {
             continue;
         }

@@ -227,11 +227,14 @@ void TCharNkfConv::AppendText(std::string_view text, int mode, std::string& out)
 
 std::string TCharNkfConv::DecodeHeader(std::string_view value) const {
     std::string out;
-    std::string run;  // bytes of adjacent words of one charset, decoded together
+    // Bytes of adjacent words of one charset, decoded together; a buffer
+    // kept by the thread.
+    thread_local std::string run;
+    run.clear();
     std::string_view runCharset;
     const auto flush = [&] {
         if (!runCharset.empty()) {
-            out += DecodeWordText(run, runCharset);
+            AppendWordText(run, runCharset, out);
             run.clear();
             runCharset = {};
         }
@@ -262,15 +265,24 @@ std::string TCharNkfConv::DecodeHeader(std::string_view value) const {
 }
 
 std::string TCharNkfConv::DecodeWordText(std::string_view bytes, std::string_view charset) const {
+    std::string out;
+    AppendWordText(bytes, charset, out);
+    return out;
+}
+
+void TCharNkfConv::AppendWordText(std::string_view bytes, std::string_view charset,
+                                  std::string& out) const {
     const int codePage = TCodePageConv::CodePageOf(charset);
     switch (codePage) {
         case TCodePageConv::kIso2022Jp:
         case TCodePageConv::kEucJp:
         case TCodePageConv::kUtf7:
         case TCodePageConv::kUtf8:
-            return ConvertText(bytes, codePage);
+            AppendText(bytes, codePage, out);
+            return;
         default:
-            return TCodePageConv::CharsetToSjis(bytes, charset);
+            out += TCodePageConv::CharsetToSjis(bytes, charset);
+            return;
     }
 }
 

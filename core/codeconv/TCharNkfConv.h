@@ -39,6 +39,8 @@ class TCharNkfConv : public TCharCodeConv {
 
     // The decoded bytes of encoded words in `charset` to Shift_JIS.
     std::string DecodeWordText(std::string_view bytes, std::string_view charset) const;
+    // The same, appended to `out`.
+    void AppendWordText(std::string_view bytes, std::string_view charset, std::string& out) const;
 
     // When `value` holds an encoded word starting with `prefix` ("=?UTF-8?B?",
     // "=?UTF-7?Q?", ...), decodes every UTF-7 and UTF-8 encoded word of it;
