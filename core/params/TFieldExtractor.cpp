@@ -200,8 +200,14 @@ void TFieldExtractor::FillHeaderValues(const TBasicMail& mail,
     std::string key;
     for (const TOrderedParamString& p : headerParams) {
         key = sjis::ToUpper(p.GetParamKey());
+        const std::vector<std::string>& found = mail.HeaderValues(key);
+        if (key == kDateKey && found.size() == 1) {
+            // The one value as it stands: no joined copy to normalise.
+            values[p.GetFieldOrder()] = TDateNormalizer::NormalizeDate(found.front());
+            continue;
+        }
         std::string text;
-        for (const std::string& v : mail.HeaderValues(key)) {
+        for (const std::string& v : found) {
             if (!text.empty()) {
                 text.append(kLineBreak);
             }
