@@ -333,6 +333,25 @@ class TIso2022JpDecoder {
     TMode saved_ = TMode::Roman;
 };
 
+// `text` appended to `out`, every byte that forms no character marked.
+void AppendShiftJis(std::string_view text, std::string& out) {
+    const std::size_t base = out.size();
+    out.append(text);
+    char* const p = out.data() + base;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        if (c < 0x80 || InRange(c, 0xA1, 0xDF)) {
+            ++i;
+        } else if (sjis::IsLeadByte(c) && i + 1 < n &&
+                   sjis::IsTrailByte(static_cast<unsigned char>(p[i + 1]))) {
+            i += 2;
+        } else {
+            p[i++] = '?';
+        }
+    }
+}
+
 bool HasByte(std::string_view text, unsigned char b) {
     return text.find(static_cast<char>(b)) != std::string_view::npos;
 }
@@ -494,6 +513,9 @@ void TCodePageConv::AppendSjis(std::string_view text, int codePage, std::string&
                 return;
             }
             break;
+        case kShiftJis:
+            AppendShiftJis(text, out);
+            return;
         case kUtf8:
             if (!text.starts_with("\xEF\xBB\xBF") && !IsAscii(text)) {
                 Guarded([&] {
@@ -603,18 +625,8 @@ std::string TCodePageConv::GuessToSjis(std::string_view text) {
 }
 
 std::string TCodePageConv::FromShiftJis(std::string_view text) {
-    std::string out(text);
-    for (std::size_t i = 0; i < out.size();) {
-        const auto c = static_cast<unsigned char>(out[i]);
-        if (c < 0x80 || InRange(c, 0xA1, 0xDF)) {
-            ++i;
-        } else if (sjis::IsLeadByte(c) && i + 1 < out.size() &&
-                   sjis::IsTrailByte(static_cast<unsigned char>(out[i + 1]))) {
-            i += 2;
-        } else {
-            out[i++] = '?';
-        }
-    }
+    std::string out;
+    AppendShiftJis(text, out);
     return out;
 }
 
