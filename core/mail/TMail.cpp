@@ -43,6 +43,21 @@ void FileValue(std::string_view key, std::string&& value, std::vector<std::strin
 // character is left alone.
 void UpperInPlace(std::span<char> text) {
     std::size_t i = 0;
+    // Eight 7-bit bytes at a time: a byte of 'a'-'z' loses 0x20. Below 0x80
+    // the sums cannot carry into the next byte.
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, text.data() + i, sizeof w);
+        if (w & kHighs) {
+            break;
+        }
+        const std::uint64_t fromA = w + (0x80 - 'a') * kOnes;      // high bit: >= 'a'
+        const std::uint64_t pastZ = w + (0x80 - 'z' - 1) * kOnes;  // high bit: > 'z'
+        w -= ((fromA & ~pastZ) & kHighs) >> 2;
+        std::memcpy(text.data() + i, &w, sizeof w);
+    }
     // 7-bit names (nearly all) without the double-byte bookkeeping.
     for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);

@@ -53,6 +53,13 @@ TEST(TMailHeaderTest, KeysAreUpperCasedWithTheirColonAndValuesTrimmed) {
                      "X-\x83\x61"
                      "B\x83\x61:"),
               Lines{"v"});
+    // Long names are upper-cased eight bytes at a time: only 'a'-'z' change,
+    // and a double-byte character after the first eight is still skipped.
+    const TMail mixed = MailOf(
+        "x-`az{@AZ[09_-abcdefghijklmnopqrstuvwxyz:1\n"
+        "x-long-na\x83\x61me:2\n\n");
+    EXPECT_EQ(Header(mixed, "X-`AZ{@AZ[09_-ABCDEFGHIJKLMNOPQRSTUVWXYZ:"), Lines{"1"});
+    EXPECT_EQ(Header(mixed, "X-LONG-NA\x83\x61ME:"), Lines{"2"});
 }
 
 // Continuation lines used to be values of their own: a field is now unfolded
