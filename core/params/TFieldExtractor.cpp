@@ -111,7 +111,7 @@ std::string TFieldExtractor::CutAtEndString(const TOrderedParamString& param,
     if (!IsOneLine(param) || param.GetPosType() != TOrderedParamString::PosBody) {
         return std::string(value);
     }
-    const std::string endStr = param.GetEndStr();
+    const std::string& endStr = param.GetEndStr();
     if (param.GetEndStrRegExp()) {
         const auto match = NonEmptyMatch(endStr, value);
         if (!match) {
@@ -333,7 +333,7 @@ void TFieldExtractor::CollectBodyValues(TBodyLines body,
 
 std::size_t TFieldExtractor::CaptureEnd(TBodyLines body, const TOrderedParamString& param,
                                         std::size_t keyLine, std::size_t stop) {
-    const std::string endStr = param.GetEndStr();
+    const std::string& endStr = param.GetEndStr();
     const bool endRegex = !endStr.empty() && param.GetEndStrRegExp();
     std::size_t end = keyLine + 1;
     while (end < stop && (endStr.empty() || !LineMatchesEnd(body[end], endStr, endRegex))) {

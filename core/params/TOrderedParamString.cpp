@@ -49,8 +49,9 @@ bool TOrderedParamString::IsSingleLineResult() const {
     return GetAutoFormat() <= 0 && (GetOneLine() || GetRowType() != RowMulti);
 }
 
-std::string TOrderedParamString::GetEndStr() const {
-    return posType_ == PosBody ? endStr_ : std::string();
+const std::string& TOrderedParamString::GetEndStr() const {
+    static const std::string kNone;
+    return posType_ == PosBody ? endStr_ : kNone;
 }
 
 bool TOrderedParamString::GetEndStrRegExp() const {

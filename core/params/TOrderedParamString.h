@@ -51,7 +51,7 @@ class TOrderedParamString {
     virtual bool GetStartLine() const { return startLine_; }
     virtual void SetEndStr(const std::string& v) { endStr_ = v; }
     // Empty unless this is a body parameter.
-    virtual std::string GetEndStr() const;
+    virtual const std::string& GetEndStr() const;
     virtual void SetEndStrRegExp(bool v) { endStrRegExp_ = v; }
     virtual bool GetEndStrRegExp() const;
     virtual void SetMailAddress(bool v) { mailAddress_ = v; }
