@@ -260,8 +260,11 @@ std::size_t Utf8Sequence(std::string_view text, std::size_t i, std::uint32_t& cp
 // The entry of a well-formed three-byte sequence at `i` (kana and kanji)
 // that the table holds as one character, or null for every other case.
 const TEntry* ThreeByteChar(TUtf8Table& table, std::string_view text, std::size_t i) {
+    if (text.size() - i < 3) {
+        return nullptr;  // also where the text ends
+    }
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0xE0 || c > 0xEF || text.size() - i < 3) {
+    if (c < 0xE0 || c > 0xEF) {
         return nullptr;
     }
     const auto t1 = static_cast<unsigned char>(text[i + 1]);

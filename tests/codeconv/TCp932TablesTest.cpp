@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -59,6 +61,17 @@ INSTANTIATE_TEST_SUITE_P(Encodings, TCp932TablesTest,
                                          TCase{"EucJpSkippingUtf8", "EUC-JP-MS",
                                                &TCp932Tables::AppendFromEucJp, &TIconv::SkipUtf8}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A run of kana and kanji that ends the text is read up to its last byte
+// and no further (a memory checker sees a read past the block).
+TEST(TCp932TablesUtf8, RunOfKanjiAtTheVeryEnd) {
+    const std::string utf8 = "a\xE6\x97\xA5\xE6\x9C\xAC";  // "a日本"
+    const auto exact = std::make_unique<char[]>(utf8.size());
+    std::copy(utf8.begin(), utf8.end(), exact.get());
+    std::string out;
+    ASSERT_TRUE(TCp932Tables::AppendFromUtf8(std::string_view(exact.get(), utf8.size()), out));
+    EXPECT_EQ(out, "a\x93\xFA\x96\x7B");
+}
 
 std::string Utf8Page(std::uint32_t page) {
     std::string text;
