@@ -124,6 +124,26 @@ void QPDecodeLine(std::string_view line, std::string& out) {
             i = eq;
             continue;
         }
+        // Runs of whole escapes of non-zero bytes (Japanese text is little
+        // else) in a loop of their own.
+        const char* const in = line.data();
+        std::size_t at = i;
+        char* p = dst;
+        while (at + 2 < line.size() && in[at] == '=') {
+            const int hi = kHexDigit[static_cast<unsigned char>(in[at + 1])];
+            const int lo = kHexDigit[static_cast<unsigned char>(in[at + 2])];
+            const int value = hi * 16 + lo;
+            if ((hi | lo) < 0 || value == 0) {
+                break;
+            }
+            *p++ = static_cast<char>(value);
+            at += 3;
+        }
+        if (at != i) {
+            i = at;
+            dst = p;
+            continue;
+        }
         const std::size_t have = std::min<std::size_t>(2, line.size() - i - 1);
         const int d1 = have >= 1 ? kHexDigit[Byte(line, i + 1)] : -1;
         const int d2 = have >= 2 ? kHexDigit[Byte(line, i + 2)] : -1;
