@@ -569,9 +569,21 @@ int TCodePageConv::CodePageOf(std::string_view charset) {
         {"WINDOWS-1252", kLatin1},
         {"CP1252", kLatin1},
     };
-    const std::string upper = Upper(charset);
+    // Compared without an upper-cased copy: the length rules out most names.
+    const auto sameUpper = [charset](std::string_view name) {
+        if (name.size() != charset.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            const char c = charset[i];
+            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != name[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
     for (const TName& n : kNames) {
-        if (upper == n.name) {
+        if (sameUpper(n.name)) {
             return n.codePage;
         }
     }
