@@ -26,7 +26,9 @@ class TResultTable : public TRowSink {
     static constexpr int TitleRow = 1;
     static constexpr int FirstMailRow = 2;
 
-    // The cells of one row, valid until the row or the table changes.
+    // The cells of one row. Blocks never move: the view stays valid while
+    // the table (or the one its rows moved to) lives, and a row changed
+    // later gets a new block, so the view keeps its old cells.
     class TRowView {
       public:
         std::size_t size() const { return static_cast<std::size_t>(columns_); }
