@@ -221,10 +221,18 @@ bool JisEscape(std::string_view text, std::size_t p, TJisMode& mode) {
 }  // namespace
 
 std::string TCharCodeConv::B64Decode(std::string_view text) {
+    std::string out;
+    AppendB64Decoded(text, out);
+    return out;
+}
+
+void TCharCodeConv::AppendB64Decoded(std::string_view text, std::string& out) {
     // Written into room for three bytes a group; a 0 byte is written and
     // then overwritten, which drops it without a branch.
-    std::string out(text.size() / 4 * 3, '\0');
-    char* p = out.data();
+    const std::size_t base = out.size();
+    out.resize(base + text.size() / 4 * 3);
+    char* const begin = out.data() + base;
+    char* p = begin;
     const std::size_t whole = text.size() / 4 * 4;
     for (std::size_t i = 0; i < whole; i += 4) {
         const TB64Group g = MakeGroup(kSextet[Byte(text, i)], kSextet[Byte(text, i + 1)],
@@ -235,13 +243,17 @@ std::string TCharCodeConv::B64Decode(std::string_view text) {
         *p = static_cast<char>(g.b3);
         p += g.b3 != 0;
     }
-    out.resize(static_cast<std::size_t>(p - out.data()));
-    return out;
+    out.resize(base + static_cast<std::size_t>(p - begin));
 }
 
 std::string TCharCodeConv::QPDecode(std::string_view text) {
     std::string out;
-    out.reserve(text.size() + 2);
+    AppendQPDecoded(text, out);
+    return out;
+}
+
+void TCharCodeConv::AppendQPDecoded(std::string_view text, std::string& out) {
+    out.reserve(out.size() + text.size() + 2);
     TLineSplitter lines(text);
     std::string_view line;
     while (lines.Next(line)) {
@@ -252,7 +264,6 @@ std::string TCharCodeConv::QPDecode(std::string_view text) {
             out += "\r\n";
         }
     }
-    return out;
 }
 
 std::string TCharCodeConv::MimeToJis(std::string_view value) {

@@ -26,11 +26,15 @@ class TCharCodeConv {
     // byte of a group are dropped when they are 0; a short last group gives
     // nothing.
     static std::string B64Decode(std::string_view text);
+    // The same, appended to `out`.
+    static void AppendB64Decoded(std::string_view text, std::string& out);
 
     // Quoted-printable, possibly several lines; each output line ends in CR LF
     // unless it ended in a soft break "=". "=XY" needs upper-case hex digits
     // and a non-zero value, otherwise the three bytes are kept as they are.
     static std::string QPDecode(std::string_view text);
+    // The same, appended to `out`.
+    static void AppendQPDecoded(std::string_view text, std::string& out);
 
     // Decodes the ISO-2022-JP, EUC-JP and SHIFT_JIS encoded words of a header
     // value. Japanese runs come out in JIS form (escape sequences); pass the
