@@ -34,15 +34,26 @@ std::string_view Trim(std::string_view s) {
     return sjis::TrimControl(s);
 }
 
+// string_view::find for the short texts of a date: a byte loop costs less
+// than starting a library search.
+std::size_t Find(std::string_view s, char c) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == c) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // The part before the first blank; empty when there is none.
 std::string_view BeforeBlank(std::string_view s) {
-    const std::size_t blank = s.find(' ');
+    const std::size_t blank = Find(s, ' ');
     return blank == std::string_view::npos ? std::string_view() : s.substr(0, blank);
 }
 
 // The part after the first blank; the whole text when there is none.
 std::string_view AfterBlank(std::string_view s) {
-    const std::size_t blank = s.find(' ');
+    const std::size_t blank = Find(s, ' ');
     return blank == std::string_view::npos ? s : s.substr(blank + 1);
 }
 
@@ -153,17 +164,17 @@ TDateFields SplitFields(std::string& work) {
     f.year = BeforeBlank(s);
     s = Trim(AfterBlank(s));
     // A date without a zone ends with its time.
-    f.time = s.substr(0, s.find(' '));
+    f.time = s.substr(0, Find(s, ' '));
     f.rest = s;
     return f;
 }
 
 std::optional<minutes> NamedZoneOffset(std::string_view rest) {
-    if (rest.find(' ') == std::string_view::npos) {
+    if (Find(rest, ' ') == std::string_view::npos) {
         return std::nullopt;
     }
     std::string_view word = Trim(AfterBlank(rest));
-    if (const std::size_t blank = word.find(' '); blank != std::string_view::npos) {
+    if (const std::size_t blank = Find(word, ' '); blank != std::string_view::npos) {
         word = word.substr(0, blank);
     }
     for (const TZoneName& zone : kZoneNames) {
@@ -180,10 +191,10 @@ minutes ZoneOffset(std::string_view rest) {
         return *named;
     }
     char sign = '-';
-    std::size_t at = rest.find('-');
+    std::size_t at = Find(rest, '-');
     if (at == std::string_view::npos) {
         sign = '+';
-        at = rest.find('+');
+        at = Find(rest, '+');
     }
     if (at == std::string_view::npos) {
         return minutes(0);
@@ -223,7 +234,7 @@ std::optional<seconds> ReadTime(std::string_view s) {
     int parts[3] = {0, 0, 0};
     int count = 0;
     while (count < 3) {
-        const std::size_t colon = s.find(':');
+        const std::size_t colon = Find(s, ':');
         const auto n = ReadNumber(s.substr(0, colon), 2);
         if (!n) {
             return std::nullopt;
@@ -304,7 +315,7 @@ std::string TDateNormalizer::NormalizeDate(std::string_view text) {
     }
     std::string_view s = text;
     // A weekday comes before a comma, or (as some senders write it) alone.
-    if (const std::size_t comma = s.find(','); comma != std::string_view::npos) {
+    if (const std::size_t comma = Find(s, ','); comma != std::string_view::npos) {
         s = Trim(s.substr(comma + 1));
     } else if (IsWeekday(BeforeBlank(s))) {
         s = Trim(AfterBlank(s));
