@@ -360,7 +360,11 @@ TEST_F(CsvFile, RowsWrittenEarlyGiveTheSavedTableAndKeepTheOldFileTillTheSave) {
             }
             EXPECT_EQ(Read("out.csv"), "old\r\n") << c.name;
             if (c.save) {
-                EXPECT_TRUE(early.Finish().WriteCsvFile(Path("out.csv"), c.saveType)) << c.name;
+                TAutoExexParam run;
+                run.SetCsvFile(Path("out.csv"));
+                run.SetSaveType(c.saveType);
+                run.SetMakeBackup(true);
+                EXPECT_TRUE(early.Finish().SaveAutomatic(run)) << c.name;
             }
         }
         ASSERT_TRUE(whole.WriteCsvFile(Path("whole.csv"), c.saveType)) << c.name;
@@ -368,7 +372,12 @@ TEST_F(CsvFile, RowsWrittenEarlyGiveTheSavedTableAndKeepTheOldFileTillTheSave) {
             c.save ? (c.saveType == TCsvFile::Append ? "old\r\n" : "") + Read("whole.csv")
                    : "old\r\n";
         EXPECT_EQ(Read("out.csv"), expected) << c.name;
-        EXPECT_EQ(Listing(), "out.csv whole.csv ") << c.name;
+        EXPECT_EQ(Listing(), c.save ? "out.bak out.csv whole.csv " : "out.csv whole.csv ")
+            << c.name;
+        if (c.save) {
+            EXPECT_EQ(Read("out.bak"), "old\r\n") << c.name << ": the backup is of the old file";
+            std::filesystem::remove(Path("out.bak"));
+        }
         std::filesystem::remove(Path("whole.csv"));
     }
 }
