@@ -1,5 +1,7 @@
 #include "convert/TCsvPrewriter.h"
 
+#include <new>
+
 #include "base/VectorState.h"
 #include "convert/TCsvText.h"
 
@@ -31,14 +33,18 @@ void TCsvPrewriter::Add(int first, int end) {
     }
     {
         std::lock_guard lock(mutex_);
-        for (int row = first; row < end; ++row) {
-            queued_.push_back(table_.Row(row));
+        try {
+            for (int row = first; row < end; ++row) {
+                queued_.push_back(table_.Row(row));
+            }
+        } catch (const std::bad_alloc&) {
+            failed_ = true;  // the file would lack rows: it is given up
         }
     }
     added_.notify_one();
 }
 
-TCsvFile& TCsvPrewriter::Finish() {
+TCsvFile* TCsvPrewriter::Finish() {
     if (writer_.joinable()) {
         {
             std::lock_guard lock(mutex_);
@@ -47,7 +53,7 @@ TCsvFile& TCsvPrewriter::Finish() {
         added_.notify_one();
         writer_.join();
     }
-    return file_;
+    return failed_ ? nullptr : &file_;
 }
 
 void TCsvPrewriter::Write() {
@@ -58,15 +64,21 @@ void TCsvPrewriter::Write() {
         {
             std::unique_lock lock(mutex_);
             added_.wait(lock, [this] { return !queued_.empty() || finishing_ || dropping_; });
-            if (dropping_ || queued_.empty()) {
+            if (dropping_ || failed_ || queued_.empty()) {
                 return;
             }
             rows.swap(queued_);
         }
-        for (const TResultTable::TRowView& row : rows) {
-            line.clear();
-            TCsvText::AppendRow(line, row, safeCells_);
-            spool_.PutPacked(0, line);
+        try {
+            for (const TResultTable::TRowView& row : rows) {
+                line.clear();
+                TCsvText::AppendRow(line, row, safeCells_);
+                spool_.PutPacked(0, line);
+            }
+        } catch (const std::bad_alloc&) {
+            std::lock_guard lock(mutex_);
+            failed_ = true;
+            return;
         }
         rows.clear();
     }

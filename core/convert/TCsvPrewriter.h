@@ -13,7 +13,8 @@
 // Use (on the window's thread, the table holding its title rows):
 //     TCsvPrewriter early(table, host, name, saveType);
 //     early.Add(first, end);               // rows that arrived, in order
-//     early.Finish().SaveAutomatic(param); // same name and type
+//     if (TCsvFile* file = early.Finish()) file->SaveAutomatic(param);  // same name and type
+//     else ... save the table as usual
 // The host must take its calls from any thread.
 
 #include <condition_variable>
@@ -40,8 +41,10 @@ class TCsvPrewriter {
     void Add(int first, int end);
     // Waits until every row handed on is written. The file returned then
     // finishes the save of the same name and type; it holds every row
-    // handed on, so the table must not have changed otherwise.
-    TCsvFile& Finish();
+    // handed on, so the table must not have changed otherwise. Nullptr when
+    // the rows could not all be handed on (out of memory): the table is to
+    // be saved as usual.
+    TCsvFile* Finish();
 
   private:
     void Write();
@@ -56,5 +59,6 @@ class TCsvPrewriter {
     std::vector<TResultTable::TRowView> queued_;
     bool finishing_ = false;
     bool dropping_ = false;
+    bool failed_ = false;
     std::thread writer_;
 };

@@ -392,7 +392,8 @@ bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::st
     std::thread writer([&] {
         vecstate::ClearUpperHalves();
         try {
-            saved = save(early != nullptr ? early->Finish() : file);
+            TCsvFile* written = early != nullptr ? early->Finish() : nullptr;
+            saved = save(written != nullptr ? *written : file);
         } catch (const std::exception& e) {
             error = e.what();
             if (error.empty()) {

@@ -364,7 +364,9 @@ TEST_F(CsvFile, RowsWrittenEarlyGiveTheSavedTableAndKeepTheOldFileTillTheSave) {
                 run.SetCsvFile(Path("out.csv"));
                 run.SetSaveType(c.saveType);
                 run.SetMakeBackup(true);
-                EXPECT_TRUE(early.Finish().SaveAutomatic(run)) << c.name;
+                TCsvFile* file = early.Finish();
+                ASSERT_NE(file, nullptr) << c.name;
+                EXPECT_TRUE(file->SaveAutomatic(run)) << c.name;
             }
         }
         ASSERT_TRUE(whole.WriteCsvFile(Path("whole.csv"), c.saveType)) << c.name;
