@@ -39,8 +39,13 @@ void TConvertWorker::Run() {
         outcome.end = TConvertOutcome::TEnd::Failed;
         outcome.message = e.what();
     }
-    std::lock_guard lock(mutex_);
-    news_.end = std::move(outcome);
+    {
+        std::lock_guard lock(mutex_);
+        news_.end = std::move(outcome);
+    }
+    if (urgentNews_) {
+        urgentNews_();
+    }
 }
 
 void TConvertWorker::RequestStop() {
@@ -111,6 +116,11 @@ bool TConvertWorker::ContinueAfterError(const TConvertError& error) {
     }
     answer_.reset();
     news_.question = error;
+    if (urgentNews_) {
+        lock.unlock();
+        urgentNews_();
+        lock.lock();
+    }
     answered_.wait(lock, [this] { return answer_.has_value() || stop_; });
     return answer_.value_or(false);
 }

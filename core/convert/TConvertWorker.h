@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -46,6 +47,9 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     TConvertWorker(const TConvertWorker&) = delete;
     TConvertWorker& operator=(const TConvertWorker&) = delete;
 
+    // Called on the worker's thread when news should not wait for the next
+    // Take on a timer: the end, or a question. Set before Start.
+    void SetUrgentNews(std::function<void()> notify) { urgentNews_ = std::move(notify); }
     // Rows are built on `threads` threads (1: on the loop's own thread).
     void Start(int threads);
     // The loop stops before the next mail.
@@ -78,5 +82,6 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     std::condition_variable answered_;
     TNews news_;
     std::optional<bool> answer_;
+    std::function<void()> urgentNews_;
     std::atomic<bool> stop_{false};  // asked before every mail, without the lock
 };

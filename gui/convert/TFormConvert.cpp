@@ -183,6 +183,9 @@ TFormConvert::TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> conve
 
     windowHost_ = std::make_unique<TWindowThreadHost>(this, static_cast<TCsvSaveHost&>(*this));
     worker_ = std::make_unique<TConvertWorker>(*converter_);
+    // The end (and a question) is taken at once, not at the next tick.
+    worker_->SetUrgentNews(
+        [this] { QMetaObject::invokeMethod(this, &TFormConvert::Poll, Qt::QueuedConnection); });
     converter_->SetMailOptions(
         {[worker = worker_.get()](const std::string& message) { worker->Warning(message); }});
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "TFakeMailStore.h"
 
@@ -116,4 +118,38 @@ TEST(ConvertWorker, StopsOnRequestAndWhenDestroyedWithAQuestionOpen) {
         }
     }  // never answered: the destructor ends the loop
     SUCCEED();
+}
+
+// A window is told of the end and of a question at once, without waiting for
+// its next tick: each call finds that news already there.
+TEST(ConvertWorker, TellsOfTheEndAndOfQuestionsAtOnce) {
+    auto reader = std::make_unique<TFakeReader>(20);
+    reader->FailAt(4, TFailure::Reader);
+    const auto converter = Converter(std::move(reader));
+    TConvertWorker worker(*converter);
+    std::mutex mutex;
+    std::condition_variable told;
+    int calls = 0;
+    worker.SetUrgentNews([&] {
+        std::lock_guard lock(mutex);
+        ++calls;
+        told.notify_one();
+    });
+    worker.Start(2);
+    std::vector<std::string> news;
+    for (int expected = 1; expected <= 2; ++expected) {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(
+            told.wait_for(lock, std::chrono::seconds(10), [&] { return calls >= expected; }));
+        lock.unlock();
+        TConvertWorker::TNews taken = worker.Take();
+        if (taken.question) {
+            news.push_back("question " + std::to_string(taken.question->mailNumber));
+            worker.Answer(true);
+        }
+        if (taken.end) {
+            news.push_back("end");
+        }
+    }
+    EXPECT_EQ(news, (std::vector<std::string>{"question 5", "end"}));
 }
