@@ -390,6 +390,7 @@ bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::st
                              TCsvPrewriter* early) {
     TInputGuard guard(this);
     TCsvFile file(model_->Table(), *windowHost_);
+    QEventLoop loop;
     std::atomic<bool> done{false};
     bool saved = false;
     std::thread writer([&] {
@@ -404,15 +405,10 @@ bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::st
             }
         }
         done = true;
+        // Wakes the window's thread at once (run by its loop, even when the
+        // loop starts only after this).
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    QEventLoop loop;
-    QTimer check;
-    connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done) {
-            loop.quit();
-        }
-    });
-    check.start(kPollMs);
     if (!done) {
         loop.exec();
     }
