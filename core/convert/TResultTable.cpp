@@ -1,6 +1,10 @@
 #include "convert/TResultTable.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -95,11 +99,28 @@ std::uint32_t* TResultTable::Allot(std::size_t words) {
             filling_ == nullptr ? kFirstSlabWords : std::min(2 * fillingWords_, kLargestSlabWords);
         filling_.reset(new std::uint32_t[fillingWords_]);
         fillingUsed_ = 0;
+        Prefault(filling_.get(), fillingWords_);
     }
     Hold(filling_);
     std::uint32_t* room = filling_.get() + fillingUsed_;
     fillingUsed_ += words;
     return room;
+}
+
+// A new slab is filled row by row; taking all its pages in one call costs
+// far less than a page fault for each of them.
+void TResultTable::Prefault(std::uint32_t* slab, std::size_t words) {
+#if defined(MADV_POPULATE_WRITE)
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = (reinterpret_cast<std::uintptr_t>(slab) + page - 1) / page * page;
+    const auto end = reinterpret_cast<std::uintptr_t>(slab + words) / page * page;
+    if (end > begin) {
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);  // a hint only
+    }
+#else
+    (void)slab;
+    (void)words;
+#endif
 }
 
 void TResultTable::Hold(const TSlab& slab) {

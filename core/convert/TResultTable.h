@@ -90,6 +90,7 @@ class TResultTable : public TRowSink {
     TBlock MakeBlock(TCellOf cell);
     // Room for `words` words in the slab being filled (or a slab of their own).
     std::uint32_t* Allot(std::size_t words);
+    static void Prefault(std::uint32_t* slab, std::size_t words);
     // Keeps `slab` for the rows in it.
     void Hold(const TSlab& slab);
     // Bytes of those cells together.
