@@ -334,7 +334,9 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
     pollTimer_->stop();
     converting_ = false;
     worker_.reset();
-    converter_.reset();  // the mail store closes here
+    if (!autoParam_ || stopRequested_ || outcome.end == TConvertOutcome::TEnd::Failed) {
+        converter_.reset();  // the mail store closes here (else while the save runs)
+    }
     model_->CutToArrived();
     report_.ended = true;
     report_.end = outcome.end;
@@ -409,6 +411,8 @@ bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::st
         // loop starts only after this).
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
+    // Unmapping a large store takes a while: done beside the writing.
+    converter_.reset();
     if (!done) {
         loop.exec();
     }
