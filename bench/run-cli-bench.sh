@@ -19,26 +19,14 @@ runs=${KESTRIFY_BENCH_RUNS:-3}
 work=${KESTRIFY_BENCH_DIR:-${TMPDIR:-/tmp}/kestrify-cli-bench}
 build=${KESTRIFY_BENCH_BUILD:-$root/build-release}
 
+. "$root/bench/common.sh"
 "$root/scripts/install-deps"
-if [ ! -x /usr/bin/time ]; then
-    echo "run-cli-bench: /usr/bin/time is missing (Debian package 'time')" >&2
-    exit 2
-fi
-
-generator=()
-command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
-    -DKESTRIFY_BUILD_GUI=OFF -DKESTRIFY_BUILD_TESTS=OFF -DKESTRIFY_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target kestrify-cli gen_form_mbox >/dev/null
+bench_need_time run-cli-bench
+bench_build "$build" OFF kestrify-cli gen_form_mbox
 cli=$build/bin/kestrify-cli
 
 mkdir -p "$work"
-mbox=$work/forms-$mails.mbox
-if [ ! -s "$mbox" ]; then
-    echo "Writing $mails form mails to $mbox" >&2
-    "$build/bench/gen_form_mbox" "$mails" "$mbox.part"
-    mv "$mbox.part" "$mbox"
-fi
+mbox=$(bench_store "$build" "$mails" "$work")
 size_mb=$(awk -v b="$(stat -c %s "$mbox")" 'BEGIN { printf "%.1f", b / 1048576 }')
 
 # seconds: "Elapsed (wall clock) time (h:mm:ss or m:ss): 1:02.34" -> 62.34

@@ -22,26 +22,14 @@ runs=${KESTRIFY_BENCH_RUNS:-3}
 work=${KESTRIFY_BENCH_DIR:-${TMPDIR:-/tmp}/kestrify-window-bench}
 build=${KESTRIFY_BENCH_BUILD:-$root/build-bench-gui}
 
+. "$root/bench/common.sh"
 "$root/scripts/install-deps"
-if [ ! -x /usr/bin/time ]; then
-    echo "run-result-window-bench: /usr/bin/time is missing (Debian package 'time')" >&2
-    exit 2
-fi
-
-generator=()
-command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
-    -DKESTRIFY_BUILD_GUI=ON -DKESTRIFY_BUILD_TESTS=OFF -DKESTRIFY_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target kestrify-cli gen_form_mbox bench_result_window >/dev/null
+bench_need_time run-result-window-bench
+bench_build "$build" ON kestrify-cli gen_form_mbox bench_result_window
 cli=$build/bin/kestrify-cli
 
 mkdir -p "$work"
-mbox=$work/forms-$mails.mbox
-if [ ! -s "$mbox" ]; then
-    echo "Writing $mails form mails to $mbox" >&2
-    "$build/bench/gen_form_mbox" "$mails" "$mbox.part"
-    mv "$mbox.part" "$mbox"
-fi
+mbox=$(bench_store "$build" "$mails" "$work")
 project=$root/examples/inquiries.KFY
 
 # "seconds mails/s peak-MiB" of one kestrify-cli run
