@@ -38,6 +38,7 @@
 #include "gui/app/TQtText.h"
 #include "gui/app/TWineRegistry.h"
 #include "gui/controls/THistoryComboBox.h"
+#include "gui/controls/TWorkAside.h"
 #include "gui/convert/TFormConvert.h"
 #include "gui/params/TFormEditParamOrder.h"
 #include "gui/params/TFormParamEdit.h"
@@ -598,9 +599,14 @@ void TFormMain::ActionConvertExecute() {
                 problem->helpTopic);
         return;
     }
+    // Opening a store reads all of it to find its mails: the window keeps
+    // painting meanwhile.
+    std::unique_ptr<TBasicMailParser> reader;
+    TWorkAside::Run(this, [&] {
+        reader = TMailStoreFactory::Create(mailType, location, TFormConvert::DefaultThreads());
+    });
     auto converter = std::make_unique<TCSVConverter>(
-        TMailStoreFactory::Create(mailType, location, TFormConvert::DefaultThreads()),
-        std::make_unique<TConvertParam>(std::move(params)));
+        std::move(reader), std::make_unique<TConvertParam>(std::move(params)));
     const TConvertResult result =
         RunResultWindow(std::move(converter), csvSaveParam_, autoRun_.get());
     if (autoRun_ != nullptr) {

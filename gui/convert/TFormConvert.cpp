@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,13 +12,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <system_error>
 #include <thread>
 
-#include "base/VectorState.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TConvertMessages.h"
 #include "convert/TConvertWorker.h"
@@ -29,6 +26,7 @@
 #include "gui/app/THint.h"
 #include "gui/app/TModalService.h"
 #include "gui/app/TQtText.h"
+#include "gui/controls/TWorkAside.h"
 #include "gui/convert/TFormSaveCSVDialog.h"
 #include "gui/convert/TItemGrid.h"
 #include "gui/convert/TResultTableModel.h"
@@ -88,41 +86,6 @@ class TWindowThreadHost : public TCsvSaveHost {
 
     QObject* window_;
     TCsvSaveHost& target_;
-};
-
-// Keeps the user's input (and closing) away from a window while it saves;
-// it still paints and its boxes still answer.
-class TInputGuard : public QObject {
-  public:
-    explicit TInputGuard(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
-    ~TInputGuard() override { qApp->removeEventFilter(this); }
-    TInputGuard(const TInputGuard&) = delete;
-    TInputGuard& operator=(const TInputGuard&) = delete;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget == nullptr || widget->window() != window_) {
-            return false;
-        }
-        switch (event->type()) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::ShortcutOverride:
-            case QEvent::Wheel:
-            case QEvent::Close:
-                event->ignore();
-                return true;
-            default:
-                return false;
-        }
-    }
-
-  private:
-    QWidget* window_;
 };
 
 }  // namespace
@@ -390,33 +353,23 @@ void TFormConvert::SaveAutomatic() {
 // the save come back to the window's thread, which answers them as usual.
 bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error,
                              TCsvPrewriter* early) {
-    TInputGuard guard(this);
     TCsvFile file(model_->Table(), *windowHost_);
-    QEventLoop loop;
-    std::atomic<bool> done{false};
     bool saved = false;
-    std::thread writer([&] {
-        vecstate::ClearUpperHalves();
-        try {
-            TCsvFile* written = early != nullptr ? early->Finish() : nullptr;
-            saved = save(written != nullptr ? *written : file);
-        } catch (const std::exception& e) {
-            error = e.what();
-            if (error.empty()) {
-                error = TConvertMessages::UnknownError();
+    TWorkAside::Run(
+        this,
+        [&] {
+            try {
+                TCsvFile* written = early != nullptr ? early->Finish() : nullptr;
+                saved = save(written != nullptr ? *written : file);
+            } catch (const std::exception& e) {
+                error = e.what();
+                if (error.empty()) {
+                    error = TConvertMessages::UnknownError();
+                }
             }
-        }
-        done = true;
-        // Wakes the window's thread at once (run by its loop, even when the
-        // loop starts only after this).
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    // Unmapping a large store takes a while: done beside the writing.
-    converter_.reset();
-    if (!done) {
-        loop.exec();
-    }
-    writer.join();
+        },
+        // Unmapping a large store takes a while: done beside the writing.
+        [this] { converter_.reset(); });
     return saved;
 }
 

@@ -1,0 +1,81 @@
+#include "gui/controls/TWorkAside.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QWidget>
+#include <atomic>
+#include <exception>
+#include <thread>
+
+#include "base/VectorState.h"
+
+namespace {
+
+// Keeps the user's input (and closing) away from a window while it waits;
+// it still paints and its boxes still answer.
+class TInputGuard : public QObject {
+  public:
+    explicit TInputGuard(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+    ~TInputGuard() override { qApp->removeEventFilter(this); }
+    TInputGuard(const TInputGuard&) = delete;
+    TInputGuard& operator=(const TInputGuard&) = delete;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == nullptr || widget->window() != window_) {
+            return false;
+        }
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Wheel:
+            case QEvent::Close:
+                event->ignore();
+                return true;
+            default:
+                return false;
+        }
+    }
+
+  private:
+    QWidget* window_;
+};
+
+}  // namespace
+
+void TWorkAside::Run(QWidget* window, const std::function<void()>& work,
+                     const std::function<void()>& meanwhile) {
+    TInputGuard guard(window);
+    QEventLoop loop;
+    std::atomic<bool> done{false};
+    std::exception_ptr error;
+    std::thread worker([&] {
+        // Started from a window's thread: drop what its vector registers held.
+        vecstate::ClearUpperHalves();
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        // Wakes the window's thread at once (run by its loop, even when the
+        // loop starts only after this).
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (meanwhile) {
+        meanwhile();
+    }
+    if (!done) {
+        loop.exec();
+    }
+    worker.join();
+    if (error) {
+        std::rethrow_exception(error);
+    }
+}
