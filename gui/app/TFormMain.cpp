@@ -37,6 +37,7 @@
 #include "gui/app/THint.h"
 #include "gui/app/TQtText.h"
 #include "gui/app/TWineRegistry.h"
+#include "gui/app/UiText.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/controls/TWorkAside.h"
 #include "gui/convert/TFormConvert.h"
@@ -54,10 +55,6 @@
 #include "settings/TSettingFile.h"
 
 namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 std::string Sjis(const QString& text) {
     return TQtText::ToSjis(text);

@@ -16,6 +16,7 @@
 #include "gui/app/THelpService.h"
 #include "gui/app/THint.h"
 #include "gui/app/TQtText.h"
+#include "gui/app/UiText.h"
 #include "gui/controls/TRadioGroup.h"
 #include "settings/TAutoRunScript.h"
 
@@ -23,10 +24,6 @@ namespace {
 
 constexpr int FormHelpTopic = 48;
 constexpr int ButtonHelpTopic = 52;
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 std::string FileName(const QString& path) {
     return QFile::encodeName(path).toStdString();

@@ -26,16 +26,13 @@
 #include "gui/app/THint.h"
 #include "gui/app/TModalService.h"
 #include "gui/app/TQtText.h"
+#include "gui/app/UiText.h"
 #include "gui/controls/TWorkAside.h"
 #include "gui/convert/TFormSaveCSVDialog.h"
 #include "gui/convert/TItemGrid.h"
 #include "gui/convert/TResultTableModel.h"
 
 namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // The window takes new rows this often; progress and status change less
 // often, a few times a second.

@@ -8,12 +8,9 @@
 #include <QVBoxLayout>
 
 #include "gui/app/THelpService.h"
+#include "gui/app/UiText.h"
 
 namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // A long path is shortened in the middle rather than widening the dialog.
 constexpr int MaxNameWidth = 460;

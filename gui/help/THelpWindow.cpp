@@ -14,14 +14,11 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "gui/app/UiText.h"
 #include "gui/help/THelpTopics.h"
 #include "gui/settings/TkKestrifyInfo.h"
 
 namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 constexpr int TopicRole = Qt::UserRole;
 

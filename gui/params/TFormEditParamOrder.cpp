@@ -8,15 +8,12 @@
 
 #include "gui/app/THelpService.h"
 #include "gui/app/THint.h"
+#include "gui/app/UiText.h"
 #include "gui/params/TGridConvertParam.h"
 
 namespace {
 
 constexpr int HelpContext = 61;
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QString& hint) {

@@ -20,6 +20,7 @@
 #include "gui/app/THelpService.h"
 #include "gui/app/THint.h"
 #include "gui/app/TQtText.h"
+#include "gui/app/UiText.h"
 #include "gui/controls/TRadioGroup.h"
 #include "gui/params/TParamPreviewPanel.h"
 #include "gui/params/TRegexCheck.h"
@@ -38,16 +39,6 @@ constexpr int PreviewDelayMs = 150;
 enum PosItem { PosItemBody = 0, PosItemHeader = 1 };
 enum RowItem { RowItemOne = 0, RowItemMulti = 1 };
 enum StartItem { StartItemKeyLine = 0, StartItemNextLine = 1 };
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-template <class W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 bool IsBlankOrControl(QChar c) {
     return c.unicode() <= u' ';

@@ -9,14 +9,11 @@
 #include "gui/app/THelpService.h"
 #include "gui/app/THint.h"
 #include "gui/app/TQtText.h"
+#include "gui/app/UiText.h"
 
 namespace {
 
 constexpr int HelpTopic = 135;
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 }  // namespace
 

@@ -16,18 +16,9 @@
 #include "convert/TPreviewWorker.h"
 #include "gui/app/THint.h"
 #include "gui/app/TQtText.h"
+#include "gui/app/UiText.h"
 
 namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-template <class W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // Marks that stay readable on light and dark themes alike.
 const QColor kKeyLineColor(255, 221, 120);

@@ -34,6 +34,7 @@
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/app/TMessageDialog.h"
 #include "gui/app/TQtText.h"
+#include "gui/app/UiText.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/controls/TMLInplaceEdit.h"
 #include "gui/controls/TMLStringGrid.h"
@@ -59,10 +60,6 @@
 #include "settings/TSettingFile.h"
 
 namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 std::string Sj(const char* utf8) {
     return TQtText::ToSjis(QString::fromUtf8(utf8));

@@ -9,15 +9,8 @@
 #include <QVBoxLayout>
 
 #include "gui/app/THelpService.h"
+#include "gui/app/UiText.h"
 #include "gui/settings/TkKestrifyInfo.h"
-
-namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-}  // namespace
 
 TFormAbout::TFormAbout(QWidget* parent)
     : TDialogForm(parent),

@@ -8,16 +8,9 @@
 
 #include "gui/app/THint.h"
 #include "gui/app/TModalService.h"
+#include "gui/app/UiText.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TFileAssociation.h"
-
-namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-}  // namespace
 
 TFormClearSetting::TFormClearSetting(TAppIni& appIni, QWidget* parent)
     : TFormClearSetting(appIni, QCoreApplication::applicationFilePath(), parent) {}

@@ -13,14 +13,11 @@
 #include "gui/app/THint.h"
 #include "gui/app/TModalService.h"
 #include "gui/app/TQtText.h"
+#include "gui/app/UiText.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TFileAssociation.h"
 
 namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 bool NkfUsable() {
     CNkf nkf;

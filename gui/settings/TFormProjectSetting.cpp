@@ -7,14 +7,7 @@
 
 #include "convert/TParamFormConvert.h"
 #include "gui/app/THint.h"
-
-namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-}  // namespace
+#include "gui/app/UiText.h"
 
 TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, QWidget* parent)
     : TDialogForm(parent),
