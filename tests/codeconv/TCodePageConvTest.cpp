@@ -10,6 +10,7 @@
 
 #include "Corpus.h"
 #include "TestText.h"
+#include "TwoThreads.h"
 #include "base/SjisText.h"
 #include "codeconv/TIconv.h"
 
@@ -343,12 +344,7 @@ TEST(Iso2022Jp, EveryRowFromTwoThreads) {
             }
         }
     };
-    std::string up, down;
-    std::thread other(compare, false, std::ref(down));
-    compare(true, up);
-    other.join();
-    EXPECT_EQ(up, "");
-    EXPECT_EQ(down, "");
+    ExpectRightFromTwoThreads(compare);
 }
 
 TEST(CodePage, RealJisBodyFromTheCorpus) {

@@ -6,7 +6,8 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
+
+#include "TwoThreads.h"
 
 namespace {
 
@@ -106,12 +107,7 @@ TEST(TCp932TablesUtf8, EveryCharacterFromTwoThreads) {
             }
         }
     };
-    std::string up, down;
-    std::thread other(compare, false, std::ref(down));
-    compare(true, up);
-    other.join();
-    EXPECT_EQ(up, "");
-    EXPECT_EQ(down, "");
+    ExpectRightFromTwoThreads(compare);
 }
 
 // Every EUC-JP row (the pairs after one lead byte, the triples after 0x8F
@@ -145,12 +141,7 @@ TEST(TCp932TablesEucJp, EveryRowFromTwoThreads) {
             }
         }
     };
-    std::string up, down;
-    std::thread other(compare, false, std::ref(down));
-    compare(true, up);
-    other.join();
-    EXPECT_EQ(up, "");
-    EXPECT_EQ(down, "");
+    ExpectRightFromTwoThreads(compare);
 }
 
 }  // namespace
