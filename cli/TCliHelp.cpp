@@ -32,6 +32,9 @@ CSV に書きます。
                         結果は --jobs 1 と同じ
   --stop-on-error       エラーのメールで止め、その前までの行を保存する
                         (既定: そのメールは番号だけの行にして続ける)
+  --only-new, --all     その出力ファイルへまだ変換していないメールだけを
+                        変換して追加する／すべて変換する (ONLYNEW より優先)
+  --forget              出力ファイルの変換済みメールの記録を消して終わる
   -q, --quiet           進行状況・警告・結果の要約を表示しない
   -h, --help            このヘルプを表示する
   --version             バージョンを表示する
@@ -72,6 +75,10 @@ count from the project file's folder.
                         the output is the same as with --jobs 1
   --stop-on-error       stop at the first mail that fails and save the rows
                         before it (default: keep its number and go on)
+  --only-new, --all     convert only the mails not yet converted into the
+                        output file and append them, or every mail (instead
+                        of the project's ONLYNEW)
+  --forget              clear the output's record of converted mails and exit
   -q, --quiet           no progress bar, no warnings, no summary
   -h, --help            show this help
   --version             show the version

@@ -10,6 +10,7 @@
 #include "TCsvStream.h"
 #include "TStopSignal.h"
 #include "TUsageError.h"
+#include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertLoop.h"
@@ -107,6 +108,9 @@ int TCliJob::Run() {
         if (target && IsInput(*target, location)) {
             return TExitStatus::BadInput;
         }
+        if (options_.forget) {
+            return Forget(target);
+        }
         return Convert(project, location, save, target);
     } catch (const TUsageError& e) {
         terminal_.Message(e.what());
@@ -198,12 +202,22 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
             ") の正規表現を使えません。この列は空になります: " + TSjisUnicode::ToUtf8(e.message) +
             " (the regular expression does not compile; its column stays empty)");
     }
+    std::unique_ptr<TOnlyNewRun> onlyNew;
+    if (!OpenOnlyNew(save, target, onlyNew)) {
+        return TStopSignal::Requested() ? TExitStatus::AfterSignal(TStopSignal::Received())
+                                        : TExitStatus::BadInput;
+    }
+    TCSVSaveParam saveAs = save;
     TTerminalHost host(terminal_, {options_.quiet, options_.stopOnError, options_.force});
     std::unique_ptr<TCSVConverter> converter;
     try {
         std::unique_ptr<TBasicMailParser> reader =
             TMailStoreFactory::Create(project.GetMailType(), location, Threads());
         reader->SetOptions({[&host](const std::string& message) { host.Warning(message); }});
+        if (onlyNew) {
+            reader = onlyNew->Choose(std::move(reader), project.GetMailType(), location);
+            saveAs.SetSaveType(static_cast<std::uint8_t>(onlyNew->SaveType()));
+        }
         converter = std::make_unique<TCSVConverter>(std::move(reader),
                                                     std::make_unique<TConvertParam>(params));
     } catch (const std::bad_alloc&) {
@@ -226,7 +240,7 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
     std::optional<TCsvFile> file;
     if (target) {
         file.emplace(titles, host, CsvOptions(), &rows);
-        file->StreamRowsTo(*target, save.GetSaveType());
+        file->StreamRowsTo(*target, saveAs.GetSaveType());
     }
     TConvertLoop loop(*converter, rows, host);
     loop.SetThreads(Threads());
@@ -247,10 +261,20 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
         host.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
         return TExitStatus::WriteFailed;
     }
-    const int status = Save(titles, rows, file, save, target, host);
+    int status = TExitStatus::AfterSave(host.FailedMails());
+    if (onlyNew && !onlyNew->NeedsSave(rows.RowCount())) {
+        onlyNew->Stage(0);  // nothing new: the CSV is left as it is
+        onlyNew->Commit();
+    } else {
+        status = Save(titles, rows, file, saveAs, target, host, onlyNew.get());
+    }
+    if (!onlyNew && target && saveAs.GetSaveType() == TCsvFile::Overwrite &&
+        status != TExitStatus::WriteFailed) {
+        TOnlyNewRun::Overwritten(*target);
+    }
     if ((status == TExitStatus::Success || status == TExitStatus::MailsFailed) && !options_.quiet) {
-        Summary(outcome.converted + host.FailedMails(), rows.RowCount(), host.FailedMails(),
-                target);
+        Summary(outcome.converted + host.FailedMails(), rows.RowCount(), host.FailedMails(), target,
+                onlyNew.get());
     }
     return status;
 }
@@ -276,7 +300,8 @@ bool TCliJob::CheckStore(std::size_t paramCount, int mailType, const std::string
     return true;
 }
 
-void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target) const {
+void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target,
+                      const TOnlyNewRun* onlyNew) const {
     std::string output = "標準出力 (standard output)";
     std::string backup = "なし (none)";
     if (target) {
@@ -290,11 +315,39 @@ void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target) co
                       " 通。出力: " + output + "、バックアップ: " + backup +
                       " (done: " + std::to_string(mails) + " mails read, " + std::to_string(rows) +
                       " rows written, " + std::to_string(failed) + " failed)");
+    if (onlyNew != nullptr) {
+        const std::string skipped = std::to_string(onlyNew->Skipped());
+        terminal_.Message("変換済みのメール " + skipped + " 通を飛ばしました。 (" + skipped +
+                          " mails already converted were skipped)");
+    }
 }
 
 int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCsvFile>& file,
-                  const TCSVSaveParam& save, const TTarget& target, TTerminalHost& host) {
-    const int status = Write(titles, rows, file, save, target, host);
+                  const TCSVSaveParam& save, const TTarget& target, TTerminalHost& host,
+                  TOnlyNewRun* onlyNew) {
+    int status = TExitStatus::WriteFailed;
+    if (onlyNew != nullptr) {
+        try {
+            onlyNew->Stage(rows.RowCount());
+        } catch (const TKestrifyError& e) {
+            terminal_.MessageSjis(ErrorText(e));
+            return TExitStatus::WriteFailed;
+        }
+    }
+    status = Write(titles, rows, file, save, target, host);
+    if (onlyNew != nullptr) {
+        // The rows are in the file (synced) before the record says so.
+        try {
+            if (status == TExitStatus::WriteFailed) {
+                onlyNew->Drop();
+            } else {
+                onlyNew->Commit();
+            }
+        } catch (const TKestrifyError& e) {
+            // Settled by the next run from the file itself.
+            terminal_.MessageSjis(ErrorText(e));
+        }
+    }
     if (!TStopSignal::Requested()) {
         return status;
     }
@@ -347,6 +400,50 @@ TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
     }
     backupMade_ = existed && run.GetMakeBackup() && !host.BackupFailed();
     return TExitStatus::AfterSave(host.FailedMails());
+}
+
+int TCliJob::Forget(const TTarget& target) {
+    if (!target) {
+        terminal_.Message("--forget には出力ファイルが必要です。 (--forget needs an output file)");
+        return TExitStatus::BadInput;
+    }
+    try {
+        const bool had = TOnlyNewRun::Forget(*target);
+        if (!options_.quiet) {
+            terminal_.Message(TSjisUnicode::ToUtf8(*target) +
+                              (had ? ": 変換済みメールの記録を消しました。 (the record of "
+                                     "converted mails was cleared)"
+                                   : ": 変換済みメールの記録はありません。 (no record of "
+                                     "converted mails)"));
+        }
+        return TExitStatus::Success;
+    } catch (const TKestrifyError& e) {
+        terminal_.MessageSjis(ErrorText(e));
+        return TExitStatus::WriteFailed;
+    }
+}
+
+bool TCliJob::OpenOnlyNew(const TCSVSaveParam& save, const TTarget& target,
+                          std::unique_ptr<TOnlyNewRun>& onlyNew) {
+    if (!options_.onlyNew.value_or(save.GetOnlyNew())) {
+        return true;
+    }
+    if (!target) {
+        // Standard output has no file to remember the mails for.
+        terminal_.Message(
+            "新しいメールだけを変換するには出力ファイルが必要です。--all ですべて変換します。 "
+            "(converting only new mail needs an output file; --all converts every mail)");
+        return false;
+    }
+    try {
+        onlyNew = std::make_unique<TOnlyNewRun>(*target, [] { return TStopSignal::Requested(); });
+        return true;
+    } catch (const TKestrifyError& e) {
+        if (!TStopSignal::Requested()) {
+            terminal_.MessageSjis(ErrorText(e));
+        }
+        return false;
+    }
 }
 
 TCsvOptions TCliJob::CsvOptions() const {

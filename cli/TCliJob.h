@@ -16,6 +16,7 @@
 #include "convert/TResultTable.h"
 #include "settings/TCSVSaveParam.h"
 #include "settings/TSettingFile.h"
+#include "state/TOnlyNewRun.h"
 
 class TCliJob {
   public:
@@ -44,14 +45,24 @@ class TCliJob {
     // `titles` gives the title row, `rows` the mail rows.
     // `file`: the CSV file made before the conversion (rows streamed into
     // it), or none.
+    // `onlyNew`: the record of converted mails, committed once the CSV is
+    // saved and dropped when it is not.
     int Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCsvFile>& file,
-             const TCSVSaveParam& save, const TTarget& target, TTerminalHost& host);
+             const TCSVSaveParam& save, const TTarget& target, TTerminalHost& host,
+             TOnlyNewRun* onlyNew);
+    // --forget: clears the record of `target`'s converted mails.
+    int Forget(const TTarget& target);
+    // Opens the record of converted mails for `target` when the run
+    // converts only new mail; false (said on the terminal) when it cannot.
+    bool OpenOnlyNew(const TCSVSaveParam& save, const TTarget& target,
+                     std::unique_ptr<TOnlyNewRun>& onlyNew);
     TExitStatus::TCode Write(const TResultTable& titles, TCsvSpool& rows,
                              std::optional<TCsvFile>& file, const TCSVSaveParam& save,
                              const TTarget& target, TTerminalHost& host);
     TCsvOptions CsvOptions() const;
     // What a successful run did, on standard error.
-    void Summary(int mails, int rows, int failed, const TTarget& target) const;
+    void Summary(int mails, int rows, int failed, const TTarget& target,
+                 const TOnlyNewRun* onlyNew) const;
 
     // A path from the project: a relative one counts from the project's
     // folder, so a project can be moved together with its mails.

@@ -42,6 +42,9 @@ enum TLongOnly : int {
     OptForce,
     OptStopOnError,
     OptSafeCells,
+    OptOnlyNew,
+    OptAll,
+    OptForget,
 };
 
 // ":" first: a missing value is reported as ':' rather than '?'.
@@ -60,6 +63,9 @@ const option kLongOptions[] = {
     {"force", no_argument, nullptr, OptForce},
     {"stop-on-error", no_argument, nullptr, OptStopOnError},
     {"safe-cells", no_argument, nullptr, OptSafeCells},
+    {"only-new", no_argument, nullptr, OptOnlyNew},
+    {"all", no_argument, nullptr, OptAll},
+    {"forget", no_argument, nullptr, OptForget},
     {"quiet", no_argument, nullptr, 'q'},
     {"jobs", required_argument, nullptr, 'j'},
     {nullptr, 0, nullptr, 0},
@@ -157,6 +163,13 @@ class TCliOptions::TParser {
                 break;
             case OptSafeCells:
                 options_.safeCells = true;
+                break;
+            case OptOnlyNew:
+            case OptAll:
+                options_.onlyNew = code == OptOnlyNew;  // the last one given counts
+                break;
+            case OptForget:
+                options_.forget = true;
                 break;
             case 'q':
                 options_.quiet = true;

@@ -29,7 +29,11 @@ class TCliOptions {
     bool stopOnError = false;
     bool quiet = false;
     bool safeCells = false;  // formula-like cells get a leading "'"
-    int jobs = 0;            // 0: as many as the machine has cores
+    // --only-new / --all: only mails not yet converted into the output, or
+    // every mail (instead of the project's ONLYNEW).
+    std::optional<bool> onlyNew;
+    bool forget = false;  // --forget: clear the output's record of converted mails
+    int jobs = 0;         // 0: as many as the machine has cores
 
     static constexpr int MaxJobs = 256;
 

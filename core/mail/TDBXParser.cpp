@@ -234,3 +234,10 @@ std::unique_ptr<TBasicMail> TDBXParser::GetMail(int index) {
     }
     return std::make_unique<TMail>(lines, Options(), TMailOrigin{{}, index + 1});
 }
+
+void TDBXParser::AppendRawHeader(int index, std::string& out) {
+    const std::string text = MessageText(index);
+    std::vector<std::string_view> lines;
+    TLineSplitter::AppendViews(text, lines);
+    AppendHeaderLines(lines, out);
+}

@@ -26,6 +26,7 @@ class TDBXParser : public TBasicMailParser {
     int GetCount() override;
     std::unique_ptr<TBasicMail> GetMail(int index) override;
     virtual TLines GetMailLines(int index);
+    void AppendRawHeader(int index, std::string& out) override;
 
     // Offsets of the message information objects, in index order.
     const std::vector<std::uint32_t>& Messages() const { return messages_; }

@@ -91,3 +91,14 @@ TLines TFolderParser::GetMailLines(int index) {
     const std::unique_ptr<TMappedFile> file = OpenMail(index);
     return WithoutZeroBytes(SplitLines(*file));
 }
+
+void TFolderParser::AppendRawHeader(int index, std::string& out) {
+    const std::unique_ptr<TMappedFile> file = OpenMail(index);
+    // Only the header is cut into lines: a large body is never touched.
+    TLineSplitter splitter(file->View(), TLineSplitter::TZeroByte::kIsData);
+    std::string_view line;
+    while (splitter.Next(line) && !line.empty()) {
+        out.append(line).push_back('\n');
+    }
+    file->CheckIntact(file->View().substr(0, splitter.Position()));
+}

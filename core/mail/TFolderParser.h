@@ -20,6 +20,7 @@ class TFolderParser : public TBasicMailParser {
     int GetCount() override;
     // The lines of file `index`; throws TKestrifyError when it cannot be read.
     virtual TLines GetMailLines(int index);
+    void AppendRawHeader(int index, std::string& out) override;
 
     const std::vector<std::filesystem::path>& Files() const { return files_; }
 

@@ -41,6 +41,28 @@ std::uint64_t TSplitFileParser::Start(std::size_t index) const {
     return startBlocks_[index >> kBlockBits][index & (kBlockSize - 1)];
 }
 
+std::uint64_t TSplitFileParser::MailStart(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= startCount_) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8("メールの番号が範囲外です。"));
+    }
+    return Start(static_cast<std::size_t>(index));
+}
+
+void TSplitFileParser::AppendRawHeader(int index, std::string& out) {
+    const std::size_t i = static_cast<std::size_t>(index);
+    const std::uint64_t start = MailStart(index);
+    const std::uint64_t end = i + 1 < startCount_ ? Start(i + 1) : text_.size();
+    const std::string_view rest = text_.substr(start, end - start);
+    // Only the header is cut into lines: a large body is never touched.
+    TLineSplitter splitter(rest, TLineSplitter::TZeroByte::kIsData);
+    std::string_view line;
+    splitter.Next(line);  // the separator line is not part of the mail
+    while (splitter.Next(line) && !line.empty()) {
+        out.append(line).push_back('\n');
+    }
+    file_->CheckIntact(rest.substr(0, splitter.Position()));
+}
+
 TLines TSplitFileParser::GetMailLines(int index) {
     return WithoutZeroBytes(MailLineViews(index));
 }

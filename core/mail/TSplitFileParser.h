@@ -28,12 +28,16 @@ class TSplitFileParser : public TBasicMailParser {
     // before the next separator (or the file's last line) is left out when
     // it is empty: it is the blank line that ends a message in the store.
     virtual TLines GetMailLines(int index);
-
-  protected:
-    explicit TSplitFileParser(std::unique_ptr<TMappedFile> file);
+    void AppendRawHeader(int index, std::string& out) override;
 
     // The file's text, without a UTF-8 byte-order mark.
     std::string_view Text() const { return text_; }
+    // Where mail `index` (its separator line included) starts in Text();
+    // it ends where the next one starts, or at the end of the text.
+    std::uint64_t MailStart(int index) const;
+
+  protected:
+    explicit TSplitFileParser(std::unique_ptr<TMappedFile> file);
 
     // Calls visit(offset, line, whole) for every line of the text, in order:
     // `offset` is where the line starts in Text(). A line holding a 0 byte

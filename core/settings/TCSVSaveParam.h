@@ -26,6 +26,9 @@ class TCSVSaveParam {
         }
     }
     bool GetMakeBackup() const { return makeBackup_; }
+    // Convert only the mails not yet converted into the file, and append.
+    void SetOnlyNew(bool v) { onlyNew_ = v; }
+    bool GetOnlyNew() const { return onlyNew_; }
 
     bool operator==(const TCSVSaveParam&) const = default;
 
@@ -33,4 +36,5 @@ class TCSVSaveParam {
     std::string saveFileName_;
     std::uint8_t saveType_ = Overwrite;
     bool makeBackup_ = true;
+    bool onlyNew_ = false;
 };

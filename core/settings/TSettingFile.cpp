@@ -198,6 +198,7 @@ void TSettingFile::ReadFrom(const TIniDocument& ini, bool newFormat) {
     csvSaveParam_.SetSaveFileName(ini.ReadString(kCsv, "SAVEFILENAME", ""));
     csvSaveParam_.SetSaveType(
         static_cast<std::uint8_t>(ReadRanged(ini, kCsv, "SAVETYPE", 0, 0, 1)));
+    csvSaveParam_.SetOnlyNew(ReadRanged(ini, kCsv, "ONLYNEW", 0, 0, 1) == 1);
     loaded_ = true;
 }
 
@@ -306,5 +307,9 @@ void TSettingFile::WriteTo(TIniDocument& ini) const {
     ini.WriteBool(kCsv, "MAKEBACKUP", csvSaveParam_.GetMakeBackup());
     ini.WriteString(kCsv, "SAVEFILENAME", csvSaveParam_.GetSaveFileName());
     ini.WriteInteger(kCsv, "SAVETYPE", csvSaveParam_.GetSaveType());
+    // Written once it is on, so a project that never used it keeps its bytes.
+    if (csvSaveParam_.GetOnlyNew() || ini.Find(kCsv, "ONLYNEW")) {
+        ini.WriteInteger(kCsv, "ONLYNEW", csvSaveParam_.GetOnlyNew() ? 1 : 0);
+    }
     ini.WriteInteger(kSystem, "VERSION", CurrentVersion);
 }

@@ -48,6 +48,15 @@ TEST(TCliOptionsTest, LastBackupChoiceWins) {
     EXPECT_EQ(Parse({"--backup", "--no-backup", "p"}).makeBackup, false);
 }
 
+TEST(TCliOptionsTest, OnlyNewOrAllLastOneWins) {
+    EXPECT_FALSE(Parse({"p"}).onlyNew);
+    EXPECT_EQ(Parse({"--only-new", "p"}).onlyNew, true);
+    EXPECT_EQ(Parse({"--only-new", "--all", "p"}).onlyNew, false);
+    EXPECT_EQ(Parse({"--all", "p", "--only-new"}).onlyNew, true);
+    EXPECT_TRUE(Parse({"p", "--forget"}).forget);
+    EXPECT_FALSE(Parse({"p"}).forget);
+}
+
 TEST(TCliOptionsTest, DoubleDashEndsOptions) {
     const TCliOptions o = Parse({"--", "-odd.KFY", "--quiet"});
     EXPECT_EQ(o.project, "-odd.KFY");

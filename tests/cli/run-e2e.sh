@@ -20,6 +20,8 @@ export KESTRIFY_CLI EXPECTED ROOT SHARED
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrify-e2e.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 2
+# Runs that remember what they converted keep it here, never in the real home.
+export XDG_STATE_HOME=$work/state
 
 # shellcheck source=lib.sh
 . "$here/lib.sh"

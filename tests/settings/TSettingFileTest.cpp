@@ -83,6 +83,26 @@ TEST(SettingFile, Version4LayoutAsWritten) {
               "[SYSTEM]\r\nVERSION=4\r\n\r\n");
 }
 
+// The key appears once the option was on and then stays; a project that
+// never had it keeps its bytes (see Version4LayoutAsWritten).
+TEST(SettingFile, OnlyNewIsWrittenOnceUsed) {
+    TTempDir dir;
+    TSettingFile out(dir.File("p.KFY"));
+    TCSVSaveParam save;
+    save.SetOnlyNew(true);
+    out.SetCSVSaveParam(save);
+    out.Write();
+    EXPECT_NE(TTempDir::Read(dir.File("p.KFY")).find("SAVETYPE=0\r\nONLYNEW=1\r\n"),
+              std::string::npos);
+    TSettingFile in(dir.File("p.KFY"));
+    in.Read();
+    EXPECT_TRUE(in.GetCSVSaveParam().GetOnlyNew());
+    save.SetOnlyNew(false);
+    in.SetCSVSaveParam(save);
+    in.Write();
+    EXPECT_NE(TTempDir::Read(dir.File("p.KFY")).find("ONLYNEW=0\r\n"), std::string::npos);
+}
+
 TEST(SettingFile, MissingKeysReadAsDefaults) {
     TTempDir dir;
     TTempDir::Write(dir.File("p.kfy"),
@@ -328,6 +348,7 @@ TEST(SettingFile, NumbersOutOfRangeAreNamedNotNarrowed) {
         {"[CSV]\nSAVETYPE=257", "SAVETYPE=257 (0 から 1 までの数)"},
         {"[CSV]\nSAVETYPE=-1", "SAVETYPE=-1"},
         {"[CSV]\nSAVETYPE=99999999999", "SAVETYPE=99999999999"},
+        {"[CSV]\nONLYNEW=2", "ONLYNEW=2"},
         {"[EML]\nMAILTYPE=6", "MAILTYPE=6"},
         {"[EML]\nPARAM_ROW_TYPE0=3", "PARAM_ROW_TYPE0=3"},
         {"[EML]\nPARAM_POS_TYPE0=258", "PARAM_POS_TYPE0=258"},

@@ -1,0 +1,442 @@
+#include "state/TOnlyNewRecord.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/TKestrifyError.h"
+#include "codeconv/TSjisUnicode.h"
+#include "state/THash128.h"
+
+// One prepared statement, reset after each use.
+class TOnlyNewRecord::TStatement {
+  public:
+    TStatement(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr) != SQLITE_OK) {
+            statement_ = nullptr;
+        }
+    }
+    ~TStatement() { sqlite3_finalize(statement_); }
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+
+    bool IsValid() const { return statement_ != nullptr; }
+    TStatement& Bind(int at, std::int64_t value) {
+        sqlite3_bind_int64(statement_, at, value);
+        return *this;
+    }
+    TStatement& Bind(int at, std::uint64_t value) {
+        return Bind(at, static_cast<std::int64_t>(value));
+    }
+    TStatement& BindNull(int at) {
+        sqlite3_bind_null(statement_, at);
+        return *this;
+    }
+    TStatement& Bind(int at, const std::string& text) {
+        sqlite3_bind_text(statement_, at, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+        return *this;
+    }
+    // SQLITE_ROW or SQLITE_DONE; anything else is an error.
+    int Step() { return sqlite3_step(statement_); }
+    std::int64_t Integer(int column) const { return sqlite3_column_int64(statement_, column); }
+    bool IsNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+    std::string Text(int column) const {
+        const auto* text = sqlite3_column_text(statement_, column);
+        return text == nullptr
+                   ? std::string()
+                   : std::string(
+                         reinterpret_cast<const char*>(text),
+                         static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+    }
+    void Reset() {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
+
+  private:
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+namespace {
+
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS outputs(
+    id INTEGER PRIMARY KEY,
+    path TEXT NOT NULL UNIQUE,
+    device INTEGER, inode INTEGER, born INTEGER,
+    store TEXT, mail_type INTEGER, store_size INTEGER, last_start INTEGER,
+    last_hash1 INTEGER, last_hash2 INTEGER,
+    staged INTEGER NOT NULL DEFAULT 0,
+    pre_exists INTEGER, pre_device INTEGER, pre_inode INTEGER, pre_born INTEGER, pre_size INTEGER,
+    next_store TEXT, next_mail_type INTEGER, next_size INTEGER, next_last_start INTEGER,
+    next_hash1 INTEGER, next_hash2 INTEGER);
+CREATE TABLE IF NOT EXISTS mails(
+    output INTEGER NOT NULL, header1 INTEGER NOT NULL, header2 INTEGER NOT NULL,
+    message_id INTEGER NOT NULL, staged INTEGER NOT NULL,
+    PRIMARY KEY(output, header1, header2, message_id)) WITHOUT ROWID;
+CREATE INDEX IF NOT EXISTS mails_by_message_id ON mails(output, message_id);
+CREATE TABLE IF NOT EXISTS files(
+    output INTEGER NOT NULL, name TEXT NOT NULL, size INTEGER NOT NULL,
+    modified INTEGER NOT NULL, staged INTEGER NOT NULL,
+    PRIMARY KEY(output, name, size, modified)) WITHOUT ROWID;
+)";
+
+std::string Hex(std::uint64_t value) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+}  // namespace
+
+std::filesystem::path TOnlyNewRecord::DefaultDatabase() {
+    std::filesystem::path folder;
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        folder = state;
+    } else {
+        const char* home = std::getenv("HOME");
+        folder = std::filesystem::path(home != nullptr ? home : "") / ".local" / "state";
+    }
+    return folder / "kestrify" / "only-new.sqlite3";
+}
+
+std::filesystem::path TOnlyNewRecord::Resolve(const std::filesystem::path& output) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(output, ec);
+    if (ec) {
+        absolute = output;
+    }
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ec);
+    return ec ? absolute.lexically_normal() : resolved;
+}
+
+TOnlyNewRecord::TFileState TOnlyNewRecord::StateOf(const std::filesystem::path& path) {
+    struct statx info {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
+        return {};
+    }
+    TFileState state;
+    state.exists = true;
+    state.device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    state.inode = info.stx_ino;
+    state.size = static_cast<std::int64_t>(info.stx_size);
+    if ((info.stx_mask & STATX_BTIME) != 0) {
+        state.born = info.stx_btime.tv_sec * 1000000000LL + info.stx_btime.tv_nsec;
+    }
+    return state;
+}
+
+TOnlyNewRecord::TOnlyNewRecord(const std::filesystem::path& database,
+                               const std::filesystem::path& output,
+                               const std::function<bool()>& stopRequested)
+    : path_(Resolve(output).string()) {
+    std::error_code ec;
+    std::filesystem::create_directories(database.parent_path(), ec);
+    ::chmod(database.parent_path().c_str(), 0700);  // what a user converted is theirs alone
+    LockOutput(database, stopRequested);
+    if (sqlite3_open_v2(database.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        Fail("開けません");
+    }
+    // Another output's run may be writing: wait for it rather than fail.
+    sqlite3_busy_timeout(db_, 60000);
+    Execute("PRAGMA synchronous=FULL");
+    CreateSchema();
+    Settle();
+    LoadOutput();
+}
+
+TOnlyNewRecord::~TOnlyNewRecord() {
+    knows_.reset();
+    knowsId_.reset();
+    saw_.reset();
+    sqlite3_close(db_);
+    if (lockFd_ >= 0) {
+        ::close(lockFd_);
+    }
+}
+
+void TOnlyNewRecord::LockOutput(const std::filesystem::path& database,
+                                const std::function<bool()>& stopRequested) {
+    const std::filesystem::path lock =
+        database.parent_path() / ("only-new-" + Hex(THash128::Of64(path_)) + ".lock");
+    lockFd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lockFd_ < 0) {
+        Fail("開けません");
+    }
+    while (::flock(lockFd_, LOCK_EX) != 0) {
+        if (errno != EINTR || (stopRequested && stopRequested())) {
+            Fail("待っている間に中断しました");
+        }
+    }
+}
+
+void TOnlyNewRecord::Fail(const char* what) const {
+    std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : std::strerror(errno);
+    throw TKestrifyError(TSjisUnicode::FromUtf8(std::string("変換済みメールの記録を") + what +
+                                                "。 (" + detail + ")"));
+}
+
+void TOnlyNewRecord::Execute(const char* sql) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        Fail("読み書きできません");
+    }
+}
+
+TOnlyNewRecord::TStatement& TOnlyNewRecord::Prepared(std::unique_ptr<TStatement>& slot,
+                                                     const char* sql) {
+    if (!slot) {
+        slot = std::make_unique<TStatement>(db_, sql);
+        if (!slot->IsValid()) {
+            slot.reset();
+            Fail("読み書きできません");
+        }
+    }
+    slot->Reset();
+    return *slot;
+}
+
+void TOnlyNewRecord::CreateSchema() {
+    Execute("BEGIN IMMEDIATE");
+    Execute(kSchema);
+    Execute("COMMIT");
+}
+
+void TOnlyNewRecord::Settle() {
+    TStatement find(db_,
+                    "SELECT id, pre_exists, pre_device, pre_inode, pre_born, pre_size "
+                    "FROM outputs WHERE path = ? AND staged = 1");
+    if (!find.IsValid()) {
+        Fail("読み書きできません");
+    }
+    find.Bind(1, path_);
+    if (find.Step() != SQLITE_ROW) {
+        return;
+    }
+    outputId_ = find.Integer(0);
+    TFileState before;
+    before.exists = find.Integer(1) != 0;
+    before.device = static_cast<dev_t>(find.Integer(2));
+    before.inode = static_cast<ino_t>(find.Integer(3));
+    before.born = find.Integer(4);
+    before.size = find.Integer(5);
+    // An append that happened made the same file longer; a new or emptied
+    // file was replaced by one with rows. A failed save leaves the file as
+    // it was.
+    const TFileState now = StateOf(path_);
+    const bool saved = before.exists && before.size > 0
+                           ? now.IsSameFile(before) && now.size > before.size
+                           : now.exists && now.size > 0;
+    if (saved) {
+        Commit();
+    } else {
+        Drop();
+    }
+}
+
+void TOnlyNewRecord::LoadOutput() {
+    TStatement find(db_,
+                    "SELECT id, device, inode, born, store, mail_type, store_size, last_start, "
+                    "last_hash1, last_hash2 FROM outputs WHERE path = ?");
+    if (!find.IsValid()) {
+        Fail("読み書きできません");
+    }
+    find.Bind(1, path_);
+    if (find.Step() != SQLITE_ROW) {
+        outputId_ = 0;
+        return;
+    }
+    outputId_ = find.Integer(0);
+    TFileState recorded;
+    recorded.exists = !find.IsNull(1);
+    recorded.device = static_cast<dev_t>(find.Integer(1));
+    recorded.inode = static_cast<ino_t>(find.Integer(2));
+    recorded.born = find.Integer(3);
+    const TFileState now = StateOf(path_);
+    const bool same = now.size > 0 && now.IsSameFile(recorded);
+    if (!same) {
+        // Deleted, emptied or replaced by another file: its mails are not in it.
+        ClearOutput();
+        return;
+    }
+    if (!find.IsNull(4)) {
+        storeEnd_.store = find.Text(4);
+        storeEnd_.mailType = static_cast<int>(find.Integer(5));
+        storeEnd_.size = static_cast<std::uint64_t>(find.Integer(6));
+        storeEnd_.lastStart = static_cast<std::uint64_t>(find.Integer(7));
+        storeEnd_.lastHash1 = static_cast<std::uint64_t>(find.Integer(8));
+        storeEnd_.lastHash2 = static_cast<std::uint64_t>(find.Integer(9));
+    }
+}
+
+void TOnlyNewRecord::ClearOutput() {
+    Execute("BEGIN IMMEDIATE");
+    const std::string id = std::to_string(outputId_);
+    Execute(("DELETE FROM mails WHERE output = " + id).c_str());
+    Execute(("DELETE FROM files WHERE output = " + id).c_str());
+    Execute(("UPDATE outputs SET device = NULL, inode = NULL, store = NULL, staged = 0 "
+             "WHERE id = " +
+             id)
+                .c_str());
+    Execute("COMMIT");
+    storeEnd_ = {};
+}
+
+bool TOnlyNewRecord::IsEmpty() {
+    if (outputId_ == 0) {
+        return true;
+    }
+    TStatement any(db_, "SELECT 1 FROM mails WHERE output = ? LIMIT 1");
+    any.Bind(1, outputId_);
+    return any.Step() != SQLITE_ROW;
+}
+
+bool TOnlyNewRecord::Knows(const TMailIdentity& identity) {
+    if (outputId_ == 0) {
+        return false;
+    }
+    TStatement& s = Prepared(knows_,
+                             "SELECT 1 FROM mails WHERE output = ? AND header1 = ? AND "
+                             "header2 = ? AND message_id = ?");
+    s.Bind(1, outputId_)
+        .Bind(2, identity.header1)
+        .Bind(3, identity.header2)
+        .Bind(4, identity.messageId);
+    return s.Step() == SQLITE_ROW;
+}
+
+bool TOnlyNewRecord::KnowsMessageId(std::uint64_t messageId) {
+    if (outputId_ == 0 || messageId == 0) {
+        return false;
+    }
+    TStatement& s =
+        Prepared(knowsId_, "SELECT 1 FROM mails WHERE output = ? AND message_id = ? LIMIT 1");
+    s.Bind(1, outputId_).Bind(2, messageId);
+    return s.Step() == SQLITE_ROW;
+}
+
+bool TOnlyNewRecord::Saw(const TSeenFile& file) {
+    if (outputId_ == 0) {
+        return false;
+    }
+    TStatement& s = Prepared(saw_,
+                             "SELECT 1 FROM files WHERE output = ? AND name = ? AND size = ? "
+                             "AND modified = ?");
+    s.Bind(1, outputId_).Bind(2, file.name).Bind(3, file.size).Bind(4, file.modified);
+    return s.Step() == SQLITE_ROW;
+}
+
+void TOnlyNewRecord::Stage(const std::vector<TMailIdentity>& mails,
+                           const std::vector<TSeenFile>& files, const TStoreEnd& end) {
+    Execute("BEGIN IMMEDIATE");
+    if (outputId_ == 0) {
+        TStatement add(db_, "INSERT INTO outputs(path) VALUES(?)");
+        add.Bind(1, path_);
+        if (add.Step() != SQLITE_DONE) {
+            Fail("書き込めません");
+        }
+        outputId_ = sqlite3_last_insert_rowid(db_);
+    }
+    const TFileState before = StateOf(path_);
+    TStatement output(db_,
+                      "UPDATE outputs SET staged = 1, pre_exists = ?, pre_device = ?, "
+                      "pre_inode = ?, pre_born = ?, pre_size = ?, next_store = ?, "
+                      "next_mail_type = ?, next_size = ?, next_last_start = ?, next_hash1 = ?, "
+                      "next_hash2 = ? WHERE id = ?");
+    output.Bind(1, std::int64_t{before.exists})
+        .Bind(2, static_cast<std::int64_t>(before.device))
+        .Bind(3, static_cast<std::int64_t>(before.inode))
+        .Bind(4, before.born)
+        .Bind(5, before.size)
+        .Bind(6, end.store)
+        .Bind(7, std::int64_t{end.mailType})
+        .Bind(8, end.size)
+        .Bind(9, end.lastStart)
+        .Bind(10, end.lastHash1)
+        .Bind(11, end.lastHash2)
+        .Bind(12, outputId_);
+    if (output.Step() != SQLITE_DONE) {
+        Fail("書き込めません");
+    }
+    // A mail already recorded keeps its committed row.
+    TStatement mail(db_, "INSERT OR IGNORE INTO mails VALUES(?, ?, ?, ?, 1)");
+    for (const TMailIdentity& m : mails) {
+        mail.Reset();
+        mail.Bind(1, outputId_).Bind(2, m.header1).Bind(3, m.header2).Bind(4, m.messageId);
+        if (mail.Step() != SQLITE_DONE) {
+            Fail("書き込めません");
+        }
+    }
+    TStatement file(db_, "INSERT OR IGNORE INTO files VALUES(?, ?, ?, ?, 1)");
+    for (const TSeenFile& f : files) {
+        file.Reset();
+        file.Bind(1, outputId_).Bind(2, f.name).Bind(3, f.size).Bind(4, f.modified);
+        if (file.Step() != SQLITE_DONE) {
+            Fail("書き込めません");
+        }
+    }
+    Execute("COMMIT");
+}
+
+void TOnlyNewRecord::Commit() {
+    const TFileState now = StateOf(path_);
+    Execute("BEGIN IMMEDIATE");
+    const std::string id = std::to_string(outputId_);
+    Execute(("UPDATE mails SET staged = 0 WHERE output = " + id + " AND staged = 1").c_str());
+    Execute(("UPDATE files SET staged = 0 WHERE output = " + id + " AND staged = 1").c_str());
+    TStatement output(db_,
+                      "UPDATE outputs SET staged = 0, device = ?, inode = ?, born = ?, "
+                      "store = next_store, "
+                      "mail_type = next_mail_type, store_size = next_size, "
+                      "last_start = next_last_start, last_hash1 = next_hash1, "
+                      "last_hash2 = next_hash2 WHERE id = ?");
+    output.Bind(1, static_cast<std::int64_t>(now.device))
+        .Bind(2, static_cast<std::int64_t>(now.inode))
+        .Bind(3, now.born)
+        .Bind(4, outputId_);
+    if (!now.exists) {
+        output.BindNull(1);  // no file holds the mails: the next run starts over
+    }
+    if (output.Step() != SQLITE_DONE) {
+        Fail("書き込めません");
+    }
+    Execute("COMMIT");
+}
+
+void TOnlyNewRecord::Drop() {
+    Execute("BEGIN IMMEDIATE");
+    const std::string id = std::to_string(outputId_);
+    Execute(("DELETE FROM mails WHERE output = " + id + " AND staged = 1").c_str());
+    Execute(("DELETE FROM files WHERE output = " + id + " AND staged = 1").c_str());
+    Execute(("UPDATE outputs SET staged = 0 WHERE id = " + id).c_str());
+    Execute("COMMIT");
+}
+
+bool TOnlyNewRecord::Forget(const std::filesystem::path& database,
+                            const std::filesystem::path& output) {
+    std::error_code ec;
+    if (!std::filesystem::exists(database, ec)) {
+        return false;
+    }
+    TOnlyNewRecord record(database, output);
+    if (record.outputId_ == 0) {
+        return false;
+    }
+    record.Execute("BEGIN IMMEDIATE");
+    const std::string id = std::to_string(record.outputId_);
+    record.Execute(("DELETE FROM mails WHERE output = " + id).c_str());
+    record.Execute(("DELETE FROM files WHERE output = " + id).c_str());
+    record.Execute(("DELETE FROM outputs WHERE id = " + id).c_str());
+    record.Execute("COMMIT");
+    return true;
+}

@@ -1,0 +1,127 @@
+#pragma once
+// What was converted into one output file, kept between runs that convert
+// only new mail: the identities of its mails, the mail files of a folder
+// store seen by name, size and modification time, and where a store file
+// ended. One SQLite database holds the record of every output, keyed by the
+// output's resolved path together with its device and inode (and birth time
+// where the file system keeps one), so a CSV that was deleted or replaced by
+// another file starts again from nothing.
+//
+// A run stages what it converted before its CSV is saved and commits it
+// after the save was synced. A run killed in between leaves the stage; the
+// next run on that output finds out from the file whether the save happened
+// and commits or drops it, so no mail is ever written twice or lost.
+// Statements are prepared once; a stage goes in one transaction.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "state/TMailIdentity.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class TOnlyNewRecord {
+  public:
+    // Where a store file ended after the last run, for the grown-file check.
+    struct TStoreEnd {
+        std::string store;  // the store's resolved path; empty when unknown
+        int mailType = -1;
+        std::uint64_t size = 0;       // length of its text then
+        std::uint64_t lastStart = 0;  // where its last mail started
+        std::uint64_t lastHash1 = 0;  // hash of [lastStart, size)
+        std::uint64_t lastHash2 = 0;
+
+        bool operator==(const TStoreEnd&) const = default;
+    };
+    // A mail file of a folder store; `name` is relative to the store.
+    struct TSeenFile {
+        std::string name;
+        std::int64_t size = 0;
+        std::int64_t modified = 0;  // nanoseconds since the epoch
+    };
+
+    // $XDG_STATE_HOME/kestrify/only-new.sqlite3, else
+    // ~/.local/state/kestrify/only-new.sqlite3.
+    static std::filesystem::path DefaultDatabase();
+    // The key path of an output: absolute, links followed.
+    static std::filesystem::path Resolve(const std::filesystem::path& output);
+
+    // Opens (creating folder and database when missing) and takes the record
+    // of `output`: a stage left by a killed run is settled, and a record for
+    // another file of that name (or an empty one) is dropped. Runs on one
+    // output take turns: this waits for another run's record of it to end
+    // (a signal ends the wait when `stopRequested` says so). Throws
+    // TKestrifyError.
+    TOnlyNewRecord(const std::filesystem::path& database, const std::filesystem::path& output,
+                   const std::function<bool()>& stopRequested = {});
+    ~TOnlyNewRecord();
+    TOnlyNewRecord(const TOnlyNewRecord&) = delete;
+    TOnlyNewRecord& operator=(const TOnlyNewRecord&) = delete;
+
+    // Nothing is recorded for the output.
+    bool IsEmpty();
+    const TStoreEnd& StoreEnd() const { return storeEnd_; }
+    // Whether a mail of that identity was converted.
+    bool Knows(const TMailIdentity& identity);
+    // Whether a mail with that Message-ID (hash) was converted.
+    bool KnowsMessageId(std::uint64_t messageId);
+    bool Saw(const TSeenFile& file);
+
+    // Before the save: what it will write. `files` and `end` are recorded
+    // with the mails. When `mails` is empty the CSV is not touched and
+    // everything is committed at once.
+    void Stage(const std::vector<TMailIdentity>& mails, const std::vector<TSeenFile>& files,
+               const TStoreEnd& end);
+    // After the save was synced: the stage becomes the record.
+    void Commit();
+    // The save failed or was stopped: the stage is dropped.
+    void Drop();
+
+    // Removes the record of `output` (its whole history). False when there
+    // was none. A missing database is no error.
+    static bool Forget(const std::filesystem::path& database, const std::filesystem::path& output);
+
+  private:
+    class TStatement;
+    struct TFileState {
+        bool exists = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        // Birth time in nanoseconds where the file system keeps one, else 0:
+        // a file made anew that got a freed inode number is still another.
+        std::int64_t born = 0;
+        std::int64_t size = 0;
+
+        bool IsSameFile(const TFileState& other) const {
+            return exists && other.exists && device == other.device && inode == other.inode &&
+                   (born == 0 || other.born == 0 || born == other.born);
+        }
+    };
+
+    static TFileState StateOf(const std::filesystem::path& path);
+    void LockOutput(const std::filesystem::path& database,
+                    const std::function<bool()>& stopRequested);
+    void CreateSchema();
+    void Settle();
+    void LoadOutput();
+    void ClearOutput();
+    void Execute(const char* sql);
+    TStatement& Prepared(std::unique_ptr<TStatement>& slot, const char* sql);
+    [[noreturn]] void Fail(const char* what) const;
+
+    int lockFd_ = -1;
+    sqlite3* db_ = nullptr;
+    std::string path_;  // the output's resolved path
+    std::int64_t outputId_ = 0;
+    TStoreEnd storeEnd_;
+    std::unique_ptr<TStatement> knows_;
+    std::unique_ptr<TStatement> knowsId_;
+    std::unique_ptr<TStatement> saw_;
+};

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "StateTestUtil.h"
+#include "state/TOnlyNewRecord.h"
+
+namespace {
+
+const TMailIdentity kMail{7, 1, 2};
+const TMailIdentity kOther{0, 3, 4};
+
+class TOnlyNewRecordTest : public ::testing::Test {
+  protected:
+    std::filesystem::path Database() const { return TOnlyNewRecord::DefaultDatabase(); }
+    std::filesystem::path Csv() const { return home_.Dir().Path() / "out.csv"; }
+
+    // A run that stages kMail and saves (or not) before it ends or dies.
+    void Run(bool save, bool commit) {
+        TOnlyNewRecord record(Database(), Csv());
+        record.Stage({kMail}, {{"a.eml", 10, 20}}, {"store", 2, 100, 50, 5, 6});
+        if (save) {
+            TStateHome::Append(Csv(), "row\r\n");
+        }
+        if (commit) {
+            record.Commit();
+        }
+    }
+
+    bool Knows(const TMailIdentity& mail) {
+        TOnlyNewRecord record(Database(), Csv());
+        return record.Knows(mail);
+    }
+
+    TStateHome home_;
+};
+
+TEST_F(TOnlyNewRecordTest, LivesUnderTheStateFolder) {
+    EXPECT_EQ(Database(), home_.Dir().Path() / "state" / "kestrify" / "only-new.sqlite3");
+}
+
+TEST_F(TOnlyNewRecordTest, KeepsWhatACommittedRunConverted) {
+    TStateHome::Append(Csv(), "title\r\n");
+    Run(true, true);
+    TOnlyNewRecord record(Database(), Csv());
+    EXPECT_FALSE(record.IsEmpty());
+    EXPECT_TRUE(record.Knows(kMail));
+    EXPECT_FALSE(record.Knows(kOther));
+    EXPECT_TRUE(record.KnowsMessageId(7));
+    EXPECT_FALSE(record.KnowsMessageId(8));
+    EXPECT_TRUE(record.Saw({"a.eml", 10, 20}));
+    EXPECT_FALSE(record.Saw({"a.eml", 10, 21}));
+    EXPECT_EQ(record.StoreEnd(), (TOnlyNewRecord::TStoreEnd{"store", 2, 100, 50, 5, 6}));
+}
+
+// A run killed after staging: the file tells whether its save happened.
+TEST_F(TOnlyNewRecordTest, ARunKilledBeforeItsCommitIsSettledByTheFile) {
+    struct TCase {
+        const char* name;
+        bool existed;  // the CSV had rows before the run
+        bool saved;
+        bool known;
+    };
+    const TCase cases[] = {
+        {"appended, killed before commit", true, true, true},
+        {"killed before the append", true, false, false},
+        {"new file saved, killed before commit", false, true, true},
+        {"killed before the new file", false, false, false},
+    };
+    for (const TCase& c : cases) {
+        std::filesystem::remove(Csv());
+        std::filesystem::remove_all(Database().parent_path());
+        if (c.existed) {
+            TStateHome::Append(Csv(), "title\r\n");
+        }
+        Run(c.saved, false);
+        EXPECT_EQ(Knows(kMail), c.known) << c.name;
+        EXPECT_EQ(Knows(kMail), c.known) << c.name << ", settled once";
+    }
+}
+
+TEST_F(TOnlyNewRecordTest, ADroppedStageRecordsNothing) {
+    TStateHome::Append(Csv(), "title\r\n");
+    {
+        TOnlyNewRecord record(Database(), Csv());
+        record.Stage({kMail}, {{"a.eml", 10, 20}}, {"store", 2, 100, 50, 5, 6});
+        record.Drop();
+    }
+    TOnlyNewRecord record(Database(), Csv());
+    EXPECT_TRUE(record.IsEmpty());
+    EXPECT_FALSE(record.Saw({"a.eml", 10, 20}));
+    EXPECT_TRUE(record.StoreEnd().store.empty());
+}
+
+TEST_F(TOnlyNewRecordTest, AnotherFileOfTheSameNameStartsFromNothing) {
+    struct TCase {
+        const char* name;
+        void (*change)(const std::filesystem::path&);
+    };
+    const TCase cases[] = {
+        {"deleted", [](const std::filesystem::path& p) { std::filesystem::remove(p); }},
+        {"emptied", [](const std::filesystem::path& p) { std::filesystem::resize_file(p, 0); }},
+        {"replaced",
+         [](const std::filesystem::path& p) {
+             TStateHome::Append(p.string() + ".new", "other\r\n");
+             std::filesystem::rename(p.string() + ".new", p);
+         }},
+    };
+    for (const TCase& c : cases) {
+        std::filesystem::remove(Csv());
+        TStateHome::Append(Csv(), "title\r\n");
+        Run(true, true);
+        ASSERT_TRUE(Knows(kMail)) << c.name;
+        c.change(Csv());
+        if (!std::filesystem::exists(Csv())) {
+            TStateHome::Append(Csv(), "title\r\n");  // a new file in its place
+        }
+        EXPECT_FALSE(Knows(kMail)) << c.name;
+    }
+}
+
+TEST_F(TOnlyNewRecordTest, ALinkNamesTheSameRecord) {
+    TStateHome::Append(Csv(), "title\r\n");
+    Run(true, true);
+    const std::filesystem::path link = home_.Dir().Path() / "link.csv";
+    std::filesystem::create_symlink(Csv(), link);
+    TOnlyNewRecord record(Database(), link);
+    EXPECT_TRUE(record.Knows(kMail));
+}
+
+TEST_F(TOnlyNewRecordTest, ForgetClearsOneOutput) {
+    EXPECT_FALSE(TOnlyNewRecord::Forget(Database(), Csv())) << "no database yet";
+    EXPECT_FALSE(std::filesystem::exists(Database()));
+    TStateHome::Append(Csv(), "title\r\n");
+    Run(true, true);
+    EXPECT_TRUE(TOnlyNewRecord::Forget(Database(), Csv()));
+    EXPECT_FALSE(Knows(kMail));
+    EXPECT_FALSE(TOnlyNewRecord::Forget(Database(), Csv()));
+}
+
+}  // namespace
