@@ -2,6 +2,7 @@
 // The settings of one automatic run: which project, which CSV file, and how
 // to save. Also yields the argument text a batch file passes to the program.
 
+#include <optional>
 #include <string>
 
 class TAutoExexParam {
@@ -14,6 +15,10 @@ class TAutoExexParam {
     int GetSaveType() const { return saveType_; }
     void SetMakeBackup(bool v) { makeBackup_ = v; }
     bool GetMakeBackup() const { return makeBackup_; }
+    // "--only-new" or "--all" after the arguments: instead of the project's
+    // ONLYNEW; none when neither was given.
+    void SetOnlyNew(std::optional<bool> v) { onlyNew_ = v; }
+    std::optional<bool> GetOnlyNew() const { return onlyNew_; }
 
     // "<project>" "<csv>" <save type> <1|0>. File systems here have no short
     // names, so the project path is used as it is.
@@ -27,4 +32,5 @@ class TAutoExexParam {
     std::string csvFile_;
     int saveType_ = 0;
     bool makeBackup_ = false;
+    std::optional<bool> onlyNew_;
 };

@@ -35,11 +35,11 @@ std::string TAutoRunScript::Text() const {
     if (headless) {
         // "--" so that a path starting with "-" is never taken for an option.
         line = ShellQuote(HeadlessProgram(program)) + " --save-type " + type +
-               (makeBackup ? " --backup" : " --no-backup") + " -- " + ShellQuote(projectFile) +
-               " " + ShellQuote(csvFile);
+               (makeBackup ? " --backup" : " --no-backup") + (onlyNew ? " --only-new" : "") +
+               " -- " + ShellQuote(projectFile) + " " + ShellQuote(csvFile);
     } else {
         line = ShellQuote(program) + " -a " + ShellQuote(projectFile) + " " + ShellQuote(csvFile) +
-               " " + type + (makeBackup ? " 1" : " 0");
+               " " + type + (makeBackup ? " 1" : " 0") + (onlyNew ? " --only-new" : "");
     }
     // exec: the script's exit status is the program's.
     return "#!/bin/sh\nexec " + line + "\n";

@@ -18,6 +18,7 @@ class TAutoRunScript {
     int saveType = 0;         // 0 overwrite, 1 append
     bool makeBackup = false;
     bool headless = false;  // run the headless command found beside the program
+    bool onlyNew = false;   // convert only the mails not yet in the CSV file
 
     // The whole script, LF line ends.
     std::string Text() const;

@@ -21,4 +21,7 @@ TCommandLine::TCommandLine(const QStringList& arguments) {
     autoRun_->SetCsvFile(TQtText::ToSjis(argument(2)));
     autoRun_->SetSaveType(*saveType);
     autoRun_->SetMakeBackup(argument(4) != QLatin1String("0"));
+    if (argument(5) == QLatin1String("--only-new") || argument(5) == QLatin1String("--all")) {
+        autoRun_->SetOnlyNew(argument(5) == QLatin1String("--only-new"));
+    }
 }

@@ -53,6 +53,7 @@
 #include "mail/TMailStoreFactory.h"
 #include "settings/TConvertParam.h"
 #include "settings/TSettingFile.h"
+#include "state/TOnlyNewRun.h"
 
 namespace {
 
@@ -586,6 +587,28 @@ std::string TFormMain::ReaderLocation() const {
     return Sjis(QFileInfo(projectPath_).absoluteDir().filePath(location));
 }
 
+std::string TFormMain::ProjectOutput() const {
+    const QString name = TQtText::FromSjis(csvSaveParam_.GetSaveFileName());
+    if (name.isEmpty() || QDir::isAbsolutePath(name) || projectPath_.isEmpty()) {
+        return Sjis(name);
+    }
+    return Sjis(QFileInfo(projectPath_).absoluteDir().filePath(name));
+}
+
+std::string TFormMain::OnlyNewOutput() {
+    const std::optional<bool> forced = autoRun_ != nullptr ? autoRun_->GetOnlyNew() : std::nullopt;
+    if (!forced.value_or(csvSaveParam_.GetOnlyNew())) {
+        return "";
+    }
+    const std::string output = autoRun_ != nullptr ? autoRun_->GetCsvFile() : ProjectOutput();
+    if (output.empty()) {
+        throw TKestrifyError(TQtText::ToSjis(
+            U("新しいメールだけを変換するには、保存先の CSV ファイルをプロジェクトに"
+              "指定してください。")));
+    }
+    return output;
+}
+
 void TFormMain::ActionConvertExecute() {
     std::vector<TOrderedParamString> params = gridParam_->GetAllParam();
     const int mailType = comboBoxMailType_->currentIndex();
@@ -596,16 +619,33 @@ void TFormMain::ActionConvertExecute() {
                 problem->helpTopic);
         return;
     }
-    // Opening a store reads all of it to find its mails: the window keeps
-    // painting meanwhile.
+    const std::string onlyNewOutput = OnlyNewOutput();
+    std::unique_ptr<TOnlyNewRun> onlyNew;
+    // Opening a store reads all of it to find its mails (and an only-new
+    // run waits for another run on its CSV and tells the new mails): the
+    // window keeps painting meanwhile.
     std::unique_ptr<TBasicMailParser> reader;
     TWorkAside::Run(this, [&] {
         reader = TMailStoreFactory::Create(mailType, location, TFormConvert::DefaultThreads());
+        if (!onlyNewOutput.empty()) {
+            onlyNew = std::make_unique<TOnlyNewRun>(onlyNewOutput);
+            reader = onlyNew->Choose(std::move(reader), mailType, location);
+        }
     });
     auto converter = std::make_unique<TCSVConverter>(
         std::move(reader), std::make_unique<TConvertParam>(std::move(params)));
+    std::optional<TAutoExexParam> autoRun;
+    if (autoRun_ != nullptr) {
+        autoRun = *autoRun_;
+        if (onlyNew) {
+            autoRun->SetSaveType(onlyNew->SaveType());  // appended, or a new file whole
+        }
+    }
+    onlyNew_ = onlyNew.get();
+    onlyNewOutput_ = onlyNewOutput;
     const TConvertResult result =
-        RunResultWindow(std::move(converter), csvSaveParam_, autoRun_.get());
+        RunResultWindow(std::move(converter), csvSaveParam_, autoRun ? &*autoRun : nullptr);
+    onlyNew_ = nullptr;
     if (autoRun_ != nullptr) {
         exitStatus_ = result.runStatus;
     }
@@ -639,6 +679,9 @@ TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConvert
                                                      const TAutoExexParam* autoRun) {
     TFormConvert form(this, std::move(converter));
     form.SetSaveParam(saveParam);
+    if (onlyNew_ != nullptr) {
+        form.SetOnlyNew(onlyNew_, onlyNewOutput_);
+    }
     if (autoRun != nullptr) {
         form.SetAutoExexParam(*autoRun);
     }
@@ -1010,7 +1053,7 @@ void TFormMain::ActionSettingCommonExecute() {
 }
 
 void TFormMain::ActionSettingProjectExecute() {
-    TFormProjectSetting form(TParamFormConvert::Instance(), this);
+    TFormProjectSetting form(TParamFormConvert::Instance(), csvSaveParam_, ProjectOutput(), this);
     form.exec();
 }
 

@@ -26,6 +26,7 @@ class TCSVConverter;
 struct TConvertReport;
 class TFormParamEdit;
 class TGridConvertParam;
+class TOnlyNewRun;
 class THistoryComboBox;
 
 class TFormMain : public QMainWindow {
@@ -140,6 +141,13 @@ class TFormMain : public QMainWindow {
     // The location as the reader needs it: a relative path counts from the
     // project file's folder.
     std::string ReaderLocation() const;
+    // The project's CSV file (SAVEFILENAME from the project's folder), empty
+    // when it names none.
+    std::string ProjectOutput() const;
+    // For a run that converts only new mail, the CSV its record is kept for
+    // (the automatic run's, else the project's); empty for any other run.
+    // Throws TKestrifyError when the project names no CSV file.
+    std::string OnlyNewOutput();
     TModalResult Message(const QString& text, TMsgKind kind, TMsgButtons buttons,
                          int helpTopic = 0);
     // Runs a command and shows a failure's message in an error box.
@@ -150,6 +158,9 @@ class TFormMain : public QMainWindow {
     QString projectPath_;
     TCSVSaveParam csvSaveParam_;
     std::unique_ptr<TAutoExexParam> autoRun_;
+    // The only-new run of the conversion under way, for the result window.
+    TOnlyNewRun* onlyNew_ = nullptr;
+    std::string onlyNewOutput_;
     // One file request serves Choose and Open; it keeps the starting folder
     // and name of its previous use.
     TFileRequest openRequest_;

@@ -94,7 +94,7 @@ TFormMakeBatch::TFormMakeBatch(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pages_, 1);
     AddStatusBar(layout);
-    FixSize(QSize(400, 250));
+    FixSize(QSize(400, 275));
     editParamFile_->setFocus();
 }
 
@@ -136,8 +136,14 @@ QWidget* TFormMakeBatch::BuildCsvPage() {
     checkBoxHeadless_->setObjectName(QStringLiteral("CheckBoxHeadless"));
     THint::Apply(checkBoxHeadless_,
                  U("画面を表示せずに実行する|ディスプレイのない環境でもkestrify-cliで変換する"));
+    checkBoxOnlyNew_ = new QCheckBox(U("新しいメールだけを変換する(&O)"), page);
+    checkBoxOnlyNew_->setObjectName(QStringLiteral("CheckBoxOnlyNew"));
+    THint::Apply(checkBoxOnlyNew_,
+                 U("新しいメールだけを変換する|前回までにこのCSVファイルへ変換したメールを飛ばし、"
+                   "新しいメールの行だけを追加する (オフのときはプロジェクトの設定に従う)"));
     layout->addWidget(radioGroupSaveParam_);
     layout->addWidget(checkBoxBackup_);
+    layout->addWidget(checkBoxOnlyNew_);
     layout->addWidget(checkBoxHeadless_);
     layout->addStretch(1);
 
@@ -230,5 +236,6 @@ void TFormMakeBatch::WriteScript(const QString& scriptPath) {
     script.saveType = radioGroupSaveParam_->ItemIndex();
     script.makeBackup = checkBoxBackup_->isChecked();
     script.headless = checkBoxHeadless_->isChecked();
+    script.onlyNew = checkBoxOnlyNew_->isChecked();
     script.Save(FileName(scriptPath));
 }

@@ -39,6 +39,7 @@ class TFormMakeBatch : public TDialogForm {
     TRadioGroup* radioGroupSaveParam_;
     QCheckBox* checkBoxBackup_;
     QCheckBox* checkBoxHeadless_;
+    QCheckBox* checkBoxOnlyNew_;
     // Kept across uses so each dialog starts where the last one ended.
     TFileRequest projectRequest_;
     TFileRequest csvRequest_;

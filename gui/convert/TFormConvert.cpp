@@ -17,6 +17,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TConvertMessages.h"
 #include "convert/TConvertWorker.h"
@@ -31,6 +32,8 @@
 #include "gui/convert/TFormSaveCSVDialog.h"
 #include "gui/convert/TItemGrid.h"
 #include "gui/convert/TResultTableModel.h"
+#include "state/TOnlyNewRecord.h"
+#include "state/TOnlyNewRun.h"
 
 namespace {
 
@@ -306,7 +309,11 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
     btnSave_->setEnabled(true);
     btnClose_->setText(U("閉じる(&C)"));
     THint::Apply(btnClose_, U("閉じる|閉じる"));
-    StatusBar()->showMessage(TQtText::FromSjis(TConvertMessages::Finished()));
+    QString status = TQtText::FromSjis(TConvertMessages::Finished());
+    if (onlyNew_ != nullptr) {
+        status += U(" 変換済みのメール %1 通を飛ばしました。").arg(onlyNew_->Skipped());
+    }
+    StatusBar()->showMessage(status);
     emit ConversionEnded();
 
     if (outcome.end == TConvertOutcome::TEnd::Failed) {
@@ -337,8 +344,13 @@ void TFormConvert::SaveAutomatic() {
     if (model_->Edited()) {
         early.reset();
     }
-    report_.automaticSaved = SaveAside(
-        [this](TCsvFile& file) { return file.SaveAutomatic(*autoParam_); }, error, early.get());
+    const auto save = [&] {
+        return SaveAside([this](TCsvFile& file) { return file.SaveAutomatic(*autoParam_); }, error,
+                         early.get());
+    };
+    report_.automaticSaved = onlyNew_ != nullptr && IsOnlyNewTarget(autoParam_->GetCsvFile())
+                                 ? SaveRecorded(save)
+                                 : save();
     if (!error.empty()) {
         TModalService::Current().Message(this, TQtText::FromSjis(error), TMsgKind::Error,
                                          TMsgButtons::OkHelp, HelpContext);
@@ -370,6 +382,37 @@ bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::st
     return saved;
 }
 
+bool TFormConvert::IsOnlyNewTarget(const std::string& sjisName) const {
+    return onlyNew_ != nullptr && TOnlyNewRecord::Resolve(TSjisUnicode::ToPath(sjisName)) ==
+                                      TOnlyNewRecord::Resolve(TSjisUnicode::ToPath(onlyNewOutput_));
+}
+
+bool TFormConvert::SaveRecorded(const std::function<bool()>& save) {
+    const int rows = std::max(model_->Table().RowCount() - TResultTable::FirstMailRow, 0);
+    try {
+        if (!onlyNew_->NeedsSave(rows)) {
+            onlyNew_->Stage(0);  // nothing new: the CSV stays as it is
+            onlyNew_->Commit();
+            return true;
+        }
+        onlyNew_->Stage(rows);
+        // The rows are in the file (synced) before the record says so.
+        const bool saved = save();
+        if (saved) {
+            onlyNew_->Commit();
+        } else {
+            onlyNew_->Drop();
+        }
+        onlyNew_ = saved ? nullptr : onlyNew_;  // recorded once: a later save is a plain one
+        return saved;
+    } catch (const TKestrifyError& e) {
+        // A record that cannot be written is settled by the next run.
+        TModalService::Current().Message(this, TQtText::FromSjis(e.what()), TMsgKind::Error,
+                                         TMsgButtons::Ok, 0);
+        return false;
+    }
+}
+
 void TFormConvert::BtnSaveClick() {
     if (converting_) {
         return;
@@ -399,7 +442,12 @@ void TFormConvert::BtnSaveClick() {
     int saveType = TCsvFile::Overwrite;
     bool backup = false;
     std::error_code ec;
-    if (std::filesystem::exists(TSjisUnicode::ToPath(name), ec)) {
+    const bool recorded = IsOnlyNewTarget(name);
+    if (recorded) {
+        // Only new mail: appended to the file the record is kept for.
+        saveType = onlyNew_->SaveType();
+        backup = saveParam_.GetMakeBackup();
+    } else if (std::filesystem::exists(TSjisUnicode::ToPath(name), ec)) {
         TFormSaveCSVDialog dialog(this);
         dialog.SetMakeBackup(saveParam_.GetMakeBackup());
         dialog.SetSaveType(saveParam_.GetSaveType());
@@ -414,15 +462,18 @@ void TFormConvert::BtnSaveClick() {
     }
     bool abandoned = false;
     std::string error;
-    const bool written = SaveAside(
-        [&](TCsvFile& file) {
-            if (backup && !file.BackupCsvFile(name)) {
-                abandoned = true;
-                return false;
-            }
-            return file.WriteCsvFile(name, saveType);
-        },
-        error);
+    const auto save = [&] {
+        return SaveAside(
+            [&](TCsvFile& file) {
+                if (backup && !file.BackupCsvFile(name)) {
+                    abandoned = true;
+                    return false;
+                }
+                return file.WriteCsvFile(name, saveType);
+            },
+            error);
+    };
+    const bool written = recorded ? SaveRecorded(save) : save();
     if (!written && !abandoned) {
         QString text = TQtText::FromSjis(TConvertMessages::SaveFailed());
         if (!error.empty()) {

@@ -53,6 +53,8 @@ struct TConvertReport {
     bool automaticSaved = false;  // an automatic run wrote its CSV
 };
 
+class TOnlyNewRun;
+
 class TFormConvert : public TDialogForm, private TCsvSaveHost {
     Q_OBJECT
   public:
@@ -70,6 +72,13 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     const TCSVSaveParam& GetSaveParam() const { return saveParam_; }
     // Makes this an automatic run.
     void SetAutoExexParam(const TAutoExexParam& param) { autoParam_ = param; }
+    // A run that converts only the mails not yet converted into `sjisOutput`:
+    // a save to that file appends and records them (the run outlives the
+    // window).
+    void SetOnlyNew(TOnlyNewRun* run, const std::string& sjisOutput) {
+        onlyNew_ = run;
+        onlyNewOutput_ = sjisOutput;
+    }
     // Threads that read and extract (before the window is shown); the
     // default is one per core.
     void SetThreads(int threads) { threads_ = threads; }
@@ -106,6 +115,10 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     void Ask(const TConvertError& error);
     void Finished(const TConvertOutcome& outcome);
     void SaveAutomatic();
+    // Whether `sjisName` is the file an only-new run records its mails for.
+    bool IsOnlyNewTarget(const std::string& sjisName) const;
+    // `save` between staging and committing the record of an only-new run.
+    bool SaveRecorded(const std::function<bool()>& save);
     // Runs the save on another thread with the file `early` finishes, or a
     // file of the table; `error` gets the text of an exception.
     bool SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error,
@@ -122,6 +135,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     TParamFormConvert& geometry_;
     TCSVSaveParam saveParam_;
     std::optional<TAutoExexParam> autoParam_;
+    TOnlyNewRun* onlyNew_ = nullptr;
+    std::string onlyNewOutput_;
     int threads_;
     QString saveFileName_;  // where the save dialog starts
     TConvertReport report_;

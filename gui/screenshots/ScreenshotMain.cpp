@@ -373,7 +373,9 @@ void ShootSettings(TShooter& shooter) {
 
         TParamFormConvert geometry;
         geometry.SetKeepWindowSize(true);
-        TFormProjectSetting project(geometry);
+        TCSVSaveParam save;
+        save.SetOnlyNew(true);
+        TFormProjectSetting project(geometry, save, "out.csv");
         shooter.Shoot(project, QStringLiteral("settings_project"));
         TFormClearSetting clear(ini, program);
         shooter.Shoot(clear, QStringLiteral("settings_clear"));

@@ -1,10 +1,15 @@
 #pragma once
 // Project settings ("プロジェクトの設定"): whether the project keeps the
-// result window's size and its column widths. OK sets both flags on the
-// result-window geometry record; they reach the project file with its next
-// save. Cancel changes nothing.
+// result window's size and its column widths, and whether it converts only
+// new mail. OK sets the flags on the result-window geometry record and the
+// project's save options; they reach the project file with its next save.
+// Cancel changes nothing. The forget button clears at once the record of
+// mails converted into the project's CSV file.
+
+#include <string>
 
 #include "gui/app/TDialogForm.h"
+#include "settings/TCSVSaveParam.h"
 
 class QCheckBox;
 class QPushButton;
@@ -15,14 +20,22 @@ class TFormProjectSetting : public TDialogForm {
   public:
     static constexpr int HelpTopic = 139;
 
-    explicit TFormProjectSetting(TParamFormConvert& geometry, QWidget* parent = nullptr);
+    // `sjisOutput`: the project's CSV file (Shift_JIS path), empty when it
+    // names none.
+    TFormProjectSetting(TParamFormConvert& geometry, TCSVSaveParam& save, std::string sjisOutput,
+                        QWidget* parent = nullptr);
 
     void BtnOKClick();
+    void BtnForgetClick();
 
   private:
     TParamFormConvert& geometry_;
+    TCSVSaveParam& save_;
+    std::string output_;
     QCheckBox* checkBoxFormSize_;
     QCheckBox* checkBoxGridColSize_;
+    QCheckBox* checkBoxOnlyNew_;
+    QPushButton* btnForget_;
     QPushButton* btnOK_;
     QPushButton* btnCancel_;
 };

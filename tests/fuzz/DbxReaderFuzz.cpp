@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "base/TKestrifyError.h"
 #include "mail/TDBXParser.h"
+#include "state/TMailIdentity.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TDBXParser parser(TMappedFile::FromBuffer(data, size));
@@ -15,9 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const TKestrifyError&) {
         return 0;
     }
+    std::string header;
     for (int i = 0; i < count; ++i) {
         try {
             parser.GetMail(i);
+            header.clear();
+            parser.AppendRawHeader(i, header);
+            TMailIdentity::OfHeader(header);
         } catch (const TKestrifyError&) {
         }
     }

@@ -4,17 +4,24 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "base/TKestrifyError.h"
 #include "mail/TMappedFile.h"
+#include "state/TMailIdentity.h"
 
 template <typename TReader>
 int FuzzSplitReader(const std::uint8_t* data, std::size_t size) {
     TReader parser(TMappedFile::FromBuffer(data, size));
     const int count = std::min(parser.GetCount(), 64);
+    std::string header;
     for (int i = 0; i < count; ++i) {
         try {
             parser.GetMail(i);
+            // The raw header that tells mails apart in only-new runs.
+            header.clear();
+            parser.AppendRawHeader(i, header);
+            TMailIdentity::OfHeader(header);
         } catch (const TKestrifyError&) {
             // A mail that cannot be read is a result, not a fault.
         }

@@ -12,6 +12,7 @@ struct TCase {
     bool autoRun;
     int saveType;
     bool backup;
+    std::optional<bool> onlyNew = std::nullopt;
 };
 
 }  // namespace
@@ -27,6 +28,20 @@ TEST(CommandLine, ReadsTheArgumentsAsTheStartAsks) {
         {"four arguments", {Q("-a"), p, Q("c.csv"), Q("1")}, nullptr, true, 1, true},
         {"backup 0", {Q("-a"), p, Q("c.csv"), Q("0"), Q("0")}, nullptr, true, 0, false},
         {"backup false", {Q("-a"), p, Q("c.csv"), Q("0"), Q("false")}, nullptr, true, 0, true},
+        {"only new",
+         {Q("-a"), p, Q("c.csv"), Q("0"), Q("1"), Q("--only-new")},
+         nullptr,
+         true,
+         0,
+         true,
+         true},
+        {"all",
+         {Q("-a"), p, Q("c.csv"), Q("0"), Q("1"), Q("--all")},
+         nullptr,
+         true,
+         0,
+         true,
+         false},
         {"sixth ignored",
          {Q("-a"), p, Q("c.csv"), Q("7"), Q("0"), Q("x")},
          nullptr,
@@ -48,6 +63,7 @@ TEST(CommandLine, ReadsTheArgumentsAsTheStartAsks) {
             EXPECT_EQ(run->GetCsvFile(), "c.csv");
             EXPECT_EQ(run->GetSaveType(), c.saveType);
             EXPECT_EQ(run->GetMakeBackup(), c.backup);
+            EXPECT_EQ(run->GetOnlyNew(), c.onlyNew);
         }
     }
 }

@@ -12,6 +12,7 @@
 
 #include "GuiTest.h"
 #include "TempDir.h"
+#include "TempHome.h"
 #include "convert/TFakeMailStore.h"
 #include "convert/TResultTable.h"
 #include "gui/controls/TMLInplaceEdit.h"
@@ -21,6 +22,7 @@
 #include "mail/TMailStoreFactory.h"
 #include "params/TGridParamList.h"
 #include "settings/TSettingFile.h"
+#include "state/TOnlyNewRun.h"
 
 namespace {
 
@@ -407,6 +409,52 @@ TEST_F(FormConvertTest, SaveAddsCsvAndAsksBeforeReplacingAnExistingFile) {
     EXPECT_EQ(modal.Boxes()[0].text, Q("ファイルの保存に失敗しました。"));
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(MailRows(form->Table()).size(), 2u);
+}
+
+// A save to the file an only-new run keeps its record for appends without
+// asking and records the mails; the next run finds nothing new but what
+// came since.
+TEST_F(FormConvertTest, OnlyNewSaveAppendsToItsFileAndRecordsTheMails) {
+    TTempHome home;
+    const std::string store = dir.File("in.mbox");
+    const std::string csv = dir.File("out.csv");
+    const auto mail = [](const std::string& subject) {
+        return "From a@example.jp Mon Jun  3 09:00:00 2024\nSubject: " + subject + "\n\nx\n\n";
+    };
+    TTempDir::Write(store, mail("s0") + mail("s1"));
+    const std::vector<std::string> contents = {"subject\r\ns0\r\ns1\r\n",
+                                               "subject\r\ns0\r\ns1\r\ns2\r\n"};
+    for (std::size_t round = 0; round < contents.size(); ++round) {
+        if (round == 1) {
+            TTempDir::Write(store, mail("s0") + mail("s1") + mail("s2"));
+        }
+        TOnlyNewRun run(csv);
+        auto reader = run.Choose(TMailStoreFactory::Create(TMailStoreFactory::MboxFile, store),
+                                 TMailStoreFactory::MboxFile, store);
+        const TOrderedParamString subject(-1, "Subject:", 0, "subject", 1, 1, false, false, false,
+                                          0, true, "", false, false, false);
+        auto form = Make(std::make_unique<TCSVConverter>(
+            std::move(reader),
+            std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{subject})));
+        form->SetOnlyNew(&run, csv);
+        Convert(*form);
+        EXPECT_TRUE(form->StatusText().contains(
+            Q("変換済みのメール %1 通を飛ばしました。").arg(round == 0 ? 0 : 2)));
+        // The overwrite dialog must not open; if it does, it is cancelled.
+        bool asked = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<TFormSaveCSVDialog*>(QApplication::activeModalWidget())) {
+                asked = true;
+                Find<QPushButton>(*box, "BtnCancel")->click();
+            }
+        });
+        watch.start(5);
+        modal.AnswerFile(QString::fromStdString(csv));
+        form->BtnSaveClick();
+        EXPECT_FALSE(asked) << round;
+        EXPECT_EQ(TTempDir::Read(csv), contents[round]) << round;
+    }
 }
 
 TEST_F(FormConvertTest, HeaderWarningsShowInTheStatusBar) {

@@ -95,6 +95,14 @@ TEST_F(MakeBatchTest, WritesTheChosenSettingsAndCloses) {
                                           project.string() + "' '結果/out put.csv' 1 1\n");
 }
 
+TEST_F(MakeBatchTest, OnlyNewEndsTheLine) {
+    Find<QCheckBox>(form, "CheckBoxOnlyNew")->setChecked(true);
+    const std::filesystem::path script = dir.Path() / "run.sh";
+    Make(Q("out.csv"), script);
+    EXPECT_EQ(TTempDir::Read(script), "#!/bin/sh\nexec '/opt/kfy bin/kestrify' -a '" +
+                                          project.string() + "' 'out.csv' 0 0 --only-new\n");
+}
+
 TEST_F(MakeBatchTest, ExistingScriptIsKeptUnlessYes) {
     const std::filesystem::path script = dir.Path() / "run.sh";
     for (const TModalResult answer : {TModalResult::No, TModalResult::Cancel}) {

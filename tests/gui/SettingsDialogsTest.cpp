@@ -113,18 +113,24 @@ TEST_F(SettingsDialogsTest, ProjectSettingsSetTheGeometryFlagsOnlyOnOk) {
     for (const bool ok : {false, true}) {
         TParamFormConvert geometry;
         geometry.SetKeepWindowSize(true);
-        TFormProjectSetting form(geometry);
+        TCSVSaveParam save;
+        TFormProjectSetting form(geometry, save, "");
         ShowActive(form);
         EXPECT_EQ(form.GetHelpContext(), 139);
         auto* size = Find<QCheckBox>(form, "CheckBoxFormSize");
         auto* widths = Find<QCheckBox>(form, "CheckBoxGridColSize");
+        auto* onlyNew = Find<QCheckBox>(form, "CheckBoxOnlyNew");
         EXPECT_TRUE(size->isChecked());
         EXPECT_FALSE(widths->isChecked());
+        EXPECT_FALSE(onlyNew->isChecked());
+        EXPECT_FALSE(Find<QPushButton>(form, "BtnForget")->isEnabled()) << "no CSV file";
         Click(size);
         Click(widths);
+        Click(onlyNew);
         Click(Find<QPushButton>(form, ok ? "BtnOK" : "BtnCancel"));
         EXPECT_EQ(geometry.GetKeepWindowSize(), !ok);
         EXPECT_EQ(geometry.GetKeepColumnWidths(), ok);
+        EXPECT_EQ(save.GetOnlyNew(), ok);
     }
 }
 
@@ -146,8 +152,9 @@ TEST_F(SettingsDialogsTest, AboutShowsProductAndVersionAndLinksToHelp) {
 TEST_F(SettingsDialogsTest, F1ShowsEachDialogsTopic) {
     TAppIni ini(folder);
     TParamFormConvert geometry;
+    TCSVSaveParam save;
     TFormCommonSetting common(ini, program);
-    TFormProjectSetting project(geometry);
+    TFormProjectSetting project(geometry, save, "");
     TFormClearSetting clear(ini, program);
     for (QDialog* form : std::initializer_list<QDialog*>{&common, &project, &clear}) {
         ShowActive(*form);

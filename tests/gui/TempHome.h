@@ -14,13 +14,14 @@ class TTempHome {
   public:
     TTempHome() {
         for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS",
-                                 "XDG_CONFIG_DIRS", "XDG_CACHE_HOME"}) {
+                                 "XDG_CONFIG_DIRS", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
             saved_[name] = qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray();
         }
         Set("HOME", dir_.Path());
         Set("XDG_CONFIG_HOME", dir_.Path() / "config");
         Set("XDG_DATA_HOME", dir_.Path() / "data");
         Set("XDG_CACHE_HOME", dir_.Path() / "cache");
+        Set("XDG_STATE_HOME", dir_.Path() / "state");
         Set("XDG_DATA_DIRS", dir_.Path() / "system-data");
         Set("XDG_CONFIG_DIRS", dir_.Path() / "system-config");
     }

@@ -39,6 +39,7 @@ struct ScriptCase {
     bool headless;
     int saveType;
     bool backup;
+    bool onlyNew;
     std::vector<std::string> tail;  // arguments after the paths (desktop) or before them
 };
 
@@ -47,10 +48,17 @@ struct ScriptCase {
 // Paths that a shell would otherwise split, expand or run come back unchanged.
 TEST(AutoRunScript, ProgramGetsExactlyThePaths) {
     const std::vector<ScriptCase> cases = {
-        {"defaults", false, 0, false, {"0", "0"}},
-        {"append with backup", false, 1, true, {"1", "1"}},
-        {"headless", true, 1, false, {"--save-type", "1", "--no-backup", "--"}},
-        {"headless with backup", true, 0, true, {"--save-type", "0", "--backup", "--"}},
+        {"defaults", false, 0, false, false, {"0", "0"}},
+        {"append with backup", false, 1, true, false, {"1", "1"}},
+        {"only new", false, 0, false, true, {"0", "0", "--only-new"}},
+        {"headless", true, 1, false, false, {"--save-type", "1", "--no-backup", "--"}},
+        {"headless with backup", true, 0, true, false, {"--save-type", "0", "--backup", "--"}},
+        {"headless only new",
+         true,
+         0,
+         false,
+         true,
+         {"--save-type", "0", "--no-backup", "--only-new", "--"}},
     };
     const std::vector<std::string> paths = {
         "/tmp/案件 1/お問い合わせ.KFY", "it's \"quoted\".KFY", "$HOME/`id`/$(id).KFY",
@@ -70,6 +78,7 @@ TEST(AutoRunScript, ProgramGetsExactlyThePaths) {
             script.saveType = c.saveType;
             script.makeBackup = c.backup;
             script.headless = c.headless;
+            script.onlyNew = c.onlyNew;
             script.Save(dir.Path() / "run.sh");
 
             std::vector<std::string> expected;

@@ -46,6 +46,26 @@ for i in 1 2; do
 done
 same_bytes "mbox, appended twice: the CSV of kestrify-cli" gui-box.csv cli-box.csv
 
+# Only new mail: "--only-new" after the arguments or ONLYNEW=1 in the
+# project. The desktop run and kestrify-cli share the record of one CSV, and
+# the runs in turn write what one run over the whole store writes.
+cp box.mbox new.mbox
+param "Subject:" "件名" header
+project new.KFY 2 new.mbox
+kgui -a new.KFY new.csv 0 0 --only-new
+expect_rc "only new, first automatic run" 0
+kgui -a new.KFY new.csv 1 0 --only-new
+expect_rc "only new, nothing new" 0
+printf 'From a@example.jp Tue Jun  4 09:00:00 2024\nSubject: new one\n\nbody\n\n' >>new.mbox
+kcli --only-new new.KFY new.csv
+kgui -a new.KFY new.csv 0 0 --only-new
+kcli --all new.KFY all.csv
+same_bytes "only new: each mail once, as one run writes them" new.csv all.csv
+printf '[CSV]\r\nONLYNEW=1\r\n' >>new.KFY
+kgui -a new.KFY new2.csv 0 0
+kgui -a new.KFY new2.csv 0 0
+same_bytes "ONLYNEW=1: a second automatic run adds nothing" new2.csv all.csv
+
 # A store that is not there: the message, then a status that says so.
 param "From:" "From" header
 project gone.KFY 2 no-such.mbox
