@@ -75,6 +75,12 @@ bool IsAscii(std::string_view text) {
 }  // namespace
 
 std::string TSjisUnicode::ToUtf8(std::string_view sjis) {
+    std::size_t unmapped = 0;
+    return ToUtf8(sjis, unmapped);
+}
+
+std::string TSjisUnicode::ToUtf8(std::string_view sjis, std::size_t& unmapped) {
+    unmapped = 0;
     if (IsAscii(sjis)) {
         return std::string(sjis);
     }
@@ -99,6 +105,7 @@ std::string TSjisUnicode::ToUtf8(std::string_view sjis) {
         if (sjis::IsLeadByte(c)) {
             if (i + 1 >= n) {
                 out += '?';  // cut at the end
+                ++unmapped;
                 break;
             }
             const auto trail = static_cast<unsigned char>(sjis[i + 1]);
@@ -109,6 +116,7 @@ std::string TSjisUnicode::ToUtf8(std::string_view sjis) {
         }
         if (entry->length == 0) {
             out += '?';
+            ++unmapped;
         } else {
             out.append(entry->bytes, entry->length);
         }

@@ -11,6 +11,8 @@ class TSjisUnicode {
   public:
     // Unreadable bytes become '?'.
     static std::string ToUtf8(std::string_view sjis);
+    // The same, counting in `unmapped` the characters that became '?'.
+    static std::string ToUtf8(std::string_view sjis, std::size_t& unmapped);
     // Characters that CP932 cannot hold become '?' (one per character).
     static std::string FromUtf8(std::string_view utf8);
 

@@ -137,8 +137,20 @@ bool TCsvFile::WriteRows(TOutputFile& sink, int firstRow, bool utf8) const {
            }));
 }
 
+bool TCsvFile::IsWorkbook(const std::string& fileName) const {
+    return options_.format == TCsvOptions::TFormat::Workbook ||
+           (options_.format == TCsvOptions::TFormat::ByName &&
+            TWorkbookFile::IsWorkbookName(fileName));
+}
+
+std::string TCsvFile::LastFailure() const {
+    return lastFailure_.empty() ? TConvertMessages::SaveFailed(lastError_) : lastFailure_;
+}
+
 bool TCsvFile::StreamRowsTo(const std::string& fileName, int saveType) {
-    if (mailRows_ == nullptr || mailRows_->RowCount() > 0 || saveType != Overwrite) {
+    // A workbook is made whole at the end (its rows wait in the spool).
+    if (mailRows_ == nullptr || IsWorkbook(fileName) || mailRows_->RowCount() > 0 ||
+        saveType != Overwrite) {
         return false;
     }
     auto file = std::make_unique<TOutputFile>(TSjisUnicode::ToPath(fileName),
@@ -181,11 +193,20 @@ bool TCsvFile::FinishStreamed(const std::string& fileName, int saveType) {
 
 bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
     lastError_ = 0;
+    lastFailure_.clear();
     if (streamed_) {
         return FinishStreamed(fileName, saveType);
     }
     if (saveType != Overwrite && saveType != Append) {
         return false;
+    }
+    if (IsWorkbook(fileName)) {
+        TWorkbookFile workbook(table_, host_, options_.sheetName, mailRows_);
+        TBusy busy(host_);
+        const bool written = workbook.Write(fileName, saveType);
+        lastError_ = workbook.Error();
+        lastFailure_ = workbook.Failure();
+        return written;
     }
     const TOutputFile::TMode mode =
         saveType == Overwrite ? TOutputFile::TMode::Replace : TOutputFile::TMode::Append;
@@ -245,7 +266,7 @@ bool TCsvFile::SaveAutomatic(const TAutoExexParam& param) {
     }
     if (!WriteCsvFile(param.GetCsvFile(), param.GetSaveType())) {
         if (!Stopped()) {
-            host_.ReportSaveFailure(TConvertMessages::SaveFailed(lastError_));
+            host_.ReportSaveFailure(LastFailure());
         }
         return false;
     }

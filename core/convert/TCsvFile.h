@@ -16,6 +16,7 @@
 #include "convert/TCsvSaveHost.h"
 #include "convert/TCsvSpool.h"
 #include "convert/TResultTable.h"
+#include "convert/TWorkbookFile.h"
 #include "settings/TAutoExexParam.h"
 
 struct TCsvOptions {
@@ -25,6 +26,12 @@ struct TCsvOptions {
     bool byteOrderMark = false;
     // Formula-like cells get a leading "'" (for CSV made from untrusted mail).
     bool safeCells = false;
+    // An Excel workbook instead of CSV text: when the name ends in ".xlsx"
+    // (any case), always, or never.
+    enum class TFormat { ByName, Workbook, Csv };
+    TFormat format = TFormat::ByName;
+    // A workbook's sheet name (Shift_JIS): the project's file name.
+    std::string sheetName = {};
 };
 
 class TCsvFile {
@@ -44,6 +51,11 @@ class TCsvFile {
     bool WriteCsvFile(const std::string& fileName, int saveType);
     // errno of the last WriteCsvFile's failure (EINTR when stopped), 0 when none.
     int LastError() const { return lastError_; }
+    // What to tell the user about the last failure (Shift_JIS): a workbook's
+    // refusal, or the save failure with the system's reason.
+    std::string LastFailure() const;
+    // Whether `fileName` is written as a workbook with these options.
+    bool IsWorkbook(const std::string& fileName) const;
     bool Stopped() const { return lastError_ == EINTR; }
     // Copies an existing file to its ".bak" name. True to go on saving; on
     // failure the host is asked.
@@ -61,6 +73,7 @@ class TCsvFile {
     bool StreamRowsTo(const std::string& fileName, int saveType);
 
     // "data.csv" -> "data.bak"; a name without extension gets ".bak" added.
+    // (A workbook "data.xlsx" too: "data.bak".)
     static std::string BackupFileName(const std::string& fileName);
     // The name an interactive save writes: ".csv" added unless the name
     // already ends in ".csv" in any case.
@@ -77,6 +90,7 @@ class TCsvFile {
     TCsvOptions options_;
     TCsvSpool* mailRows_;
     int lastError_ = 0;
+    std::string lastFailure_;                // a workbook's refusal
     std::unique_ptr<TOutputFile> streamed_;  // StreamRowsTo's file until it is finished
     std::string streamedName_;
 };

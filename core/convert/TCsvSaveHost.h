@@ -12,6 +12,10 @@ class TCsvSaveHost {
     virtual bool ConfirmBackupFailure(const std::string& message) = 0;
     // The file could not be written (error box, OK).
     virtual void ReportSaveFailure(const std::string& message) = 0;
+    // Something the save changed in a cell (Shift_JIS), as a conversion
+    // warning: a workbook cell cut to Excel's limit, a character with no
+    // Unicode form.
+    virtual void SaveWarning(const std::string& message) { (void)message; }
     // Status bar text.
     virtual void ShowStatus(const std::string& message) { (void)message; }
     // A stop asked while the file is written (the file is then left as it

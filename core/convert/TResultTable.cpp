@@ -97,6 +97,8 @@ std::uint32_t* TResultTable::Allot(std::size_t words) {
     if (filling_ == nullptr || fillingWords_ - fillingUsed_ < words) {
         fillingWords_ =
             filling_ == nullptr ? kFirstSlabWords : std::min(2 * fillingWords_, kLargestSlabWords);
+        // A row larger than the next slab's size (but not huge) gets a slab it fits in.
+        fillingWords_ = std::max(fillingWords_, words);
         filling_.reset(new std::uint32_t[fillingWords_]);
         fillingUsed_ = 0;
         Prefault(filling_.get(), fillingWords_);

@@ -52,6 +52,11 @@ TEST(ResultTable, RowsKeepEveryByteThroughPutSetAndEdit) {
     EXPECT_EQ(table.Row(5).Cells(), (std::vector<std::string>{"4", "m", "", ""}));
     TResultTable narrow(2);
     EXPECT_THROW(table.MoveRowsTo(narrow), std::invalid_argument);
+
+    // A row larger than the first slab but not large enough for one of its own.
+    TResultTable large({"a"});
+    large.PutRow(1, {std::string(40000, 'z')});
+    EXPECT_EQ(large.Cell(2, 1), std::string(40000, 'z'));
 }
 
 // A window's rows are packed on the worker's thread into a slab that goes on
