@@ -80,15 +80,15 @@ std::string LooksLike(std::optional<int> guess) {
            name.english + ": --mail-type " + type + ")";
 }
 
-bool EndsWithCsv(const std::string& name) {
-    if (name.size() < 4) {
+bool EndsWith(const std::string& name, std::string_view extension) {
+    if (name.size() < extension.size()) {
         return false;
     }
-    std::string tail = name.substr(name.size() - 4);
+    std::string tail = name.substr(name.size() - extension.size());
     for (char& c : tail) {
         c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    return tail == ".csv";
+    return tail == extension;
 }
 
 }  // namespace
@@ -110,6 +110,12 @@ int TCliJob::Run() {
         }
         if (options_.forget) {
             return Forget(target);
+        }
+        if (!target && IsWorkbook(target) && isatty(fileno(stdout)) == 1) {
+            terminal_.Message(
+                "Excel ブックは端末に出力できません。出力ファイルを指定してください。 (a "
+                "workbook cannot go to a terminal: give OUTPUT)");
+            return TExitStatus::BadInput;
         }
         return Convert(project, location, save, target);
     } catch (const TUsageError& e) {
@@ -181,11 +187,12 @@ TCliJob::TTarget TCliJob::Target(const TCSVSaveParam& save) const {
     }
     // A project may come from someone else: its name alone must not choose
     // a file such as ~/.bashrc to overwrite.
-    if (!EndsWithCsv(save.GetSaveFileName())) {
-        throw TUsageError(
-            options_.project + ": SAVEFILENAME が .csv で終わらないため使いません: " +
-            TSjisUnicode::ToUtf8(save.GetSaveFileName()) +
-            "\n出力ファイルを指定してください。 (SAVEFILENAME does not end in .csv: give OUTPUT)");
+    if (!EndsWith(save.GetSaveFileName(), ".csv") && !EndsWith(save.GetSaveFileName(), ".xlsx")) {
+        throw TUsageError(options_.project +
+                          ": SAVEFILENAME が .csv か .xlsx で終わらないため使いません: " +
+                          TSjisUnicode::ToUtf8(save.GetSaveFileName()) +
+                          "\n出力ファイルを指定してください。 (SAVEFILENAME does not end in .csv "
+                          "or .xlsx: give OUTPUT)");
     }
     return FromProjectFolder(save.GetSaveFileName());
 }
@@ -230,7 +237,8 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
     // Rows go to a spool as they are made, not to a table: memory does not
     // grow with the CSV.
     const TResultTable titles(converter->GetFieldNames());
-    TCsvSpool rows(titles.ColumnCount() - 1, options_.safeCells);
+    // A workbook stores every cell as text: no formula guard is needed there.
+    TCsvSpool rows(titles.ColumnCount() - 1, options_.safeCells && !IsWorkbook(target));
     if (!rows.IsOpen()) {
         host.SetTarget(target ? TSjisUnicode::ToUtf8(*target) : "-");
         host.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
@@ -369,6 +377,20 @@ TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
     if (TStopSignal::Requested()) {
         return TExitStatus::WriteFailed;
     }
+    if (!target && IsWorkbook(target)) {
+        TWorkbookFile workbook(titles, host, CsvOptions().sheetName, &rows);
+        if (!TCsvStream::WriteWorkbook(workbook, stdout)) {
+            if (TStopSignal::Requested()) {
+                return TExitStatus::WriteFailed;
+            }
+            host.SetTarget("-");
+            host.ReportSaveFailure(workbook.Failure().empty()
+                                       ? TConvertMessages::SaveFailed(workbook.Error())
+                                       : workbook.Failure());
+            return TExitStatus::WriteFailed;
+        }
+        return TExitStatus::AfterSave(host.FailedMails());
+    }
     if (!target) {
         TCsvOptions streamOptions = CsvOptions();
         if (!options_.encodingGiven && isatty(fileno(stdout)) == 1) {
@@ -447,7 +469,20 @@ bool TCliJob::OpenOnlyNew(const TCSVSaveParam& save, const TTarget& target,
 }
 
 TCsvOptions TCliJob::CsvOptions() const {
-    return {options_.utf8, options_.byteOrderMark, options_.safeCells};
+    TCsvOptions csv{options_.utf8, options_.byteOrderMark, options_.safeCells};
+    csv.format = options_.format == TCliOptions::TFormat::Xlsx  ? TCsvOptions::TFormat::Workbook
+                 : options_.format == TCliOptions::TFormat::Csv ? TCsvOptions::TFormat::Csv
+                                                                : TCsvOptions::TFormat::ByName;
+    // The sheet is named after the project file, as the window names it.
+    csv.sheetName = TSjisUnicode::FromPath(TSjisUnicode::ToPath(projectPath_).stem());
+    return csv;
+}
+
+bool TCliJob::IsWorkbook(const TTarget& target) const {
+    if (options_.format != TCliOptions::TFormat::ByName) {
+        return options_.format == TCliOptions::TFormat::Xlsx;
+    }
+    return target && TWorkbookFile::IsWorkbookName(*target);
 }
 
 bool TCliJob::IsInput(const std::string& target, const std::string& location) const {

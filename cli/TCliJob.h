@@ -60,6 +60,8 @@ class TCliJob {
                              std::optional<TCsvFile>& file, const TCSVSaveParam& save,
                              const TTarget& target, TTerminalHost& host);
     TCsvOptions CsvOptions() const;
+    // Whether the output is an Excel workbook (--format, else the name).
+    bool IsWorkbook(const TTarget& target) const;
     // What a successful run did, on standard error.
     void Summary(int mails, int rows, int failed, const TTarget& target,
                  const TOnlyNewRun* onlyNew) const;

@@ -45,6 +45,7 @@ enum TLongOnly : int {
     OptOnlyNew,
     OptAll,
     OptForget,
+    OptFormat,
 };
 
 // ":" first: a missing value is reported as ':' rather than '?'.
@@ -66,6 +67,7 @@ const option kLongOptions[] = {
     {"only-new", no_argument, nullptr, OptOnlyNew},
     {"all", no_argument, nullptr, OptAll},
     {"forget", no_argument, nullptr, OptForget},
+    {"format", required_argument, nullptr, OptFormat},
     {"quiet", no_argument, nullptr, 'q'},
     {"jobs", required_argument, nullptr, 'j'},
     {nullptr, 0, nullptr, 0},
@@ -171,6 +173,9 @@ class TCliOptions::TParser {
             case OptForget:
                 options_.forget = true;
                 break;
+            case OptFormat:
+                Format(value);
+                break;
             case 'q':
                 options_.quiet = true;
                 break;
@@ -211,6 +216,20 @@ class TCliOptions::TParser {
         } else {
             Refuse("--encoding には sjis か utf-8 を指定してください: '" + text +
                    "' (expects sjis or utf-8)");
+        }
+    }
+
+    void Format(std::string text) {
+        for (char& c : text) {
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        if (text == "csv") {
+            options_.format = TFormat::Csv;
+        } else if (text == "xlsx") {
+            options_.format = TFormat::Xlsx;
+        } else {
+            Refuse("--format には csv か xlsx を指定してください: '" + text +
+                   "' (expects csv or xlsx)");
         }
     }
 

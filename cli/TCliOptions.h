@@ -33,7 +33,11 @@ class TCliOptions {
     // every mail (instead of the project's ONLYNEW).
     std::optional<bool> onlyNew;
     bool forget = false;  // --forget: clear the output's record of converted mails
-    int jobs = 0;         // 0: as many as the machine has cores
+    // --format: CSV text or an Excel workbook; by default a workbook when the
+    // output's name ends in ".xlsx".
+    enum class TFormat { ByName, Csv, Xlsx };
+    TFormat format = TFormat::ByName;
+    int jobs = 0;  // 0: as many as the machine has cores
 
     static constexpr int MaxJobs = 256;
 

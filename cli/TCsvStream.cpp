@@ -75,3 +75,10 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
     });
     return rows && Flush(stream) && !std::ferror(stream);
 }
+
+bool TCsvStream::WriteWorkbook(TWorkbookFile& workbook, std::FILE* stream) {
+    return workbook.WriteTo([stream](std::string_view bytes) {
+        return !TStopSignal::Requested() && Put(stream, bytes);
+    }) && Flush(stream) &&
+           !std::ferror(stream);
+}

@@ -7,6 +7,7 @@
 
 #include "convert/TCsvFile.h"
 #include "convert/TResultTable.h"
+#include "convert/TWorkbookFile.h"
 
 class TCsvStream {
   public:
@@ -15,4 +16,6 @@ class TCsvStream {
     // come from the spool.
     static bool Write(const TResultTable& table, std::FILE* stream, int saveType,
                       TCsvOptions options, TCsvSpool* mailRows = nullptr);
+    // A whole workbook to the stream (appending has no meaning there).
+    static bool WriteWorkbook(TWorkbookFile& workbook, std::FILE* stream);
 };

@@ -33,6 +33,7 @@ class TTerminalHost : public TConvertHost, public TCsvSaveHost {
 
     bool ConfirmBackupFailure(const std::string& message) override;
     void ReportSaveFailure(const std::string& message) override;
+    void SaveWarning(const std::string& message) override { Warning(message); }
 
     // A header-decoding warning from a reader thread (Shift_JIS).
     void Warning(const std::string& sjisMessage);
