@@ -10,8 +10,9 @@ std::string TCliHelp::Help() {
 プロジェクトファイル (.KFY) のメールを読み、パラメータで値を取り出して
 CSV に書きます。
 
-出力を省くと、プロジェクトの SAVEFILENAME が .csv で終わるときはその
-ファイルに書きます (.csv で終わらないときは出力を指定してください)。
+出力を省くと、プロジェクトの SAVEFILENAME が .csv か .xlsx で終わるときは
+そのファイルに書きます (それ以外のときは出力を指定してください)。
+.xlsx で終わる出力は Excel ブック (すべてのセルが文字列) になります。
 出力に "-" (マイナス記号 1 つ) を指定したとき、または出力も SAVEFILENAME も
 ないときは、CSV を標準出力に書きます (端末へは UTF-8)。拡張子は付けません。
 プロジェクト内の相対パスはプロジェクトファイルのあるフォルダから数えます。
@@ -26,6 +27,8 @@ CSV に書きます。
   --location PATH       メールのあるフォルダまたはファイル
   --encoding sjis|utf-8 CSV の文字コード (既定: sjis)
   --bom                 UTF-8 の CSV の先頭に BOM を付ける
+  --format csv|xlsx     CSV か Excel ブックか (既定: 名前が .xlsx なら
+                        ブック)。ブックへの追加は既存の行を読んで作り直す
   --safe-cells          = + - @ タブで始まるセルの先頭に ' を付け、表計算
                         ソフトで数式として実行されないようにする
   -j, --jobs N          N 個のスレッドで変換する (既定: CPU の数)。
@@ -54,7 +57,8 @@ Reads the mails of a project file (.KFY), extracts one value per parameter
 and writes them as CSV.
 
 Without OUTPUT, the project's SAVEFILENAME is written when it ends in .csv
-(otherwise give OUTPUT). An OUTPUT of "-" (a single minus sign), or neither
+or .xlsx (otherwise give OUTPUT). An OUTPUT ending in .xlsx is written as an
+Excel workbook (every cell stored as text). An OUTPUT of "-" (a single minus sign), or neither
 OUTPUT nor SAVEFILENAME, writes the CSV to standard output (as UTF-8 when it
 is a terminal). No extension is added. Relative paths inside the project
 count from the project file's folder.
@@ -69,6 +73,9 @@ count from the project file's folder.
   --location PATH       the folder or file of the store
   --encoding sjis|utf-8 encoding of the CSV (default: sjis)
   --bom                 start a UTF-8 CSV with a byte-order mark
+  --format csv|xlsx     CSV or an Excel workbook (default: a workbook when
+                        the name ends in .xlsx); appending to a workbook
+                        rewrites it with the old rows kept
   --safe-cells          put ' before cells starting with = + - @ or a tab, so
                         that a spreadsheet does not run them as formulas
   -j, --jobs N          convert on N threads (default: the number of cores);
