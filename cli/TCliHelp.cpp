@@ -23,7 +23,8 @@ CSV に書きます。
   --force               バックアップを作れなくても保存する
   --mail-type N         メールの種類: 0 メールフォルダ (*.eml)、1 DBX、
                         2 Unix mbox、3 Shuriken、4 Eudora (.mbx)、
-                        5 テキストファイルのフォルダ
+                        5 テキストファイルのフォルダ、6 Maildir、
+                        7 MH フォルダ、8 Thunderbird のフォルダのファイル
   --location PATH       メールのあるフォルダまたはファイル
   --encoding sjis|utf-8 CSV の文字コード (既定: sjis)
   --bom                 UTF-8 の CSV の先頭に BOM を付ける
@@ -69,7 +70,8 @@ count from the project file's folder.
                         of MAKEBACKUP)
   --force               save even when the backup cannot be made
   --mail-type N         kind of store: 0 folder of *.eml, 1 DBX, 2 Unix mbox,
-                        3 Shuriken, 4 Eudora (.mbx), 5 folder of text files
+                        3 Shuriken, 4 Eudora (.mbx), 5 folder of text files,
+                        6 Maildir, 7 MH folder, 8 Thunderbird folder file
   --location PATH       the folder or file of the store
   --encoding sjis|utf-8 encoding of the CSV (default: sjis)
   --bom                 start a UTF-8 CSV with a byte-order mark

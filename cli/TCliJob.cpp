@@ -59,6 +59,9 @@ constexpr TStoreName kStoreNames[] = {
     {"Shuriken形式のファイル", "a Shuriken file"},
     {"Eudoraのmbxファイル", "a Eudora mbx file"},
     {"テキストファイルのあるフォルダ", "a folder of text files"},
+    {"Maildir 形式のフォルダ", "a Maildir folder"},
+    {"MH 形式のフォルダ", "an MH folder"},
+    {"Thunderbird のフォルダ", "a Thunderbird folder file"},
 };
 
 // "…のようです" advice for what a misnamed store looks like.

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "TUsageError.h"
+#include "mail/TMailStoreFactory.h"
 
 namespace {
 
@@ -146,7 +147,8 @@ class TCliOptions::TParser {
                 options_.makeBackup = code == OptBackup;
                 break;
             case OptMailType:
-                options_.mailType = WholeNumber("--mail-type", value, 0, 5);
+                options_.mailType =
+                    WholeNumber("--mail-type", value, 0, TMailStoreFactory::MailTypeCount - 1);
                 break;
             case OptLocation:
                 options_.location = value;

@@ -20,7 +20,7 @@ class TCliOptions {
     std::optional<std::string> output;  // "-" is standard output
     std::optional<int> saveType;        // 0 overwrite, 1 append
     std::optional<bool> makeBackup;
-    std::optional<int> mailType;  // 0 .. 5
+    std::optional<int> mailType;  // 0 .. 8
     std::optional<std::string> location;
     bool utf8 = false;
     bool encodingGiven = false;  // --encoding was on the command line

@@ -22,6 +22,9 @@ constexpr std::array<TLocationRule, TMailStoreFactory::MailTypeCount> kRules{{
     {"Shuriken形式のファイルを指定してください。", TConvertValidator::HelpFile},
     {"Eudoraのmbxファイルを指定してください。", TConvertValidator::HelpFile},
     {"テキストファイルのあるフォルダを指定してください。", TConvertValidator::HelpFolder},
+    {"Maildir 形式のフォルダを指定してください。", TConvertValidator::HelpFolder},
+    {"MH 形式のフォルダを指定してください。", TConvertValidator::HelpFolder},
+    {"Thunderbird のフォルダのファイルを指定してください。", TConvertValidator::HelpFile},
 }};
 
 bool LocationFits(int mailType, const std::string& sjisLocation) {

@@ -5,8 +5,11 @@
 #include "base/SjisText.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
+#include "mail/TDirectoryReader.h"
+#include "mail/TMHParser.h"
 #include "mail/TMailStoreFactory.h"
 #include "mail/TMappedFile.h"
+#include "mail/TMozillaStatus.h"
 
 namespace {
 
@@ -37,6 +40,24 @@ bool HasMboxStart(std::string_view bytes) {
         }
     }
     return false;
+}
+
+// Where the Thunderbird reader would start a mail.
+bool HasThunderbirdStart(std::string_view bytes) {
+    constexpr std::string_view kSeparator = "From - ";
+    for (std::size_t at = bytes.find(kSeparator); at != std::string_view::npos;
+         at = bytes.find(kSeparator, at + 1)) {
+        if (at == 0 || bytes[at - 1] == '\n' || bytes[at - 1] == '\r') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Thunderbird writes "From - " lines and flags every mail in its header.
+bool LooksThunderbird(std::string_view bytes) {
+    return bytes.starts_with("From - ") &&
+           TMozillaStatus::Read(bytes.substr(0, kHeadSize)).status.has_value();
 }
 
 bool IsProject(std::string_view bytes) {
@@ -95,6 +116,9 @@ std::optional<int> TMailStoreCheck::Guess(std::string_view bytes) {
     if (IsProject(bytes)) {
         return LooksLikeProject;
     }
+    if (LooksThunderbird(bytes)) {
+        return TMailStoreFactory::ThunderbirdFolder;
+    }
     if (StartsMbox(bytes)) {
         return TMailStoreFactory::MboxFile;
     }
@@ -121,8 +145,11 @@ TMailStoreCheck::TResult TMailStoreCheck::CheckBytes(int mailType, std::string_v
     } else if (mailType == TMailStoreFactory::Shuriken) {
         // One line is no mail; a DBX or an mbox file is not what was meant.
         fits = !IsDbx(bytes) && !StartsMbox(bytes) && FirstLine(bytes).size() + 2 < bytes.size();
+    } else if (mailType == TMailStoreFactory::ThunderbirdFolder) {
+        fits = !IsDbx(bytes) && HasThunderbirdStart(bytes);
     } else {
-        fits = !IsDbx(bytes) && HasMboxStart(bytes);
+        // Read as mbox, a Thunderbird folder would keep its deleted mails.
+        fits = !IsDbx(bytes) && HasMboxStart(bytes) && !LooksThunderbird(bytes);
     }
     if (fits) {
         return {};
@@ -139,9 +166,79 @@ TMailStoreCheck::TResult TMailStoreCheck::CheckBytes(int mailType, std::string_v
     return {false, guess};
 }
 
-TMailStoreCheck::TResult TMailStoreCheck::Check(int mailType, const std::string& sjisPath) {
-    if (TMailStoreFactory::IsFolderType(mailType) || !TMailStoreFactory::IsKnown(mailType)) {
+TMailStoreCheck::TFolderShape TMailStoreCheck::Shape(const std::filesystem::path& folder) {
+    TFolderShape shape;
+    std::error_code ec;
+    shape.maildir = std::filesystem::is_directory(folder / "cur", ec) &&
+                    std::filesystem::is_directory(folder / "new", ec);
+    // A look at the first entries is enough for a guess, also in a folder
+    // of a million mails.
+    constexpr int kLookAt = 10000;
+    int seen = 0;
+    try {
+        TDirectoryReader::List(folder, [&](const TDirectoryReader::TEntry& entry) {
+            const std::string_view name = entry.Name();
+            if (name == ".mh_sequences" || name == ".claws_mark" || name == ".claws_cache") {
+                shape.mhMarker = true;
+            } else if (TMHParser::IsMailName(name)) {
+                shape.numbered = shape.numbered || entry.IsFile();
+            } else if (name.size() > 4 && sjis::ToUpper(name.substr(name.size() - 4)) == ".EML") {
+                shape.eml = true;
+            }
+            return ++seen < kLookAt;
+        });
+    } catch (const TKestrifyError&) {
+        // The reader reports a folder that cannot be listed.
+    }
+    return shape;
+}
+
+TMailStoreCheck::TResult TMailStoreCheck::CheckShape(int mailType, const TFolderShape& shape) {
+    const bool mh = !shape.maildir && (shape.numbered || shape.mhMarker);
+    bool fits = true;
+    switch (mailType) {
+        case TMailStoreFactory::Maildir:
+            fits = shape.maildir;
+            break;
+        case TMailStoreFactory::MhFolder:
+            // An empty folder is an empty store; .eml files are no MH mails.
+            fits = !shape.maildir && (mh || !shape.eml);
+            break;
+        case TMailStoreFactory::EmlFolder:
+            fits = !shape.maildir && (!mh || shape.eml);
+            break;
+        case TMailStoreFactory::TextFolder:
+            fits = !shape.maildir && !shape.mhMarker;
+            break;
+        default:
+            break;
+    }
+    if (fits) {
         return {};
+    }
+    std::optional<int> guess;
+    if (shape.maildir) {
+        guess = TMailStoreFactory::Maildir;
+    } else if (mh) {
+        guess = TMailStoreFactory::MhFolder;
+    } else if (shape.eml) {
+        guess = TMailStoreFactory::EmlFolder;
+    }
+    if (guess && *guess == mailType) {
+        guess.reset();
+    }
+    return {false, guess};
+}
+
+TMailStoreCheck::TResult TMailStoreCheck::Check(int mailType, const std::string& sjisPath) {
+    if (!TMailStoreFactory::IsKnown(mailType)) {
+        return {};
+    }
+    if (TMailStoreFactory::IsFolderType(mailType)) {
+        std::error_code ec;
+        const std::filesystem::path folder = TSjisUnicode::ToPath(sjisPath);
+        return std::filesystem::is_directory(folder, ec) ? CheckShape(mailType, Shape(folder))
+                                                         : TResult{};
     }
     std::unique_ptr<TMappedFile> file;
     try {

@@ -1,9 +1,10 @@
 #pragma once
-// Whether a file given as a DBX, mbox, Shuriken or Eudora store looks like
-// one, and what it looks like instead. A wrong mail type otherwise gives an
+// Whether a file or folder given as a store of some kind looks like one, and
+// what it looks like instead. A wrong mail type otherwise gives an
 // empty table or an error about the first mail, which tells the user
 // nothing about the real mistake.
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,11 +20,23 @@ class TMailStoreCheck {
         std::optional<int> looksLike;  // a mail type, or one of the values above
     };
 
-    // Checks the file at `sjisPath` for `mailType`; folder types, blank files
-    // and files that cannot be opened always fit (the readers report those).
+    // Checks the file or folder at `sjisPath` for `mailType`; blank files,
+    // and files and folders that cannot be read always fit (the readers
+    // report those).
     static TResult Check(int mailType, const std::string& sjisPath);
     // The same on the file's bytes.
     static TResult CheckBytes(int mailType, std::string_view bytes);
     // What the bytes look like, if anything.
     static std::optional<int> Guess(std::string_view bytes);
+
+    // What a folder holds, as far as telling folder stores apart goes.
+    struct TFolderShape {
+        bool maildir = false;   // cur/ and new/ folders
+        bool numbered = false;  // files named by a number
+        bool mhMarker = false;  // .mh_sequences or Claws Mail's files
+        bool eml = false;       // *.eml files
+    };
+    static TFolderShape Shape(const std::filesystem::path& folder);
+    // The check of a folder store on what its folder holds.
+    static TResult CheckShape(int mailType, const TFolderShape& shape);
 };

@@ -6,8 +6,11 @@
 #include "mail/TEMLParser.h"
 #include "mail/TEudoraParser.h"
 #include "mail/TMBOXParser.h"
+#include "mail/TMHParser.h"
+#include "mail/TMaildirParser.h"
 #include "mail/TShurikenParser.h"
 #include "mail/TTextFileParser.h"
+#include "mail/TThunderbirdParser.h"
 
 std::unique_ptr<TBasicMailParser> TMailStoreFactory::Create(int mailType,
                                                             const std::string& sjisLocation,
@@ -25,6 +28,12 @@ std::unique_ptr<TBasicMailParser> TMailStoreFactory::Create(int mailType,
             return std::make_unique<TEudoraParser>(sjisLocation);
         case TextFolder:
             return std::make_unique<TTextFileParser>(sjisLocation);
+        case Maildir:
+            return std::make_unique<TMaildirParser>(sjisLocation);
+        case MhFolder:
+            return std::make_unique<TMHParser>(sjisLocation);
+        case ThunderbirdFolder:
+            return std::make_unique<TThunderbirdParser>(sjisLocation, threads);
         default:
             throw std::invalid_argument("unknown mail type " + std::to_string(mailType));
     }

@@ -50,7 +50,7 @@ std::uint64_t TSplitFileParser::MailStart(int index) const {
 
 void TSplitFileParser::AppendRawHeader(int index, std::string& out) {
     const std::size_t i = static_cast<std::size_t>(index);
-    const std::uint64_t start = MailStart(index);
+    const std::uint64_t start = TSplitFileParser::MailStart(index);
     const std::uint64_t end = i + 1 < startCount_ ? Start(i + 1) : text_.size();
     const std::string_view rest = text_.substr(start, end - start);
     // Only the header is cut into lines: a large body is never touched.
@@ -67,14 +67,17 @@ TLines TSplitFileParser::GetMailLines(int index) {
     return WithoutZeroBytes(MailLineViews(index));
 }
 
+std::string_view TSplitFileParser::RawMail(std::size_t index) const {
+    const std::uint64_t start = Start(index);
+    const std::uint64_t end = index + 1 < startCount_ ? Start(index + 1) : text_.size();
+    return text_.substr(start, end - start);
+}
+
 std::span<const std::string_view> TSplitFileParser::MailLineViews(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= startCount_) {
         throw TKestrifyError(TSjisUnicode::FromUtf8("メールの番号が範囲外です。"));
     }
-    const std::size_t i = static_cast<std::size_t>(index);
-    const std::uint64_t start = Start(i);
-    const std::uint64_t end = i + 1 < startCount_ ? Start(i + 1) : text_.size();
-    const std::string_view rest = text_.substr(start, end - start);
+    const std::string_view rest = RawMail(static_cast<std::size_t>(index));
 
     // A 0 byte is kept here (TMail drops it): it ends neither line nor mail.
     // One list per thread, reused from mail to mail.

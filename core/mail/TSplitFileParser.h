@@ -34,7 +34,7 @@ class TSplitFileParser : public TBasicMailParser {
     std::string_view Text() const { return text_; }
     // Where mail `index` (its separator line included) starts in Text();
     // it ends where the next one starts, or at the end of the text.
-    std::uint64_t MailStart(int index) const;
+    virtual std::uint64_t MailStart(int index) const;
 
   protected:
     explicit TSplitFileParser(std::unique_ptr<TMappedFile> file);
@@ -57,6 +57,10 @@ class TSplitFileParser : public TBasicMailParser {
     void IndexInPieces(int threads, TScan scan);
     // Forgets the separators added so far.
     void ClearStarts();
+    // The separators found, and the text from separator `index` (its line
+    // included) up to the next one.
+    std::size_t StartCount() const { return startCount_; }
+    std::string_view RawMail(std::size_t index) const;
 
     // GetMailLines as views into the mapping; throws for a bad index. The
     // span is valid until the calling thread asks for the next mail.

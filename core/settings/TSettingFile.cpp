@@ -178,7 +178,7 @@ void TSettingFile::ReadFrom(const TIniDocument& ini, bool newFormat) {
                          ini.HasSection("FORM_CONVERT");
     // Reported when out of range, but kept as read: the Convert checks
     // refuse a type that no reader exists for.
-    ReadRanged(ini, kEml, "MAILTYPE", 0, 0, 5);
+    ReadRanged(ini, kEml, "MAILTYPE", 0, 0, 8);
     SetMailType(ini.ReadInteger(kEml, "MAILTYPE", 0));
     directory_ = ini.ReadString(kEml, "DIRECTORY", "");
     const int count = std::min(ini.ReadInteger(kEml, "PARAM", 0), MaxParams);

@@ -7,6 +7,7 @@
 
 #include "codeconv/TSjisUnicode.h"
 #include "mail/TFolderParser.h"
+#include "mail/TNumberedFileParser.h"
 #include "mail/TSplitFileParser.h"
 #include "state/THash128.h"
 
@@ -136,6 +137,17 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
     std::vector<int> candidates;
     std::vector<TOnlyNewRecord::TSeenFile> candidateFiles;
     bool wholeStore = false;
+    // Folder stores: a mail file seen before, unchanged, is known.
+    const auto seenFiles = [&](auto pathOf) {
+        for (int i = 0; i < count; ++i) {
+            TOnlyNewRecord::TSeenFile seen = SeenFile(pathOf(i), location);
+            if (!record.Saw(seen)) {
+                candidates.push_back(i);
+                candidateFiles.push_back(std::move(seen));
+            }
+        }
+        wholeStore = candidates.size() == static_cast<std::size_t>(count);
+    };
     if (const auto* file = dynamic_cast<const TSplitFileParser*>(&store)) {
         const std::string_view text = file->Text();
         TOnlyNewRecord::TStoreEnd& end = selection.end;
@@ -154,15 +166,11 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
             candidates.push_back(i);
         }
     } else if (const auto* folder = dynamic_cast<const TFolderParser*>(&store)) {
-        const auto& files = folder->Files();
-        for (int i = 0; i < count; ++i) {
-            TOnlyNewRecord::TSeenFile seen = SeenFile(files[static_cast<std::size_t>(i)], location);
-            if (!record.Saw(seen)) {
-                candidates.push_back(i);
-                candidateFiles.push_back(std::move(seen));
-            }
-        }
-        wholeStore = candidates.size() == static_cast<std::size_t>(count);
+        seenFiles([folder](int i) { return folder->Files()[static_cast<std::size_t>(i)]; });
+    } else if (const auto* numbered = dynamic_cast<const TNumberedFileParser*>(&store)) {
+        // Maildir and MH; a Maildir mail renamed for a new flag is told by
+        // its identity.
+        seenFiles([numbered](int i) { return numbered->MailPath(i); });
     } else {
         wholeStore = true;
         for (int i = 0; i < count; ++i) {

@@ -92,6 +92,15 @@ constexpr std::array<TMailTypeInfo, TMailStoreFactory::MailTypeCount> MailTypes{
     {"テキストファイルから", 168,
      "変換するテキストファイルのあるフォルダを指定してください。|"
      "変換するテキストファイルのあるフォルダを指定してください。"},
+    {"Maildir形式のフォルダから", 180,
+     "変換するMaildir形式のフォルダ (cur と new のあるフォルダ) を指定してください。|"
+     "変換するMaildir形式のフォルダを指定してください。"},
+    {"MH形式のフォルダから", 181,
+     "変換するMH形式のフォルダ (番号の名前のメールファイルがあるフォルダ) を指定してください。|"
+     "変換するMH形式のフォルダを指定してください。"},
+    {"Thunderbirdのフォルダから", 182,
+     "変換するThunderbirdのフォルダのファイル (Inbox など、拡張子なし) を指定してください。|"
+     "変換するThunderbirdのフォルダのファイルを指定してください。"},
 }};
 
 constexpr const char* MailTypeHint =

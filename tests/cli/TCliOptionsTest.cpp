@@ -80,7 +80,7 @@ TEST(TCliOptionsTest, RefusesWhatItCannotActOn) {
         {"--save-type", "01x", "p"},
         {"--save-type", "", "p"},
         {"--mail-type", "-1", "p"},
-        {"--mail-type", "6", "p"},
+        {"--mail-type", "99", "p"},
         {"--jobs", "0", "p"},
         {"--jobs", "257", "p"},
         {"--jobs", "99999999999999999999", "p"},

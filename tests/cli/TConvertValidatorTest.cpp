@@ -5,15 +5,18 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TempDir.h"
 #include "TestText.h"
 #include "mail/TDBXParser.h"
 #include "mail/TEMLParser.h"
 #include "mail/TEudoraParser.h"
 #include "mail/TMBOXParser.h"
+#include "mail/TMHParser.h"
 #include "mail/TMailStoreFactory.h"
+#include "mail/TMaildirParser.h"
 #include "mail/TShurikenParser.h"
 #include "mail/TTextFileParser.h"
-#include "TempDir.h"
+#include "mail/TThunderbirdParser.h"
 
 namespace {
 
@@ -68,7 +71,7 @@ TEST_F(TConvertValidatorTest, EachKindNeedsItsFolderOrFile) {
 }
 
 TEST_F(TConvertValidatorTest, UnknownMailTypeIsRefused) {
-    for (int type : {-1, 6, 100}) {
+    for (int type : {-1, 99, 1000}) {
         const auto problem = TConvertValidator::Check(3, type, Folder());
         ASSERT_TRUE(problem);
         EXPECT_EQ(Utf(problem->message), "メールの種類が正しくありません。");
@@ -88,7 +91,10 @@ TEST_F(TConvertValidatorTest, FactoryMakesTheReaderOfEachKind) {
     EXPECT_NE(dynamic_cast<TShurikenParser*>(made(3).get()), nullptr);
     EXPECT_NE(dynamic_cast<TEudoraParser*>(made(4).get()), nullptr);
     EXPECT_NE(dynamic_cast<TTextFileParser*>(made(5).get()), nullptr);
-    EXPECT_THROW(TMailStoreFactory::Create(6, Folder()), std::invalid_argument);
+    EXPECT_NE(dynamic_cast<TMaildirParser*>(made(6).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TMHParser*>(made(7).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TThunderbirdParser*>(made(8).get()), nullptr);
+    EXPECT_THROW(TMailStoreFactory::Create(99, Folder()), std::invalid_argument);
     EXPECT_THROW(TMailStoreFactory::Create(-1, Folder()), std::invalid_argument);
 }
 

@@ -349,7 +349,7 @@ TEST(SettingFile, NumbersOutOfRangeAreNamedNotNarrowed) {
         {"[CSV]\nSAVETYPE=-1", "SAVETYPE=-1"},
         {"[CSV]\nSAVETYPE=99999999999", "SAVETYPE=99999999999"},
         {"[CSV]\nONLYNEW=2", "ONLYNEW=2"},
-        {"[EML]\nMAILTYPE=6", "MAILTYPE=6"},
+        {"[EML]\nMAILTYPE=99", "MAILTYPE=99"},
         {"[EML]\nPARAM_ROW_TYPE0=3", "PARAM_ROW_TYPE0=3"},
         {"[EML]\nPARAM_POS_TYPE0=258", "PARAM_POS_TYPE0=258"},
         {"[EML]\nAUTO_FORMAT0=5", "AUTO_FORMAT0=5"},

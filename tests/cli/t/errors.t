@@ -16,7 +16,7 @@ project mails.KFY 0 mails
 kcli
 expect_rc "no arguments" 2
 expect_err "no arguments" "プロジェクトファイルを指定してください。"
-for args in "--bogus mails.KFY" "--save-type 2 mails.KFY" "--mail-type 6 mails.KFY" \
+for args in "--bogus mails.KFY" "--save-type 2 mails.KFY" "--mail-type 99 mails.KFY" \
     "--jobs 0 mails.KFY" "--jobs x mails.KFY" "--encoding latin1 mails.KFY" \
     "--bom mails.KFY" "mails.KFY a.csv b.csv" "mails.KFY --location"; do
     # shellcheck disable=SC2086
@@ -57,8 +57,10 @@ expect_err "no parameters" "パラメータが指定されていません。"
 
 messages=("メールのあるフォルダを指定してください。" "DBXファイルを指定してください。"
     "Unix mbox形式のファイルを指定してください。" "Shuriken形式のファイルを指定してください。"
-    "Eudoraのmbxファイルを指定してください。" "テキストファイルのあるフォルダを指定してください。")
-for type in 0 1 2 3 4 5; do
+    "Eudoraのmbxファイルを指定してください。" "テキストファイルのあるフォルダを指定してください。"
+    "Maildir 形式のフォルダを指定してください。" "MH 形式のフォルダを指定してください。"
+    "Thunderbird のフォルダのファイルを指定してください。")
+for type in 0 1 2 3 4 5 6 7 8; do
     param "Subject:" "件名" header
     project "missing$type.KFY" "$type" no-such-store
     kcli "missing$type.KFY"
@@ -73,10 +75,10 @@ expect_rc "a file as mail folder" 2
 expect_err "a file as mail folder" "${messages[0]}"
 
 param "Subject:" "件名" header
-project type7.KFY 7 mails
-kcli type7.KFY
+project type99.KFY 99 mails
+kcli type99.KFY
 expect_rc "unknown mail type" 2
-expect_err "unknown mail type" "MAILTYPE=7"
+expect_err "unknown mail type" "MAILTYPE=99"
 
 echo "hello, not a dbx" >garbage.dbx
 param "Subject:" "件名" header

@@ -1,0 +1,78 @@
+#include "mail/TMaildirName.h"
+
+#include <algorithm>
+#include <compare>
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Runs of digits compared as numbers of any length, other bytes as bytes:
+// "M99P1" before "M100P1", as the writers count without leading zeros.
+std::strong_ordering CompareNatural(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (!IsDigit(a[i]) || !IsDigit(b[j])) {
+            if (a[i] != b[j]) {
+                return static_cast<unsigned char>(a[i]) <=> static_cast<unsigned char>(b[j]);
+            }
+            ++i;
+            ++j;
+            continue;
+        }
+        while (i < a.size() && a[i] == '0') {
+            ++i;
+        }
+        while (j < b.size() && b[j] == '0') {
+            ++j;
+        }
+        const std::size_t aFrom = i;
+        const std::size_t bFrom = j;
+        while (i < a.size() && IsDigit(a[i])) {
+            ++i;
+        }
+        while (j < b.size() && IsDigit(b[j])) {
+            ++j;
+        }
+        const std::string_view aRun = a.substr(aFrom, i - aFrom);
+        const std::string_view bRun = b.substr(bFrom, j - bFrom);
+        if (aRun.size() != bRun.size()) {
+            return aRun.size() <=> bRun.size();
+        }
+        if (const auto order = aRun <=> bRun; order != 0) {
+            return order < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
+        }
+    }
+    return (a.size() - i) <=> (b.size() - j);
+}
+
+}  // namespace
+
+std::size_t TMaildirName::TimeDigits(std::string_view name) {
+    std::size_t digits = 0;
+    while (digits < name.size() && IsDigit(name[digits])) {
+        ++digits;
+    }
+    return digits == name.size() || name[digits] == '.' ? digits : 0;
+}
+
+bool TMaildirName::IsTrashed(std::string_view name) {
+    const std::size_t info = name.rfind(":2,");
+    return info != std::string_view::npos && name.find('T', info + 3) != std::string_view::npos;
+}
+
+bool TMaildirName::Before(std::string_view a, std::string_view b) {
+    const bool aTimed = TimeDigits(a) != 0;
+    const bool bTimed = TimeDigits(b) != 0;
+    if (aTimed != bTimed) {
+        return aTimed;
+    }
+    // With a time first, this compares the times as numbers, then the rest.
+    if (const auto order = CompareNatural(a, b); order != 0) {
+        return order < 0;
+    }
+    return a < b;
+}

@@ -1,0 +1,87 @@
+#include "mail/TMozillaStatus.h"
+
+namespace {
+
+constexpr std::string_view kStatus = "X-MOZILLA-STATUS";
+
+// ASCII letters compared without case; `upper` is upper-case.
+bool StartsNoCase(std::string_view text, std::string_view upper) {
+    if (text.size() < upper.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < upper.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        if (c != upper[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> TMozillaStatus::ParseHex(std::string_view value) {
+    std::size_t i = 0;
+    while (i < value.size() && (value[i] == ' ' || value[i] == '\t')) {
+        ++i;
+    }
+    std::uint32_t number = 0;
+    std::size_t digits = 0;
+    for (; i < value.size() && digits < 8; ++i, ++digits) {
+        const int d = HexDigit(value[i]);
+        if (d < 0) {
+            break;
+        }
+        number = (number << 4) | static_cast<std::uint32_t>(d);
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+TMozillaStatus::TFlags TMozillaStatus::Read(std::string_view mail) {
+    TFlags flags;
+    std::size_t pos = mail.find_first_of("\r\n");  // past the separator line
+    while (pos < mail.size() && !(flags.status && flags.status2)) {
+        // One line break: CRLF, LF or CR.
+        pos += mail[pos] == '\r' && pos + 1 < mail.size() && mail[pos + 1] == '\n' ? 2 : 1;
+        const std::size_t end = std::min(mail.find_first_of("\r\n", pos), mail.size());
+        const std::string_view line = mail.substr(pos, end - pos);
+        if (line.empty()) {
+            break;  // the end of the header block
+        }
+        if (StartsNoCase(line, kStatus)) {
+            const std::string_view rest = line.substr(kStatus.size());
+            if (rest.starts_with(':') && !flags.status) {
+                flags.status = ParseHex(rest.substr(1));
+            } else if (rest.starts_with("2:") && !flags.status2) {
+                flags.status2 = ParseHex(rest.substr(2));
+            }
+        }
+        pos = end;
+    }
+    return flags;
+}
+
+bool TMozillaStatus::IsDeleted(std::string_view mail) {
+    const TFlags flags = Read(mail);
+    return (flags.status && (*flags.status & kDeleted) != 0) ||
+           (flags.status2 && (*flags.status2 & kImapDeleted) != 0);
+}
