@@ -46,22 +46,14 @@ std::string ErrorText(const std::exception& e) {
     return text.empty() ? TSjisUnicode::FromUtf8("原因不明のエラーです。") : text;
 }
 
-struct TStoreName {
-    const char* japanese;
-    const char* english;
-};
-
-// Indexed by mail type; the words of the location checks.
-constexpr TStoreName kStoreNames[] = {
-    {"メールのあるフォルダ", "a folder of mail files"},
-    {"DBXファイル", "an Outlook Express DBX file"},
-    {"Unix mbox形式のファイル", "a Unix mbox file"},
-    {"Shuriken形式のファイル", "a Shuriken file"},
-    {"Eudoraのmbxファイル", "a Eudora mbx file"},
-    {"テキストファイルのあるフォルダ", "a folder of text files"},
-    {"Maildir 形式のフォルダ", "a Maildir folder"},
-    {"MH 形式のフォルダ", "an MH folder"},
-    {"Thunderbird のフォルダ", "a Thunderbird folder file"},
+// Indexed by mail type; the English words of the location checks beside
+// the Japanese ones of TMailStoreCheck::KindName.
+constexpr const char* kEnglishStoreNames[] = {
+    "a folder of mail files",    "an Outlook Express DBX file",
+    "a Unix mbox file",          "a Shuriken file",
+    "a Eudora mbx file",         "a folder of text files",
+    "a Maildir folder",          "an MH folder",
+    "a Thunderbird folder file",
 };
 
 // "…のようです" advice for what a misnamed store looks like.
@@ -77,10 +69,9 @@ std::string LooksLike(std::optional<int> guess) {
                "(it "
                "looks like one mail file: give its folder with --mail-type 0)";
     }
-    const TStoreName& name = kStoreNames[*guess];
     const std::string type = std::to_string(*guess);
-    return std::string(name.japanese) + "のようです: --mail-type " + type + " (it looks like " +
-           name.english + ": --mail-type " + type + ")";
+    return std::string(TMailStoreCheck::KindName(*guess)) + "のようです: --mail-type " + type +
+           " (it looks like " + kEnglishStoreNames[*guess] + ": --mail-type " + type + ")";
 }
 
 bool EndsWith(const std::string& name, std::string_view extension) {
@@ -302,10 +293,10 @@ bool TCliJob::CheckStore(std::size_t paramCount, int mailType, const std::string
     }
     const TMailStoreCheck::TResult shape = TMailStoreCheck::Check(mailType, location);
     if (!shape.fits) {
-        const TStoreName& name = kStoreNames[mailType];
         const std::string advice = LooksLike(shape.looksLike);
-        terminal_.Message(shown + ": " + name.japanese + "ではないようです。 (not " + name.english +
-                          ")" + (advice.empty() ? "" : "\n" + advice));
+        terminal_.Message(shown + ": " + TMailStoreCheck::KindName(mailType) +
+                          "ではないようです。 (not " + kEnglishStoreNames[mailType] + ")" +
+                          (advice.empty() ? "" : "\n" + advice));
         return false;
     }
     return true;

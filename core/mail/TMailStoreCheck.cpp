@@ -1,5 +1,6 @@
 #include "mail/TMailStoreCheck.h"
 
+#include <iterator>
 #include <memory>
 
 #include "base/SjisText.h"
@@ -12,6 +13,14 @@
 #include "mail/TMozillaStatus.h"
 
 namespace {
+
+// Indexed by mail type.
+constexpr const char* kKindNames[] = {
+    "メールのあるフォルダ",   "DBXファイル",         "Unix mbox形式のファイル",
+    "Shuriken形式のファイル", "Eudoraのmbxファイル", "テキストファイルのあるフォルダ",
+    "Maildir 形式のフォルダ", "MH 形式のフォルダ",   "Thunderbird のフォルダ",
+};
+static_assert(std::size(kKindNames) == TMailStoreFactory::MailTypeCount);
 
 // Projects are small; their sections are near the start.
 constexpr std::size_t kHeadSize = 64 * 1024;
@@ -247,4 +256,23 @@ TMailStoreCheck::TResult TMailStoreCheck::Check(int mailType, const std::string&
         return {};
     }
     return CheckBytes(mailType, file->View());
+}
+
+const char* TMailStoreCheck::KindName(int mailType) {
+    return TMailStoreFactory::IsKnown(mailType) ? kKindNames[mailType] : "";
+}
+
+std::string TMailStoreCheck::Message(int mailType, const TResult& result) {
+    if (result.fits) {
+        return {};
+    }
+    std::string text = std::string(KindName(mailType)) + "ではないようです。";
+    if (result.looksLike == LooksLikeProject) {
+        text += "\nプロジェクトファイルのようです。";
+    } else if (result.looksLike == LooksLikeOneMail) {
+        text += "\nメールファイル 1 通のようです。";
+    } else if (result.looksLike) {
+        text += "\n" + std::string(KindName(*result.looksLike)) + "のようです。";
+    }
+    return text;
 }

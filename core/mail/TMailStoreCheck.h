@@ -29,6 +29,13 @@ class TMailStoreCheck {
     // What the bytes look like, if anything.
     static std::optional<int> Guess(std::string_view bytes);
 
+    // The Japanese name of a kind of store in the check's messages (UTF-8):
+    // "Maildir 形式のフォルダ"; empty for an unknown kind.
+    static const char* KindName(int mailType);
+    // "…ではないようです。" for a store that does not fit `mailType`, and
+    // "…のようです。" when it looks like another kind (UTF-8); empty when it fits.
+    static std::string Message(int mailType, const TResult& result);
+
     // What a folder holds, as far as telling folder stores apart goes.
     struct TFolderShape {
         bool maildir = false;   // cur/ and new/ folders

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -36,6 +37,7 @@
 #include "gui/app/THelpService.h"
 #include "gui/app/THint.h"
 #include "gui/app/TQtText.h"
+#include "gui/app/TThunderbirdFolderDialog.h"
 #include "gui/app/TWineRegistry.h"
 #include "gui/app/UiText.h"
 #include "gui/controls/THistoryComboBox.h"
@@ -50,6 +52,7 @@
 #include "gui/settings/TFormClearSetting.h"
 #include "gui/settings/TFormCommonSetting.h"
 #include "gui/settings/TFormProjectSetting.h"
+#include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
 #include "settings/TConvertParam.h"
 #include "settings/TSettingFile.h"
@@ -110,7 +113,10 @@ constexpr const char* MailTypeHint =
     "Eudoraの場合、\n[Eudoraのmbxファイルから]を選択します。\n\n"
     "OutlookExpress5/6の場合、\n"
     "[メールをコピーしたフォルダから]「dbxファイルから読みとる」のどちらかを選択します。\n\n"
-    "Shuriken Pro/Shurikenの場合、\n[Shuriken/Shuriken Pro形式のファイルから]を選択します。"
+    "Shuriken Pro/Shurikenの場合、\n[Shuriken/Shuriken Pro形式のファイルから]を選択します。\n\n"
+    "Thunderbirdの場合、\n[Thunderbirdのフォルダから]を選択します。\n\n"
+    "mutt、notmuch、Dovecotなどの場合、\n[Maildir形式のフォルダから]を、"
+    "nmh、Claws Mailの場合、\n[MH形式のフォルダから]を選択します。"
     "|メールの形式";
 
 // Extensions are compared upper-cased.
@@ -858,6 +864,15 @@ void TFormMain::ActionSelectDirectoryExecute() {
             ChooseFile(U("すべてのファイル(*.*)|*.*"), IsFile(location) ? location : QString(),
                        QString());
             break;
+        case TMailStoreFactory::Maildir:
+            ChooseStoreFolder(type, U("変換するMaildir形式のフォルダを指定してください。"));
+            break;
+        case TMailStoreFactory::MhFolder:
+            ChooseStoreFolder(type, U("変換するMH形式のフォルダを指定してください。"));
+            break;
+        case TMailStoreFactory::ThunderbirdFolder:
+            ChooseThunderbirdFolder();
+            break;
         default:
             break;  // no mail type selected
     }
@@ -869,6 +884,35 @@ void TFormMain::ChooseFolder(const QString& caption) {
             this, caption, IsFolder(location) ? location : QString())) {
         comboBoxDir_->Add(*folder);
         comboBoxDir_->setEditText(*folder);
+    }
+}
+
+// A folder is taken only when it looks like a store of `type`; otherwise the
+// store check says what it looks like and the dialog opens again on it.
+void TFormMain::ChooseStoreFolder(int type, const QString& caption) {
+    const QString location = comboBoxDir_->currentText();
+    QString start = IsFolder(location) ? location : QString();
+    while (std::optional<QString> folder =
+               TModalService::Current().BrowseFolder(this, caption, start)) {
+        const TMailStoreCheck::TResult shape = TMailStoreCheck::Check(type, Sjis(*folder));
+        if (shape.fits) {
+            comboBoxDir_->Add(*folder);
+            comboBoxDir_->setEditText(*folder);
+            return;
+        }
+        TModalService::Current().Message(
+            this, QString::fromStdString(TMailStoreCheck::Message(type, shape)), TMsgKind::Warning,
+            TMsgButtons::OkHelp, MailTypes[static_cast<std::size_t>(type)].helpTopic);
+        start = *folder;
+    }
+}
+
+void TFormMain::ChooseThunderbirdFolder() {
+    TThunderbirdFolderDialog dialog(this, QFile::encodeName(QDir::homePath()).toStdString(),
+                                    comboBoxDir_->currentText());
+    if (dialog.exec() == QDialog::Accepted && !dialog.SelectedFile().isEmpty()) {
+        comboBoxDir_->Add(dialog.SelectedFile());
+        comboBoxDir_->setEditText(dialog.SelectedFile());
     }
 }
 

@@ -122,6 +122,8 @@ class TFormMain : public QMainWindow {
     void MailTypeChanged(int index);
     void ApplyLocationHint(int index);
     void ChooseFolder(const QString& caption);
+    void ChooseStoreFolder(int type, const QString& caption);
+    void ChooseThunderbirdFolder();
     void ChooseFile(const QString& filter, const QString& startFile,
                     const std::optional<QString>& startFolder);
     void OpenRecent(int index);

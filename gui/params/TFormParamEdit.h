@@ -55,7 +55,7 @@ class TFormParamEdit : public TFormAbstructParamEdit {
     // shows the dialog (Add and Edit); without it the preview says that no
     // mail type is chosen. Nothing is read until the preview is opened.
     struct TPreviewSource {
-        int mailType = -1;      // the mail-type list's index, 0 to 5
+        int mailType = -1;      // the mail-type list's index, 0 to 8
         std::string location;   // Shift_JIS path as the Convert command hands it to the reader
         TGridParamList params;  // the project's parameters as the grid holds them
         int position = -1;      // the row being edited; -1 for Add (appended last)

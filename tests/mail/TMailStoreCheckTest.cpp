@@ -103,3 +103,13 @@ TEST(MailStoreCheck, FolderKindsAreToldApart) {
         EXPECT_EQ(r.looksLike.value_or(kNone), c.looksLike) << c.type << " " << &c - cases;
     }
 }
+
+TEST(MailStoreCheck, MessagesNameBothKinds) {
+    EXPECT_EQ(TMailStoreCheck::Message(F::MboxFile, {false, F::ThunderbirdFolder}),
+              "Unix mbox形式のファイルではないようです。\nThunderbird のフォルダのようです。");
+    EXPECT_EQ(TMailStoreCheck::Message(F::EmlFolder, {false, F::Maildir}),
+              "メールのあるフォルダではないようです。\nMaildir 形式のフォルダのようです。");
+    EXPECT_EQ(TMailStoreCheck::Message(F::Maildir, {false, std::nullopt}),
+              "Maildir 形式のフォルダではないようです。");
+    EXPECT_EQ(TMailStoreCheck::Message(F::Maildir, {}), "");
+}
