@@ -19,6 +19,9 @@ store_add() {
             2) { echo "From a@example.jp Mon Jun  3 09:00:00 2024"; mail "$n"; echo; } >>store ;;
             3) { echo "=== Shuriken mail ==="; mail "$n"; echo; } | crlf >>store ;;
             4) { echo "From ???@??? Mon Jun 03 09:00:00 2024"; mail "$n"; echo; } | crlf >>store ;;
+            6) mail "$n" >"store/new/$((1700000000 + n)).M1P1.host" ;;
+            7) mail "$n" >"store/$n" ;;
+            8) { echo "From - Mon Jun 03 09:00:00 2024"; echo "X-Mozilla-Status: 0001"; mail "$n"; echo; } >>store ;;
         esac
     done
 }
@@ -38,11 +41,11 @@ expect_ids() {
 }
 seq_ids() { local n; for ((n = $1; n <= $2; n++)); do printf 'm%s ' "$n"; done; }
 
-kind_name=(eml dbx mbox shuriken eudora text)
-for kind in 0 2 3 4 5; do
+kind_name=(eml dbx mbox shuriken eudora text maildir mh thunderbird)
+for kind in 0 2 3 4 5 6 7 8; do
     name=${kind_name[$kind]}
     rm -rf store out.csv
-    [ "$kind" = 0 ] || [ "$kind" = 5 ] && mkdir store
+    case $kind in 0 | 5 | 7) mkdir store ;; 6) mkdir -p store/cur store/new store/tmp ;; esac
     store_add "$kind" 1 3
     param "ID:" "ID"
     project p.KFY "$kind" store out.csv 0 0
@@ -64,6 +67,16 @@ for kind in 0 2 3 4 5; do
         for f in store/*; do mv "$f" "${f%.*}-flagged.${f##*.}"; done
         kcli --only-new p.KFY
         expect_ids "$name: renamed files are nothing new" "$(seq_ids 1 6)"
+    elif [ "$kind" = 6 ]; then
+        # Read: moved from new/ to cur/ with the seen flag.
+        for f in store/new/*; do mv "$f" "store/cur/${f##*/}:2,S"; done
+        kcli --only-new p.KFY
+        expect_ids "$name: mails read since are nothing new" "$(seq_ids 1 6)"
+    elif [ "$kind" = 7 ]; then
+        rm store/1
+        store_add "$kind" 7 7
+        kcli --only-new p.KFY
+        expect_ids "$name: one deleted and one added, only that one" "$(seq_ids 1 7)"
     else
         # Compacted: mail 1 removed, the others kept byte for byte.
         cp store old
