@@ -106,7 +106,8 @@ std::string TCsvFile::BackupFileName(const std::string& fileName) {
 }
 
 std::string TCsvFile::WithCsvExtension(const std::string& fileName) {
-    if (sjis::ToUpper(fileName.substr(ExtensionStart(fileName))) == ".CSV") {
+    const std::string extension = sjis::ToUpper(fileName.substr(ExtensionStart(fileName)));
+    if (extension == ".CSV" || extension == ".XLSX") {
         return fileName;
     }
     return fileName + ".csv";

@@ -76,7 +76,7 @@ class TCsvFile {
     // (A workbook "data.xlsx" too: "data.bak".)
     static std::string BackupFileName(const std::string& fileName);
     // The name an interactive save writes: ".csv" added unless the name
-    // already ends in ".csv" in any case.
+    // already ends in ".csv" or ".xlsx" (a workbook) in any case.
     static std::string WithCsvExtension(const std::string& fileName);
 
   private:

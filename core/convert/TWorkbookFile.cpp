@@ -88,7 +88,10 @@ void TWorkbookFile::AddNewRows(TWorkbookWriter& book, bool withTitle) {
         const TResultTable::TRowView view = table_.Row(row);
         cells.assign(view.size() - 1, std::string());
         for (std::size_t c = 1; c < view.size(); ++c) {
+            // As in CSV: a line break in a cell is one LF (a CR would show
+            // in Excel as "_x000D_"); CR is never part of a Shift_JIS character.
             cells[c - 1] = std::string_view(view[c]);
+            std::erase(cells[c - 1], '\r');
         }
     };
     if (withTitle) {

@@ -694,6 +694,7 @@ TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConvert
                                                      const TAutoExexParam* autoRun) {
     TFormConvert form(this, std::move(converter));
     form.SetSaveParam(saveParam);
+    form.SetSheetName(Sjis(QFileInfo(projectPath_).completeBaseName()));
     if (onlyNew_ != nullptr) {
         form.SetOnlyNew(onlyNew_, onlyNewOutput_);
     }

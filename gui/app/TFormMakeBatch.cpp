@@ -84,7 +84,8 @@ TFormMakeBatch::TFormMakeBatch(QWidget* parent)
     pages_->addTab(BuildCsvPage(), U("CSVファイル(&2)"));
 
     projectRequest_.filter = U("設定ファイル(*.KFY;*.INI)|*.KFY;*.INI");
-    csvRequest_.filter = U("CSVファイル(*.csv)|*.csv|すべてのファイル|*.*");
+    csvRequest_.filter =
+        U("CSVファイル(*.csv)|*.csv|Excel ブック (*.xlsx)|*.xlsx|すべてのファイル|*.*");
     csvRequest_.defaultExt = QStringLiteral("csv");
     scriptRequest_.caption = U("保存するバッチファイルのファイル名");
     scriptRequest_.filter = U("シェルスクリプト(*.sh)|*.sh");

@@ -7,6 +7,40 @@
 
 namespace {
 
+// "xlsx" of a Qt filter "Excel ブック (*.xlsx)": one pattern of one
+// extension; empty for any other filter.
+QString SuffixOf(const QString& nameFilter) {
+    const qsizetype open = nameFilter.lastIndexOf(QStringLiteral("(*."));
+    if (open < 0 || !nameFilter.endsWith(u')')) {
+        return {};
+    }
+    const QString suffix = nameFilter.mid(open + 3, nameFilter.size() - open - 4);
+    return suffix.contains(u' ') || suffix.contains(u'*') || suffix.contains(u';') ? QString()
+                                                                                   : suffix;
+}
+
+// A name typed without extension gets the chosen filter's extension (CSV or
+// workbook), or the request's own under any other filter; the filter that
+// matches the proposed name is chosen first.
+void FollowFilterSuffix(QFileDialog& dialog, const QStringList& filters, const QString& suffix,
+                        const QString& fileName) {
+    if (suffix.isEmpty()) {
+        return;
+    }
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, suffix](const QString& filter) {
+                         const QString own = SuffixOf(filter);
+                         dialog.setDefaultSuffix(own.isEmpty() ? suffix : own);
+                     });
+    for (const QString& filter : filters) {
+        const QString own = SuffixOf(filter);
+        if (!own.isEmpty() && fileName.endsWith(u'.' + own, Qt::CaseInsensitive)) {
+            dialog.selectNameFilter(filter);
+            dialog.setDefaultSuffix(own);
+        }
+    }
+}
+
 std::optional<QString> RunFileDialog(QWidget* parent, const TFileRequest& request,
                                      QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent, request.caption, request.initialDir);
@@ -24,6 +58,7 @@ std::optional<QString> RunFileDialog(QWidget* parent, const TFileRequest& reques
         suffix.remove(0, 1);
     }
     dialog.setDefaultSuffix(suffix);
+    FollowFilterSuffix(dialog, filters, suffix, request.fileName);
     if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
     }

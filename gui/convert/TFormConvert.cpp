@@ -74,6 +74,9 @@ class TWindowThreadHost : public TCsvSaveHost {
     void SetBusy(bool busy) override {
         OnWindowThread([&] { target_.SetBusy(busy); });
     }
+    void SaveWarning(const std::string& message) override {
+        OnWindowThread([&] { target_.SaveWarning(message); });
+    }
 
   private:
     void OnWindowThread(const std::function<void()>& call) {
@@ -362,7 +365,9 @@ void TFormConvert::SaveAutomatic() {
 // the save come back to the window's thread, which answers them as usual.
 bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error,
                              TCsvPrewriter* early) {
-    TCsvFile file(model_->Table(), *windowHost_);
+    TCsvOptions options;
+    options.sheetName = sheetName_;
+    TCsvFile file(model_->Table(), *windowHost_, options);
     bool saved = false;
     TWorkAside::Run(
         this,
@@ -420,7 +425,8 @@ void TFormConvert::BtnSaveClick() {
     grid_->CommitEdit();
     TFileRequest request;
     request.caption = U("名前を付けて保存");
-    request.filter = U("CSVファイル(*.csv)|*.csv");
+    request.filter = U("CSVファイル(*.csv)|*.csv|Excel ブック (*.xlsx)|*.xlsx");
+    request.defaultExt = QStringLiteral("csv");  // the chosen filter's when it is the workbook
     request.fileName = saveFileName_;
     request.initialDir = QFileInfo(saveFileName_).path();
     const std::optional<QString> chosen = TModalService::Current().SaveFile(this, request);
@@ -525,6 +531,12 @@ bool TFormConvert::ConfirmBackupFailure(const std::string& message) {
 void TFormConvert::ReportSaveFailure(const std::string& message) {
     TModalService::Current().Message(this, TQtText::FromSjis(message), TMsgKind::Error,
                                      TMsgButtons::Ok, 0);
+}
+
+// A cell the save changed (cut to Excel's limit, a character with no
+// Unicode form) is told as the conversion's warnings are.
+void TFormConvert::SaveWarning(const std::string& message) {
+    ShowWarning(message, ++saveWarnings_);
 }
 
 void TFormConvert::ShowStatus(const std::string& message) {

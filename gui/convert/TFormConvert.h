@@ -72,6 +72,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     const TCSVSaveParam& GetSaveParam() const { return saveParam_; }
     // Makes this an automatic run.
     void SetAutoExexParam(const TAutoExexParam& param) { autoParam_ = param; }
+    // The name a saved workbook's sheet gets (Shift_JIS): the project's.
+    void SetSheetName(const std::string& sjisName) { sheetName_ = sjisName; }
     // A run that converts only the mails not yet converted into `sjisOutput`:
     // a save to that file appends and records them (the run outlives the
     // window).
@@ -130,6 +132,7 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     void ReportSaveFailure(const std::string& message) override;
     void ShowStatus(const std::string& message) override;
     void SetBusy(bool busy) override;
+    void SaveWarning(const std::string& message) override;
 
     std::unique_ptr<TCSVConverter> converter_;
     TParamFormConvert& geometry_;
@@ -137,6 +140,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     std::optional<TAutoExexParam> autoParam_;
     TOnlyNewRun* onlyNew_ = nullptr;
     std::string onlyNewOutput_;
+    std::string sheetName_;
+    int saveWarnings_ = 0;
     int threads_;
     QString saveFileName_;  // where the save dialog starts
     TConvertReport report_;

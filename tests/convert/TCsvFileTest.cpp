@@ -272,6 +272,7 @@ TEST(CsvFileName, InteractiveSaveAddsCsvExtension) {
     EXPECT_EQ(TCsvFile::WithCsvExtension("out.txt"), "out.txt.csv");
     EXPECT_EQ(TCsvFile::WithCsvExtension("out"), "out.csv");
     EXPECT_EQ(TCsvFile::WithCsvExtension("out.CSV"), "out.CSV");
+    EXPECT_EQ(TCsvFile::WithCsvExtension("out.Xlsx"), "out.Xlsx");
     EXPECT_EQ(TCsvFile::WithCsvExtension("a.csv/out"), "a.csv/out.csv");
 }
 

@@ -33,7 +33,7 @@ class TWarningHost : public TCsvSaveHost {
 TResultTable Table() {
     TResultTable table({Sj("名前"), Sj("電話"), Sj("本文")});
     table.SetRowCount(4);
-    table.SetRow(2, {"1", Sj("山田 太郎"), "09012345678", Sj("一行目\n二行目")});
+    table.SetRow(2, {"1", Sj("山田 太郎"), "09012345678", Sj("一行目\r\n二行目")});
     table.SetRow(3, {"2", "\"q\", c", "012345678901234567890", "=SUM(A1)"});
     return table;
 }

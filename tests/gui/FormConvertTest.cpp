@@ -13,6 +13,8 @@
 #include "GuiTest.h"
 #include "TempDir.h"
 #include "TempHome.h"
+#include "WorkbookCells.h"
+#include "convert/TCsvRowReader.h"
 #include "convert/TFakeMailStore.h"
 #include "convert/TResultTable.h"
 #include "gui/controls/TMLInplaceEdit.h"
@@ -362,7 +364,8 @@ TEST_F(FormConvertTest, SaveAddsCsvAndAsksBeforeReplacingAnExistingFile) {
     form->BtnSaveClick();
     ASSERT_EQ(modal.FileDialogs().size(), 1u);
     EXPECT_EQ(modal.FileDialogs()[0].request.fileName, QString::fromStdString(dir.File("out.txt")));
-    EXPECT_EQ(modal.FileDialogs()[0].request.filter, Q("CSVファイル(*.csv)|*.csv"));
+    EXPECT_EQ(modal.FileDialogs()[0].request.filter,
+              Q("CSVファイル(*.csv)|*.csv|Excel ブック (*.xlsx)|*.xlsx"));
     const std::string written = "subject,name\r\ns0,n0\r\ns1,n1\r\n";
     EXPECT_EQ(TTempDir::Read(dir.File("out.txt.csv")), written);
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.txt")));
@@ -538,6 +541,31 @@ TEST_F(FormConvertTest, SavedExampleProjectEqualsTheCommandsCsv) {
     form->BtnSaveClick();
     EXPECT_EQ(TTempDir::Read(dir.File("example.csv")),
               TTempDir::Read(root + "/tests/cli/expected/example.csv"));
+
+    // The same as a workbook named after the project: the CSV's cells.
+    form->SetSheetName(Sj("問い合わせ"));
+    modal.AnswerFile(QString::fromStdString(dir.File("example.xlsx")));
+    form->BtnSaveClick();
+    const TWorkbookCells book = TWorkbookCells::Read(dir.File("example.xlsx"));
+    EXPECT_EQ(book.sheetName, "問い合わせ");
+    std::vector<std::vector<std::string>> csvCells;
+    TCsvRowReader reader([&](std::vector<std::string>& cells) {
+        csvCells.emplace_back();
+        for (const std::string& cell : cells) {
+            csvCells.back().push_back(TSjisUnicode::ToUtf8(cell));
+        }
+        return true;
+    });
+    reader.Feed(TTempDir::Read(dir.File("example.csv")));
+    reader.Finish();
+    ASSERT_EQ(book.rows.size(), csvCells.size());
+    for (std::size_t r = 0; r < csvCells.size(); ++r) {
+        std::vector<std::string> row = book.rows[r];
+        row.resize(csvCells[r].size());
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            EXPECT_EQ(row[c], csvCells[r][c]) << r << "," << c;
+        }
+    }
 }
 
 }  // namespace

@@ -20,6 +20,24 @@ kgui -a example/inquiries.KFY gui.csv 0
 expect_rc "example, automatic run" 0
 same_bytes "example: the CSV of kestrify-cli" gui.csv cli.csv
 
+# A workbook: the cells of the command's CSV (read back by a checker of the
+# tests' own), appended to once more with its rows kept.
+kcli --encoding utf-8 example/inquiries.KFY cli-utf8.csv
+kgui -a example/inquiries.KFY gui.xlsx 0 0
+expect_rc "example, automatic run to a workbook" 0
+if out=$(python3 "$ROOT/tests/cli/xlsx-cells.py" gui.xlsx cli-utf8.csv 2>&1); then
+    ok "example: the workbook holds the CSV's cells"
+else
+    not_ok "example: workbook: $out"
+fi
+kgui -a example/inquiries.KFY gui.xlsx 1 0
+kcli --save-type 1 --encoding utf-8 example/inquiries.KFY cli-utf8.csv
+if out=$(python3 "$ROOT/tests/cli/xlsx-cells.py" gui.xlsx cli-utf8.csv 2>&1); then
+    ok "example: appended workbook keeps its rows"
+else
+    not_ok "example: appended workbook: $out"
+fi
+
 # An mbox project in three encodings; save type 1 appends, twice.
 {
     for cs in ISO-2022-JP UTF-8 EUC-JP; do
