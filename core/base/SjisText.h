@@ -39,6 +39,27 @@ std::string Repair(std::string_view text);
 // Bytes <= 0x20 removed from both ends (the classic Trim).
 std::string_view TrimControl(std::string_view text);
 
+// ASCII case of one byte; every other byte is kept.
+constexpr char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+constexpr char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Equal but for the case of ASCII letters.
+constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // ASCII upper-casing that leaves the second byte of double-byte characters
 // alone (0x61-0x7A are valid trail bytes).
 std::string ToUpper(std::string_view text);

@@ -9,6 +9,7 @@
 #include "base/SjisText.h"
 #include "codeconv/TCharNkfConv.h"
 #include "codeconv/TSjisUnicode.h"
+#include "mail/TMimeHeaderValue.h"
 
 namespace {
 
@@ -75,24 +76,6 @@ void UpperInPlace(std::span<char> text) {
     }
 }
 
-// Whether some value, upper-cased, holds `needle`; upper-cased in a
-// buffer kept by the thread instead of a new string per value.
-bool AnyUpperContains(const std::vector<std::string>& values, std::string_view needle) {
-    thread_local std::string upper;
-    for (const std::string& v : values) {
-        upper.assign(sjis::TrimControl(v));
-        UpperInPlace(upper);
-        if (upper.find(needle) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -108,18 +91,6 @@ void DropZeroBytes(std::string& text, std::size_t from = 0) {
         text.erase(std::remove(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), '\0'),
                    text.end());
     }
-}
-
-bool MatchesNoCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
-    if (text.size() - pos < lowerWord.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-        if (AsciiLower(text[pos + i]) != lowerWord[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 enum class TDelimiter { kNone, kNext, kClosing };
@@ -142,74 +113,6 @@ TDelimiter DelimiterOf(std::string_view line, std::string_view delimiter) {
         }
     }
     return closing ? TDelimiter::kClosing : TDelimiter::kNext;
-}
-
-// Media types are case-insensitive, and a part without a Content-Type is
-// text/plain (RFC 2045, RFC 2046).
-bool IsTextPlain(const std::vector<std::string>& contentType) {
-    if (contentType.empty()) {
-        return true;
-    }
-    constexpr std::string_view kTextPlain = "text/plain";
-    for (const std::string& value : contentType) {
-        const std::string_view v = sjis::TrimControl(value);
-        if (MatchesNoCase(v, 0, kTextPlain) &&
-            (v.size() == kTextPlain.size() || v[kTextPlain.size()] == ';' ||
-             static_cast<unsigned char>(v[kTextPlain.size()]) <= 0x20)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The value of a parameter that starts at `pos` (just after its "="):
-// a quoted string with its backslash escapes undone, or a token that ends
-// at ";" or white space.
-std::string ParameterValue(std::string_view text, std::size_t pos) {
-    std::string value;
-    if (pos < text.size() && text[pos] == '"') {
-        for (++pos; pos < text.size() && text[pos] != '"'; ++pos) {
-            if (text[pos] == '\\' && pos + 1 < text.size()) {
-                ++pos;
-            }
-            value += text[pos];
-        }
-        return value;
-    }
-    while (pos < text.size() && text[pos] != ';' && !IsBlank(text[pos])) {
-        value += text[pos++];
-    }
-    return value;
-}
-
-// The parameter `lowerName` (RFC 2045: name in any case, value quoted or a
-// token) of one Content-Type value, or empty.
-std::string ParameterIn(std::string_view text, std::string_view lowerName) {
-    for (std::size_t pos = 0; pos < text.size(); ++pos) {
-        if (!MatchesNoCase(text, pos, lowerName)) {
-            continue;
-        }
-        // Only a whole parameter name counts ("xboundary=" does not).
-        if (pos > 0 && text[pos - 1] != ';' && !IsBlank(text[pos - 1])) {
-            continue;
-        }
-        std::size_t p = pos + lowerName.size();
-        while (p < text.size() && IsBlank(text[p])) {
-            ++p;
-        }
-        if (p >= text.size() || text[p] != '=') {
-            continue;
-        }
-        ++p;
-        while (p < text.size() && IsBlank(text[p])) {
-            ++p;
-        }
-        std::string value = ParameterValue(text, p);
-        if (!value.empty()) {
-            return value;
-        }
-    }
-    return {};
 }
 
 // How many bytes at the start of `text` are all above 0x20, eight at a
@@ -368,14 +271,15 @@ void TMail::Parse(std::span<const std::string_view> lines) {
     KeepHeaderBlock(lines.first(headerEnd));
     const TLineSpan body = headerEnd < lines.size() ? lines.subspan(headerEnd + 1) : TLineSpan();
 
-    SetCharset(HeaderValues(kContentTypeKey));
-    const std::string boundary = GetBoundary();
-    if (boundary.empty()) {
+    TContentType type = ContentTypeOf(HeaderValues(kContentTypeKey));
+    SetCharset(type);
+    boundary_ = std::move(type.boundary);
+    if (boundary_.empty()) {
         DecodeBody(body, EncodingOf(HeaderValues(kTransferEncodingKey)));
         return;
     }
     TTextPart part;
-    if (FindTextPart(body, boundary, 0, part)) {
+    if (FindTextPart(body, boundary_, 0, part)) {
         DecodeBody(part.lines, part.encoding);
     }
 }
@@ -573,9 +477,33 @@ void TMail::AddHeaderLine(std::string_view line, THeaderMap& map) {
     }
 }
 
-int TMail::CodePageFromContentType(const std::vector<std::string>& values) {
-    // Names that only occur inside some other text ("charset=x-sjis" in a
-    // broken value) still decide, as they always have.
+namespace {
+
+// The value upper-cased without its quoted strings, for charset names
+// written where no parameter is.
+std::string UnquotedUpper(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    bool quoted = false;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (quoted && c == '\\') {
+            ++i;
+        } else if (!quoted && sjis::IsLeadByte(static_cast<unsigned char>(c)) &&
+                   i + 1 < value.size()) {
+            out += value.substr(i++, 2);
+        } else if (!quoted) {
+            out += sjis::AsciiUpper(c);
+        }
+    }
+    return out;
+}
+
+// A charset name found anywhere in a value that has no charset parameter
+// ("text/plain; x-sjis" in a broken value) still decides, as it always has.
+int CodePageNamedIn(std::string_view value) {
     struct TName {
         std::string_view text;
         int codePage;
@@ -590,62 +518,57 @@ int TMail::CodePageFromContentType(const std::vector<std::string>& values) {
         {"ISO-8859-1", TCodePageConv::kLatin1},
         {"EUC-JP", TCodePageConv::kEucJp},
     };
-    for (auto it = values.rbegin(); it != values.rend(); ++it) {
-        const std::string charset = ParameterIn(*it, "charset");
-        if (!charset.empty()) {
-            return TCodePageConv::CodePageOf(charset);
-        }
-        const std::string upper = sjis::ToUpper(sjis::TrimControl(*it));
-        for (const TName& name : kNames) {
-            if (upper.find(name.text) != std::string::npos) {
-                return name.codePage;
-            }
+    const std::string upper = UnquotedUpper(sjis::TrimControl(value));
+    for (const TName& name : kNames) {
+        if (upper.find(name.text) != std::string::npos) {
+            return name.codePage;
         }
     }
-    return TCodePageConv::kIso2022Jp;
+    return -1;
 }
 
-std::string TMail::CharsetFromContentType(const std::vector<std::string>& values) {
-    for (auto it = values.rbegin(); it != values.rend(); ++it) {
-        std::string charset = ParameterIn(*it, "charset");
-        if (!charset.empty()) {
-            return charset;
-        }
-    }
-    return {};
-}
+}  // namespace
 
-void TMail::SetCharset(const std::vector<std::string>& contentType) {
-    codePage_ = CodePageFromContentType(contentType);
-    charset_ = codePage_ == TCodePageConv::kNamedCharset ? CharsetFromContentType(contentType)
-                                                         : std::string();
-}
-
-std::string TMail::BoundaryFromContentType(const std::vector<std::string>& values) {
+TMail::TContentType TMail::ContentTypeOf(const std::vector<std::string>& values) {
+    TContentType type;
+    type.textPlain = values.empty();
     for (const std::string& value : values) {
-        std::string boundary = ParameterIn(value, "boundary");
-        if (!boundary.empty()) {
-            return boundary;
+        const TMimeHeaderValue parsed(value);
+        type.textPlain = type.textPlain || parsed.Value() == "text/plain";
+        if (type.boundary.empty()) {
+            type.boundary = parsed.Parameter("boundary");
+        }
+        if (const std::string_view charset = parsed.Parameter("charset"); !charset.empty()) {
+            type.charset = charset;
+            type.codePage = TCodePageConv::CodePageOf(charset);
+        } else if (const int named = CodePageNamedIn(value); named >= 0) {
+            type.codePage = named;
         }
     }
-    return {};
+    return type;
+}
+
+void TMail::SetCharset(const TContentType& type) {
+    codePage_ = type.codePage;
+    charset_ = codePage_ == TCodePageConv::kNamedCharset ? type.charset : std::string();
 }
 
 std::string TMail::GetBoundary() {
-    if (boundary_.empty()) {
-        boundary_ = BoundaryFromContentType(HeaderValues(kContentTypeKey));
-    }
     return boundary_;
 }
 
 TMail::TEncoding TMail::EncodingOf(const std::vector<std::string>& values) {
-    if (AnyUpperContains(values, "BASE64")) {
-        return TEncoding::kBase64;
+    TEncoding encoding = TEncoding::kPlain;
+    for (const std::string& value : values) {
+        const std::string& name = TMimeHeaderValue(value).Value();
+        if (name == "base64") {
+            return TEncoding::kBase64;
+        }
+        if (name == "quoted-printable") {
+            encoding = TEncoding::kQuotedPrintable;
+        }
     }
-    if (AnyUpperContains(values, "QUOTED-PRINTABLE")) {
-        return TEncoding::kQuotedPrintable;
-    }
-    return TEncoding::kPlain;
+    return encoding;
 }
 
 // Walks one multipart body for its text part, depth first: a part that is
@@ -670,16 +593,16 @@ bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, T
             }
             THeaderMap partHeader;
             ParseHeaderBlock(body.subspan(headerStart, i - headerStart), partHeader);
-            const std::vector<std::string>& contentType = Values(partHeader, kContentTypeKey);
-            if (IsTextPlain(contentType)) {
-                SetCharset(contentType);
+            const TContentType type = ContentTypeOf(Values(partHeader, kContentTypeKey));
+            if (type.textPlain) {
+                SetCharset(type);
                 part.encoding = EncodingOf(Values(partHeader, kTransferEncodingKey));
                 state = TState::kTextBody;
                 textStart = i + 1;
                 continue;
             }
             state = TState::kSeeking;
-            const std::string inner = BoundaryFromContentType(contentType);
+            const std::string& inner = type.boundary;
             if (inner.empty() || depth >= kMaxMultipartDepth) {
                 continue;
             }

@@ -39,16 +39,20 @@ class TMail : public TBasicMail {
     // Code page of the text that was decoded last (the body's).
     int CodePage() const { return codePage_; }
 
-    // The code page named by the last Content-Type value that names one;
-    // 50222 when none does. TCodePageConv::kNamedCharset for a charset that
-    // is none of the mail code pages (see CharsetFromContentType).
-    static int CodePageFromContentType(const std::vector<std::string>& values);
-    // The "charset" parameter of the last Content-Type value that has one,
-    // or empty.
-    static std::string CharsetFromContentType(const std::vector<std::string>& values);
-    // The "boundary" parameter (RFC 2045: name in any case, value quoted or
-    // a token) of the first Content-Type value that has a non-empty one.
-    static std::string BoundaryFromContentType(const std::vector<std::string>& values);
+    // What the Content-Type values of a header block say, each value read
+    // once (TMimeHeaderValue).
+    struct TContentType {
+        bool textPlain = true;  // also when there is no Content-Type (RFC 2045)
+        // The "boundary" of the first value that has a non-empty one.
+        std::string boundary;
+        // The code page of the last value that names one; 50222 when none
+        // does, TCodePageConv::kNamedCharset for a charset that is none of
+        // the mail code pages.
+        int codePage = TCodePageConv::kIso2022Jp;
+        // The "charset" parameter of the last value that has one, or empty.
+        std::string charset;
+    };
+    static TContentType ContentTypeOf(const std::vector<std::string>& values);
 
   protected:
     // For subclasses that replace AppendConverted: construct without parsing,
@@ -93,7 +97,7 @@ class TMail : public TBasicMail {
     bool FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part);
     void DecodeBody(TLineSpan lines, TEncoding encoding);
     void SetBody(std::string text);
-    void SetCharset(const std::vector<std::string>& contentType);
+    void SetCharset(const TContentType& type);
     int PlainBodyCodePage(TLineSpan lines) const;
     void Warn(const char* message) const;
     static TEncoding EncodingOf(const std::vector<std::string>& transferEncoding);

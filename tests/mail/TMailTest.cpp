@@ -137,7 +137,7 @@ struct TCodePageCase {
 class TCodePageTest : public ::testing::TestWithParam<TCodePageCase> {};
 
 TEST_P(TCodePageTest, FromContentTypeValues) {
-    EXPECT_EQ(TMail::CodePageFromContentType(GetParam().values), GetParam().codePage);
+    EXPECT_EQ(TMail::ContentTypeOf(GetParam().values).codePage, GetParam().codePage);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -158,6 +158,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TCodePageCase{{"text/plain; charset=iso-8859-1"}, 1252},
                       TCodePageCase{{"text/plain; charset=euc-jp"}, 51932},
                       TCodePageCase{{"charset=euc-jp", "format=flowed"}, 51932},
+                      TCodePageCase{{"text/plain; x-sjis"}, 932},
+                      // Quoted text names no charset.
+                      TCodePageCase{{"text/plain; name=\"a; charset=utf-8\"; charset=sjis"}, 932},
+                      TCodePageCase{{"text/plain; name=\"utf-8.txt\""}, 50222},
                       TCodePageCase{{}, 50222}));
 
 struct TBoundaryCase {
@@ -168,7 +172,7 @@ struct TBoundaryCase {
 class TBoundaryTest : public ::testing::TestWithParam<TBoundaryCase> {};
 
 TEST_P(TBoundaryTest, FromContentTypeValues) {
-    EXPECT_EQ(TMail::BoundaryFromContentType(GetParam().values), GetParam().boundary);
+    EXPECT_EQ(TMail::ContentTypeOf(GetParam().values).boundary, GetParam().boundary);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -182,7 +186,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TBoundaryCase{{"multipart/mixed; boundary=\"q\\\"x\""}, "q\"x"},
                       TBoundaryCase{{"multipart/mixed; xboundary=no"}, ""},
                       TBoundaryCase{{"multipart/mixed; boundary=\"\"", "boundary=later"}, "later"},
-                      TBoundaryCase{{"text/plain"}, ""}));
+                      TBoundaryCase{{"text/plain"}, ""},
+                      TBoundaryCase{{"multipart/mixed; name=\"a; boundary=evil\"; boundary=real"},
+                                    "real"},
+                      TBoundaryCase{{"multipart/mixed; boundary*0=ab; boundary*1=\"c d\""},
+                                    "abc d"}));
 
 TEST(TMailBodyTest, PlainLinesAreConvertedOneByOne) {
     const TMail mail = MailOf(
