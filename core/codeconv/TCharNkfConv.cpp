@@ -7,10 +7,6 @@
 
 namespace {
 
-char AsciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
-}
-
 // Byte-wise ASCII case-insensitive search; `needle` is upper case. When it
 // starts with a byte that has no case ("=?..."), candidates are found with
 // a plain search for that byte.
@@ -23,7 +19,7 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size
     for (std::size_t i = candidate(from);
          i != std::string_view::npos && i + needle.size() <= text.size(); i = candidate(i + 1)) {
         std::size_t k = 0;
-        while (k < needle.size() && AsciiUpper(text[i + k]) == needle[k]) {
+        while (k < needle.size() && sjis::AsciiUpper(text[i + k]) == needle[k]) {
             ++k;
         }
         if (k == needle.size()) {
@@ -41,7 +37,7 @@ int HexValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
-    const char u = AsciiUpper(c);
+    const char u = sjis::AsciiUpper(c);
     return (u >= 'A' && u <= 'F') ? u - 'A' + 10 : -1;
 }
 
@@ -92,7 +88,7 @@ bool NextUtfWord(std::string_view value, std::size_t from, TUtfWord& word) {
             value[q + 2] != '?') {
             continue;
         }
-        const char letter = AsciiUpper(value[q + 1]);
+        const char letter = sjis::AsciiUpper(value[q + 1]);
         if (letter != 'B' && letter != 'Q') {
             continue;
         }
@@ -144,7 +140,7 @@ bool NextEncodedWord(std::string_view value, std::size_t from, TEncodedWord& wor
         if (q == p + 2 || q + 2 >= value.size() || value[q] != '?' || value[q + 2] != '?') {
             continue;
         }
-        const char letter = AsciiUpper(value[q + 1]);
+        const char letter = sjis::AsciiUpper(value[q + 1]);
         if (letter != 'B' && letter != 'Q') {
             continue;
         }
@@ -167,9 +163,7 @@ bool NextEncodedWord(std::string_view value, std::size_t from, TEncodedWord& wor
 }
 
 bool SameCharset(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return AsciiUpper(x) == AsciiUpper(y);
-           });
+    return sjis::EqualsNoCase(a, b);
 }
 
 // Header text outside encoded words, appended to `out`: printable ASCII as
@@ -289,7 +283,7 @@ void TCharNkfConv::AppendWordText(std::string_view bytes, std::string_view chars
 std::string TCharNkfConv::DecodeUtfWord(std::string_view value, std::string_view prefix) const {
     std::string upperPrefix;
     for (const char c : prefix) {
-        upperPrefix += AsciiUpper(c);
+        upperPrefix += sjis::AsciiUpper(c);
     }
     const std::size_t h = FindNoCase(value, upperPrefix);
     if (h == std::string_view::npos) {

@@ -421,16 +421,6 @@ TFit FitEucJp(std::string_view text) {
     return fit;
 }
 
-std::string Upper(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
-}
-
 // A name that may go to iconv_open: a plain charset name, nothing that
 // selects conversion options ("//TRANSLIT") or a file.
 bool IsCharsetName(std::string_view name) {
@@ -571,16 +561,7 @@ int TCodePageConv::CodePageOf(std::string_view charset) {
     };
     // Compared without an upper-cased copy: the length rules out most names.
     const auto sameUpper = [charset](std::string_view name) {
-        if (name.size() != charset.size()) {
-            return false;
-        }
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            const char c = charset[i];
-            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != name[i]) {
-                return false;
-            }
-        }
-        return true;
+        return sjis::EqualsNoCase(name, charset);
     };
     for (const TName& n : kNames) {
         if (sameUpper(n.name)) {
@@ -595,7 +576,7 @@ std::string TCodePageConv::CharsetToSjis(std::string_view text, std::string_view
     if (codePage != kNamedCharset) {
         return ToSjis(text, codePage);
     }
-    TIconv* converter = NamedConverter(Upper(charset));
+    TIconv* converter = NamedConverter(sjis::ToUpper(charset));
     if (converter == nullptr) {
         return GuessToSjis(text);
     }

@@ -57,27 +57,18 @@ std::string_view AfterBlank(std::string_view s) {
     return blank == std::string_view::npos ? s : s.substr(blank + 1);
 }
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
-}
-
 bool IsWeekday(std::string_view word) {
     return std::any_of(kWeekdays.begin(), kWeekdays.end(),
-                       [&](std::string_view day) { return EqualsNoCase(word, day); });
+                       [&](std::string_view day) { return sjis::EqualsNoCase(word, day); });
 }
 
 // First occurrence of an ASCII word, ignoring case, on a character boundary.
 std::size_t FindNoCase(std::string_view text, std::string_view word) {
-    const char head = UpperAscii(word.front());
+    const char head = sjis::AsciiUpper(word.front());
     for (std::size_t i = 0; i + word.size() <= text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (UpperAscii(static_cast<char>(c)) == head &&
-            EqualsNoCase(text.substr(i, word.size()), word)) {
+        if (sjis::AsciiUpper(static_cast<char>(c)) == head &&
+            sjis::EqualsNoCase(text.substr(i, word.size()), word)) {
             return i;
         }
         i += sjis::IsLeadByte(c) ? 2 : 1;
@@ -91,10 +82,10 @@ unsigned MonthsPresent(std::string_view text) {
     unsigned present = 0;
     for (std::size_t i = 0; i + 3 <= text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const char head = UpperAscii(static_cast<char>(c));
+        const char head = sjis::AsciiUpper(static_cast<char>(c));
         if (head >= 'A' && head <= 'S') {
             for (std::size_t m = 0; m < kMonths.size(); ++m) {
-                if (kMonths[m].front() == head && EqualsNoCase(text.substr(i, 3), kMonths[m])) {
+                if (kMonths[m].front() == head && sjis::EqualsNoCase(text.substr(i, 3), kMonths[m])) {
                     present |= 1u << m;
                 }
             }
@@ -178,7 +169,7 @@ std::optional<minutes> NamedZoneOffset(std::string_view rest) {
         word = word.substr(0, blank);
     }
     for (const TZoneName& zone : kZoneNames) {
-        if (EqualsNoCase(word, zone.name)) {
+        if (sjis::EqualsNoCase(word, zone.name)) {
             return kJapanOffset - hours(zone.hoursEastOfUtc);
         }
     }

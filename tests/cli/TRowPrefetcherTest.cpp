@@ -8,6 +8,7 @@
 
 #include "convert/TFakeMailStore.h"
 #include "convert/TResultTable.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ std::unique_ptr<TCSVConverter> Converter(int count) {
     auto reader = std::make_unique<TFakeReader>(count);
     reader->FailAt(3, TFakeReader::TFailure::Reader)
         .FailAt(count - 1, TFakeReader::TFailure::Regex);
-    TOrderedParamString name(0, "Name:", 0, "name", 1, 0, false, false, false, 0, true, "", false,
-                             false, false);
+    const TOrderedParamString name = PlainParam(
+        "Name:", 0, "name", TOrderedParamString::RowSingle, TOrderedParamString::PosBody, 0);
     return std::make_unique<TCSVConverter>(
         std::move(reader), std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{name}));
 }

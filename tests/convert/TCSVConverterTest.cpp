@@ -4,14 +4,14 @@
 
 #include "TFakeMailStore.h"
 #include "base/TKestrifyError.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
 TOrderedParamString Param(const std::string& key, int fieldOrder, const std::string& name,
                           int rowType, int posType) {
-    return TOrderedParamString(-1, key, fieldOrder, name, static_cast<std::uint8_t>(rowType),
-                               static_cast<std::uint8_t>(posType), false, false, false, 0, true, "",
-                               false, false, false);
+    return PlainParam(key, fieldOrder, name, static_cast<std::uint8_t>(rowType),
+                      static_cast<std::uint8_t>(posType));
 }
 
 // Columns in FieldOrder: subject, blank, name.

@@ -5,6 +5,7 @@
 #include "TFakeMailStore.h"
 #include "TestText.h"
 #include "convert/TResultTable.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
@@ -42,10 +43,11 @@ struct TRun {
 };
 
 TRun Convert(std::unique_ptr<TFakeReader> reader, TConvertHost& host, int threads = 0) {
-    TOrderedParamString name(-1, "Name:", 1, "name", 1, 0, false, false, false, 0, true, "", false,
-                             false, false);
-    TOrderedParamString subject(-1, "Subject:", 0, "subject", 1, 1, false, false, false, 0, true,
-                                "", false, false, false);
+    const TOrderedParamString name =
+        PlainParam("Name:", 1, "name", TOrderedParamString::RowSingle, TOrderedParamString::PosBody);
+    const TOrderedParamString subject = PlainParam("Subject:", 0, "subject",
+                                                   TOrderedParamString::RowSingle,
+                                                   TOrderedParamString::PosHeader);
     TCSVConverter converter(
         std::move(reader),
         std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{name, subject}));

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "TFakeMailStore.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
@@ -14,8 +15,9 @@ using TEnd = TConvertOutcome::TEnd;
 using TFailure = TFakeReader::TFailure;
 
 std::unique_ptr<TCSVConverter> Converter(std::unique_ptr<TFakeReader> reader) {
-    TOrderedParamString subject(-1, "Subject:", 0, "subject", 1, 1, false, false, false, 0, true,
-                                "", false, false, false);
+    const TOrderedParamString subject = PlainParam("Subject:", 0, "subject",
+                                                   TOrderedParamString::RowSingle,
+                                                   TOrderedParamString::PosHeader);
     return std::make_unique<TCSVConverter>(
         std::move(reader),
         std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{subject}));

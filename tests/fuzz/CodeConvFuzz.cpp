@@ -38,11 +38,6 @@ void BuiltIns(std::string_view text) {
     TCharCodeConv::B64Decode(text);
     TCharCodeConv::QPDecode(text);
     TCharCodeConv::DecodeWordBase64(text);
-    TCharCodeConv::DecodeWordQ(text);
-    TCharCodeConv::EucToJis(text);
-    TCharCodeConv::JisToSJis(text);
-    TCharCodeConv::JisToSJis(TCharCodeConv::MimeToJis(text));
-    TCharCodeConv::DecodeMimeWords(text, "utf-8");
 }
 
 }  // namespace

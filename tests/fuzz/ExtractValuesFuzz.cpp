@@ -11,6 +11,7 @@
 #include "params/TFakeMail.h"
 #include "params/TFieldExtractor.h"
 #include "regex/TJreException.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
@@ -19,9 +20,16 @@ constexpr int kBodyParams = 4;
 TOrderedParamString BodyParam(std::uint8_t flags, int order, const std::string& key,
                               const std::string& endStr) {
     const int widths[] = {0, 0, 10, 37};
-    return TOrderedParamString(order, key, order, "f", (flags & 1) ? 1 : 0, 0, flags & 2, flags & 4,
-                               flags & 8, widths[(flags >> 4) & 3], flags & 64, endStr, flags & 128,
-                               (flags >> 5) & 1, false);
+    TOrderedParamString p = PlainParam(key, order, "f", (flags & 1) ? 1 : 0, 0, order);
+    p.SetRegExt(flags & 2);
+    p.SetOneLine(flags & 4);
+    p.SetTrim(flags & 8);
+    p.SetAutoFormat(widths[(flags >> 4) & 3]);
+    p.SetStartLine(flags & 64);
+    p.SetEndStr(endStr);
+    p.SetEndStrRegExp(flags & 128);
+    p.SetMailAddress((flags >> 5) & 1);
+    return p;
 }
 
 }  // namespace
@@ -42,8 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         body.push_back(BodyParam(data[i], i, key, take()));
     }
     std::vector<TOrderedParamString> header;
-    header.emplace_back(kBodyParams, take() + ":", kBodyParams, "h", 1, 1, false, false, false, 0,
-                        true, "", false, data[kBodyParams] & 1, data[kBodyParams] & 2);
+    TOrderedParamString& h = header.emplace_back(
+        PlainParam(take() + ":", kBodyParams, "h", 1, 1, kBodyParams));
+    h.SetMailName(data[kBodyParams] & 2);
+    h.SetMailAddress(data[kBodyParams] & 1);
 
     TFakeMail mail;
     TLines bodyLines;

@@ -1,9 +1,24 @@
 #pragma once
 // Short builders for extraction parameters in tests.
 
+#include <cstdint>
 #include <string>
 
 #include "params/TOrderedParamString.h"
+
+// A parameter of the given kinds with every option at its default.
+inline TOrderedParamString PlainParam(const std::string& key, int fieldOrder,
+                                      const std::string& fieldName, std::uint8_t rowType,
+                                      std::uint8_t posType, int paramOrder = -1) {
+    TOrderedParamString p;
+    p.SetParamOrder(paramOrder);
+    p.SetParamKey(key);
+    p.SetFieldOrder(fieldOrder);
+    p.SetFieldName(fieldName);
+    p.SetRowType(rowType);
+    p.SetPosType(posType);
+    return p;
+}
 
 // A one-line body parameter taking the rest of the key line.
 inline TOrderedParamString BodyParam(int fieldOrder, const std::string& key) {
