@@ -33,6 +33,7 @@ class TCSVConverter {
 
     // How the reader parses mails (its warning callback); before the loop.
     void SetMailOptions(TMailOptions options) { reader_->SetOptions(std::move(options)); }
+    const TMailOptions& GetMailOptions() const { return reader_->Options(); }
 
     // Copies of all parameters in list order.
     std::vector<TOrderedParamString> GetParams() const { return params_->GetParams(); }

@@ -32,7 +32,7 @@ class TMailPreview::TBorrowedReader : public TBasicMailParser {
 
 TMailPreview::~TMailPreview() = default;
 
-void TMailPreview::Open(int mailType, const std::string& sjisLocation) {
+void TMailPreview::Open(int mailType, const std::string& sjisLocation, bool htmlText) {
     converter_.reset();
     reader_.reset();
     cachedIndex_ = -1;
@@ -45,7 +45,10 @@ void TMailPreview::Open(int mailType, const std::string& sjisLocation) {
     }
     try {
         reader_ = TMailStoreFactory::Create(mailType, sjisLocation);
-        reader_->SetOptions({[this](const std::string& message) { warnings_.push_back(message); }});
+        TMailOptions options;
+        options.warning = [this](const std::string& message) { warnings_.push_back(message); };
+        options.htmlText = htmlText;
+        reader_->SetOptions(std::move(options));
         count_ = std::max(reader_->GetCount(), 0);
     } catch (const std::exception& e) {
         reader_.reset();

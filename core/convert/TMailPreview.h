@@ -44,8 +44,9 @@ class TMailPreview {
 
     // Opens the store the Convert command would open, after its location
     // check (whose message becomes the problem of every shot). May take a
-    // moment: readers index their store.
-    void Open(int mailType, const std::string& sjisLocation);
+    // moment: readers index their store. `htmlText`: HTML-only mails are
+    // shown as the text the parameters see (TMailOptions).
+    void Open(int mailType, const std::string& sjisLocation, bool htmlText = false);
     int Count() const { return count_; }
 
     // The project's parameters in list order, with the previewed one at

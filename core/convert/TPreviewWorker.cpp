@@ -22,6 +22,7 @@ struct TPreviewWorker::TState {
     struct TOpen {
         int mailType;
         std::string location;
+        bool htmlText;
     };
     struct TParams {
         std::vector<TOrderedParamString> params;
@@ -70,9 +71,9 @@ TPreviewWorker::~TPreviewWorker() {
     state_->finishedCv.wait_for(lock, kJoinWait, [this] { return state_->finished; });
 }
 
-void TPreviewWorker::Open(int mailType, std::string sjisLocation) {
+void TPreviewWorker::Open(int mailType, std::string sjisLocation, bool htmlText) {
     const std::lock_guard lock(state_->mutex);
-    state_->open = TState::TOpen{mailType, std::move(sjisLocation)};
+    state_->open = TState::TOpen{mailType, std::move(sjisLocation), htmlText};
     state_->dirty = true;
     state_->stop = true;
     state_->wake.notify_one();
@@ -127,7 +128,7 @@ void TPreviewWorker::Run(std::shared_ptr<TState> state) {
         }
         TMailPreview& preview = state->preview;
         if (open) {
-            preview.Open(open->mailType, open->location);
+            preview.Open(open->mailType, open->location, open->htmlText);
         }
         if (params) {
             preview.SetParams(std::move(params->params), params->position);

@@ -28,7 +28,8 @@ class TPreviewWorker {
     TPreviewWorker(const TPreviewWorker&) = delete;
     TPreviewWorker& operator=(const TPreviewWorker&) = delete;
 
-    void Open(int mailType, std::string sjisLocation);
+    // `htmlText`: HTML-only mails are previewed as text (TMailOptions).
+    void Open(int mailType, std::string sjisLocation, bool htmlText = false);
     void SetParams(std::vector<TOrderedParamString> params, std::size_t position);
     void ShowMail(int index);
     // Looks for the next mail with a value after the one shown, then shows

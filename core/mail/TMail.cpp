@@ -9,6 +9,7 @@
 #include "base/SjisText.h"
 #include "codeconv/TCharNkfConv.h"
 #include "codeconv/TSjisUnicode.h"
+#include "mail/THtmlText.h"
 #include "mail/TMimeHeaderValue.h"
 
 namespace {
@@ -207,8 +208,19 @@ std::vector<std::string_view> Views(const TLines& lines) {
 }  // namespace
 
 struct TMail::TTextPart {
+    bool found = false;
     std::vector<std::string_view> lines;
     TEncoding encoding = TEncoding::kPlain;
+    TContentType type;
+};
+
+// The parts a body may come from: the first text/plain part, and with
+// HTML text on, the first text/html part too.
+struct TMail::TBodyParts {
+    TTextPart text;
+    TTextPart html;
+    bool wantHtml = false;
+    bool Done() const { return text.found && (!wantHtml || html.found); }
 };
 
 TMail::TMail(std::span<const std::string_view> lines, const TMailOptions& options,
@@ -275,12 +287,26 @@ void TMail::Parse(std::span<const std::string_view> lines) {
     SetCharset(type);
     boundary_ = std::move(type.boundary);
     if (boundary_.empty()) {
-        DecodeBody(body, EncodingOf(HeaderValues(kTransferEncodingKey)));
+        const TEncoding encoding = EncodingOf(HeaderValues(kTransferEncodingKey));
+        if (options_.htmlText && type.textHtml) {
+            DecodeHtml(body, encoding, !type.charset.empty());
+        } else {
+            DecodeBody(body, encoding);
+        }
         return;
     }
-    TTextPart part;
-    if (FindTextPart(body, boundary_, 0, part)) {
-        DecodeBody(part.lines, part.encoding);
+    TBodyParts parts;
+    parts.wantHtml = options_.htmlText;
+    FindTextPart(body, boundary_, 0, parts);
+    if (parts.text.found) {
+        SetCharset(parts.text.type);
+        DecodeBody(parts.text.lines, parts.text.encoding);
+    }
+    // A text part that is empty or only white space ("see the HTML part")
+    // gives way to the HTML part.
+    if (parts.html.found && (!parts.text.found || IsBlankBody())) {
+        SetCharset(parts.html.type);
+        DecodeHtml(parts.html.lines, parts.html.encoding, !parts.html.type.charset.empty());
     }
 }
 
@@ -480,10 +506,10 @@ void TMail::AddHeaderLine(std::string_view line, THeaderMap& map) {
 namespace {
 
 // The value upper-cased without its quoted strings, for charset names
-// written where no parameter is.
-std::string UnquotedUpper(std::string_view value) {
-    std::string out;
-    out.reserve(value.size());
+// written where no parameter is; in a buffer kept by the thread.
+const std::string& UnquotedUpper(std::string_view value) {
+    thread_local std::string out;
+    out.clear();
     bool quoted = false;
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
@@ -501,8 +527,8 @@ std::string UnquotedUpper(std::string_view value) {
     return out;
 }
 
-// A charset name found anywhere in a value that has no charset parameter
-// ("text/plain; x-sjis" in a broken value) still decides, as it always has.
+// A charset name found anywhere in a broken value that has no charset
+// parameter ("text/plain; x-sjis") still decides, as it always has.
 int CodePageNamedIn(std::string_view value) {
     struct TName {
         std::string_view text;
@@ -518,7 +544,7 @@ int CodePageNamedIn(std::string_view value) {
         {"ISO-8859-1", TCodePageConv::kLatin1},
         {"EUC-JP", TCodePageConv::kEucJp},
     };
-    const std::string upper = UnquotedUpper(sjis::TrimControl(value));
+    const std::string& upper = UnquotedUpper(value);
     for (const TName& name : kNames) {
         if (upper.find(name.text) != std::string::npos) {
             return name.codePage;
@@ -535,14 +561,17 @@ TMail::TContentType TMail::ContentTypeOf(const std::vector<std::string>& values)
     for (const std::string& value : values) {
         const TMimeHeaderValue parsed(value);
         type.textPlain = type.textPlain || parsed.Value() == "text/plain";
+        type.textHtml = type.textHtml || parsed.Value() == "text/html";
         if (type.boundary.empty()) {
             type.boundary = parsed.Parameter("boundary");
         }
         if (const std::string_view charset = parsed.Parameter("charset"); !charset.empty()) {
             type.charset = charset;
             type.codePage = TCodePageConv::CodePageOf(charset);
-        } else if (const int named = CodePageNamedIn(value); named >= 0) {
-            type.codePage = named;
+        } else if (parsed.HasStrayText()) {
+            if (const int named = CodePageNamedIn(value); named >= 0) {
+                type.codePage = named;
+            }
         }
     }
     return type;
@@ -560,7 +589,8 @@ std::string TMail::GetBoundary() {
 TMail::TEncoding TMail::EncodingOf(const std::vector<std::string>& values) {
     TEncoding encoding = TEncoding::kPlain;
     for (const std::string& value : values) {
-        const std::string& name = TMimeHeaderValue(value).Value();
+        const TMimeHeaderValue parsed(value);
+        const std::string& name = parsed.Value();
         if (name == "base64") {
             return TEncoding::kBase64;
         }
@@ -571,59 +601,104 @@ TMail::TEncoding TMail::EncodingOf(const std::vector<std::string>& values) {
     return encoding;
 }
 
-// Walks one multipart body for its text part, depth first: a part that is
-// itself a multipart (the alternative inside a mixed mail) is searched
-// before the parts that follow it.
-bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part) {
+// Walks one multipart body for its text part (and HTML part), depth first:
+// a part that is itself a multipart (the alternative inside a mixed mail) is
+// searched before the parts that follow it. True once all wanted are found.
+bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth,
+                         TBodyParts& parts) {
     const std::string delimiter = "--" + std::string(boundary);
-    enum class TState { kSeeking, kPartHeader, kTextBody } state = TState::kSeeking;
+    bool inHeader = false;
     std::size_t headerStart = 0;
-    std::size_t textStart = 0;
-    std::size_t i = 0;
-    for (; i < body.size(); ++i) {
+    for (std::size_t i = 0; i < body.size(); ++i) {
         const std::string_view line = body[i];
-        if (state == TState::kSeeking) {
+        if (!inHeader) {
             if (DelimiterOf(line, delimiter) == TDelimiter::kNext) {
-                state = TState::kPartHeader;
+                inHeader = true;
                 headerStart = i + 1;
             }
-        } else if (state == TState::kPartHeader) {
-            if (!line.empty()) {
-                continue;
-            }
-            THeaderMap partHeader;
-            ParseHeaderBlock(body.subspan(headerStart, i - headerStart), partHeader);
-            const TContentType type = ContentTypeOf(Values(partHeader, kContentTypeKey));
-            if (type.textPlain) {
-                SetCharset(type);
-                part.encoding = EncodingOf(Values(partHeader, kTransferEncodingKey));
-                state = TState::kTextBody;
-                textStart = i + 1;
-                continue;
-            }
-            state = TState::kSeeking;
-            const std::string& inner = type.boundary;
-            if (inner.empty() || depth >= kMaxMultipartDepth) {
-                continue;
-            }
-            std::size_t end = i + 1;
-            while (end < body.size() && DelimiterOf(body[end], delimiter) == TDelimiter::kNone) {
-                ++end;
-            }
-            if (FindTextPart(body.subspan(i + 1, end - i - 1), inner, depth + 1, part)) {
+            continue;
+        }
+        if (!line.empty()) {
+            continue;
+        }
+        inHeader = false;
+        THeaderMap partHeader;
+        ParseHeaderBlock(body.subspan(headerStart, i - headerStart), partHeader);
+        TContentType type = ContentTypeOf(Values(partHeader, kContentTypeKey));
+        // The part runs to the next delimiter of this multipart, or to the end.
+        std::size_t end = i + 1;
+        while (end < body.size() && DelimiterOf(body[end], delimiter) == TDelimiter::kNone) {
+            ++end;
+        }
+        const TLineSpan content = body.subspan(i + 1, end - i - 1);
+        TTextPart* wanted = nullptr;
+        if (type.textPlain && !parts.text.found) {
+            wanted = &parts.text;
+        } else if (type.textHtml && parts.wantHtml && !parts.html.found) {
+            wanted = &parts.html;
+        }
+        if (wanted != nullptr) {
+            wanted->found = true;
+            wanted->lines.assign(content.begin(), content.end());
+            wanted->encoding = EncodingOf(Values(partHeader, kTransferEncodingKey));
+            wanted->type = std::move(type);
+            if (parts.Done()) {
                 return true;
             }
-            i = end - 1;  // the delimiter that ended the nested part is read next
-        } else if (DelimiterOf(line, delimiter) != TDelimiter::kNone) {
-            break;
+        } else if (!type.boundary.empty() && depth < kMaxMultipartDepth) {
+            if (FindTextPart(content, type.boundary, depth + 1, parts)) {
+                return true;
+            }
+        }
+        i = end - 1;  // the delimiter that ended the part is read next
+    }
+    return parts.Done();
+}
+
+bool TMail::IsBlankBody() const {
+    for (std::string_view line : body_) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line.substr(i, 2) == "\x81\x40") {
+                ++i;  // the full-width space
+            } else if (static_cast<unsigned char>(line[i]) > 0x20) {
+                return false;
+            }
         }
     }
-    if (state != TState::kTextBody) {
-        return false;
-    }
-    part.lines.assign(body.begin() + static_cast<std::ptrdiff_t>(textStart),
-                      body.begin() + static_cast<std::ptrdiff_t>(i));
     return true;
+}
+
+// An HTML body is decoded whole, then turned into text. Its charset is the
+// part's Content-Type's, else the one the document names, else guessed.
+void TMail::DecodeHtml(TLineSpan lines, TEncoding encoding, bool charsetDeclared) {
+    thread_local std::string joined;
+    std::string raw;
+    if (encoding == TEncoding::kBase64) {
+        JoinBase64(lines, joined);
+        TCharCodeConv::AppendB64Decoded(joined, raw);
+    } else if (encoding == TEncoding::kQuotedPrintable) {
+        JoinWithCrLf(lines, joined);
+        TCharCodeConv::AppendQPDecoded(joined, raw);
+    } else {
+        JoinWithCrLf(lines, raw);
+    }
+    if (joined.capacity() > (std::size_t{1} << 20)) {
+        joined = std::string();
+    }
+    if (!charsetDeclared) {
+        if (const std::string meta = THtmlText::MetaCharset(raw); !meta.empty()) {
+            codePage_ = TCodePageConv::CodePageOf(meta);
+            charset_ = codePage_ == TCodePageConv::kNamedCharset ? meta : std::string();
+        }
+    }
+    if (codePage_ == TCodePageConv::kIso2022Jp && raw.find('\x1B') == std::string::npos &&
+        std::any_of(raw.begin(), raw.end(),
+                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        codePage_ = TCodePageConv::GuessJapanese(raw);
+    }
+    std::string html;
+    AppendConverted(raw, html);
+    SetBody(THtmlText::FromSjis(html));
 }
 
 // A body labelled (or defaulted to) ISO-2022-JP that has 8-bit bytes but no

@@ -43,6 +43,7 @@ class TMail : public TBasicMail {
     // once (TMimeHeaderValue).
     struct TContentType {
         bool textPlain = true;  // also when there is no Content-Type (RFC 2045)
+        bool textHtml = false;
         // The "boundary" of the first value that has a non-empty one.
         std::string boundary;
         // The code page of the last value that names one; 50222 when none
@@ -75,6 +76,7 @@ class TMail : public TBasicMail {
   private:
     enum class TEncoding { kPlain, kBase64, kQuotedPrintable };
     struct TTextPart;
+    struct TBodyParts;
     using TLineSpan = std::span<const std::string_view>;
 
     // One field of the mail's header block (a line with its continuation
@@ -94,7 +96,9 @@ class TMail : public TBasicMail {
     std::string DecodedValue(std::string_view raw) const;
     void ParseHeaderBlock(TLineSpan lines, THeaderMap& map);
     void AddHeaderLine(std::string_view line, THeaderMap& map);
-    bool FindTextPart(TLineSpan body, std::string_view boundary, int depth, TTextPart& part);
+    bool FindTextPart(TLineSpan body, std::string_view boundary, int depth, TBodyParts& parts);
+    bool IsBlankBody() const;
+    void DecodeHtml(TLineSpan lines, TEncoding encoding, bool charsetDeclared);
     void DecodeBody(TLineSpan lines, TEncoding encoding);
     void SetBody(std::string text);
     void SetCharset(const TContentType& type);

@@ -16,6 +16,10 @@ struct TMailOptions {
     // Readers may build mails on several threads at once, so the callback
     // must be safe to call concurrently. Empty: such warnings are dropped.
     std::function<void(const std::string& sjisMessage)> warning;
+    // The body of a mail without a text/plain part (or with only an empty
+    // one) is its text/html part turned into text (THtmlText). Off: such a
+    // body is empty, or the markup itself for a mail that is only HTML.
+    bool htmlText = false;
 };
 
 // Which mail of its store a mail record is, for the warnings about it.

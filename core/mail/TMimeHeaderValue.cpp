@@ -1,7 +1,7 @@
 #include "mail/TMimeHeaderValue.h"
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 
 #include "base/SjisText.h"
 
@@ -11,12 +11,31 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// RFC 2045: any byte but controls, the space and the tspecials. 8-bit bytes
-// count, as raw Shift_JIS names are common.
-bool IsTokenByte(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u > 0x20 && u != 0x7F && std::strchr("()<>@,;:\\\"/[]?=", c) == nullptr;
+// What a byte is to a scan, by table: these are asked of every byte of
+// every Content-Type. A lead byte takes the byte after it along (a trail
+// byte may look like any ASCII byte from "@" up).
+enum TByteClass : unsigned char { kStop, kTake, kLead };
+
+constexpr std::array<TByteClass, 256> MakeTable(std::string_view stops, bool controlsStop) {
+    std::array<TByteClass, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        const bool control = c <= 0x20 || c == 0x7F;
+        table[c] = sjis::IsLeadByte(static_cast<unsigned char>(c)) ? kLead
+                   : control && controlsStop                       ? kStop
+                                                                   : kTake;
+    }
+    for (const char c : stops) {
+        table[static_cast<unsigned char>(c)] = kStop;
+    }
+    return table;
 }
+// RFC 2045 tokens: any byte but controls, the space and the tspecials;
+// 8-bit bytes count, as raw Shift_JIS names are common.
+constexpr std::array<TByteClass, 256> kToken = MakeTable("()<>@,;:\\\"/[]?=", true);
+// Unquoted parameter values end only at ";", white space or a comment.
+constexpr std::array<TByteClass, 256> kBareValue = MakeTable("; \t\r\n(", false);
+// Inside a quoted string: its end and quoted-pairs need a look.
+constexpr std::array<TByteClass, 256> kQuoted = MakeTable("\"\\", false);
 
 bool IsLead(std::string_view text, std::size_t at) {
     return at + 1 < text.size() && sjis::IsLeadByte(static_cast<unsigned char>(text[at]));
@@ -71,13 +90,7 @@ class TScanner {
         }
     }
 
-    std::string Token() {
-        const std::size_t start = pos_;
-        while (!AtEnd() && (IsLead(text_, pos_) || IsTokenByte(text_[pos_]))) {
-            Skip();
-        }
-        return std::string(text_.substr(start, pos_ - start));
-    }
+    std::string_view Token() { return Run(kToken); }
 
     // A parameter value: a quoted string, or the bytes up to ";", white
     // space or a comment. Unquoted values are taken more widely than RFC
@@ -86,24 +99,21 @@ class TScanner {
         if (Peek() == '"') {
             return Quoted();
         }
-        const std::size_t start = pos_;
-        while (!AtEnd() && text_[pos_] != ';' && text_[pos_] != '(' && !IsBlank(text_[pos_])) {
-            Skip();
-        }
-        return std::string(text_.substr(start, pos_ - start));
+        return std::string(Run(kBareValue));
     }
 
     // A quoted string at the current byte, its quoted-pairs undone; an
     // unclosed one runs to the end.
     std::string Quoted() {
-        std::string out;
-        for (++pos_; !AtEnd() && text_[pos_] != '"'; ++pos_) {
-            if (IsLead(text_, pos_)) {
-                out += text_[pos_++];
-            } else if (text_[pos_] == '\\' && pos_ + 1 < text_.size()) {
+        ++pos_;
+        std::string out(Run(kQuoted));
+        while (!AtEnd() && text_[pos_] != '"') {
+            // A quoted-pair: the byte after the backslash as it is.
+            if (pos_ + 1 < text_.size()) {
                 ++pos_;
             }
-            out += text_[pos_];
+            out += text_[pos_++];
+            out += Run(kQuoted);
         }
         if (!AtEnd()) {
             ++pos_;
@@ -112,6 +122,19 @@ class TScanner {
     }
 
   private:
+    // The bytes from here up to the first one `table` stops at.
+    std::string_view Run(const std::array<TByteClass, 256>& table) {
+        const std::size_t start = pos_;
+        while (pos_ < text_.size()) {
+            const TByteClass c = table[static_cast<unsigned char>(text_[pos_])];
+            if (c == kStop) {
+                break;
+            }
+            pos_ += c == kLead && pos_ + 1 < text_.size() ? 2 : 1;
+        }
+        return text_.substr(start, pos_ - start);
+    }
+
     void SkipComment() {
         int depth = 0;
         for (; !AtEnd(); ++pos_) {
@@ -133,10 +156,11 @@ class TScanner {
 
 void LowerInPlace(std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (IsLead(text, i)) {
-            ++i;
-        } else {
-            text[i] = sjis::AsciiLower(text[i]);
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            i += IsLead(text, i) ? 1 : 0;
+        } else if (static_cast<unsigned char>(c - 'A') < 26) {
+            text[i] = static_cast<char>(c + ('a' - 'A'));
         }
     }
 }
@@ -149,9 +173,9 @@ struct TRawParameter {
     std::string value;
 };
 
-TRawParameter Split(std::string name, std::string value) {
-    LowerInPlace(name);
-    TRawParameter raw{std::move(name), -1, false, std::move(value)};
+TRawParameter Split(std::string_view name, std::string value) {
+    TRawParameter raw{std::string(name), -1, false, std::move(value)};
+    LowerInPlace(raw.name);
     if (!raw.name.empty() && raw.name.back() == '*') {
         raw.extended = true;
         raw.name.pop_back();
@@ -216,18 +240,19 @@ TMimeHeaderValue::TMimeHeaderValue(std::string_view text) {
     in.SkipCfws();
     // The leading value, unless the text starts with a parameter.
     const std::size_t start = in.Pos();
-    std::string first = in.Token();
+    const std::string_view first = in.Token();
     in.SkipCfws();
     if (!first.empty() && in.Peek() == '=') {
         in.Rewind(start);
     } else {
-        value_ = std::move(first);
+        value_ = first;
         if (in.Peek() == '/') {
             in.Skip();
             in.SkipCfws();
             value_ += '/';
             value_ += in.Token();
         }
+        stray_ = !value_.empty() && value_.find('/') == std::string::npos;  // "x-sjis"
         LowerInPlace(value_);
     }
 
@@ -237,23 +262,29 @@ TMimeHeaderValue::TMimeHeaderValue(std::string_view text) {
         if (in.AtEnd()) {
             break;
         }
-        std::string name = in.Token();
+        const std::string_view name = in.Token();
         if (name.empty()) {
             // ";" or a stray byte; a stray quoted string is skipped whole.
             if (in.Peek() == '"') {
                 in.Quoted();
+                stray_ = true;
             } else {
+                stray_ = stray_ || in.Peek() != ';';
                 in.Skip();
             }
             continue;
         }
         in.SkipCfws();
         if (in.Peek() != '=') {
-            continue;  // a word without a value says nothing
+            stray_ = true;  // a word without a value
+            continue;
         }
         in.Skip();
         in.SkipCfws();
-        TRawParameter raw = Split(std::move(name), in.ParameterValue());
+        TRawParameter raw = Split(name, in.ParameterValue());
+        if (parameters_.empty()) {
+            parameters_.reserve(4);  // one block for the few a value has
+        }
         if (raw.section >= 0) {
             sections.push_back(std::move(raw));
         } else if (raw.extended) {

@@ -40,8 +40,13 @@ class TMimeHeaderValue {
     // The whole parameter, or nullptr (the first non-empty one).
     const TParameter* Find(std::string_view lowerName) const;
     const std::vector<TParameter>& Parameters() const { return parameters_; }
+    // Whether the text held something the grammar has no place for: a word
+    // without "=", a stray quoted string or byte. Such broken values may
+    // still name a charset somewhere.
+    bool HasStrayText() const { return stray_; }
 
   private:
     std::string value_;
+    bool stray_ = false;
     std::vector<TParameter> parameters_;
 };

@@ -1,0 +1,369 @@
+#include "mail/THtmlText.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <limits>
+#include <vector>
+
+#include "base/SjisText.h"
+#include "codeconv/TSjisUnicode.h"
+#include "mail/TMimeHeaderValue.h"
+
+namespace {
+
+// How far into a document its <meta> charset is looked for.
+constexpr std::size_t kMetaScanLimit = 64 * 1024;
+
+bool Is(const xmlChar* name, const char* what) {
+    return std::strcmp(reinterpret_cast<const char*>(name), what) == 0;
+}
+
+bool IsOneOf(const xmlChar* name, std::initializer_list<const char*> names) {
+    for (const char* n : names) {
+        if (Is(name, n)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Elements whose content no reader sees.
+bool IsHidden(const xmlChar* name) {
+    return IsOneOf(name, {"script", "style", "head", "title", "template"});
+}
+
+// Elements that start and end lines of their own.
+bool IsBlock(const xmlChar* name) {
+    switch (name[0]) {
+        case 'a':
+            return IsOneOf(name, {"address", "article", "aside"});
+        case 'b':
+            return Is(name, "blockquote");
+        case 'c':
+            return IsOneOf(name, {"caption", "center"});
+        case 'd':
+            return IsOneOf(name, {"dd", "details", "dialog", "dir", "div", "dl", "dt"});
+        case 'f':
+            return IsOneOf(name, {"fieldset", "figcaption", "figure", "footer", "form"});
+        case 'h':
+            return (name[1] >= '1' && name[1] <= '6' && name[2] == '\0') ||
+                   IsOneOf(name, {"header", "hgroup", "hr"});
+        case 'l':
+            return IsOneOf(name, {"legend", "li"});
+        case 'm':
+            return IsOneOf(name, {"main", "menu"});
+        case 'n':
+            return Is(name, "nav");
+        case 'o':
+            return Is(name, "ol");
+        case 'p':
+            return Is(name, "p");
+        case 's':
+            return IsOneOf(name, {"section", "summary"});
+        case 't':
+            return IsOneOf(name, {"table", "tbody", "tfoot", "thead"});
+        case 'u':
+            return Is(name, "ul");
+        default:
+            return false;
+    }
+}
+
+bool IsHtmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Builds the text from the parser's events. libxml2 closes every element it
+// opens (implied ends included), so starts and ends pair up.
+class TTextBuilder {
+  public:
+    explicit TTextBuilder(std::string& out) : out_(out) {}
+
+    void Start(const xmlChar* name) {
+        if (hidden_ > 0 || IsHidden(name)) {
+            ++hidden_;
+            return;
+        }
+        if (Is(name, "br")) {
+            out_ += '\n';
+            NewLine();
+        } else if (Is(name, "tr")) {
+            EndLine();
+            cells_.push_back(0);
+        } else if (Is(name, "td") || Is(name, "th")) {
+            if (!cells_.empty() && cells_.back()++ > 0) {
+                out_ += '\t';
+                lineHasText_ = true;
+                afterTab_ = true;
+                space_ = false;
+            }
+        } else if (Is(name, "pre")) {
+            EndLine();
+            ++pre_;
+        } else if (IsBlock(name)) {
+            EndLine();
+        }
+    }
+
+    void End(const xmlChar* name) {
+        if (hidden_ > 0) {
+            --hidden_;
+            return;
+        }
+        if (Is(name, "tr")) {
+            EndLine();
+            if (!cells_.empty()) {
+                cells_.pop_back();
+            }
+        } else if (Is(name, "pre")) {
+            EndLine();
+            pre_ = pre_ > 0 ? pre_ - 1 : 0;
+        } else if (IsBlock(name)) {
+            EndLine();
+        }
+    }
+
+    void Text(std::string_view text) {
+        if (hidden_ > 0) {
+            return;
+        }
+        if (pre_ > 0) {
+            AppendPre(text);
+            return;
+        }
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (IsHtmlSpace(c)) {
+                space_ = true;
+                continue;
+            }
+            if (space_ && lineHasText_ && !afterTab_) {
+                out_ += ' ';
+            }
+            space_ = false;
+            afterTab_ = false;
+            lineHasText_ = true;
+            // A no-break space (U+00A0) is shown as a blank but never
+            // collapses.
+            if (c == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') {
+                out_ += ' ';
+                ++i;
+            } else {
+                out_ += c;
+            }
+        }
+    }
+
+    void Finish() { EndLine(); }
+
+  private:
+    void AppendPre(std::string_view text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r') {
+                if (i + 1 < text.size() && text[i + 1] == '\n') {
+                    ++i;
+                }
+                out_ += '\n';
+                NewLine();
+            } else if (text[i] == '\n') {
+                out_ += '\n';
+                NewLine();
+            } else {
+                out_ += text[i];
+                lineHasText_ = true;
+            }
+        }
+    }
+
+    // Ends the current line unless it is still empty: blocks that meet do
+    // not leave empty lines between them.
+    void EndLine() {
+        if (lineHasText_) {
+            out_ += '\n';
+        }
+        NewLine();
+    }
+
+    void NewLine() {
+        lineHasText_ = false;
+        afterTab_ = false;
+        space_ = false;
+    }
+
+    std::string& out_;
+    std::vector<int> cells_;  // cells seen so far in each open row
+    int hidden_ = 0;
+    int pre_ = 0;
+    bool lineHasText_ = false;
+    bool afterTab_ = false;
+    bool space_ = false;
+};
+
+TTextBuilder& BuilderOf(void* context) {
+    return *static_cast<TTextBuilder*>(context);
+}
+
+void OnStart(void* context, const xmlChar* name, const xmlChar**) {
+    BuilderOf(context).Start(name);
+}
+
+void OnEnd(void* context, const xmlChar* name) {
+    BuilderOf(context).End(name);
+}
+
+void OnText(void* context, const xmlChar* text, int length) {
+    BuilderOf(context).Text(
+        std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+}
+
+// Broken markup is the rule in mail, not worth a message.
+void Quiet(void*, const char*, ...) {}
+void QuietStructured(void*, xmlErrorPtr) {}
+
+htmlSAXHandler MakeHandler() {
+    htmlSAXHandler handler;
+    std::memset(&handler, 0, sizeof handler);
+    handler.startElement = OnStart;
+    handler.endElement = OnEnd;
+    handler.characters = OnText;
+    handler.ignorableWhitespace = OnText;
+    handler.cdataBlock = nullptr;  // script and style content: dropped
+    handler.warning = Quiet;
+    handler.error = Quiet;
+    handler.fatalError = Quiet;
+    handler.serror = QuietStructured;
+    handler.initialized = 1;
+    return handler;
+}
+
+void InitParser() {
+    // Once for the process, before threads parse: libxml2 asks for it.
+    static const bool initialised = [] {
+        xmlInitParser();
+        return true;
+    }();
+    (void)initialised;
+}
+
+// Case-insensitive search for an ASCII word.
+std::size_t FindNoCase(std::string_view text, std::string_view word, std::size_t from) {
+    for (std::size_t i = from; i + word.size() <= text.size(); ++i) {
+        if (sjis::EqualsNoCase(text.substr(i, word.size()), word)) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// The attributes of one tag from `at` (just after its name) to its ">".
+struct TMetaAttributes {
+    std::string_view charset;
+    std::string_view content;
+};
+
+TMetaAttributes ReadMetaAttributes(std::string_view text, std::size_t at) {
+    TMetaAttributes found;
+    const auto isSpace = [](char c) { return IsHtmlSpace(c) || c == '/'; };
+    while (at < text.size() && text[at] != '>') {
+        if (isSpace(text[at])) {
+            ++at;
+            continue;
+        }
+        const std::size_t nameAt = at;
+        while (at < text.size() && !isSpace(text[at]) && text[at] != '=' && text[at] != '>') {
+            ++at;
+        }
+        const std::string_view name = text.substr(nameAt, at - nameAt);
+        while (at < text.size() && IsHtmlSpace(text[at])) {
+            ++at;
+        }
+        std::string_view value;
+        if (at < text.size() && text[at] == '=') {
+            ++at;
+            while (at < text.size() && IsHtmlSpace(text[at])) {
+                ++at;
+            }
+            if (at < text.size() && (text[at] == '"' || text[at] == '\'')) {
+                const char quote = text[at++];
+                const std::size_t end = std::min(text.find(quote, at), text.size());
+                value = text.substr(at, end - at);
+                at = end + 1;
+            } else {
+                const std::size_t valueAt = at;
+                // "charset=utf-8/>" ends the tag: the "/" is no part of the value.
+                while (at < text.size() && !IsHtmlSpace(text[at]) && text[at] != '>' &&
+                       !(text[at] == '/' && at + 1 < text.size() && text[at + 1] == '>')) {
+                    ++at;
+                }
+                value = text.substr(valueAt, at - valueAt);
+            }
+        }
+        if (sjis::EqualsNoCase(name, "charset")) {
+            found.charset = value;
+        } else if (sjis::EqualsNoCase(name, "content")) {
+            found.content = value;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+std::string THtmlText::FromUtf8(std::string_view html) {
+    std::string out;
+    if (html.empty()) {
+        return out;
+    }
+    InitParser();
+    TTextBuilder builder(out);
+    htmlSAXHandler handler = MakeHandler();
+    // The buffer size is an int; a larger body is cut there (2 GiB of HTML
+    // is no mail).
+    const int size = static_cast<int>(std::min<std::size_t>(html.size(), std::numeric_limits<int>::max()));
+    htmlParserCtxtPtr context = htmlCreateMemoryParserCtxt(html.data(), size);
+    if (context == nullptr) {
+        return out;
+    }
+    std::memcpy(context->sax, &handler, sizeof handler);
+    context->userData = &builder;
+    // The text is UTF-8 whatever the document says of itself.
+    htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                                    HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
+    xmlSwitchEncoding(context, XML_CHAR_ENCODING_UTF8);
+    htmlParseDocument(context);
+    htmlFreeParserCtxt(context);
+    builder.Finish();
+    return out;
+}
+
+std::string THtmlText::FromSjis(std::string_view html) {
+    return TSjisUnicode::FromUtf8(FromUtf8(TSjisUnicode::ToUtf8(html)));
+}
+
+std::string THtmlText::MetaCharset(std::string_view html) {
+    html = html.substr(0, std::min(html.size(), kMetaScanLimit));
+    const std::size_t body = FindNoCase(html, "<body", 0);
+    html = html.substr(0, body == std::string_view::npos ? html.size() : body);
+    for (std::size_t at = FindNoCase(html, "<meta", 0); at != std::string_view::npos;
+         at = FindNoCase(html, "<meta", at + 5)) {
+        if (at + 5 < html.size() && !IsHtmlSpace(html[at + 5]) && html[at + 5] != '/') {
+            continue;  // "<metadata"
+        }
+        const TMetaAttributes meta = ReadMetaAttributes(html, at + 5);
+        if (!meta.charset.empty()) {
+            return std::string(sjis::TrimControl(meta.charset));
+        }
+        if (!meta.content.empty()) {
+            const TMimeHeaderValue content(meta.content);
+            if (const std::string_view charset = content.Parameter("charset"); !charset.empty()) {
+                return std::string(charset);
+            }
+        }
+    }
+    return {};
+}
