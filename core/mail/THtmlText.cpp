@@ -324,7 +324,8 @@ std::string THtmlText::FromUtf8(std::string_view html) {
     htmlSAXHandler handler = MakeHandler();
     // The buffer size is an int; a larger body is cut there (2 GiB of HTML
     // is no mail).
-    const int size = static_cast<int>(std::min<std::size_t>(html.size(), std::numeric_limits<int>::max()));
+    const int size =
+        static_cast<int>(std::min<std::size_t>(html.size(), std::numeric_limits<int>::max()));
     htmlParserCtxtPtr context = htmlCreateMemoryParserCtxt(html.data(), size);
     if (context == nullptr) {
         return out;

@@ -604,8 +604,7 @@ TMail::TEncoding TMail::EncodingOf(const std::vector<std::string>& values) {
 // Walks one multipart body for its text part (and HTML part), depth first:
 // a part that is itself a multipart (the alternative inside a mixed mail) is
 // searched before the parts that follow it. True once all wanted are found.
-bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth,
-                         TBodyParts& parts) {
+bool TMail::FindTextPart(TLineSpan body, std::string_view boundary, int depth, TBodyParts& parts) {
     const std::string delimiter = "--" + std::string(boundary);
     bool inHeader = false;
     std::size_t headerStart = 0;

@@ -299,8 +299,8 @@ TMimeHeaderValue::TMimeHeaderValue(std::string_view text) {
                          return a.name != b.name ? a.name < b.name : a.section < b.section;
                      });
     for (auto it = sections.begin(); it != sections.end();) {
-        const auto end = std::find_if(
-            it, sections.end(), [&](const TRawParameter& r) { return r.name != it->name; });
+        const auto end = std::find_if(it, sections.end(),
+                                      [&](const TRawParameter& r) { return r.name != it->name; });
         parameters_.push_back(Joined(it, end));
         it = end;
     }

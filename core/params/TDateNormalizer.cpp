@@ -85,7 +85,8 @@ unsigned MonthsPresent(std::string_view text) {
         const char head = sjis::AsciiUpper(static_cast<char>(c));
         if (head >= 'A' && head <= 'S') {
             for (std::size_t m = 0; m < kMonths.size(); ++m) {
-                if (kMonths[m].front() == head && sjis::EqualsNoCase(text.substr(i, 3), kMonths[m])) {
+                if (kMonths[m].front() == head &&
+                    sjis::EqualsNoCase(text.substr(i, 3), kMonths[m])) {
                     present |= 1u << m;
                 }
             }

@@ -16,8 +16,8 @@ std::unique_ptr<TCSVConverter> Converter(int count) {
     auto reader = std::make_unique<TFakeReader>(count);
     reader->FailAt(3, TFakeReader::TFailure::Reader)
         .FailAt(count - 1, TFakeReader::TFailure::Regex);
-    const TOrderedParamString name = PlainParam(
-        "Name:", 0, "name", TOrderedParamString::RowSingle, TOrderedParamString::PosBody, 0);
+    const TOrderedParamString name = PlainParam("Name:", 0, "name", TOrderedParamString::RowSingle,
+                                                TOrderedParamString::PosBody, 0);
     return std::make_unique<TCSVConverter>(
         std::move(reader), std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{name}));
 }

@@ -43,11 +43,10 @@ struct TRun {
 };
 
 TRun Convert(std::unique_ptr<TFakeReader> reader, TConvertHost& host, int threads = 0) {
-    const TOrderedParamString name =
-        PlainParam("Name:", 1, "name", TOrderedParamString::RowSingle, TOrderedParamString::PosBody);
-    const TOrderedParamString subject = PlainParam("Subject:", 0, "subject",
-                                                   TOrderedParamString::RowSingle,
-                                                   TOrderedParamString::PosHeader);
+    const TOrderedParamString name = PlainParam("Name:", 1, "name", TOrderedParamString::RowSingle,
+                                                TOrderedParamString::PosBody);
+    const TOrderedParamString subject = PlainParam(
+        "Subject:", 0, "subject", TOrderedParamString::RowSingle, TOrderedParamString::PosHeader);
     TCSVConverter converter(
         std::move(reader),
         std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{name, subject}));

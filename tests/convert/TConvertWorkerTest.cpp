@@ -15,9 +15,8 @@ using TEnd = TConvertOutcome::TEnd;
 using TFailure = TFakeReader::TFailure;
 
 std::unique_ptr<TCSVConverter> Converter(std::unique_ptr<TFakeReader> reader) {
-    const TOrderedParamString subject = PlainParam("Subject:", 0, "subject",
-                                                   TOrderedParamString::RowSingle,
-                                                   TOrderedParamString::PosHeader);
+    const TOrderedParamString subject = PlainParam(
+        "Subject:", 0, "subject", TOrderedParamString::RowSingle, TOrderedParamString::PosHeader);
     return std::make_unique<TCSVConverter>(
         std::move(reader),
         std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{subject}));

@@ -65,20 +65,20 @@ TEST_P(THtmlMailTest, ValuesFoundByKey) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mail, THtmlMailTest,
-    ::testing::Values(
-        TMailCase{"shop-order-nested-tables-utf8-meta-only.eml",
-                  {"ご注文番号", "お名前", "お届け先", "合計金額"},
-                  // "&yen;" is the Shift_JIS byte 0x5C, shown as a yen sign.
-                  {"SO-2024-000871", "山田 太郎", "〒100-0005", "\\12,800（税込）"}},
-        TMailCase{"web-form-br-lines-shift-jis-meta-only.eml",
-                  {"受付番号：", "お名前：", "電話番号："},
-                  {"FORM-20240409-0042", "佐藤 花子", "090-1234-5678"}},
-        TMailCase{"booking-iso-2022-jp-meta-only-blank-text-part.eml",
-                  {"予約番号", "ご宿泊日", "代表者", "チェックイン"},
-                  {"RSV-55120", "2024年5月3日 ～ 2024年5月5日", "鈴木 一郎", "15:00"}},
-        TMailCase{"broken-markup-unclosed-cells-utf8.eml",
-                  {"会員番号", "氏名", "ポイント", "<自動送信>"},
-                  {"M-00912", "高橋　次郎", "1,250 pt", "& &unknown;"}}));
+    ::testing::Values(TMailCase{"shop-order-nested-tables-utf8-meta-only.eml",
+                                {"ご注文番号", "お名前", "お届け先", "合計金額"},
+                                // "&yen;" is the Shift_JIS byte 0x5C, shown as a yen sign.
+                                {"SO-2024-000871", "山田 太郎", "〒100-0005", "\\12,800（税込）"}},
+                      TMailCase{"web-form-br-lines-shift-jis-meta-only.eml",
+                                {"受付番号：", "お名前：", "電話番号："},
+                                {"FORM-20240409-0042", "佐藤 花子", "090-1234-5678"}},
+                      TMailCase{
+                          "booking-iso-2022-jp-meta-only-blank-text-part.eml",
+                          {"予約番号", "ご宿泊日", "代表者", "チェックイン"},
+                          {"RSV-55120", "2024年5月3日 ～ 2024年5月5日", "鈴木 一郎", "15:00"}},
+                      TMailCase{"broken-markup-unclosed-cells-utf8.eml",
+                                {"会員番号", "氏名", "ポイント", "<自動送信>"},
+                                {"M-00912", "高橋　次郎", "1,250 pt", "& &unknown;"}}));
 
 TEST(THtmlMailOptionTest, OffKeepsTheMarkupOrTheEmptyBody) {
     const TMail single = HtmlMail(HtmlFile("web-form-br-lines-shift-jis-meta-only.eml"), false);

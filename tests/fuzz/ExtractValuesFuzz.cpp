@@ -10,8 +10,8 @@
 #include "base/LineSplitter.h"
 #include "params/TFakeMail.h"
 #include "params/TFieldExtractor.h"
-#include "regex/TJreException.h"
 #include "params/TParamMaker.h"
+#include "regex/TJreException.h"
 
 namespace {
 
@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         body.push_back(BodyParam(data[i], i, key, take()));
     }
     std::vector<TOrderedParamString> header;
-    TOrderedParamString& h = header.emplace_back(
-        PlainParam(take() + ":", kBodyParams, "h", 1, 1, kBodyParams));
+    TOrderedParamString& h =
+        header.emplace_back(PlainParam(take() + ":", kBodyParams, "h", 1, 1, kBodyParams));
     h.SetMailName(data[kBodyParams] & 2);
     h.SetMailAddress(data[kBodyParams] & 1);
 

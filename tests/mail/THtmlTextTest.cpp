@@ -39,8 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
         TCase{"blocks end lines without empty lines between",
               "<div><p>one</p><p>two</p></div><h2>three</h2>four<ul><li>x</li><li>y</ul>",
               "one\ntwo\nthree\nfour\nx\ny\n"},
-        TCase{"white space collapses as in a browser",
-              "  a \t\r\n b<span> c </span> <b>d</b>\n", "a b c d\n"},
+        TCase{"white space collapses as in a browser", "  a \t\r\n b<span> c </span> <b>d</b>\n",
+              "a b c d\n"},
         TCase{"pre keeps its white space", "<pre>  a  b\r\n\tc</pre>x", "  a  b\n\tc\nx\n"},
         TCase{"hidden parts and comments are dropped",
               "<html><head><title>T</title><style>p{}</style></head><body>"
@@ -49,10 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         TCase{"entities and references decoded", "&lt;&amp;&gt; &#x3042;&#12354; &copy;",
               "<&> ああ ©\n"},
         TCase{"a link keeps its text", "<a href=\"https://example.jp/x\">詳細</a>", "詳細\n"},
-        TCase{"broken markup", "<p>a<td>b</p><div>c<b>d</div></i>e<",
-              "a\nb\ncd\ne<\n"},
-        TCase{"no markup at all", "plain text", "plain text\n"},
-        TCase{"empty", "", ""}));
+        TCase{"broken markup", "<p>a<td>b</p><div>c<b>d</div></i>e<", "a\nb\ncd\ne<\n"},
+        TCase{"no markup at all", "plain text", "plain text\n"}, TCase{"empty", "", ""}));
 
 TEST(THtmlTextSjisTest, ConvertsBothWaysAndKeepsCp932) {
     EXPECT_EQ(THtmlText::FromSjis(Sj("<tr><td>①</td><td>～髙</td>") + "<tr>"),

@@ -177,20 +177,18 @@ TEST_P(TBoundaryTest, FromContentTypeValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mail, TBoundaryTest,
-    ::testing::Values(TBoundaryCase{{"multipart/mixed; boundary=\"abc\""}, "abc"},
-                      TBoundaryCase{{"multipart/mixed; boundary=abc"}, "abc"},
-                      TBoundaryCase{{"multipart/mixed; boundary=abc; charset=x"}, "abc"},
-                      TBoundaryCase{{"multipart/mixed; BOUNDARY = \"a b\""}, "a b"},
-                      TBoundaryCase{{"multipart/mixed;", "Boundary=\"----=_Part_1\""},
-                                    "----=_Part_1"},
-                      TBoundaryCase{{"multipart/mixed; boundary=\"q\\\"x\""}, "q\"x"},
-                      TBoundaryCase{{"multipart/mixed; xboundary=no"}, ""},
-                      TBoundaryCase{{"multipart/mixed; boundary=\"\"", "boundary=later"}, "later"},
-                      TBoundaryCase{{"text/plain"}, ""},
-                      TBoundaryCase{{"multipart/mixed; name=\"a; boundary=evil\"; boundary=real"},
-                                    "real"},
-                      TBoundaryCase{{"multipart/mixed; boundary*0=ab; boundary*1=\"c d\""},
-                                    "abc d"}));
+    ::testing::Values(
+        TBoundaryCase{{"multipart/mixed; boundary=\"abc\""}, "abc"},
+        TBoundaryCase{{"multipart/mixed; boundary=abc"}, "abc"},
+        TBoundaryCase{{"multipart/mixed; boundary=abc; charset=x"}, "abc"},
+        TBoundaryCase{{"multipart/mixed; BOUNDARY = \"a b\""}, "a b"},
+        TBoundaryCase{{"multipart/mixed;", "Boundary=\"----=_Part_1\""}, "----=_Part_1"},
+        TBoundaryCase{{"multipart/mixed; boundary=\"q\\\"x\""}, "q\"x"},
+        TBoundaryCase{{"multipart/mixed; xboundary=no"}, ""},
+        TBoundaryCase{{"multipart/mixed; boundary=\"\"", "boundary=later"}, "later"},
+        TBoundaryCase{{"text/plain"}, ""},
+        TBoundaryCase{{"multipart/mixed; name=\"a; boundary=evil\"; boundary=real"}, "real"},
+        TBoundaryCase{{"multipart/mixed; boundary*0=ab; boundary*1=\"c d\""}, "abc d"}));
 
 TEST(TMailBodyTest, PlainLinesAreConvertedOneByOne) {
     const TMail mail = MailOf(

@@ -51,17 +51,19 @@ INSTANTIATE_TEST_SUITE_P(
         TCase{"spaces around the slash", "text / html", "text/html", {}},
         TCase{"quoted pairs", R"(a/b; x="q\"\\z")", "a/b", {{"x", "q\"\\z"}}},
         // "表" is 0x95 0x5C: its second byte is no backslash.
-        TCase{"Shift_JIS in a quoted string", "a/b; name=\"\x95\x5C.txt\"; c=d",
+        TCase{"Shift_JIS in a quoted string",
+              "a/b; name=\"\x95\x5C.txt\"; c=d",
               "a/b",
               {{"name", "\x95\x5C.txt"}, {"c", "d"}}},
-        TCase{"unquoted value keeps = and /", "multipart/mixed; boundary=----=_Part/1;x=y",
+        TCase{"unquoted value keeps = and /",
+              "multipart/mixed; boundary=----=_Part/1;x=y",
               "multipart/mixed",
               {{"boundary", "----=_Part/1"}, {"x", "y"}}},
         TCase{"missing semicolon", "text/plain charset=sjis", "text/plain", {{"charset", "sjis"}}},
         TCase{"only a parameter", "charset=euc-jp", "", {{"charset", "euc-jp"}}},
         TCase{"token only", " BASE64 ", "base64", {}},
-        TCase{"word without value is dropped", "text/plain; x-sjis; a=b", "text/plain",
-              {{"a", "b"}}},
+        TCase{
+            "word without value is dropped", "text/plain; x-sjis; a=b", "text/plain", {{"a", "b"}}},
         TCase{"unclosed quote runs to the end", "a/b; name=\"x; y", "a/b", {{"name", "x; y"}}},
         TCase{"unclosed comment runs to the end", "a/b (c; d=e", "a/b", {}},
         TCase{"empty", "", "", {}},
@@ -71,8 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
               "application/pdf",
               {{"filename", "ab cd"}}},
         TCase{"RFC 2231 sections stop at a gap", "a/b; n*0=x; n*2=z", "a/b", {{"n", "x"}}},
-        TCase{"RFC 2231 too many digits is no section", "a/b; n*1000=x", "a/b",
-              {{"n*1000", "x"}}}));
+        TCase{
+            "RFC 2231 too many digits is no section", "a/b; n*1000=x", "a/b", {{"n*1000", "x"}}}));
 
 TEST(TMimeHeaderValueTest, Rfc2231CharsetAndLanguage) {
     const TMimeHeaderValue single("attachment; filename*=UTF-8'ja'%E6%9C%AC%2etxt%");
