@@ -81,8 +81,26 @@ class TChooser {
         countIds_ = true;
     }
 
+    // Header hashes that occur more than once among the mails identified:
+    // only those can be copies of each other, and only they are remembered.
+    void FindCopies() {
+        std::vector<std::uint64_t> hashes;
+        hashes.reserve(identities_.size());
+        for (const TMailIdentity& m : identities_) {
+            hashes.push_back(m.header1);
+        }
+        std::sort(hashes.begin(), hashes.end());
+        for (std::size_t i = 1; i < hashes.size(); ++i) {
+            if (hashes[i] == hashes[i - 1] &&
+                (repeated_.empty() || repeated_.back() != hashes[i])) {
+                repeated_.push_back(hashes[i]);
+            }
+        }
+    }
+
     bool IsKnown(const TMailIdentity& m) {
-        if (!seen_.insert(m).second) {
+        if (std::binary_search(repeated_.begin(), repeated_.end(), m.header1) &&
+            !seen_.insert(m).second) {
             return true;  // a copy of a mail of this run
         }
         if (record_.Knows(m)) {
@@ -104,6 +122,7 @@ class TChooser {
     TOnlyNewRecord& record_;
     std::vector<TMailIdentity> identities_;
     std::vector<std::uint64_t> ids_;
+    std::vector<std::uint64_t> repeated_;  // sorted
     bool countIds_ = false;
     std::unordered_set<TMailIdentity, TIdentityHash> seen_;
 };
@@ -180,6 +199,7 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
 
     TChooser chooser(store, record);
     chooser.Identify(candidates);
+    chooser.FindCopies();
     // Only when every mail of the store was identified can a Message-ID be
     // known to be unique in it.
     if (wholeStore) {
