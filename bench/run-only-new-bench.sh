@@ -40,14 +40,13 @@ export XDG_STATE_HOME=$work/state
 rm -rf "$XDG_STATE_HOME" "$work"/out-*.csv
 
 now() { date +%s.%N; }
-# run NAME ARGS...: times one run of the command on the store.
+# run NAME OPTION OUTPUT: times one run of the command on the store.
 declare -A took=()
 run() {
     local name=$1 start
-    shift
     start=$(now)
-    "$cli" --quiet --no-backup --jobs "$jobs" --location "$store" "$@" \
-        "$root/examples/inquiries.KFY"
+    "$cli" --quiet --no-backup --jobs "$jobs" --location "$store" "$2" \
+        "$root/examples/inquiries.KFY" "$3"
     took[$name]=$(awk -v a="$start" -v b="$(now)" 'BEGIN { printf "%.3f", b - a }')
 }
 

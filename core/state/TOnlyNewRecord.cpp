@@ -7,10 +7,12 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
@@ -68,6 +70,7 @@ class TOnlyNewRecord::TStatement {
 
 namespace {
 
+constexpr int kSchemaVersion = 1;
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS outputs(
     id INTEGER PRIMARY KEY,
@@ -75,18 +78,18 @@ CREATE TABLE IF NOT EXISTS outputs(
     device INTEGER, inode INTEGER, born INTEGER,
     store TEXT, mail_type INTEGER, store_size INTEGER, last_start INTEGER,
     last_hash1 INTEGER, last_hash2 INTEGER,
-    staged INTEGER NOT NULL DEFAULT 0,
+    staged INTEGER NOT NULL DEFAULT 0, batch INTEGER NOT NULL DEFAULT 0,
     pre_exists INTEGER, pre_device INTEGER, pre_inode INTEGER, pre_born INTEGER, pre_size INTEGER,
     next_store TEXT, next_mail_type INTEGER, next_size INTEGER, next_last_start INTEGER,
     next_hash1 INTEGER, next_hash2 INTEGER);
 CREATE TABLE IF NOT EXISTS mails(
     output INTEGER NOT NULL, header1 INTEGER NOT NULL, header2 INTEGER NOT NULL,
-    message_id INTEGER NOT NULL, staged INTEGER NOT NULL,
+    message_id INTEGER NOT NULL, batch INTEGER NOT NULL,
     PRIMARY KEY(output, header1, header2, message_id)) WITHOUT ROWID;
 CREATE INDEX IF NOT EXISTS mails_by_message_id ON mails(output, message_id);
 CREATE TABLE IF NOT EXISTS files(
     output INTEGER NOT NULL, name TEXT NOT NULL, size INTEGER NOT NULL,
-    modified INTEGER NOT NULL, staged INTEGER NOT NULL,
+    modified INTEGER NOT NULL, batch INTEGER NOT NULL,
     PRIMARY KEY(output, name, size, modified)) WITHOUT ROWID;
 )";
 
@@ -151,6 +154,8 @@ TOnlyNewRecord::TOnlyNewRecord(const std::filesystem::path& database,
     // Another output's run may be writing: wait for it rather than fail.
     sqlite3_busy_timeout(db_, 60000);
     Execute("PRAGMA synchronous=FULL");
+    // Room for the index pages a run of a million mails touches.
+    Execute("PRAGMA cache_size=-65536");
     CreateSchema();
     Settle();
     LoadOutput();
@@ -208,7 +213,19 @@ TOnlyNewRecord::TStatement& TOnlyNewRecord::Prepared(std::unique_ptr<TStatement>
 
 void TOnlyNewRecord::CreateSchema() {
     Execute("BEGIN IMMEDIATE");
-    Execute(kSchema);
+    TStatement version(db_, "PRAGMA user_version");
+    const bool current =
+        version.IsValid() && version.Step() == SQLITE_ROW && version.Integer(0) == kSchemaVersion;
+    version.Reset();
+    if (!current) {
+        // A record of another layout is only a cache of what was converted:
+        // it starts again rather than being misread.
+        Execute(
+            "DROP TABLE IF EXISTS mails; DROP TABLE IF EXISTS files; "
+            "DROP TABLE IF EXISTS outputs");
+        Execute(kSchema);
+        Execute(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    }
     Execute("COMMIT");
 }
 
@@ -368,16 +385,31 @@ void TOnlyNewRecord::Stage(const std::vector<TMailIdentity>& mails,
     if (output.Step() != SQLITE_DONE) {
         Fail("書き込めません");
     }
-    // A mail already recorded keeps its committed row.
-    TStatement mail(db_, "INSERT OR IGNORE INTO mails VALUES(?, ?, ?, ?, 1)");
+    // The rows of the next batch; a mail already recorded keeps its
+    // committed row. In key order, the table grows at its end.
+    std::vector<const TMailIdentity*> sorted;
+    sorted.reserve(mails.size());
     for (const TMailIdentity& m : mails) {
+        sorted.push_back(&m);
+    }
+    std::sort(sorted.begin(), sorted.end(), [](const TMailIdentity* a, const TMailIdentity* b) {
+        return std::tie(a->header1, a->header2, a->messageId) <
+               std::tie(b->header1, b->header2, b->messageId);
+    });
+    constexpr const char* kNextBatch = "(SELECT batch + 1 FROM outputs WHERE id = ?1)";
+    TStatement mail(
+        db_, (std::string("INSERT OR IGNORE INTO mails VALUES(?1, ?2, ?3, ?4, ") + kNextBatch + ")")
+                 .c_str());
+    for (const TMailIdentity* m : sorted) {
         mail.Reset();
-        mail.Bind(1, outputId_).Bind(2, m.header1).Bind(3, m.header2).Bind(4, m.messageId);
+        mail.Bind(1, outputId_).Bind(2, m->header1).Bind(3, m->header2).Bind(4, m->messageId);
         if (mail.Step() != SQLITE_DONE) {
             Fail("書き込めません");
         }
     }
-    TStatement file(db_, "INSERT OR IGNORE INTO files VALUES(?, ?, ?, ?, 1)");
+    TStatement file(
+        db_, (std::string("INSERT OR IGNORE INTO files VALUES(?1, ?2, ?3, ?4, ") + kNextBatch + ")")
+                 .c_str());
     for (const TSeenFile& f : files) {
         file.Reset();
         file.Bind(1, outputId_).Bind(2, f.name).Bind(3, f.size).Bind(4, f.modified);
@@ -392,10 +424,11 @@ void TOnlyNewRecord::Commit() {
     const TFileState now = StateOf(path_);
     Execute("BEGIN IMMEDIATE");
     const std::string id = std::to_string(outputId_);
-    Execute(("UPDATE mails SET staged = 0 WHERE output = " + id + " AND staged = 1").c_str());
-    Execute(("UPDATE files SET staged = 0 WHERE output = " + id + " AND staged = 1").c_str());
+    // The staged rows carry the next batch number: counting it committed
+    // is all it takes, however many mails there are.
     TStatement output(db_,
-                      "UPDATE outputs SET staged = 0, device = ?, inode = ?, born = ?, "
+                      "UPDATE outputs SET staged = 0, batch = batch + 1, device = ?, inode = ?, "
+                      "born = ?, "
                       "store = next_store, "
                       "mail_type = next_mail_type, store_size = next_size, "
                       "last_start = next_last_start, last_hash1 = next_hash1, "
@@ -416,8 +449,10 @@ void TOnlyNewRecord::Commit() {
 void TOnlyNewRecord::Drop() {
     Execute("BEGIN IMMEDIATE");
     const std::string id = std::to_string(outputId_);
-    Execute(("DELETE FROM mails WHERE output = " + id + " AND staged = 1").c_str());
-    Execute(("DELETE FROM files WHERE output = " + id + " AND staged = 1").c_str());
+    const std::string staged =
+        " WHERE output = " + id + " AND batch > (SELECT batch FROM outputs WHERE id = " + id + ")";
+    Execute(("DELETE FROM mails" + staged).c_str());
+    Execute(("DELETE FROM files" + staged).c_str());
     Execute(("UPDATE outputs SET staged = 0 WHERE id = " + id).c_str());
     Execute("COMMIT");
 }
