@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr std::size_t kPreloadFrom = 10000;
+
 struct TIdentityHash {
     std::size_t operator()(const TMailIdentity& m) const {
         return static_cast<std::size_t>(m.header1 ^ m.messageId);
@@ -197,6 +199,10 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
         }
     }
 
+    // Many mails to tell: the record is read once rather than asked for each.
+    if (candidates.size() > kPreloadFrom) {
+        record.Preload();
+    }
     TChooser chooser(store, record);
     chooser.Identify(candidates);
     chooser.FindCopies();

@@ -156,6 +156,7 @@ TOnlyNewRecord::TOnlyNewRecord(const std::filesystem::path& database,
     Execute("PRAGMA synchronous=FULL");
     // Room for the index pages a run of a million mails touches.
     Execute("PRAGMA cache_size=-65536");
+    Execute("PRAGMA mmap_size=1073741824");
     CreateSchema();
     Settle();
     LoadOutput();
@@ -318,9 +319,44 @@ bool TOnlyNewRecord::IsEmpty() {
     return any.Step() != SQLITE_ROW;
 }
 
+namespace {
+
+bool KeyLess(const TMailIdentity& a, const TMailIdentity& b) {
+    return std::tie(a.header1, a.header2, a.messageId) <
+           std::tie(b.header1, b.header2, b.messageId);
+}
+
+}  // namespace
+
+void TOnlyNewRecord::Preload() {
+    if (outputId_ == 0 || preloaded_) {
+        return;
+    }
+    TStatement all(db_, "SELECT header1, header2, message_id FROM mails WHERE output = ?");
+    all.Bind(1, outputId_);
+    int step = SQLITE_ROW;
+    while ((step = all.Step()) == SQLITE_ROW) {
+        mails_.push_back({static_cast<std::uint64_t>(all.Integer(2)),
+                          static_cast<std::uint64_t>(all.Integer(0)),
+                          static_cast<std::uint64_t>(all.Integer(1))});
+        if (mails_.back().messageId != 0) {
+            messageIds_.push_back(mails_.back().messageId);
+        }
+    }
+    if (step != SQLITE_DONE) {
+        Fail("読み書きできません");
+    }
+    std::sort(mails_.begin(), mails_.end(), KeyLess);
+    std::sort(messageIds_.begin(), messageIds_.end());
+    preloaded_ = true;
+}
+
 bool TOnlyNewRecord::Knows(const TMailIdentity& identity) {
     if (outputId_ == 0) {
         return false;
+    }
+    if (preloaded_) {
+        return std::binary_search(mails_.begin(), mails_.end(), identity, KeyLess);
     }
     TStatement& s = Prepared(knows_,
                              "SELECT 1 FROM mails WHERE output = ? AND header1 = ? AND "
@@ -335,6 +371,9 @@ bool TOnlyNewRecord::Knows(const TMailIdentity& identity) {
 bool TOnlyNewRecord::KnowsMessageId(std::uint64_t messageId) {
     if (outputId_ == 0 || messageId == 0) {
         return false;
+    }
+    if (preloaded_) {
+        return std::binary_search(messageIds_.begin(), messageIds_.end(), messageId);
     }
     TStatement& s =
         Prepared(knowsId_, "SELECT 1 FROM mails WHERE output = ? AND message_id = ? LIMIT 1");

@@ -68,6 +68,9 @@ class TOnlyNewRecord {
     // Nothing is recorded for the output.
     bool IsEmpty();
     const TStoreEnd& StoreEnd() const { return storeEnd_; }
+    // Reads the output's whole record into memory, for a run that asks
+    // about many mails: one pass over the table instead of a lookup each.
+    void Preload();
     // Whether a mail of that identity was converted.
     bool Knows(const TMailIdentity& identity);
     // Whether a mail with that Message-ID (hash) was converted.
@@ -121,6 +124,9 @@ class TOnlyNewRecord {
     std::string path_;  // the output's resolved path
     std::int64_t outputId_ = 0;
     TStoreEnd storeEnd_;
+    bool preloaded_ = false;
+    std::vector<TMailIdentity> mails_;       // preloaded, by (header1, header2, messageId)
+    std::vector<std::uint64_t> messageIds_;  // preloaded, sorted
     std::unique_ptr<TStatement> knows_;
     std::unique_ptr<TStatement> knowsId_;
     std::unique_ptr<TStatement> saw_;

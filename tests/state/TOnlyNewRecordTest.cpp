@@ -40,15 +40,21 @@ TEST_F(TOnlyNewRecordTest, LivesUnderTheStateFolder) {
 TEST_F(TOnlyNewRecordTest, KeepsWhatACommittedRunConverted) {
     TStateHome::Append(Csv(), "title\r\n");
     Run(true, true);
-    TOnlyNewRecord record(Database(), Csv());
-    EXPECT_FALSE(record.IsEmpty());
-    EXPECT_TRUE(record.Knows(kMail));
-    EXPECT_FALSE(record.Knows(kOther));
-    EXPECT_TRUE(record.KnowsMessageId(7));
-    EXPECT_FALSE(record.KnowsMessageId(8));
-    EXPECT_TRUE(record.Saw({"a.eml", 10, 20}));
-    EXPECT_FALSE(record.Saw({"a.eml", 10, 21}));
-    EXPECT_EQ(record.StoreEnd(), (TOnlyNewRecord::TStoreEnd{"store", 2, 100, 50, 5, 6}));
+    for (const bool preload : {false, true}) {
+        TOnlyNewRecord record(Database(), Csv());
+        if (preload) {
+            record.Preload();
+        }
+        EXPECT_FALSE(record.IsEmpty());
+        EXPECT_TRUE(record.Knows(kMail)) << preload;
+        EXPECT_FALSE(record.Knows(kOther)) << preload;
+        EXPECT_FALSE(record.Knows({7, 1, 3})) << preload;
+        EXPECT_TRUE(record.KnowsMessageId(7)) << preload;
+        EXPECT_FALSE(record.KnowsMessageId(8)) << preload;
+        EXPECT_TRUE(record.Saw({"a.eml", 10, 20}));
+        EXPECT_FALSE(record.Saw({"a.eml", 10, 21}));
+        EXPECT_EQ(record.StoreEnd(), (TOnlyNewRecord::TStoreEnd{"store", 2, 100, 50, 5, 6}));
+    }
 }
 
 // A run killed after staging: the file tells whether its save happened.
