@@ -70,7 +70,7 @@ class TOnlyNewRecord::TStatement {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS outputs(
     id INTEGER PRIMARY KEY,
@@ -86,7 +86,6 @@ CREATE TABLE IF NOT EXISTS mails(
     output INTEGER NOT NULL, header1 INTEGER NOT NULL, header2 INTEGER NOT NULL,
     message_id INTEGER NOT NULL, batch INTEGER NOT NULL,
     PRIMARY KEY(output, header1, header2, message_id)) WITHOUT ROWID;
-CREATE INDEX IF NOT EXISTS mails_by_message_id ON mails(output, message_id);
 CREATE TABLE IF NOT EXISTS files(
     output INTEGER NOT NULL, name TEXT NOT NULL, size INTEGER NOT NULL,
     modified INTEGER NOT NULL, batch INTEGER NOT NULL,
@@ -164,7 +163,6 @@ TOnlyNewRecord::TOnlyNewRecord(const std::filesystem::path& database,
 
 TOnlyNewRecord::~TOnlyNewRecord() {
     knows_.reset();
-    knowsId_.reset();
     saw_.reset();
     sqlite3_close(db_);
     if (lockFd_ >= 0) {
@@ -248,12 +246,12 @@ void TOnlyNewRecord::Settle() {
     before.inode = static_cast<ino_t>(find.Integer(3));
     before.born = find.Integer(4);
     before.size = find.Integer(5);
-    // An append that happened made the same file longer; a new or emptied
-    // file was replaced by one with rows. A failed save leaves the file as
-    // it was.
+    // An append that happened made the same file longer (or, for a
+    // workbook, replaced it by a new one); a new or emptied file was
+    // replaced by one with rows. A failed save leaves the file as it was.
     const TFileState now = StateOf(path_);
     const bool saved = before.exists && before.size > 0
-                           ? now.IsSameFile(before) && now.size > before.size
+                           ? now.exists && (!now.IsSameFile(before) || now.size > before.size)
                            : now.exists && now.size > 0;
     if (saved) {
         Commit();
@@ -372,13 +370,10 @@ bool TOnlyNewRecord::KnowsMessageId(std::uint64_t messageId) {
     if (outputId_ == 0 || messageId == 0) {
         return false;
     }
-    if (preloaded_) {
-        return std::binary_search(messageIds_.begin(), messageIds_.end(), messageId);
-    }
-    TStatement& s =
-        Prepared(knowsId_, "SELECT 1 FROM mails WHERE output = ? AND message_id = ? LIMIT 1");
-    s.Bind(1, outputId_).Bind(2, messageId);
-    return s.Step() == SQLITE_ROW;
+    // Asked only when every mail of a store is told by its identity: the
+    // record is read once (and no index is kept up for it on every insert).
+    Preload();
+    return std::binary_search(messageIds_.begin(), messageIds_.end(), messageId);
 }
 
 bool TOnlyNewRecord::Saw(const TSeenFile& file) {

@@ -73,7 +73,8 @@ class TOnlyNewRecord {
     void Preload();
     // Whether a mail of that identity was converted.
     bool Knows(const TMailIdentity& identity);
-    // Whether a mail with that Message-ID (hash) was converted.
+    // Whether a mail with that Message-ID (hash) was converted; reads the
+    // record into memory (Preload) the first time.
     bool KnowsMessageId(std::uint64_t messageId);
     bool Saw(const TSeenFile& file);
 
@@ -128,6 +129,5 @@ class TOnlyNewRecord {
     std::vector<TMailIdentity> mails_;       // preloaded, by (header1, header2, messageId)
     std::vector<std::uint64_t> messageIds_;  // preloaded, sorted
     std::unique_ptr<TStatement> knows_;
-    std::unique_ptr<TStatement> knowsId_;
     std::unique_ptr<TStatement> saw_;
 };

@@ -13,12 +13,18 @@ class TOnlyNewRecordTest : public ::testing::Test {
     std::filesystem::path Database() const { return TOnlyNewRecord::DefaultDatabase(); }
     std::filesystem::path Csv() const { return home_.Dir().Path() / "out.csv"; }
 
-    // A run that stages kMail and saves (or not) before it ends or dies.
-    void Run(bool save, bool commit) {
+    // A run that stages kMail and saves (appends, or writes a new file in
+    // the old one's place, as a workbook is saved), or not, before it ends
+    // or dies.
+    enum class TSave { None, Append, Replace };
+    void Run(TSave save, bool commit) {
         TOnlyNewRecord record(Database(), Csv());
         record.Stage({kMail}, {{"a.eml", 10, 20}}, {"store", 2, 100, 50, 5, 6});
-        if (save) {
+        if (save == TSave::Append) {
             TStateHome::Append(Csv(), "row\r\n");
+        } else if (save == TSave::Replace) {
+            TStateHome::Append(Csv().string() + ".new", "title\r\n");
+            std::filesystem::rename(Csv().string() + ".new", Csv());
         }
         if (commit) {
             record.Commit();
@@ -39,7 +45,7 @@ TEST_F(TOnlyNewRecordTest, LivesUnderTheStateFolder) {
 
 TEST_F(TOnlyNewRecordTest, KeepsWhatACommittedRunConverted) {
     TStateHome::Append(Csv(), "title\r\n");
-    Run(true, true);
+    Run(TSave::Append, true);
     for (const bool preload : {false, true}) {
         TOnlyNewRecord record(Database(), Csv());
         if (preload) {
@@ -62,14 +68,15 @@ TEST_F(TOnlyNewRecordTest, ARunKilledBeforeItsCommitIsSettledByTheFile) {
     struct TCase {
         const char* name;
         bool existed;  // the CSV had rows before the run
-        bool saved;
+        TSave save;
         bool known;
     };
     const TCase cases[] = {
-        {"appended, killed before commit", true, true, true},
-        {"killed before the append", true, false, false},
-        {"new file saved, killed before commit", false, true, true},
-        {"killed before the new file", false, false, false},
+        {"appended, killed before commit", true, TSave::Append, true},
+        {"rewritten as a new file, killed before commit", true, TSave::Replace, true},
+        {"killed before the append", true, TSave::None, false},
+        {"new file saved, killed before commit", false, TSave::Append, true},
+        {"killed before the new file", false, TSave::None, false},
     };
     for (const TCase& c : cases) {
         std::filesystem::remove(Csv());
@@ -77,7 +84,7 @@ TEST_F(TOnlyNewRecordTest, ARunKilledBeforeItsCommitIsSettledByTheFile) {
         if (c.existed) {
             TStateHome::Append(Csv(), "title\r\n");
         }
-        Run(c.saved, false);
+        Run(c.save, false);
         EXPECT_EQ(Knows(kMail), c.known) << c.name;
         EXPECT_EQ(Knows(kMail), c.known) << c.name << ", settled once";
     }
@@ -113,7 +120,7 @@ TEST_F(TOnlyNewRecordTest, AnotherFileOfTheSameNameStartsFromNothing) {
     for (const TCase& c : cases) {
         std::filesystem::remove(Csv());
         TStateHome::Append(Csv(), "title\r\n");
-        Run(true, true);
+        Run(TSave::Append, true);
         ASSERT_TRUE(Knows(kMail)) << c.name;
         c.change(Csv());
         if (!std::filesystem::exists(Csv())) {
@@ -125,7 +132,7 @@ TEST_F(TOnlyNewRecordTest, AnotherFileOfTheSameNameStartsFromNothing) {
 
 TEST_F(TOnlyNewRecordTest, ALinkNamesTheSameRecord) {
     TStateHome::Append(Csv(), "title\r\n");
-    Run(true, true);
+    Run(TSave::Append, true);
     const std::filesystem::path link = home_.Dir().Path() / "link.csv";
     std::filesystem::create_symlink(Csv(), link);
     TOnlyNewRecord record(Database(), link);
@@ -136,7 +143,7 @@ TEST_F(TOnlyNewRecordTest, ForgetClearsOneOutput) {
     EXPECT_FALSE(TOnlyNewRecord::Forget(Database(), Csv())) << "no database yet";
     EXPECT_FALSE(std::filesystem::exists(Database()));
     TStateHome::Append(Csv(), "title\r\n");
-    Run(true, true);
+    Run(TSave::Append, true);
     EXPECT_TRUE(TOnlyNewRecord::Forget(Database(), Csv()));
     EXPECT_FALSE(Knows(kMail));
     EXPECT_FALSE(TOnlyNewRecord::Forget(Database(), Csv()));
