@@ -106,8 +106,13 @@ TEST_F(TNewMailSelectorTest, FolderSkipsSeenFilesAndKnowsRenamedOnes) {
     TTempDir::Write(Store() / "3.eml", "Subject: three\n\nx\n");
     EXPECT_EQ(Run(0), TSubjects{"three"});
     EXPECT_EQ(skipped_, 2);
+    // A seen file (same name, size and time) is not read again, whatever it holds.
+    const auto time = std::filesystem::last_write_time(Store() / "2.eml");
+    TTempDir::Write(Store() / "2.eml", "Subject: twO\n\nx\n");
+    std::filesystem::last_write_time(Store() / "2.eml", time);
+    EXPECT_EQ(Run(0), TSubjects{});
     std::filesystem::remove(Csv());
-    EXPECT_EQ(Run(0), (TSubjects{"one", "two", "three"})) << "a new CSV gets every mail";
+    EXPECT_EQ(Run(0), (TSubjects{"one", "twO", "three"})) << "a new CSV gets every mail";
 }
 
 }  // namespace
