@@ -23,7 +23,7 @@
 #include <fstream>
 #include <string>
 
-#include "gui/app/TQtText.h"
+#include "gui/base/TQtText.h"
 #include "gui/convert/TFormConvert.h"
 #include "gui/convert/TItemGrid.h"
 #include "gui/convert/TResultTableModel.h"

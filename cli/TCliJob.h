@@ -8,11 +8,11 @@
 #include <string>
 
 #include "TCliOptions.h"
-#include "TExitStatus.h"
 #include "TTerminal.h"
 #include "TTerminalHost.h"
 #include "convert/TCsvFile.h"
 #include "convert/TCsvSpool.h"
+#include "convert/TExitStatus.h"
 #include "convert/TResultTable.h"
 #include "settings/TCSVSaveParam.h"
 #include "settings/TSettingFile.h"

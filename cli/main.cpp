@@ -7,10 +7,10 @@
 #include "TCliHelp.h"
 #include "TCliJob.h"
 #include "TCliOptions.h"
-#include "TExitStatus.h"
 #include "TStopSignal.h"
 #include "TTerminal.h"
 #include "TUsageError.h"
+#include "convert/TExitStatus.h"
 
 int main(int argc, char** argv) {
     TTerminal terminal(stderr);

@@ -1,6 +1,6 @@
 #include "gui/app/TCommandLine.h"
 
-#include "gui/app/TQtText.h"
+#include "gui/base/TQtText.h"
 #include "settings/TIniDocument.h"
 
 TCommandLine::TCommandLine(const QStringList& arguments) {

@@ -28,18 +28,17 @@
 #include <new>
 
 #include "base/TKestrifyError.h"
-#include "cli/TExitStatus.h"
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertValidator.h"
+#include "convert/TExitStatus.h"
 #include "convert/TParamFormConvert.h"
 #include "gui/app/TCommandLine.h"
 #include "gui/app/TFormMakeBatch.h"
-#include "gui/app/THelpService.h"
-#include "gui/app/THint.h"
-#include "gui/app/TQtText.h"
 #include "gui/app/TThunderbirdFolderDialog.h"
-#include "gui/app/TWineRegistry.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THelpService.h"
+#include "gui/base/THint.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/UiText.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/controls/TWorkAside.h"
 #include "gui/convert/TFormConvert.h"
@@ -56,6 +55,7 @@
 #include "mail/TMailStoreFactory.h"
 #include "settings/TConvertParam.h"
 #include "settings/TSettingFile.h"
+#include "settings/TWineRegistry.h"
 #include "state/TOnlyNewRun.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/app/TModalService.h"
+#include "gui/base/TModalService.h"
 #include "params/TOrderedParamString.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TCSVSaveParam.h"

@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 
 #include "base/TKestrifyError.h"
-#include "gui/app/THelpService.h"
-#include "gui/app/THint.h"
-#include "gui/app/TQtText.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THelpService.h"
+#include "gui/base/THint.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/UiText.h"
 #include "gui/controls/TRadioGroup.h"
 #include "settings/TAutoRunScript.h"
 

@@ -3,8 +3,8 @@
 // file and how to save it, then write a shell script that runs the project
 // unattended (see core/settings/TAutoRunScript). It does not read the project.
 
-#include "gui/app/TDialogForm.h"
-#include "gui/app/TModalService.h"
+#include "gui/base/TDialogForm.h"
+#include "gui/base/TModalService.h"
 
 class QCheckBox;
 class QLineEdit;

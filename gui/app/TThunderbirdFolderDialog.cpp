@@ -6,9 +6,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "gui/app/THint.h"
-#include "gui/app/TModalService.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THint.h"
+#include "gui/base/TModalService.h"
+#include "gui/base/UiText.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <filesystem>
 
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 #include "mail/TThunderbirdProfiles.h"
 
 class QLabel;

@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/TExitStatus.h"
-#include "gui/app/TAppLook.h"
+#include "convert/TExitStatus.h"
 #include "gui/app/TFormMain.h"
-#include "gui/app/TQtText.h"
-#include "gui/app/TScriptedModalService.h"
+#include "gui/base/TAppLook.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/TScriptedModalService.h"
 #include "gui/help/TBuiltInHelpService.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TkKestrifyInfo.h"

@@ -25,7 +25,7 @@
 #include "convert/TConvertLoop.h"
 #include "convert/TCsvSaveHost.h"
 #include "convert/TParamFormConvert.h"
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TCSVSaveParam.h"
 

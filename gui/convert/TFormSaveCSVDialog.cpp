@@ -7,8 +7,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "gui/app/THelpService.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THelpService.h"
+#include "gui/base/UiText.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // cancel; and whether to keep a ".bak" copy of it first. The button of the
 // project's save type is the default one and has the focus.
 
-#include "gui/app/TDialogForm.h"
-#include "gui/app/TModalService.h"
+#include "gui/base/TDialogForm.h"
+#include "gui/base/TModalService.h"
 
 class QCheckBox;
 class QLabel;

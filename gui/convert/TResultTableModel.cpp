@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "gui/app/TQtText.h"
+#include "gui/base/TQtText.h"
 #include "gui/controls/TMLCellDelegate.h"
 #include "gui/convert/TItemGrid.h"
 

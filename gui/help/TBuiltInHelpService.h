@@ -4,7 +4,7 @@
 
 #include <QPointer>
 
-#include "gui/app/THelpService.h"
+#include "gui/base/THelpService.h"
 
 class THelpWindow;
 

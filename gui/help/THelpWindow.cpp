@@ -14,7 +14,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "gui/app/UiText.h"
+#include "gui/base/UiText.h"
 #include "gui/help/THelpTopics.h"
 #include "gui/settings/TkKestrifyInfo.h"
 

@@ -2,7 +2,7 @@
 // What the main window needs of a parameter editor, whichever it opens:
 // load a parameter into the dialog, and build one from the dialog.
 
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 #include "params/TOrderedParamString.h"
 
 class TFormAbstructParamEdit : public TDialogForm {

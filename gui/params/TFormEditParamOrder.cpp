@@ -6,9 +6,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "gui/app/THelpService.h"
-#include "gui/app/THint.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THelpService.h"
+#include "gui/base/THint.h"
+#include "gui/base/UiText.h"
 #include "gui/params/TGridConvertParam.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 #include "params/TOrderedParamString.h"
 
 class QPushButton;

@@ -17,10 +17,10 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
-#include "gui/app/THelpService.h"
-#include "gui/app/THint.h"
-#include "gui/app/TQtText.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THelpService.h"
+#include "gui/base/THint.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/UiText.h"
 #include "gui/controls/TRadioGroup.h"
 #include "gui/params/TParamPreviewPanel.h"
 #include "gui/params/TRegexCheck.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/app/TModalService.h"
+#include "gui/base/TModalService.h"
 #include "gui/params/TFormAbstructParamEdit.h"
 #include "params/TGridParamList.h"
 

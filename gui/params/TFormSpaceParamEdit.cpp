@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "gui/app/THelpService.h"
-#include "gui/app/THint.h"
-#include "gui/app/TQtText.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THelpService.h"
+#include "gui/base/THint.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/UiText.h"
 
 namespace {
 

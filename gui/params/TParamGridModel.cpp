@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "gui/app/TQtText.h"
+#include "gui/base/TQtText.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <QVBoxLayout>
 
 #include "convert/TPreviewWorker.h"
-#include "gui/app/THint.h"
-#include "gui/app/TQtText.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THint.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/UiText.h"
 
 namespace {
 

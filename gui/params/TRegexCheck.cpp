@@ -1,8 +1,8 @@
 #include "gui/params/TRegexCheck.h"
 
 #include "base/TKestrifyError.h"
-#include "gui/app/TModalService.h"
-#include "gui/app/TQtText.h"
+#include "gui/base/TModalService.h"
+#include "gui/base/TQtText.h"
 #include "regex/TJre.h"
 
 QString TRegexCheck::Problem(const std::string& sjisPattern, const QString& title,

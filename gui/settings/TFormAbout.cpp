@@ -8,8 +8,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "gui/app/THelpService.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THelpService.h"
+#include "gui/base/UiText.h"
 #include "gui/settings/TkKestrifyInfo.h"
 
 TFormAbout::TFormAbout(QWidget* parent)

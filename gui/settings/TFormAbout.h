@@ -3,7 +3,7 @@
 // version, and a link that opens the program's web address in the default
 // browser; a build without an address links to the help contents instead.
 
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 
 class QLabel;
 class QPushButton;

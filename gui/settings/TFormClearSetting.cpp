@@ -6,9 +6,9 @@
 #include <QVBoxLayout>
 #include <system_error>
 
-#include "gui/app/THint.h"
-#include "gui/app/TModalService.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THint.h"
+#include "gui/base/TModalService.h"
+#include "gui/base/UiText.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TFileAssociation.h"
 

@@ -5,7 +5,7 @@
 // is empty. The values TAppIni holds stay in memory but, the file being gone,
 // are not written at the program's end.
 
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 
 class QPushButton;
 class TAppIni;

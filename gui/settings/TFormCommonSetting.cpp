@@ -10,10 +10,10 @@
 #include <QVBoxLayout>
 
 #include "codeconv/CNkf.h"
-#include "gui/app/THint.h"
-#include "gui/app/TModalService.h"
-#include "gui/app/TQtText.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THint.h"
+#include "gui/base/TModalService.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/UiText.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TFileAssociation.h"
 

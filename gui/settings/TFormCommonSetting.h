@@ -5,7 +5,7 @@
 // OK stores the start-up choices in TAppIni and writes them at once;
 // the association buttons act at once, whatever OK or Cancel do later.
 
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 
 class QCheckBox;
 class QLabel;

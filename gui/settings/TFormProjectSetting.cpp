@@ -7,10 +7,10 @@
 #include <QVBoxLayout>
 
 #include "convert/TParamFormConvert.h"
-#include "gui/app/THint.h"
-#include "gui/app/TModalService.h"
-#include "gui/app/TQtText.h"
-#include "gui/app/UiText.h"
+#include "gui/base/THint.h"
+#include "gui/base/TModalService.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/UiText.h"
 #include "state/TOnlyNewRun.h"
 
 TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSaveParam& save,

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 #include "settings/TCSVSaveParam.h"
 
 class QCheckBox;

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "base/TKestrifyError.h"
-#include "gui/app/TQtText.h"
+#include "gui/base/TQtText.h"
 
 namespace {
 

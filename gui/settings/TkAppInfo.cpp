@@ -1,7 +1,7 @@
 #include "gui/settings/TkAppInfo.h"
 
 #include "base/TKestrifyError.h"
-#include "gui/app/TQtText.h"
+#include "gui/base/TQtText.h"
 #include "gui/settings/TkKestrifyInfo.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "TempHome.h"
 #include "TestText.h"
 #include "base/TKestrifyError.h"
-#include "gui/app/TQtText.h"
+#include "gui/base/TQtText.h"
 #include "gui/settings/TShellFolder.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "TestText.h"
-#include "gui/app/THelpService.h"
-#include "gui/app/TQtText.h"
-#include "gui/app/TScriptedModalService.h"
+#include "gui/base/THelpService.h"
+#include "gui/base/TQtText.h"
+#include "gui/base/TScriptedModalService.h"
 
 inline QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);

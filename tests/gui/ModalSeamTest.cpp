@@ -3,11 +3,11 @@
 #include <QPushButton>
 
 #include "GuiTest.h"
-#include "gui/app/TDialogForm.h"
-#include "gui/app/TFileFilter.h"
-#include "gui/app/THint.h"
-#include "gui/app/TMessageDialog.h"
-#include "gui/app/TQtText.h"
+#include "gui/base/TDialogForm.h"
+#include "gui/base/TFileFilter.h"
+#include "gui/base/THint.h"
+#include "gui/base/TMessageDialog.h"
+#include "gui/base/TQtText.h"
 
 TEST(QtText, ShiftJisRoundTrip) {
     const std::string sjis = Sj("件名：①テスト ABC");

@@ -1,4 +1,4 @@
-#include "gui/app/TMessageDialog.h"
+#include "gui/base/TMessageDialog.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "gui/app/THelpService.h"
+#include "gui/base/THelpService.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The modal seam on real Qt dialogs.
 
-#include "gui/app/TModalService.h"
+#include "gui/base/TModalService.h"
 
 class TQtModalService : public TModalService {
   public:

@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "gui/app/TModalService.h"
+#include "gui/base/TModalService.h"
 
 struct TRecordedBox {
     QString text;

@@ -16,9 +16,9 @@ class THelpService {
     virtual void Quit() {}
 
     static THelpService& Current();
-    // Installs a service (nullptr: the built-in one, the help window with
-    // the pages compiled into the program) and returns the previous one. The
-    // caller keeps ownership.
+    // Installs a service and returns the previous one; the caller keeps
+    // ownership. The program installs the help window (gui/help) at its start;
+    // with none installed (nullptr) help is recorded and shown nowhere.
     static THelpService* Install(THelpService* service);
 
     static void SetContext(QWidget* widget, int topic);

@@ -1,4 +1,4 @@
-#include "gui/app/TQtText.h"
+#include "gui/base/TQtText.h"
 
 #include "codeconv/TSjisUnicode.h"
 

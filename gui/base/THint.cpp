@@ -1,4 +1,4 @@
-#include "gui/app/THint.h"
+#include "gui/base/THint.h"
 
 #include <QWidget>
 

@@ -1,9 +1,9 @@
-#include "gui/app/TQtModalService.h"
+#include "gui/base/TQtModalService.h"
 
 #include <QFileDialog>
 
-#include "gui/app/TFileFilter.h"
-#include "gui/app/TMessageDialog.h"
+#include "gui/base/TFileFilter.h"
+#include "gui/base/TMessageDialog.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "TempDir.h"
-#include "gui/app/TWineRegistry.h"
+#include "settings/TWineRegistry.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "gui/app/TScriptedModalService.h"
+#include "gui/base/TScriptedModalService.h"
 
-#include "gui/app/TMessageDialog.h"
+#include "gui/base/TMessageDialog.h"
 
 int TScriptedModalService::PendingAnswers() const {
     return static_cast<int>(messageAnswers_.size() + fileAnswers_.size());

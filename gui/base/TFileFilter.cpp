@@ -1,4 +1,4 @@
-#include "gui/app/TFileFilter.h"
+#include "gui/base/TFileFilter.h"
 
 namespace {
 

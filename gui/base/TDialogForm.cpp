@@ -1,4 +1,4 @@
-#include "gui/app/TDialogForm.h"
+#include "gui/base/TDialogForm.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -9,7 +9,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
-#include "gui/app/THelpService.h"
+#include "gui/base/THelpService.h"
 
 TDialogForm::TDialogForm(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

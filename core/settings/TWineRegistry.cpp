@@ -1,4 +1,4 @@
-#include "gui/app/TWineRegistry.h"
+#include "settings/TWineRegistry.h"
 
 #include <cctype>
 #include <cstdlib>

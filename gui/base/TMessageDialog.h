@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 
-#include "gui/app/TModalService.h"
+#include "gui/base/TModalService.h"
 
 class QPushButton;
 

@@ -1,6 +1,6 @@
-#include "gui/app/TModalService.h"
+#include "gui/base/TModalService.h"
 
-#include "gui/app/TQtModalService.h"
+#include "gui/base/TQtModalService.h"
 
 namespace {
 

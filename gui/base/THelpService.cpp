@@ -1,6 +1,4 @@
-#include "gui/app/THelpService.h"
-
-#include "gui/help/TBuiltInHelpService.h"
+#include "gui/base/THelpService.h"
 
 #include <QVariant>
 #include <QWidget>
@@ -17,8 +15,9 @@ THelpService& THelpService::Current() {
     if (installed != nullptr) {
         return *installed;
     }
-    static TBuiltInHelpService builtIn;
-    return builtIn;
+    // Nothing installed (a test, a tool): help is asked for but shown nowhere.
+    static TRecordingHelpService nowhere;
+    return nowhere;
 }
 
 THelpService* THelpService::Install(THelpService* service) {

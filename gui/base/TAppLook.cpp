@@ -1,4 +1,4 @@
-#include "gui/app/TAppLook.h"
+#include "gui/base/TAppLook.h"
 
 #include <QApplication>
 #include <QFont>
