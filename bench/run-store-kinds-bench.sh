@@ -29,10 +29,11 @@ if [ ! -f "$stores/done" ]; then
     touch "$stores/done"
 fi
 
-printf '%-12s %9s %8s %10s %8s %s\n' store mails seconds mails/s RSS-MB failed
+printf '%-12s %9s %8s %10s %8s %7s %s\n' store mails seconds mails/s RSS-MB failed listed
 for kind in "mbox 2 $mbox" "maildir 6 $stores/Maildir" "thunderbird 8 $stores/thunderbird"; do
     read -r name type path <<<"$kind"
     "$bench" read "$type" "$path" "$jobs" >/dev/null  # warms the page cache
-    read -r count seconds rate rss failed < <("$bench" read "$type" "$path" "$jobs")
-    printf '%-12s %9s %8s %10s %8s %s\n' "$name" "$count" "$seconds" "$rate" "$rss" "$failed"
+    read -r count seconds rate rss failed listed < <("$bench" read "$type" "$path" "$jobs")
+    printf '%-12s %9s %8s %10s %8s %7s %s\n' "$name" "$count" "$seconds" "$rate" "$rss" "$failed" \
+        "$listed"
 done

@@ -64,15 +64,16 @@ bool TMaildirName::IsTrashed(std::string_view name) {
     return info != std::string_view::npos && name.find('T', info + 3) != std::string_view::npos;
 }
 
-bool TMaildirName::Before(std::string_view a, std::string_view b) {
+int TMaildirName::Compare(std::string_view a, std::string_view b) {
     const bool aTimed = TimeDigits(a) != 0;
     const bool bTimed = TimeDigits(b) != 0;
     if (aTimed != bTimed) {
-        return aTimed;
+        return aTimed ? -1 : 1;
     }
     // With a time first, this compares the times as numbers, then the rest.
-    if (const auto order = CompareNatural(a, b); order != 0) {
-        return order < 0;
+    auto order = CompareNatural(a, b);
+    if (order == 0) {
+        order = a <=> b;
     }
-    return a < b;
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
 }

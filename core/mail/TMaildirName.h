@@ -17,5 +17,7 @@ class TMaildirName {
     // runs of digits compared as numbers (the writers' microsecond and
     // counter parts have no leading zeros), then byte by byte. MH names are
     // bare numbers, so this is their order too.
-    static bool Before(std::string_view a, std::string_view b);
+    static bool Before(std::string_view a, std::string_view b) { return Compare(a, b) < 0; }
+    // The same as negative, 0 (the same name) or positive.
+    static int Compare(std::string_view a, std::string_view b);
 };

@@ -21,6 +21,14 @@ bool StartsNoCase(std::string_view text, std::string_view upper) {
     return true;
 }
 
+// Where the line at `from` ends (its CR or LF, or the end of the text).
+std::size_t LineEnd(std::string_view text, std::size_t from) {
+    while (from < text.size() && text[from] != '\n' && text[from] != '\r') {
+        ++from;
+    }
+    return from;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -58,11 +66,11 @@ std::optional<std::uint32_t> TMozillaStatus::ParseHex(std::string_view value) {
 
 TMozillaStatus::TFlags TMozillaStatus::Read(std::string_view mail) {
     TFlags flags;
-    std::size_t pos = mail.find_first_of("\r\n");  // past the separator line
+    std::size_t pos = LineEnd(mail, 0);  // past the separator line
     while (pos < mail.size() && !(flags.status && flags.status2)) {
         // One line break: CRLF, LF or CR.
         pos += mail[pos] == '\r' && pos + 1 < mail.size() && mail[pos + 1] == '\n' ? 2 : 1;
-        const std::size_t end = std::min(mail.find_first_of("\r\n", pos), mail.size());
+        const std::size_t end = LineEnd(mail, pos);
         const std::string_view line = mail.substr(pos, end - pos);
         if (line.empty()) {
             break;  // the end of the header block

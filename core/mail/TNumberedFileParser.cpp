@@ -57,12 +57,8 @@ bool TNumberedFileParser::AddFiles(const std::string& sub, bool (*accept)(std::s
 
 void TNumberedFileParser::Sort() {
     std::sort(entries_.begin(), entries_.end(), [](const TEntry& a, const TEntry& b) {
-        const std::string_view aName(a.name, a.size);
-        const std::string_view bName(b.name, b.size);
-        if (TMaildirName::Before(aName, bName)) {
-            return true;
-        }
-        return !TMaildirName::Before(bName, aName) && a.sub < b.sub;
+        const int order = TMaildirName::Compare({a.name, a.size}, {b.name, b.size});
+        return order != 0 ? order < 0 : a.sub < b.sub;
     });
 }
 

@@ -17,6 +17,9 @@ constexpr std::string_view kQuoted = "From ";
 
 // ">From ", ">>From ", …: written for a body line starting "From ".
 bool IsQuotedFrom(std::string_view line) {
+    if (line.empty() || line.front() != '>') {
+        return false;  // nearly every line: decided by its first byte
+    }
     const std::size_t quotes = line.find_first_not_of('>');
     return quotes != 0 && quotes != std::string_view::npos &&
            line.substr(quotes).starts_with(kQuoted);
