@@ -72,8 +72,10 @@ TMozillaStatus::TFlags TMozillaStatus::Read(std::string_view mail) {
         pos += mail[pos] == '\r' && pos + 1 < mail.size() && mail[pos + 1] == '\n' ? 2 : 1;
         const std::size_t end = LineEnd(mail, pos);
         const std::string_view line = mail.substr(pos, end - pos);
-        if (line.empty()) {
-            break;  // the end of the header block
+        // The end of the header block, or a mail without one: the next
+        // mail's separator is no header line.
+        if (line.empty() || line.starts_with("From - ")) {
+            break;
         }
         if (StartsNoCase(line, kStatus)) {
             const std::string_view rest = line.substr(kStatus.size());

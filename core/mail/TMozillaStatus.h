@@ -18,7 +18,8 @@ class TMozillaStatus {
     };
 
     // The flags in the header block of `mail` (its text from the separator
-    // line on, which is skipped); the first of each header counts.
+    // line on, which is skipped, up to a blank line or the next separator
+    // line); the first of each header counts.
     static TFlags Read(std::string_view mail);
     // Whether the mail is deleted, locally or on the IMAP server.
     static bool IsDeleted(std::string_view mail);

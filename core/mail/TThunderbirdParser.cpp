@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <climits>
-#include <thread>
+#include <mutex>
 
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
@@ -33,49 +33,48 @@ TThunderbirdParser::TThunderbirdParser(const std::string& sjisPath, int threads)
 TThunderbirdParser::TThunderbirdParser(std::unique_ptr<TMappedFile> file, int threads)
     : TSplitFileParser(std::move(file)) {
     const std::string_view text = Text();
-    if (text.starts_with(kSeparator)) {
-        AddStart(0);
-    }
-    IndexInPieces(threads, [text](std::size_t from, std::size_t to, auto&& add) {
-        FindSeparatorLines(text, kSeparator, from, to, add);
-    });
-    SkipDeleted(threads);
-}
-
-// Reads the flags of every mail, on up to `threads` threads for a large
-// folder; only their header blocks are touched.
-void TThunderbirdParser::SkipDeleted(int threads) {
-    const std::size_t count = StartCount();
-    std::vector<std::uint8_t> deleted(count);
-    const auto mark = [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            deleted[i] = TMozillaStatus::IsDeleted(RawMail(i)) ? 1 : 0;
+    // Each mail's flags are read as its separator is found, while its
+    // header is still in the cache; deleted mails are rare.
+    std::vector<std::uint64_t> deleted;
+    std::mutex deletedMutex;
+    const auto check = [text](std::uint64_t at, std::vector<std::uint64_t>& found) {
+        if (TMozillaStatus::IsDeleted(text.substr(at))) {
+            found.push_back(at);
         }
     };
-    constexpr std::size_t kMinShare = 20000;
-    const std::size_t shares = std::clamp<std::size_t>(
-        count / kMinShare, 1, static_cast<std::size_t>(std::max(threads, 1)));
-    std::vector<std::thread> helpers;
-    for (std::size_t s = 1; s < shares; ++s) {
-        const std::size_t from = count / shares * s;
-        const std::size_t to = s + 1 == shares ? count : count / shares * (s + 1);
-        try {
-            helpers.emplace_back(mark, from, to);
-        } catch (const std::system_error&) {
-            mark(from, to);  // no thread to be had: done here
-        }
+    if (text.starts_with(kSeparator)) {
+        AddStart(0);
+        check(0, deleted);
     }
-    mark(0, shares > 1 ? count / shares : count);
-    for (std::thread& helper : helpers) {
-        helper.join();
+    IndexInPieces(threads, [&](std::size_t from, std::size_t to, auto&& add) {
+        std::vector<std::uint64_t> found;
+        FindSeparatorLines(text, kSeparator, from, to, [&](std::uint64_t at) {
+            add(at);
+            check(at, found);
+        });
+        const std::lock_guard lock(deletedMutex);
+        deleted.insert(deleted.end(), found.begin(), found.end());
+    });
+    SkipDeleted(std::move(deleted));
+}
+
+void TThunderbirdParser::SkipDeleted(std::vector<std::uint64_t> deleted) {
+    if (deleted.empty()) {
+        return;
     }
-    anyDeleted_ = std::find(deleted.begin(), deleted.end(), 1) != deleted.end();
-    if (anyDeleted_) {
-        for (std::size_t i = 0; i < count && i <= UINT32_MAX; ++i) {
-            if (deleted[i] == 0) {
-                kept_.push_back(static_cast<std::uint32_t>(i));
-            }
+    std::sort(deleted.begin(), deleted.end());
+    anyDeleted_ = true;
+    auto next = deleted.begin();
+    const std::size_t count = std::min<std::size_t>(StartCount(), INT_MAX);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t start = TSplitFileParser::MailStart(static_cast<int>(i));
+        while (next != deleted.end() && *next < start) {
+            ++next;
         }
+        if (next != deleted.end() && *next == start) {
+            continue;
+        }
+        kept_.push_back(static_cast<std::uint32_t>(i));
     }
 }
 

@@ -27,7 +27,8 @@ class TThunderbirdParser : public TSplitFileParser {
     std::uint64_t MailStart(int index) const override;
 
   private:
-    void SkipDeleted(int threads);
+    // Keeps the mails not starting at one of the `deleted` offsets.
+    void SkipDeleted(std::vector<std::uint64_t> deleted);
     // The separator number of mail `index` (mails not deleted, in order).
     int Separator(int index) const;
     std::span<const std::string_view> Unquoted(std::span<const std::string_view> lines) const;

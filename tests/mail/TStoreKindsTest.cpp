@@ -165,6 +165,8 @@ TEST(MozillaStatus, FlagsOfTheHeaderBlock) {
         {"From - Mon\nX-Mozilla-Status: zz08\n\n", false},
         {"From - Mon\nX-Mozilla-Status: 0000\nX-Mozilla-Status: 0008\n", false},  // first counts
         {"From - Mon\nX-Mozilla-Status: ", false},
+        // No blank line: the next mail's flags are its own.
+        {"From - Mon\nSubject: x\nFrom - Tue\nX-Mozilla-Status: 0008\n\n", false},
         {"From - Mon", false},
         {"", false},
     };
@@ -184,7 +186,8 @@ TEST(ThunderbirdParser, SkipsDeletedMailsAndUnquotesFromLines) {
         "From - Mon Jun  3 11:00:00 2024\r\n"
         "X-Mozilla-Status: 0000\r\nX-Mozilla-Status2: 00200000\r\nSubject: gone on server\r\n\r\n"
         "From - Mon Jun  3 12:00:00 2024\n"
-        "X-Mozilla-Status: 0001\nSubject: two\n\nlast\n";
+        "X-Mozilla-Status: 0001\nSubject: two\n\nlast\n"
+        "From - Mon Jun  3 13:00:00 2024\nX-Mozilla-Status: 0008\nSubject: no body\n";
     TThunderbirdParser parser(Bytes(folder), 2);
     ASSERT_EQ(parser.GetCount(), 2);
     EXPECT_EQ(Subjects(parser), (Lines{"one", "two"}));
