@@ -191,7 +191,8 @@ TMailStoreCheck::TFolderShape TMailStoreCheck::Shape(const std::filesystem::path
                 shape.mhMarker = true;
             } else if (TMHParser::IsMailName(name)) {
                 shape.numbered = shape.numbered || entry.IsFile();
-            } else if (name.size() > 4 && sjis::ToUpper(name.substr(name.size() - 4)) == ".EML") {
+            } else if (name.size() > 4 &&
+                       sjis::EqualsNoCase(name.substr(name.size() - 4), ".eml")) {
                 shape.eml = true;
             }
             return ++seen < kLookAt;

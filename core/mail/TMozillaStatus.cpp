@@ -1,25 +1,10 @@
 #include "mail/TMozillaStatus.h"
 
+#include "base/SjisText.h"
+
 namespace {
 
 constexpr std::string_view kStatus = "X-MOZILLA-STATUS";
-
-// ASCII letters compared without case; `upper` is upper-case.
-bool StartsNoCase(std::string_view text, std::string_view upper) {
-    if (text.size() < upper.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < upper.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (c != upper[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Where the line at `from` ends (its CR or LF, or the end of the text).
 std::size_t LineEnd(std::string_view text, std::size_t from) {
@@ -77,7 +62,7 @@ TMozillaStatus::TFlags TMozillaStatus::Read(std::string_view mail) {
         if (line.empty() || line.starts_with("From - ")) {
             break;
         }
-        if (StartsNoCase(line, kStatus)) {
+        if (sjis::EqualsNoCase(line.substr(0, kStatus.size()), kStatus)) {
             const std::string_view rest = line.substr(kStatus.size());
             if (rest.starts_with(':') && !flags.status) {
                 flags.status = ParseHex(rest.substr(1));
