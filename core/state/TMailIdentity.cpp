@@ -3,24 +3,14 @@
 #include <array>
 
 #include "base/LineSplitter.h"
+#include "base/SjisText.h"
 #include "state/THash128.h"
 
 namespace {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
+    return text.size() >= prefix.size() &&
+           sjis::EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 // Flag and position headers that mail programs add or change in place.
@@ -74,7 +64,7 @@ class TBuilder {
             messageId_.append(Trimmed(line));
         }
         if (!skipping_) {
-            header_.append(continued ? line : line).push_back('\n');
+            header_.append(line).push_back('\n');
         }
         return true;
     }
