@@ -1,6 +1,7 @@
 #include "settings/TSettingFile.h"
 
 #include <algorithm>
+#include <variant>
 
 #include "base/SjisText.h"
 #include "base/Utf8Text.h"
@@ -107,12 +108,12 @@ void TSettingFile::EnsureLoaded() {
 
 std::string TSettingFile::GetDirectory() {
     EnsureLoaded();
-    return directory_;
+    return project_.location;
 }
 
 std::vector<TOrderedParamString> TSettingFile::GetParams() {
     EnsureLoaded();
-    return params_;
+    return project_.params;
 }
 
 void TSettingFile::Read() {
@@ -172,34 +173,70 @@ int TSettingFile::ReadAutoFormat(const TIniDocument& ini, int n) {
 }
 
 void TSettingFile::ReadFrom(const TIniDocument& ini, bool newFormat) {
-    params_.clear();
     rangeErrors_.clear();
     hasProjectSection_ = ini.HasSection(kEml) || ini.HasSection(kCsv) || ini.HasSection(kSystem) ||
                          ini.HasSection("FORM_CONVERT");
-    // Reported when out of range, but kept as read: the Convert checks
-    // refuse a type that no reader exists for.
-    ReadRanged(ini, kEml, "MAILTYPE", 0, 0, 8);
-    SetMailType(ini.ReadInteger(kEml, "MAILTYPE", 0));
-    directory_ = ini.ReadString(kEml, "DIRECTORY", "");
-    const int count = std::min(ini.ReadInteger(kEml, "PARAM", 0), MaxParams);
-    const int version = ini.ReadInteger(kSystem, "VERSION", 0);
-    if (count > 0) {
-        if (newFormat && version == 4) {
-            ReadVersion4(ini, count);
-        } else if ((newFormat && version == 3) || (!newFormat && version == 2)) {
-            ReadVersion3(ini, count);
-        } else if (!newFormat && version == 1) {
-            ReadVersion1(ini, count);
-        } else if (!newFormat && version == 0) {
-            ReadVersion0(ini, count);
+    // In the file's order, so that range errors are told in it.
+    const std::span<const TProjectKey> keys = TProject::Keys();
+    for (const TProjectKey& key : keys) {
+        if (std::string_view(key.section) == kEml) {
+            ReadKey(ini, key);
         }
     }
-    csvSaveParam_.SetMakeBackup(ini.ReadBool(kCsv, "MAKEBACKUP", true));
-    csvSaveParam_.SetSaveFileName(ini.ReadString(kCsv, "SAVEFILENAME", ""));
-    csvSaveParam_.SetSaveType(
-        static_cast<std::uint8_t>(ReadRanged(ini, kCsv, "SAVETYPE", 0, 0, 1)));
-    csvSaveParam_.SetOnlyNew(ReadRanged(ini, kCsv, "ONLYNEW", 0, 0, 1) == 1);
+    ReadParams(ini, newFormat);
+    for (const TProjectKey& key : keys) {
+        if (std::string_view(key.section) != kEml) {
+            ReadKey(ini, key);
+        }
+    }
+    if (!project_.convertForm) {
+        project_.convertForm.emplace();
+    }
+    project_.convertForm->LoadFrom(ini);
     loaded_ = true;
+}
+
+void TSettingFile::ReadKey(const TIniDocument& ini, const TProjectKey& key) {
+    static const TProject initial;
+    const bool ranged = key.low < key.high;
+    if (const auto* text = std::get_if<TProjectKey::TText>(&key.member)) {
+        project_.*(*text) = ini.ReadString(key.section, key.name, initial.*(*text));
+    } else if (const auto* flag = std::get_if<TProjectKey::TFlag>(&key.member)) {
+        const bool def = initial.*(*flag);
+        project_.*(*flag) =
+            ranged ? ReadRanged(ini, key.section, key.name, def ? 1 : 0, key.low, key.high) == 1
+                   : ini.ReadBool(key.section, key.name, def);
+    } else if (const auto* number = std::get_if<TProjectKey::TNumber>(&key.member)) {
+        const int def = initial.*(*number);
+        const int value = ranged ? ReadRanged(ini, key.section, key.name, def, key.low, key.high)
+                                 : ini.ReadInteger(key.section, key.name, def);
+        if (key.outOfRange == TProjectKey::TOutOfRange::Kept) {
+            // A negative number leaves the value as it was.
+            if (const int read = ini.ReadInteger(key.section, key.name, def); read >= 0) {
+                project_.*(*number) = read;
+            }
+        } else {
+            project_.*(*number) = value;
+        }
+    }
+}
+
+void TSettingFile::ReadParams(const TIniDocument& ini, bool newFormat) {
+    project_.params.clear();
+    const int count = std::min(ini.ReadInteger(kEml, "PARAM", 0), MaxParams);
+    const int version = ini.ReadInteger(kSystem, "VERSION", 0);
+    if (count <= 0) {
+        return;
+    }
+    if (newFormat && version == 4) {
+        ReadVersion4(ini, count);
+    } else if ((newFormat && version == 3) || (!newFormat && version == 2)) {
+        ReadVersion3(ini, count);
+    } else if (!newFormat && version == 1) {
+        ReadVersion1(ini, count);
+    } else if (!newFormat && version == 0) {
+        ReadVersion0(ini, count);
+    }
 }
 
 void TSettingFile::ReadVersion4(const TIniDocument& ini, int count) {
@@ -215,7 +252,7 @@ void TSettingFile::ReadVersion3(const TIniDocument& ini, int count) {
 // its own end string and the address options.
 void TSettingFile::ReadNumberedParams(const TIniDocument& ini, int count, bool perParamEnd) {
     for (int n = 0; n < count; ++n) {
-        params_.emplace_back(
+        project_.params.emplace_back(
             ini.ReadInteger(kEml, Key("PARAM_ORDER", n), -1),
             ini.ReadString(kEml, Key("PARAM_KEY", n), ""),
             ini.ReadInteger(kEml, Key("FIELD_ORDER", n), -1),
@@ -238,11 +275,11 @@ void TSettingFile::ReadVersion1(const TIniDocument& ini, int count) {
         // A list too short or with a non-number keeps the parameter where it is.
         const std::size_t i = static_cast<std::size_t>(n);
         const int fieldOrder = i < fieldOrders.size() ? fieldOrders[i].value_or(n) : n;
-        params_.emplace_back(n, ini.ReadString(kEml, Key("PARAM", n), ""), fieldOrder,
-                             ini.ReadString(kEml, Key("PARAM_FIELD_NAME", n), ""),
-                             ReadRowType(ini, n), ReadPosType(ini, n),
-                             ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false, false, 0,
-                             true, "", false, false, false);
+        project_.params.emplace_back(n, ini.ReadString(kEml, Key("PARAM", n), ""), fieldOrder,
+                                     ini.ReadString(kEml, Key("PARAM_FIELD_NAME", n), ""),
+                                     ReadRowType(ini, n), ReadPosType(ini, n),
+                                     ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false,
+                                     false, 0, true, "", false, false, false);
     }
     ApplySharedEndStr(ini);
 }
@@ -250,9 +287,9 @@ void TSettingFile::ReadVersion1(const TIniDocument& ini, int count) {
 void TSettingFile::ReadVersion0(const TIniDocument& ini, int count) {
     for (int n = 0; n < count; ++n) {
         const std::string key = ini.ReadString(kEml, Key("PARAM", n), "");
-        params_.emplace_back(n, key, n, key, ReadRowType(ini, n), ReadPosType(ini, n),
-                             ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false, false, 0,
-                             true, "", false, false, false);
+        project_.params.emplace_back(n, key, n, key, ReadRowType(ini, n), ReadPosType(ini, n),
+                                     ini.ReadBool(kEml, Key("PARAM_REGEXT", n), false), false,
+                                     false, 0, true, "", false, false, false);
     }
     // The end text of these files was one for the whole project; it is kept
     // as version 1 keeps it rather than dropped.
@@ -262,10 +299,10 @@ void TSettingFile::ReadVersion0(const TIniDocument& ini, int count) {
 // Files before version 4 hold one unnumbered end text, which belongs to the
 // last parameter when that is a multi-line body parameter.
 void TSettingFile::ApplySharedEndStr(const TIniDocument& ini) {
-    if (params_.empty()) {
+    if (project_.params.empty()) {
         return;
     }
-    TOrderedParamString& last = params_.back();
+    TOrderedParamString& last = project_.params.back();
     if (last.GetRowType() == TOrderedParamString::RowMulti &&
         last.GetPosType() == TOrderedParamString::PosBody) {
         last.SetEndStr(ini.ReadString(kEml, "ENDSTR", ""));
@@ -282,12 +319,51 @@ void TSettingFile::Write() {
 }
 
 void TSettingFile::WriteTo(TIniDocument& ini) const {
-    ini.WriteInteger(kEml, "MAILTYPE", mailType_);
-    ini.WriteString(kEml, "DIRECTORY", directory_);
-    ini.WriteInteger(kEml, "PARAM", static_cast<int>(params_.size()));
-    for (std::size_t i = 0; i < params_.size(); ++i) {
+    const std::span<const TProjectKey> keys = TProject::Keys();
+    for (const TProjectKey& key : keys) {
+        if (std::string_view(key.section) == kEml) {
+            WriteKey(ini, key, project_);
+        }
+    }
+    WriteParams(ini);
+    for (const TProjectKey& key : keys) {
+        if (std::string_view(key.section) != kEml) {
+            WriteKey(ini, key, project_);
+        }
+    }
+    ini.WriteInteger(kSystem, "VERSION", CurrentVersion);
+    if (project_.convertForm) {
+        project_.convertForm->SaveTo(ini);
+    }
+}
+
+void TSettingFile::WriteKey(TIniDocument& ini, const TProjectKey& key, const TProject& project) {
+    static const TProject initial;
+    const auto used = [&](const auto& member) {
+        return key.write == TProjectKey::TWrite::Always || project.*member != initial.*member ||
+               ini.Find(key.section, key.name);
+    };
+    if (const auto* text = std::get_if<TProjectKey::TText>(&key.member)) {
+        if (used(*text)) {
+            ini.WriteString(key.section, key.name, project.*(*text));
+        }
+    } else if (const auto* flag = std::get_if<TProjectKey::TFlag>(&key.member)) {
+        if (used(*flag)) {
+            ini.WriteBool(key.section, key.name, project.*(*flag));
+        }
+    } else if (const auto* number = std::get_if<TProjectKey::TNumber>(&key.member)) {
+        if (used(*number)) {
+            ini.WriteInteger(key.section, key.name, project.*(*number));
+        }
+    }
+}
+
+void TSettingFile::WriteParams(TIniDocument& ini) const {
+    const std::vector<TOrderedParamString>& params = project_.params;
+    ini.WriteInteger(kEml, "PARAM", static_cast<int>(params.size()));
+    for (std::size_t i = 0; i < params.size(); ++i) {
         const int n = static_cast<int>(i);
-        const TOrderedParamString& p = params_[i];
+        const TOrderedParamString& p = params[i];
         ini.WriteString(kEml, Key("PARAM_KEY", n), p.GetParamKey());
         ini.WriteString(kEml, Key("FIELD_NAME", n), p.GetFieldName());
         ini.WriteInteger(kEml, Key("PARAM_ROW_TYPE", n), p.GetRowTypeValue());
@@ -304,12 +380,4 @@ void TSettingFile::WriteTo(TIniDocument& ini) const {
         ini.WriteBool(kEml, Key("MAIL_ADDRESS", n), p.GetMailAddress());
         ini.WriteBool(kEml, Key("MAIL_NAME", n), p.GetMailName());
     }
-    ini.WriteBool(kCsv, "MAKEBACKUP", csvSaveParam_.GetMakeBackup());
-    ini.WriteString(kCsv, "SAVEFILENAME", csvSaveParam_.GetSaveFileName());
-    ini.WriteInteger(kCsv, "SAVETYPE", csvSaveParam_.GetSaveType());
-    // Written once it is on, so a project that never used it keeps its bytes.
-    if (csvSaveParam_.GetOnlyNew() || ini.Find(kCsv, "ONLYNEW")) {
-        ini.WriteInteger(kCsv, "ONLYNEW", csvSaveParam_.GetOnlyNew() ? 1 : 0);
-    }
-    ini.WriteInteger(kSystem, "VERSION", CurrentVersion);
 }

@@ -1,15 +1,16 @@
 #pragma once
-// One project file being read or written: mail type and location, the
-// extraction parameters and the CSV save options. ".KFY" files (versions 3
-// and 4) are read as exact INI text; files with any other extension are the
-// old read-only format (versions 0 to 2), read the way the classic profile
-// functions read. Writing always produces a version 4 ".KFY" file.
+// One project file being read or written in one pass: the whole project
+// (TProject). ".KFY" files (versions 3 and 4) are read as exact INI text;
+// files with any other extension are the old read-only format (versions 0
+// to 2), read the way the classic profile functions read. Writing always
+// produces a version 4 ".KFY" file and keeps the keys and order the file had.
 
 #include <string>
 #include <vector>
 
 #include "params/TOrderedParamString.h"
 #include "settings/TCSVSaveParam.h"
+#include "settings/TProject.h"
 
 class TIniDocument;
 
@@ -43,18 +44,23 @@ class TSettingFile {
     // set stay as the file had them. Throws TKestrifyError on failure.
     void Write();
 
-    int GetMailType() const { return mailType_; }
+    // The project read, or the one Write() writes. A convertForm given
+    // before Read() lends it the screen size its defaults come from.
+    const TProject& Project() const { return project_; }
+    TProject& Project() { return project_; }
+
+    int GetMailType() const { return project_.mailType; }
     void SetMailType(int v) {
         if (v >= 0) {
-            mailType_ = v;
+            project_.mailType = v;
         }
     }
     std::string GetDirectory();
-    void SetDirectory(const std::string& v) { directory_ = v; }
+    void SetDirectory(const std::string& v) { project_.location = v; }
     std::vector<TOrderedParamString> GetParams();
-    void AddParam(const TOrderedParamString& param) { params_.push_back(param); }
-    TCSVSaveParam GetCSVSaveParam() const { return csvSaveParam_; }
-    void SetCSVSaveParam(const TCSVSaveParam& v) { csvSaveParam_ = v; }
+    void AddParam(const TOrderedParamString& param) { project_.params.push_back(param); }
+    TCSVSaveParam GetCSVSaveParam() const { return project_.CsvSaveParam(); }
+    void SetCSVSaveParam(const TCSVSaveParam& v) { project_.SetCsvSaveParam(v); }
 
     // The file name a project is written under: the path unchanged when its
     // extension is ".KFY" in any case, otherwise with the extension replaced.
@@ -66,6 +72,10 @@ class TSettingFile {
   private:
     void Load(TIniDocument& ini, const std::string& path);
     void ReadFrom(const TIniDocument& ini, bool newFormat);
+    void ReadKey(const TIniDocument& ini, const TProjectKey& key);
+    void ReadParams(const TIniDocument& ini, bool newFormat);
+    static void WriteKey(TIniDocument& ini, const TProjectKey& key, const TProject& project);
+    void WriteParams(TIniDocument& ini) const;
     int ReadRanged(const TIniDocument& ini, const char* section, const std::string& key, int def,
                    int low, int high);
     std::uint8_t ReadRowType(const TIniDocument& ini, int n);
@@ -81,10 +91,7 @@ class TSettingFile {
     void EnsureLoaded();
 
     std::string fileName_;
-    int mailType_ = 0;
-    std::string directory_;
-    TCSVSaveParam csvSaveParam_;
-    std::vector<TOrderedParamString> params_;
+    TProject project_;
     bool loaded_ = false;
     bool wasUtf8_ = false;
     bool hasProjectSection_ = false;

@@ -31,7 +31,6 @@
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertValidator.h"
 #include "convert/TExitStatus.h"
-#include "convert/TParamFormConvert.h"
 #include "gui/app/TCommandLine.h"
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/app/TThunderbirdFolderDialog.h"
@@ -166,10 +165,9 @@ TFormMain::TFormMain(TAppIni& appIni, const QStringList& arguments, QWidget* par
     : QMainWindow(parent), appIni_(appIni) {
     setObjectName(QStringLiteral("FormMain"));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        TParamFormConvert::Instance().SetScreenSize(screen->size().width(),
-                                                    screen->size().height());
+        convertForm_.SetScreenSize(screen->size().width(), screen->size().height());
     }
-    TParamFormConvert::Instance().Reset();
+    convertForm_.Reset();
     setAcceptDrops(true);
 
     CreateActions();
@@ -494,6 +492,7 @@ void TFormMain::OpenProject(const QString& path) {
     TWaitCursor wait;
     const std::string sjisPath = Sjis(path);
     TSettingFile file(sjisPath);
+    file.Project().convertForm = convertForm_;  // the screen its defaults come from
     file.Read();
     const int type = file.GetMailType();
     comboBoxMailType_->setCurrentIndex(TMailStoreFactory::IsKnown(type) ? type : -1);
@@ -502,7 +501,7 @@ void TFormMain::OpenProject(const QString& path) {
     gridParam_->ClearParam();
     gridParam_->AddParam(file.GetParams());
     AddRecent(path);
-    TParamFormConvert::Instance().Load(sjisPath);
+    convertForm_ = *file.Project().convertForm;
     SetTitleFromPath(path);
 }
 
@@ -516,10 +515,10 @@ void TFormMain::SaveProject(const QString& path) {
     }
     file.SetMailType(comboBoxMailType_->currentIndex());
     file.SetCSVSaveParam(csvSaveParam_);
+    file.Project().convertForm = convertForm_;
     file.Write();
     SetTitleFromPath(path);
     AddRecent(path);
-    TParamFormConvert::Instance().Save(sjisPath);
 }
 
 void TFormMain::SaveProjectAs() {
@@ -552,7 +551,7 @@ void TFormMain::ActionCreateNewParamExecute() {
     comboBoxDir_->setEditText(QString());
     gridParam_->ClearParam();
     SetTitleFromPath(QString());
-    TParamFormConvert::Instance().Reset();
+    convertForm_.Reset();
 }
 
 void TFormMain::ActionOpenSettingExecute() {
@@ -692,7 +691,7 @@ int TFormMain::RunStatus(const TConvertReport& report) {
 TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConverter> converter,
                                                      const TCSVSaveParam& saveParam,
                                                      const TAutoExexParam* autoRun) {
-    TFormConvert form(this, std::move(converter));
+    TFormConvert form(this, std::move(converter), convertForm_);
     form.SetSaveParam(saveParam);
     form.SetSheetName(Sjis(QFileInfo(projectPath_).completeBaseName()));
     if (onlyNew_ != nullptr) {
@@ -1107,7 +1106,7 @@ void TFormMain::ActionSettingCommonExecute() {
 }
 
 void TFormMain::ActionSettingProjectExecute() {
-    TFormProjectSetting form(TParamFormConvert::Instance(), csvSaveParam_, ProjectOutput(), this);
+    TFormProjectSetting form(convertForm_, csvSaveParam_, ProjectOutput(), this);
     form.exec();
 }
 

@@ -15,6 +15,7 @@
 #include "params/TOrderedParamString.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TCSVSaveParam.h"
+#include "settings/TParamFormConvert.h"
 
 class QAction;
 class QComboBox;
@@ -159,6 +160,9 @@ class TFormMain : public QMainWindow {
     TAppIni& appIni_;
     QString projectPath_;
     TCSVSaveParam csvSaveParam_;
+    // The result window's geometry of the project: read and written with
+    // it, lent to the result window and the project settings dialog.
+    TParamFormConvert convertForm_;
     std::unique_ptr<TAutoExexParam> autoRun_;
     // The only-new run of the conversion under way, for the result window.
     TOnlyNewRun* onlyNew_ = nullptr;

@@ -4,7 +4,7 @@
 // its position, size and column widths.
 //
 // Use (the main window):
-//     TFormConvert form(this, std::move(converter));  // converter: owned
+//     TFormConvert form(this, std::move(converter), geometry);  // converter: owned
 //     form.SetSaveParam(project.GetCSVSaveParam());
 //     if (automatic) form.SetAutoExexParam(run);      // saves and closes by itself
 //     form.exec();
@@ -24,10 +24,10 @@
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertLoop.h"
 #include "convert/TCsvSaveHost.h"
-#include "convert/TParamFormConvert.h"
 #include "gui/base/TDialogForm.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TCSVSaveParam.h"
+#include "settings/TParamFormConvert.h"
 
 class QLabel;
 class QProgressBar;
@@ -60,10 +60,10 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
   public:
     static constexpr int HelpContext = 15;
 
-    // `converter` is owned. `geometry` is restored on show as its two flags
-    // say and stored on every close.
+    // `converter` is owned. `geometry`, the project's, is restored on show as
+    // its two flags say and stored back into it on every close.
     TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> converter,
-                 TParamFormConvert& geometry = TParamFormConvert::Instance());
+                 TParamFormConvert& geometry);
     ~TFormConvert() override;
 
     // A copy of the project's CSV options; the save dialog starts with its

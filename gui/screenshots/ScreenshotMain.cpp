@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "convert/TConvertMessages.h"
-#include "convert/TParamFormConvert.h"
 #include "gui/app/TFormMain.h"
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/base/TAppLook.h"
@@ -57,6 +56,7 @@
 #include "gui/settings/TFormCommonSetting.h"
 #include "gui/settings/TFormProjectSetting.h"
 #include "mail/TMailStoreFactory.h"
+#include "settings/TParamFormConvert.h"
 #include "settings/TSettingFile.h"
 
 namespace {

@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "convert/TParamFormConvert.h"
 #include "gui/base/THint.h"
 #include "gui/base/TModalService.h"
 #include "gui/base/TQtText.h"
 #include "gui/base/UiText.h"
+#include "settings/TParamFormConvert.h"
 #include "state/TOnlyNewRun.h"
 
 TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSaveParam& save,

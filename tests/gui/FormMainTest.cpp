@@ -9,7 +9,6 @@
 #include "TempDir.h"
 #include "TempHome.h"
 #include "convert/TCSVConverter.h"
-#include "convert/TParamFormConvert.h"
 #include "gui/app/TFormMain.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/convert/TFormConvert.h"
@@ -17,6 +16,7 @@
 #include "gui/params/TGridConvertParam.h"
 #include "gui/params/TParamPreviewPanel.h"
 #include "gui/settings/TAppIni.h"
+#include "settings/TParamFormConvert.h"
 #include "settings/TSettingFile.h"
 
 namespace {
@@ -272,14 +272,15 @@ TEST_F(FormMainTest, IniProjectIsNeverOverwritten) {
     EXPECT_EQ(TTempDir::Read(ini.toStdString()), oldText);
     EXPECT_FALSE(fs::exists(dir.File("old.KFY")));
 
-    // A conversion writes the project beside it as .KFY; the title and the
-    // result window's section stay with the .INI.
+    // A conversion writes the whole project, the result window's section
+    // with it, beside it as .KFY; the title stays with the .INI, which is
+    // left as it was.
     Action(form, "ActionConvert")->trigger();
     EXPECT_EQ(form.conversions, 1);
     EXPECT_TRUE(fs::exists(dir.File("old.KFY")));
     EXPECT_EQ(form.windowTitle(), Q("Kestrify - ") + ini);
-    EXPECT_NE(TTempDir::Read(ini.toStdString()).find("[FORM_CONVERT]"), std::string::npos);
-    EXPECT_EQ(TTempDir::Read(dir.File("old.KFY")).find("[FORM_CONVERT]"), std::string::npos);
+    EXPECT_EQ(TTempDir::Read(ini.toStdString()), oldText);
+    EXPECT_NE(TTempDir::Read(dir.File("old.KFY")).find("[FORM_CONVERT]"), std::string::npos);
 }
 
 TEST_F(FormMainTest, SaveAsAppendsKfyAndAsksBeforeOverwriting) {

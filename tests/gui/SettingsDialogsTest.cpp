@@ -5,7 +5,6 @@
 
 #include "GuiTest.h"
 #include "TempHome.h"
-#include "convert/TParamFormConvert.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TFileAssociation.h"
 #include "gui/settings/TFormAbout.h"
@@ -13,6 +12,7 @@
 #include "gui/settings/TFormCommonSetting.h"
 #include "gui/settings/TFormProjectSetting.h"
 #include "gui/settings/TkAppInfo.h"
+#include "settings/TParamFormConvert.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
-#include "convert/TParamFormConvert.h"
+#include "settings/TParamFormConvert.h"
 
 #include <algorithm>
+#include <string>
 
-#include "codeconv/TSjisUnicode.h"
 #include "settings/TIniDocument.h"
-#include "settings/TSettingFile.h"
 
 namespace {
 
@@ -15,11 +14,6 @@ std::string WidthKey(int i) {
 }
 
 }  // namespace
-
-TParamFormConvert& TParamFormConvert::Instance() {
-    static TParamFormConvert instance;
-    return instance;
-}
 
 void TParamFormConvert::SetScreenSize(int width, int height) {
     screenWidth_ = width;
@@ -48,21 +42,6 @@ int TParamFormConvert::GetColumnWidth(int index) const {
         return widths_[index];
     }
     return index == 0 ? DefaultFirstColumnWidth : DefaultColumnWidth;
-}
-
-void TParamFormConvert::Load(const std::string& fileName) {
-    const bool exact = TSettingFile::IsKfyFile(fileName);
-    TIniDocument ini(exact ? TIniDocument::TValueMode::Exact : TIniDocument::TValueMode::Profile);
-    ini.LoadFile(TSjisUnicode::ToPath(fileName));
-    LoadFrom(ini);
-}
-
-void TParamFormConvert::Save(const std::string& fileName) const {
-    const auto path = TSjisUnicode::ToPath(fileName);
-    TIniDocument ini(TIniDocument::TValueMode::Exact);
-    ini.LoadFile(path);
-    SaveTo(ini);
-    ini.SaveFile(path);
 }
 
 void TParamFormConvert::LoadFrom(const TIniDocument& ini) {

@@ -1,9 +1,10 @@
-#include "convert/TParamFormConvert.h"
+#include "settings/TParamFormConvert.h"
 
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
 #include "settings/TIniDocument.h"
+#include "settings/TSettingFile.h"
 
 namespace {
 
@@ -94,20 +95,27 @@ TEST(ParamFormConvert, FileRoundTripBesideProject) {
     TTempDir dir;
     const std::string path = dir.File("p.KFY");
     TTempDir::Write(path, "[EML]\r\nMAILTYPE=2\r\n\r\n");
-    TParamFormConvert form;
+    TSettingFile out(path);
+    out.Read();
+    TParamFormConvert& form = *out.Project().convertForm;
     form.SetKeepColumnWidths(true);
     form.StoreColumnWidths({31, 120});
-    form.Save(path);
-    TParamFormConvert back;
-    back.Load(path);
+    out.Write();
+    TSettingFile in(path);
+    in.Read();
+    const TParamFormConvert& back = *in.Project().convertForm;
     EXPECT_TRUE(back.GetKeepColumnWidths());
     EXPECT_EQ(back.GetColumnWidths(), (std::vector<int>{31, 120}));
-    EXPECT_EQ(TTempDir::Read(path).rfind("[EML]\r\nMAILTYPE=2\r\n\r\n[FORM_CONVERT]", 0), 0u);
+    EXPECT_EQ(in.GetMailType(), 2);
+    const std::string text = TTempDir::Read(path);
+    EXPECT_EQ(text.rfind("[EML]\r\nMAILTYPE=2\r\n", 0), 0u);
+    EXPECT_NE(text.find("[SYSTEM]\r\nVERSION=4\r\n\r\n[FORM_CONVERT]\r\n"), std::string::npos);
 }
 
 TEST(ParamFormConvert, ReadsSectionOfVersion3Project) {
-    TParamFormConvert form;
-    form.Load(std::string(KESTRIFY_TEST_DATA_DIR) + "/settings/version3.KFY");
+    TSettingFile file(std::string(KESTRIFY_TEST_DATA_DIR) + "/settings/version3.KFY");
+    file.Read();
+    const TParamFormConvert& form = *file.Project().convertForm;
     EXPECT_TRUE(form.GetKeepWindowSize());
     EXPECT_EQ(form.GetLeft(), 10);
     EXPECT_EQ(form.GetHeight(), 300);

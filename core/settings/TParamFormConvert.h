@@ -1,10 +1,9 @@
 #pragma once
-// Where the result window stood and how wide its columns were, per project:
-// one record for the whole process, carried to and from the project file's
-// "FORM_CONVERT" section. The core knows no screen: the host tells it the
-// screen size that the defaults are derived from.
+// Where the result window stood and how wide its columns were: part of a
+// project (TProject), kept in the project file's "FORM_CONVERT" section. The
+// core knows no screen: the host tells it the screen size that the defaults
+// are derived from.
 
-#include <string>
 #include <vector>
 
 class TIniDocument;
@@ -16,8 +15,6 @@ class TParamFormConvert {
     // The grid never has more columns than this (256 parameters and the
     // number column); a damaged count in a file reads no further.
     static constexpr int MaxStoredWidths = 257;
-
-    static TParamFormConvert& Instance();
 
     TParamFormConvert() { Reset(); }
 
@@ -41,11 +38,8 @@ class TParamFormConvert {
     bool GetKeepWindowSize() const { return keepWindowSize_; }
     void SetKeepWindowSize(bool v) { keepWindowSize_ = v; }
 
-    // Reads or updates the section of that INI file (a Shift_JIS path).
-    // Keys the flags leave unwritten keep what the file holds. Both throw
-    // TKestrifyError when the file cannot be read or written.
-    void Load(const std::string& fileName);
-    void Save(const std::string& fileName) const;
+    // Reads or updates the section of a project's INI text. Keys the flags
+    // leave unwritten keep what the file holds.
     void LoadFrom(const TIniDocument& ini);
     void SaveTo(TIniDocument& ini) const;
 
