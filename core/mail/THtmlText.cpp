@@ -19,58 +19,76 @@ namespace {
 // How far into a document its <meta> charset is looked for.
 constexpr std::size_t kMetaScanLimit = 64 * 1024;
 
-bool Is(const xmlChar* name, const char* what) {
-    return std::strcmp(reinterpret_cast<const char*>(name), what) == 0;
-}
+// What an element does to the text. Asked at every start and end tag, so
+// the name is looked at by its length and first letter before any compare.
+enum class TKind { kInline, kHidden, kBlock, kBreak, kRow, kCell, kPre };
 
-bool IsOneOf(const xmlChar* name, std::initializer_list<const char*> names) {
-    for (const char* n : names) {
-        if (Is(name, n)) {
+bool IsAny(std::string_view name, std::initializer_list<std::string_view> names) {
+    for (const std::string_view n : names) {
+        if (name == n) {
             return true;
         }
     }
     return false;
 }
 
-// Elements whose content no reader sees.
-bool IsHidden(const xmlChar* name) {
-    return IsOneOf(name, {"script", "style", "head", "title", "template"});
-}
-
-// Elements that start and end lines of their own.
-bool IsBlock(const xmlChar* name) {
-    switch (name[0]) {
-        case 'a':
-            return IsOneOf(name, {"address", "article", "aside"});
-        case 'b':
-            return Is(name, "blockquote");
-        case 'c':
-            return IsOneOf(name, {"caption", "center"});
-        case 'd':
-            return IsOneOf(name, {"dd", "details", "dialog", "dir", "div", "dl", "dt"});
-        case 'f':
-            return IsOneOf(name, {"fieldset", "figcaption", "figure", "footer", "form"});
-        case 'h':
-            return (name[1] >= '1' && name[1] <= '6' && name[2] == '\0') ||
-                   IsOneOf(name, {"header", "hgroup", "hr"});
-        case 'l':
-            return IsOneOf(name, {"legend", "li"});
-        case 'm':
-            return IsOneOf(name, {"main", "menu"});
-        case 'n':
-            return Is(name, "nav");
-        case 'o':
-            return Is(name, "ol");
-        case 'p':
-            return Is(name, "p");
-        case 's':
-            return IsOneOf(name, {"section", "summary"});
-        case 't':
-            return IsOneOf(name, {"table", "tbody", "tfoot", "thead"});
-        case 'u':
-            return Is(name, "ul");
+TKind KindOf(const xmlChar* tag) {
+    const std::string_view name(reinterpret_cast<const char*>(tag));
+    switch (name.size()) {
+        case 1:
+            return name == "p" ? TKind::kBlock : TKind::kInline;
+        case 2:
+            if (name == "br") {
+                return TKind::kBreak;
+            }
+            if (name == "tr") {
+                return TKind::kRow;
+            }
+            if (name == "td" || name == "th") {
+                return TKind::kCell;
+            }
+            if ((name[0] == 'h' && name[1] >= '1' && name[1] <= '6') ||
+                IsAny(name, {"dd", "dl", "dt", "hr", "li", "ol", "ul"})) {
+                return TKind::kBlock;
+            }
+            return TKind::kInline;
+        case 3:
+            if (name == "pre") {
+                return TKind::kPre;
+            }
+            return IsAny(name, {"dir", "div", "nav"}) ? TKind::kBlock : TKind::kInline;
+        case 4:
+            if (name == "head") {
+                return TKind::kHidden;
+            }
+            return IsAny(name, {"form", "main", "menu"}) ? TKind::kBlock : TKind::kInline;
+        case 5:
+            if (IsAny(name, {"style", "title"})) {
+                return TKind::kHidden;
+            }
+            return IsAny(name, {"aside", "table", "tbody", "tfoot", "thead"}) ? TKind::kBlock
+                                                                              : TKind::kInline;
+        case 6:
+            if (name == "script") {
+                return TKind::kHidden;
+            }
+            return IsAny(name,
+                         {"center", "dialog", "figure", "footer", "header", "hgroup", "legend"})
+                       ? TKind::kBlock
+                       : TKind::kInline;
+        case 7:
+            return IsAny(name, {"address", "article", "caption", "details", "section", "summary"})
+                       ? TKind::kBlock
+                       : TKind::kInline;
+        case 8:
+            if (name == "template") {
+                return TKind::kHidden;
+            }
+            return name == "fieldset" ? TKind::kBlock : TKind::kInline;
+        case 10:
+            return IsAny(name, {"blockquote", "figcaption"}) ? TKind::kBlock : TKind::kInline;
         default:
-            return false;
+            return TKind::kInline;
     }
 }
 
@@ -85,28 +103,39 @@ class TTextBuilder {
     explicit TTextBuilder(std::string& out) : out_(out) {}
 
     void Start(const xmlChar* name) {
-        if (hidden_ > 0 || IsHidden(name)) {
+        if (hidden_ > 0) {
             ++hidden_;
             return;
         }
-        if (Is(name, "br")) {
-            out_ += '\n';
-            NewLine();
-        } else if (Is(name, "tr")) {
-            EndLine();
-            cells_.push_back(0);
-        } else if (Is(name, "td") || Is(name, "th")) {
-            if (!cells_.empty() && cells_.back()++ > 0) {
-                out_ += '\t';
-                lineHasText_ = true;
-                afterTab_ = true;
-                space_ = false;
-            }
-        } else if (Is(name, "pre")) {
-            EndLine();
-            ++pre_;
-        } else if (IsBlock(name)) {
-            EndLine();
+        switch (KindOf(name)) {
+            case TKind::kHidden:
+                ++hidden_;
+                break;
+            case TKind::kBreak:
+                out_ += '\n';
+                NewLine();
+                break;
+            case TKind::kRow:
+                EndLine();
+                cells_.push_back(0);
+                break;
+            case TKind::kCell:
+                if (!cells_.empty() && cells_.back()++ > 0) {
+                    out_ += '\t';
+                    lineHasText_ = true;
+                    afterTab_ = true;
+                    space_ = false;
+                }
+                break;
+            case TKind::kPre:
+                EndLine();
+                ++pre_;
+                break;
+            case TKind::kBlock:
+                EndLine();
+                break;
+            case TKind::kInline:
+                break;
         }
     }
 
@@ -115,16 +144,22 @@ class TTextBuilder {
             --hidden_;
             return;
         }
-        if (Is(name, "tr")) {
-            EndLine();
-            if (!cells_.empty()) {
-                cells_.pop_back();
-            }
-        } else if (Is(name, "pre")) {
-            EndLine();
-            pre_ = pre_ > 0 ? pre_ - 1 : 0;
-        } else if (IsBlock(name)) {
-            EndLine();
+        switch (KindOf(name)) {
+            case TKind::kRow:
+                EndLine();
+                if (!cells_.empty()) {
+                    cells_.pop_back();
+                }
+                break;
+            case TKind::kPre:
+                EndLine();
+                pre_ = pre_ > 0 ? pre_ - 1 : 0;
+                break;
+            case TKind::kBlock:
+                EndLine();
+                break;
+            default:
+                break;
         }
     }
 
@@ -136,10 +171,10 @@ class TTextBuilder {
             AppendPre(text);
             return;
         }
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const char c = text[i];
-            if (IsHtmlSpace(c)) {
+        for (std::size_t i = 0; i < text.size();) {
+            if (IsHtmlSpace(text[i])) {
                 space_ = true;
+                ++i;
                 continue;
             }
             if (space_ && lineHasText_ && !afterTab_) {
@@ -148,14 +183,20 @@ class TTextBuilder {
             space_ = false;
             afterTab_ = false;
             lineHasText_ = true;
-            // A no-break space (U+00A0) is shown as a blank but never
-            // collapses.
-            if (c == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') {
-                out_ += ' ';
-                ++i;
-            } else {
-                out_ += c;
+            // The run up to the next white space, whole; a no-break space
+            // (U+00A0) in it is shown as a blank but never collapses.
+            std::size_t end = i;
+            while (end < text.size() && !IsHtmlSpace(text[end])) {
+                ++end;
             }
+            for (std::size_t at = text.substr(i, end - i).find("\xC2\xA0");
+                 at != std::string_view::npos; at = text.substr(i, end - i).find("\xC2\xA0")) {
+                out_.append(text.substr(i, at));
+                out_ += ' ';
+                i += at + 2;
+            }
+            out_.append(text.substr(i, end - i));
+            i = end;
         }
     }
 
