@@ -214,7 +214,10 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
     try {
         std::unique_ptr<TBasicMailParser> reader =
             TMailStoreFactory::Create(project.GetMailType(), location, Threads());
-        reader->SetOptions({[&host](const std::string& message) { host.Warning(message); }});
+        TMailOptions mailOptions;
+        mailOptions.warning = [&host](const std::string& message) { host.Warning(message); };
+        mailOptions.htmlText = project.Project().htmlText;
+        reader->SetOptions(std::move(mailOptions));
         if (onlyNew) {
             reader = onlyNew->Choose(std::move(reader), project.GetMailType(), location);
             saveAs.SetSaveType(static_cast<std::uint8_t>(onlyNew->SaveType()));

@@ -12,6 +12,7 @@ using TWrite = TProjectKey::TWrite;
 const TProjectKey kKeys[] = {
     {kEml, "MAILTYPE", &TProject::mailType, 0, 8, TKeep::Kept},
     {kEml, "DIRECTORY", &TProject::location},
+    {kEml, "HTMLTEXT", &TProject::htmlText, 0, 1, TKeep::Initial, TWrite::OnceUsed},
     {kCsv, "MAKEBACKUP", &TProject::makeBackup},
     {kCsv, "SAVEFILENAME", &TProject::saveFileName},
     {kCsv, "SAVETYPE", &TProject::saveType, 0, 1},

@@ -48,6 +48,9 @@ class TProject {
     int mailType = 0;
     std::string location;  // DIRECTORY, Shift_JIS, as written
     std::vector<TOrderedParamString> params;
+    // HTMLTEXT: HTML-only mails read as text (TMailOptions::htmlText). Off
+    // without the key: an old project's expressions may match the markup.
+    bool htmlText = false;
     // [CSV]
     bool makeBackup = true;
     std::string saveFileName;

@@ -232,6 +232,31 @@ TEST(SettingFile, KeysOfRemovedParametersStayButAreNotRead) {
     EXPECT_EQ(params[2].GetParamKey(), "new2");
 }
 
+// A file without HTMLTEXT reads as off and is written back without it; a
+// project that has it keeps it.
+TEST(SettingFile, HtmlTextIsOffWithoutTheKey) {
+    TTempDir dir;
+    const struct {
+        const char* text;
+        bool htmlText;
+        bool written;
+    } cases[] = {{"[EML]\r\nMAILTYPE=2\r\n", false, false},
+                 {"[EML]\r\nHTMLTEXT=1\r\n", true, true},
+                 {"[EML]\r\nHTMLTEXT=0\r\n", false, true}};
+    for (const auto& c : cases) {
+        TTempDir::Write(dir.File("p.KFY"), c.text);
+        TSettingFile in(dir.File("p.KFY"));
+        in.Read();
+        EXPECT_EQ(in.Project().htmlText, c.htmlText) << c.text;
+        in.Write();
+        const std::string text = TTempDir::Read(dir.File("p.KFY"));
+        EXPECT_EQ(text.find("HTMLTEXT=") != std::string::npos, c.written) << text;
+        TSettingFile again(dir.File("p.KFY"));
+        again.Read();
+        EXPECT_EQ(again.Project().htmlText, c.htmlText) << c.text;
+    }
+}
+
 TEST(SettingFile, WriteKeepsOtherSections) {
     TTempDir dir;
     TTempDir::Write(
