@@ -140,16 +140,22 @@ class TBusGuard {
 
 }  // namespace
 
-TMappedFile::TMappedFile(const std::filesystem::path& path) {
+TMappedFile::TMappedFile(const std::filesystem::path& path)
+    : TMappedFile(AT_FDCWD, std::filesystem::path(), path.c_str()) {}
+
+TMappedFile::TMappedFile(int folderFd, const std::filesystem::path& folder, const char* name) {
+    const auto path = [&] { return folder.empty() ? std::filesystem::path(name) : folder / name; };
     // Non-blocking, so that a pipe named like a mail cannot stall the reader.
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    TFd fd(::openat(folderFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        ThrowOpenError(path);
+        ThrowOpenError(path());
     }
     size_ = static_cast<std::size_t>(st.st_size);
     if (size_ <= kReadLimit) {
-        ReadWhole(fd.Get(), path);
+        if (!ReadWhole(fd.Get())) {
+            ThrowOpenError(path());
+        }
         return;
     }
     void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
@@ -157,7 +163,7 @@ TMappedFile::TMappedFile(const std::filesystem::path& path) {
         throw std::bad_alloc();  // no room left to see the file in
     }
     if (map == MAP_FAILED) {
-        ThrowOpenError(path);
+        ThrowOpenError(path());
     }
     mapping_ = map;
     data_ = static_cast<const char*>(map);
@@ -182,7 +188,7 @@ void TMappedFile::CheckIntact(std::string_view part) const {
 
 // Small files (single mails) are read: cheaper than mapping, and a file cut
 // short by another program while it is read cannot fault the process.
-void TMappedFile::ReadWhole(int fd, const std::filesystem::path& path) {
+bool TMappedFile::ReadWhole(int fd) {
     bytes_.resize(size_);
     std::size_t done = 0;
     while (done < size_) {
@@ -191,7 +197,7 @@ void TMappedFile::ReadWhole(int fd, const std::filesystem::path& path) {
             continue;
         }
         if (n < 0) {
-            ThrowOpenError(path);
+            return false;
         }
         if (n == 0) {
             break;  // the file got shorter since it was measured
@@ -201,6 +207,7 @@ void TMappedFile::ReadWhole(int fd, const std::filesystem::path& path) {
     bytes_.resize(done);
     data_ = bytes_.data();
     size_ = done;
+    return true;
 }
 
 std::unique_ptr<TMappedFile> TMappedFile::FromBytes(std::string bytes) {

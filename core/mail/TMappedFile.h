@@ -18,6 +18,10 @@ class TMappedFile {
   public:
     // Throws TKestrifyError when the file cannot be opened or mapped.
     explicit TMappedFile(const std::filesystem::path& path);
+    // The file `name` in the folder open as `folderFd`, named `folder` in
+    // messages: one of a million files in a folder is opened without its
+    // whole path being looked up again.
+    TMappedFile(int folderFd, const std::filesystem::path& folder, const char* name);
     // Holds `bytes` instead of a file.
     static std::unique_ptr<TMappedFile> FromBytes(std::string bytes);
     // A copy of `size` bytes in a heap block of exactly that size, so a
@@ -55,7 +59,8 @@ class TMappedFile {
     static constexpr std::size_t kReadLimit = 1 << 20;
 
     TMappedFile() = default;
-    void ReadWhole(int fd, const std::filesystem::path& path);
+    // False when the file cannot be read.
+    bool ReadWhole(int fd);
 
     const char* data_ = nullptr;
     std::size_t size_ = 0;

@@ -1,7 +1,11 @@
 #include "mail/TNumberedFileParser.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "base/LineSplitter.h"
@@ -22,41 +26,76 @@ std::span<const std::string_view> SplitLines(const TMappedFile& file) {
     return lines;
 }
 
+// Sorting a million names by whole-name comparisons mostly waits for
+// memory; most pairs differ in their time, told by this number alone.
+std::uint64_t SortKey(std::string_view name) {
+    constexpr std::uint64_t kNoTime = UINT64_MAX;
+    constexpr std::uint64_t kLongTime = UINT64_MAX - 1;  // beyond 19 digits
+    const std::size_t digits = TMaildirName::TimeDigits(name);
+    if (digits == 0) {
+        return kNoTime;
+    }
+    std::string_view time = name.substr(0, digits);
+    time.remove_prefix(std::min(time.find_first_not_of('0'), time.size()));
+    if (time.size() > 19) {
+        return kLongTime;
+    }
+    std::uint64_t value = 0;
+    for (const char c : time) {
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
 }  // namespace
 
 TNumberedFileParser::TNumberedFileParser(const std::string& sjisFolder)
     : folder_(TSjisUnicode::ToPath(sjisFolder)) {}
 
+TNumberedFileParser::~TNumberedFileParser() {
+    for (const int fd : subFds_) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
 std::string_view TNumberedFileParser::Keep(std::string_view name) {
-    if (blockUsed_ + name.size() > kBlockSize) {
+    if (blockUsed_ + name.size() + 1 > kBlockSize) {
         blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
         blockUsed_ = 0;
     }
     char* at = blocks_.back().get() + blockUsed_;
     std::memcpy(at, name.data(), name.size());
-    blockUsed_ += name.size();
+    at[name.size()] = '\0';
+    blockUsed_ += name.size() + 1;
     return {at, name.size()};
 }
 
 bool TNumberedFileParser::AddFiles(const std::string& sub, bool (*accept)(std::string_view name)) {
     const auto subIndex = static_cast<std::uint16_t>(subs_.size());
+    const std::filesystem::path path = sub.empty() ? folder_ : folder_ / sub;
     subs_.push_back(sub);
-    return TDirectoryReader::List(
-        sub.empty() ? folder_ : folder_ / sub, [&](const TDirectoryReader::TEntry& entry) {
-            const std::string_view name = entry.Name();
-            // File names are at most 255 bytes; the type is asked last, as
-            // the name alone rules most entries out.
-            if (name.size() <= UINT16_MAX && accept(name) && entry.IsFile()) {
-                const std::string_view kept = Keep(name);
-                entries_.push_back(
-                    {kept.data(), static_cast<std::uint16_t>(kept.size()), subIndex});
-            }
-            return true;
-        });
+    subFds_.push_back(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    subPaths_.push_back(path);
+    return TDirectoryReader::List(path, [&](const TDirectoryReader::TEntry& entry) {
+        const std::string_view name = entry.Name();
+        // File names are at most 255 bytes; the type is asked last, as
+        // the name alone rules most entries out.
+        if (name.size() <= UINT16_MAX && accept(name) && entry.IsFile()) {
+            const std::string_view kept = Keep(name);
+            entries_.push_back(
+                {SortKey(name), kept.data(), static_cast<std::uint16_t>(kept.size()), subIndex});
+        }
+        return true;
+    });
 }
 
 void TNumberedFileParser::Sort() {
     std::sort(entries_.begin(), entries_.end(), [](const TEntry& a, const TEntry& b) {
+        if (a.key != b.key) {
+            return a.key < b.key;
+        }
         const int order = TMaildirName::Compare({a.name, a.size}, {b.name, b.size});
         return order != 0 ? order < 0 : a.sub < b.sub;
     });
@@ -87,18 +126,28 @@ std::filesystem::path TNumberedFileParser::MailPath(int index) const {
     return path /= std::string_view(entry.name, entry.size);
 }
 
+std::unique_ptr<TMappedFile> TNumberedFileParser::Open(int index) const {
+    const TEntry& entry = Entry(index);
+    const int fd = subFds_[entry.sub];
+    if (fd < 0) {
+        return std::make_unique<TMappedFile>(MailPath(index));  // reports the failure
+    }
+    return std::make_unique<TMappedFile>(fd, subPaths_[entry.sub], entry.name);
+}
+
 std::unique_ptr<TBasicMail> TNumberedFileParser::GetMail(int index) {
-    const TMappedFile file(MailPath(index));
-    return std::make_unique<TMail>(SplitLines(file), Options(), TMailOrigin{MailName(index)});
+    const std::unique_ptr<TMappedFile> file = Open(index);
+    return std::make_unique<TMail>(SplitLines(*file), Options(), TMailOrigin{MailName(index)});
 }
 
 TLines TNumberedFileParser::GetMailLines(int index) {
-    const TMappedFile file(MailPath(index));
-    return WithoutZeroBytes(SplitLines(file));
+    const std::unique_ptr<TMappedFile> file = Open(index);
+    return WithoutZeroBytes(SplitLines(*file));
 }
 
 void TNumberedFileParser::AppendRawHeader(int index, std::string& out) {
-    const TMappedFile file(MailPath(index));
+    const std::unique_ptr<TMappedFile> owned = Open(index);
+    const TMappedFile& file = *owned;
     // Only the header is cut into lines: a large body is never touched.
     TLineSplitter splitter(file.View(), TLineSplitter::TZeroByte::kIsData);
     std::string_view line;

@@ -15,6 +15,7 @@
 
 #include "mail/TBasicMailParser.h"
 #include "mail/TDirectoryReader.h"
+#include "mail/TMappedFile.h"
 
 class TNumberedFileParser : public TBasicMailParser {
   public:
@@ -29,6 +30,10 @@ class TNumberedFileParser : public TBasicMailParser {
     std::string_view MailName(int index) const;
     std::filesystem::path MailPath(int index) const;
 
+    ~TNumberedFileParser() override;
+    TNumberedFileParser(const TNumberedFileParser&) = delete;
+    TNumberedFileParser& operator=(const TNumberedFileParser&) = delete;
+
   protected:
     explicit TNumberedFileParser(const std::string& sjisFolder);
 
@@ -41,6 +46,9 @@ class TNumberedFileParser : public TBasicMailParser {
 
   private:
     struct TEntry {
+        // The order of TMaildirName::Before where it can be told by a
+        // number: the time at the start of the name, or past all of them.
+        std::uint64_t key;
         const char* name;
         std::uint16_t size;
         std::uint16_t sub;
@@ -48,10 +56,16 @@ class TNumberedFileParser : public TBasicMailParser {
     static constexpr std::size_t kBlockSize = 256 * 1024;
 
     const TEntry& Entry(int index) const;
+    // A copy of `name` ended by a 0 byte, for opening the file by it.
     std::string_view Keep(std::string_view name);
+    std::unique_ptr<TMappedFile> Open(int index) const;
 
     std::filesystem::path folder_;
     std::vector<std::string> subs_;
+    // Each sub-folder stays open, so that a mail file is opened by its name
+    // alone and not its whole path (-1: none).
+    std::vector<int> subFds_;
+    std::vector<std::filesystem::path> subPaths_;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t blockUsed_ = kBlockSize;
     std::vector<TEntry> entries_;
