@@ -24,8 +24,15 @@ CSV に書きます。
   --mail-type N         メールの種類: 0 メールフォルダ (*.eml)、1 DBX、
                         2 Unix mbox、3 Shuriken、4 Eudora (.mbx)、
                         5 テキストファイルのフォルダ、6 Maildir、
-                        7 MH フォルダ、8 Thunderbird のフォルダのファイル
+                        7 MH フォルダ、8 Thunderbird のフォルダのファイル、
+                        9 IMAP サーバ
   --location PATH       メールのあるフォルダまたはファイル
+                        (9 では imaps://ユーザ@サーバ/フォルダ の URL)
+  --ca-file FILE        IMAP: サーバの証明書の確認にシステムの証明書と
+                        合わせて使う CA 証明書 (PEM) (IMAPCAFILE より優先)
+  --password-file FILE  IMAP: パスワードを読むファイル (自分の所有で、
+                        他のユーザが読めないもの)。環境変数
+                        KESTRIFY_IMAP_PASSWORD があればそちらを使う
   --encoding sjis|utf-8 CSV の文字コード (既定: sjis)
   --bom                 UTF-8 の CSV の先頭に BOM を付ける
   --format csv|xlsx     CSV か Excel ブックか (既定: 名前が .xlsx なら
@@ -71,8 +78,15 @@ count from the project file's folder.
   --force               save even when the backup cannot be made
   --mail-type N         kind of store: 0 folder of *.eml, 1 DBX, 2 Unix mbox,
                         3 Shuriken, 4 Eudora (.mbx), 5 folder of text files,
-                        6 Maildir, 7 MH folder, 8 Thunderbird folder file
-  --location PATH       the folder or file of the store
+                        6 Maildir, 7 MH folder, 8 Thunderbird folder file,
+                        9 IMAP server
+  --location PATH       the folder or file of the store (for 9 a URL:
+                        imaps://user@server/FOLDER)
+  --ca-file FILE        IMAP: CA certificates (PEM) trusted besides the
+                        system's (instead of IMAPCAFILE)
+  --password-file FILE  IMAP: file holding the password (your own, not
+                        readable by others); KESTRIFY_IMAP_PASSWORD in the
+                        environment comes first
   --encoding sjis|utf-8 encoding of the CSV (default: sjis)
   --bom                 start a UTF-8 CSV with a byte-order mark
   --format csv|xlsx     CSV or an Excel workbook (default: a workbook when

@@ -1,5 +1,7 @@
 #include "TCliJob.h"
 
+#include "TImapSecret.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <thread>
 
 #include "TCsvStream.h"
+#include "TImapSecret.h"
 #include "TStopSignal.h"
 #include "TUsageError.h"
 #include "base/TKestrifyError.h"
@@ -99,7 +102,8 @@ int TCliJob::Run() {
         ApplyOverrides(project, location, save);
         // Settled before the mails are read: a bad name fails at once.
         const TTarget target = Target(save);
-        if (target && IsInput(*target, location)) {
+        if (target && !TMailStoreFactory::IsRemoteType(project.GetMailType()) &&
+            IsInput(*target, location)) {
             return TExitStatus::BadInput;
         }
         if (options_.forget) {
@@ -158,8 +162,16 @@ void TCliJob::ApplyOverrides(TSettingFile& project, std::string& location,
     if (options_.mailType) {
         project.SetMailType(*options_.mailType);
     }
+    // An IMAP store's location is a URL, not a path from the project's folder.
+    const bool remote = TMailStoreFactory::IsRemoteType(project.GetMailType());
     location = options_.location ? SjisPath(*options_.location)
+               : remote          ? project.GetDirectory()
                                  : FromProjectFolder(project.GetDirectory());
+    if (options_.caFile) {
+        project.SetImapCaFile(SjisPath(*options_.caFile));
+    } else if (!project.GetImapCaFile().empty()) {
+        project.SetImapCaFile(FromProjectFolder(project.GetImapCaFile()));
+    }
     save = project.GetCSVSaveParam();
     if (options_.saveType) {
         save.SetSaveType(static_cast<std::uint8_t>(*options_.saveType));
@@ -209,11 +221,12 @@ int TCliJob::Convert(TSettingFile& project, const std::string& location, const T
                                         : TExitStatus::BadInput;
     }
     TCSVSaveParam saveAs = save;
+    const TImapAccess imap = ImapAccess(project);
     TTerminalHost host(terminal_, {options_.quiet, options_.stopOnError, options_.force});
     std::unique_ptr<TCSVConverter> converter;
     try {
         std::unique_ptr<TBasicMailParser> reader =
-            TMailStoreFactory::Create(project.GetMailType(), location, Threads());
+            TMailStoreFactory::Create(project.GetMailType(), location, Threads(), imap);
         TMailOptions mailOptions;
         mailOptions.warning = [&host](const std::string& message) { host.Warning(message); };
         mailOptions.htmlText = project.Project().htmlText;
@@ -514,6 +527,25 @@ bool TCliJob::IsInput(const std::string& target, const std::string& location) co
         terminal_.Message(TSjisUnicode::ToUtf8(target) + ": " + what);
     }
     return what != nullptr;
+}
+
+TImapAccess TCliJob::ImapAccess(const TSettingFile& project) const {
+    TImapAccess access;
+    if (!TMailStoreFactory::IsRemoteType(project.GetMailType())) {
+        return access;
+    }
+    access.secret = TImapSecret::Find(options_.passwordFile);
+    if (access.secret.empty()) {
+        throw TUsageError("IMAP のパスワードがありません。環境変数 " +
+                          std::string(TImapSecret::kEnvironmentName) +
+                          " か --password-file で渡してください。 (no IMAP password: set " +
+                          TImapSecret::kEnvironmentName + " or give --password-file)");
+    }
+    if (!project.GetImapCaFile().empty()) {
+        access.caFile = TSjisUnicode::ToPath(project.GetImapCaFile()).native();
+    }
+    access.stopRequested = [] { return TStopSignal::Requested(); };
+    return access;
 }
 
 std::string TCliJob::FromProjectFolder(const std::string& sjisPath) const {

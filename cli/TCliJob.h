@@ -14,6 +14,7 @@
 #include "convert/TCsvSpool.h"
 #include "convert/TExitStatus.h"
 #include "convert/TResultTable.h"
+#include "imap/TImapAccess.h"
 #include "settings/TCSVSaveParam.h"
 #include "settings/TSettingFile.h"
 #include "state/TOnlyNewRun.h"
@@ -69,6 +70,8 @@ class TCliJob {
     // A path from the project: a relative one counts from the project's
     // folder, so a project can be moved together with its mails.
     std::string FromProjectFolder(const std::string& sjisPath) const;
+    // The password, CA file and stop request an IMAP store is opened with.
+    TImapAccess ImapAccess(const TSettingFile& project) const;
     // A path from the command line as Shift_JIS; throws TUsageError when it
     // holds characters Shift_JIS cannot.
     static std::string SjisPath(const std::string& utf8Path);

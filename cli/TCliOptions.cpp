@@ -47,6 +47,8 @@ enum TLongOnly : int {
     OptAll,
     OptForget,
     OptFormat,
+    OptCaFile,
+    OptPasswordFile,
 };
 
 // ":" first: a missing value is reported as ':' rather than '?'.
@@ -69,6 +71,8 @@ const option kLongOptions[] = {
     {"all", no_argument, nullptr, OptAll},
     {"forget", no_argument, nullptr, OptForget},
     {"format", required_argument, nullptr, OptFormat},
+    {"ca-file", required_argument, nullptr, OptCaFile},
+    {"password-file", required_argument, nullptr, OptPasswordFile},
     {"quiet", no_argument, nullptr, 'q'},
     {"jobs", required_argument, nullptr, 'j'},
     {nullptr, 0, nullptr, 0},
@@ -147,8 +151,17 @@ class TCliOptions::TParser {
                 options_.makeBackup = code == OptBackup;
                 break;
             case OptMailType:
-                options_.mailType =
-                    WholeNumber("--mail-type", value, 0, TMailStoreFactory::MailTypeCount - 1);
+                options_.mailType = WholeNumber("--mail-type", value, 0, TMailStoreFactory::Imap);
+                if (!TMailStoreFactory::IsKnown(*options_.mailType)) {
+                    Refuse("--mail-type " + value +
+                           " というメールの種類はありません。 (no such kind)");
+                }
+                break;
+            case OptCaFile:
+                options_.caFile = value;
+                break;
+            case OptPasswordFile:
+                options_.passwordFile = value;
                 break;
             case OptLocation:
                 options_.location = value;

@@ -20,8 +20,10 @@ class TCliOptions {
     std::optional<std::string> output;  // "-" is standard output
     std::optional<int> saveType;        // 0 overwrite, 1 append
     std::optional<bool> makeBackup;
-    std::optional<int> mailType;  // 0 .. 8
+    std::optional<int> mailType;  // a kind TMailStoreFactory knows
     std::optional<std::string> location;
+    std::optional<std::string> caFile;        // IMAP: extra CA certificates
+    std::optional<std::string> passwordFile;  // IMAP: the password's file
     bool utf8 = false;
     bool encodingGiven = false;  // --encoding was on the command line
     bool byteOrderMark = false;

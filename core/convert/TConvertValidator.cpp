@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "codeconv/TSjisUnicode.h"
+#include "imap/TImapUrl.h"
 #include "mail/TMailStoreFactory.h"
 
 namespace {
@@ -63,6 +64,14 @@ std::optional<TConvertProblem> TConvertValidator::CheckLocation(int mailType,
         // A project may hold a type this program does not list; no reader
         // could be made for it.
         return TConvertProblem{TSjisUnicode::FromUtf8("メールの種類が正しくありません。"), 0};
+    }
+    if (TMailStoreFactory::IsRemoteType(mailType)) {
+        try {
+            TImapUrl::Parse(TSjisUnicode::ToUtf8(sjisLocation));
+        } catch (const std::exception& e) {
+            return TConvertProblem{e.what(), HelpFile};
+        }
+        return std::nullopt;
     }
     const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
     if (!LocationFits(mailType, sjisLocation)) {

@@ -142,7 +142,8 @@ std::optional<int> TMailStoreCheck::Guess(std::string_view bytes) {
 
 TMailStoreCheck::TResult TMailStoreCheck::CheckBytes(int mailType, std::string_view bytes) {
     // Blank files are empty stores, whatever their kind.
-    if (TMailStoreFactory::IsFolderType(mailType) || !TMailStoreFactory::IsKnown(mailType) ||
+    if (TMailStoreFactory::IsFolderType(mailType) || TMailStoreFactory::IsRemoteType(mailType) ||
+        !TMailStoreFactory::IsKnown(mailType) ||
         bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
         return {};
     }
@@ -241,7 +242,7 @@ TMailStoreCheck::TResult TMailStoreCheck::CheckShape(int mailType, const TFolder
 }
 
 TMailStoreCheck::TResult TMailStoreCheck::Check(int mailType, const std::string& sjisPath) {
-    if (!TMailStoreFactory::IsKnown(mailType)) {
+    if (!TMailStoreFactory::IsKnown(mailType) || TMailStoreFactory::IsRemoteType(mailType)) {
         return {};
     }
     if (TMailStoreFactory::IsFolderType(mailType)) {
@@ -260,6 +261,9 @@ TMailStoreCheck::TResult TMailStoreCheck::Check(int mailType, const std::string&
 }
 
 const char* TMailStoreCheck::KindName(int mailType) {
+    if (mailType == TMailStoreFactory::Imap) {
+        return "IMAP サーバのフォルダ";
+    }
     return TMailStoreFactory::IsKnown(mailType) ? kKindNames[mailType] : "";
 }
 

@@ -5,6 +5,7 @@
 #include "mail/TDBXParser.h"
 #include "mail/TEMLParser.h"
 #include "mail/TEudoraParser.h"
+#include "mail/TImapParser.h"
 #include "mail/TMBOXParser.h"
 #include "mail/TMHParser.h"
 #include "mail/TMaildirParser.h"
@@ -14,7 +15,7 @@
 
 std::unique_ptr<TBasicMailParser> TMailStoreFactory::Create(int mailType,
                                                             const std::string& sjisLocation,
-                                                            int threads) {
+                                                            int threads, const TImapAccess& imap) {
     switch (mailType) {
         case EmlFolder:
             return std::make_unique<TEMLParser>(sjisLocation);
@@ -34,6 +35,8 @@ std::unique_ptr<TBasicMailParser> TMailStoreFactory::Create(int mailType,
             return std::make_unique<TMHParser>(sjisLocation);
         case ThunderbirdFolder:
             return std::make_unique<TThunderbirdParser>(sjisLocation, threads);
+        case Imap:
+            return std::make_unique<TImapParser>(sjisLocation, imap);
         default:
             throw std::invalid_argument("unknown mail type " + std::to_string(mailType));
     }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "imap/TImapAccess.h"
 #include "mail/TBasicMailParser.h"
 
 class TMailStoreFactory {
@@ -19,10 +20,15 @@ class TMailStoreFactory {
         Maildir = 6,            // a Maildir folder (cur/, new/, tmp/)
         MhFolder = 7,           // an MH folder of numbered files
         ThunderbirdFolder = 8,  // one folder file of a Thunderbird profile
+        Imap = 9,               // a folder on an IMAP server, located by an IMAP URL
     };
-    static constexpr int MailTypeCount = 9;
+    static constexpr int MailTypeCount = 9;  // the local kinds, 0 .. MailTypeCount - 1
 
-    static bool IsKnown(int mailType) { return mailType >= 0 && mailType < MailTypeCount; }
+    static bool IsKnown(int mailType) {
+        return (mailType >= 0 && mailType < MailTypeCount) || mailType == Imap;
+    }
+    // Kinds whose location is a URL rather than a path.
+    static bool IsRemoteType(int mailType) { return mailType == Imap; }
     // Kinds whose location is a folder rather than a file.
     static bool IsFolderType(int mailType) {
         return mailType == EmlFolder || mailType == TextFolder || mailType == Maildir ||
@@ -33,6 +39,7 @@ class TMailStoreFactory {
     // large mbox or Thunderbird file is searched for its mails on up to `threads` threads.
     // Throws std::invalid_argument for an unknown type and what the reader's
     // constructor throws (TKestrifyError for a file that cannot be read).
+    // `imap` is what an IMAP store needs besides its URL.
     static std::unique_ptr<TBasicMailParser> Create(int mailType, const std::string& sjisLocation,
-                                                    int threads = 1);
+                                                    int threads = 1, const TImapAccess& imap = {});
 };

@@ -10,9 +10,10 @@ using TWrite = TProjectKey::TWrite;
 
 // MAILTYPE keeps an unknown type so that the Convert checks name it.
 const TProjectKey kKeys[] = {
-    {kEml, "MAILTYPE", &TProject::mailType, 0, 8, TKeep::Kept},
+    {kEml, "MAILTYPE", &TProject::mailType, 0, 9, TKeep::Kept},
     {kEml, "DIRECTORY", &TProject::location},
     {kEml, "HTMLTEXT", &TProject::htmlText, 0, 1, TKeep::Initial, TWrite::OnceUsed},
+    {kEml, "IMAPCAFILE", &TProject::imapCaFile, 0, 0, TKeep::Initial, TWrite::OnceUsed},
     {kCsv, "MAKEBACKUP", &TProject::makeBackup},
     {kCsv, "SAVEFILENAME", &TProject::saveFileName},
     {kCsv, "SAVETYPE", &TProject::saveType, 0, 1},

@@ -47,6 +47,7 @@ class TProject {
     // [EML]
     int mailType = 0;
     std::string location;  // DIRECTORY, Shift_JIS, as written
+    std::string imapCaFile;  // IMAP: extra CA certificates (PEM), Shift_JIS path
     std::vector<TOrderedParamString> params;
     // HTMLTEXT: HTML-only mails read as text (TMailOptions::htmlText). Off
     // without the key: an old project's expressions may match the markup.

@@ -57,6 +57,9 @@ class TSettingFile {
     }
     std::string GetDirectory();
     void SetDirectory(const std::string& v) { project_.location = v; }
+    // Extra CA certificates (a PEM file, Shift_JIS path) for an IMAP store.
+    const std::string& GetImapCaFile() const { return project_.imapCaFile; }
+    void SetImapCaFile(const std::string& v) { project_.imapCaFile = v; }
     std::vector<TOrderedParamString> GetParams();
     void AddParam(const TOrderedParamString& param) { project_.params.push_back(param); }
     TCSVSaveParam GetCSVSaveParam() const { return project_.CsvSaveParam(); }

@@ -1,0 +1,68 @@
+#pragma once
+// One logged-in IMAP connection (libetpan), read-only: it examines a folder,
+// lists its mails and fetches them in batches. Every failure throws
+// TKestrifyError with a Japanese message and the server's own words.
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "imap/TImapAccess.h"
+#include "imap/TImapStream.h"
+#include "imap/TImapUrl.h"
+
+class TImapSession {
+  public:
+    struct TMessage {
+        std::uint32_t uid = 0;
+        std::uint32_t size = 0;  // bytes, as the server counts them
+    };
+    struct TFolder {
+        std::string name;  // UTF-8, full path with the server's delimiter
+        char delimiter = 0;
+        bool selectable = true;
+    };
+    struct TSelected {
+        std::uint32_t uidValidity = 0;
+        std::uint32_t exists = 0;
+    };
+    using TMailHandler = std::function<void(std::uint32_t uid, std::string_view raw)>;
+
+    // Connects, secures (TLS or STARTTLS) and logs in.
+    TImapSession(const TImapUrl& url, const TImapAccess& access);
+    ~TImapSession();
+    TImapSession(const TImapSession&) = delete;
+    TImapSession& operator=(const TImapSession&) = delete;
+
+    // EXAMINE: the folder stays as it is on the server.
+    TSelected Examine(const std::string& utf8Folder);
+    // The mails of the examined folder, by UID.
+    std::vector<TMessage> ListMessages();
+    // One UID FETCH of BODY.PEEK[] for `messages`; `handler` gets each mail
+    // on this thread, as it arrives where libetpan allows, else when the
+    // batch is complete. A mail the server no longer has is left out.
+    void Fetch(std::span<const TMessage> messages, const TMailHandler& handler);
+    std::vector<TFolder> ListFolders();
+
+    // From any thread: the connection closes at once.
+    void Cancel() { stream_.Cancel(); }
+
+  private:
+    void Secure(const TImapUrl& url, const std::string& caFile);
+    void LogIn(const TImapUrl& url, const std::string& secret);
+    [[noreturn]] void Fail(int code, const std::string& what) const;
+    static void OnMail(struct mailimap_msg_att* att, void* context);
+    // Gives one FETCH response's mail to the handler of the fetch under way.
+    void Deliver(const struct mailimap_msg_att* att);
+
+    TImapStream stream_;
+    mailimap* imap_ = nullptr;
+    const TMailHandler* handler_ = nullptr;  // during Fetch
+    std::exception_ptr handlerError_;
+    std::size_t delivered_ = 0;  // mails given to the handler in this fetch
+};

@@ -1,0 +1,292 @@
+#include "imap/TImapStream.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "base/TKestrifyError.h"
+#include "codeconv/TSjisUnicode.h"
+
+namespace {
+
+constexpr int kSliceMs = 100;  // how often a wait looks at the stop request
+
+[[noreturn]] void Fail(const std::string& utf8) {
+    throw TKestrifyError(TSjisUnicode::FromUtf8(utf8));
+}
+
+TImapStream* StreamOf(mailstream_low* low) {
+    return static_cast<TImapStream*>(low->data);
+}
+
+bool IsAddress(const std::string& host) {
+    in6_addr address{};
+    return inet_pton(AF_INET, host.c_str(), &address) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), &address) == 1;
+}
+
+}  // namespace
+
+mailstream_low_driver TImapStream::driver_ = {
+    [](mailstream_low* low, void* buffer, size_t size) {
+        return StreamOf(low)->Read(buffer, size);
+    },
+    [](mailstream_low* low, const void* buffer, size_t size) {
+        return StreamOf(low)->Write(buffer, size);
+    },
+    [](mailstream_low* low) {
+        StreamOf(low)->Close();
+        return 0;
+    },
+    [](mailstream_low* low) { return StreamOf(low)->fd_.load(); },
+    [](mailstream_low* low) { free(low); }, [](mailstream_low* low) { StreamOf(low)->Cancel(); },
+    [](mailstream_low*) -> struct mailstream_cancel* {return nullptr;
+}
+, [](mailstream_low*) -> carray* { return nullptr; }, [](mailstream_low*) { return -1; },
+    [](mailstream_low*) { return -1; }, [](mailstream_low*) { return -1; },
+}
+;
+
+TImapStream::TImapStream(std::function<bool()> stopRequested, TLimits limits)
+    : stopRequested_(std::move(stopRequested)), limits_(limits) {}
+
+TImapStream::~TImapStream() {
+    Close();
+    if (tls_ != nullptr) {
+        gnutls_deinit(tls_);
+    }
+    if (credentials_ != nullptr) {
+        gnutls_certificate_free_credentials(credentials_);
+    }
+}
+
+mailstream_low* TImapStream::NewLow() {
+    return mailstream_low_new(this, &driver_);
+}
+
+void TImapStream::Cancel() {
+    cancelled_ = true;
+    const int fd = fd_.load();
+    if (fd >= 0) {
+        shutdown(fd, SHUT_RDWR);
+    }
+}
+
+void TImapStream::Close() {
+    const int fd = fd_.exchange(-1);
+    if (fd >= 0) {
+        close(fd);
+    }
+}
+
+bool TImapStream::WaitFor(short events, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (true) {
+        if (cancelled_ || (stopRequested_ && stopRequested_())) {
+            cancelled_ = true;
+            fault_ = "中断しました";
+            return false;
+        }
+        pollfd p{fd_.load(), events, 0};
+        if (p.fd < 0) {
+            fault_ = "IMAP サーバとの接続は閉じています";
+            return false;
+        }
+        const int ready = poll(&p, 1, kSliceMs);
+        if (ready > 0) {
+            return true;
+        }
+        if (ready < 0 && errno != EINTR) {
+            fault_ = std::string("IMAP サーバとの接続を待てません: ") + std::strerror(errno);
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            fault_ = "IMAP サーバから " + std::to_string(seconds) + " 秒間応答がありません";
+            return false;
+        }
+    }
+}
+
+void TImapStream::Connect(const std::string& host, int port) {
+    const std::string where = host + ":" + std::to_string(port);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (const int r = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); r != 0) {
+        Fail("IMAP サーバ " + host + " が見つかりません: " + gai_strerror(r));
+    }
+    std::string why;
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        const int fd =
+            socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) {
+            why = std::strerror(errno);
+            continue;
+        }
+        fd_ = fd;
+        int error = 0;
+        if (connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
+            error = errno;
+            if (error == EINPROGRESS) {
+                if (!WaitFor(POLLOUT, limits_.connectSeconds)) {
+                    Close();
+                    freeaddrinfo(found);
+                    if (cancelled_) {
+                        Fail(fault_);
+                    }
+                    Fail("IMAP サーバ " + where + " に " + std::to_string(limits_.connectSeconds) +
+                         " 秒以内に接続できません");
+                }
+                socklen_t length = sizeof error;
+                getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            }
+        }
+        if (error == 0) {
+            freeaddrinfo(found);
+            return;
+        }
+        why = std::strerror(error);
+        Close();
+    }
+    freeaddrinfo(found);
+    Fail("IMAP サーバ " + where + " に接続できません: " + why);
+}
+
+void TImapStream::StartTls(const std::string& host, const std::string& caFile) {
+    if (gnutls_certificate_allocate_credentials(&credentials_) != GNUTLS_E_SUCCESS) {
+        Fail("TLS を準備できません");
+    }
+    // A machine without a trust store still works with a CA file.
+    gnutls_certificate_set_x509_system_trust(credentials_);
+    if (!caFile.empty()) {
+        const int r = gnutls_certificate_set_x509_trust_file(credentials_, caFile.c_str(),
+                                                             GNUTLS_X509_FMT_PEM);
+        if (r <= 0) {
+            Fail("CA ファイル " + caFile + " から証明書を読めません" +
+                 (r < 0 ? std::string(": ") + gnutls_strerror(r) : std::string()));
+        }
+    }
+    if (gnutls_init(&tls_, GNUTLS_CLIENT | GNUTLS_NONBLOCK) != GNUTLS_E_SUCCESS ||
+        gnutls_set_default_priority(tls_) != GNUTLS_E_SUCCESS ||
+        gnutls_credentials_set(tls_, GNUTLS_CRD_CERTIFICATE, credentials_) != GNUTLS_E_SUCCESS) {
+        Fail("TLS を準備できません");
+    }
+    if (!IsAddress(host)) {
+        gnutls_server_name_set(tls_, GNUTLS_NAME_DNS, host.data(), host.size());
+    }
+    gnutls_session_set_verify_cert(tls_, host.c_str(), 0);
+    gnutls_transport_set_int(tls_, fd_.load());
+    Handshake(host);
+}
+
+void TImapStream::Handshake(const std::string& host) {
+    while (true) {
+        const int r = gnutls_handshake(tls_);
+        if (r == GNUTLS_E_SUCCESS) {
+            return;
+        }
+        if (r == GNUTLS_E_AGAIN || r == GNUTLS_E_INTERRUPTED) {
+            if (!WaitFor(gnutls_record_get_direction(tls_) == 1 ? POLLOUT : POLLIN,
+                         limits_.idleSeconds)) {
+                Fail(fault_);
+            }
+            continue;
+        }
+        if (r == GNUTLS_E_CERTIFICATE_VERIFICATION_ERROR) {
+            std::string why;
+            gnutls_datum_t text{};
+            if (gnutls_certificate_verification_status_print(
+                    gnutls_session_get_verify_cert_status(tls_), gnutls_certificate_type_get(tls_),
+                    &text, 0) == GNUTLS_E_SUCCESS) {
+                why.assign(reinterpret_cast<const char*>(text.data), text.size);
+                gnutls_free(text.data);
+            }
+            Fail("IMAP サーバ " + host + " の証明書を確かめられないため接続しません: " + why);
+        }
+        Fail("IMAP サーバ " + host + " と TLS で接続できません: " + gnutls_strerror(r));
+    }
+}
+
+ssize_t TImapStream::Read(void* buffer, std::size_t size) {
+    while (true) {
+        if (cancelled_) {
+            fault_ = "中断しました";
+            return -1;
+        }
+        ssize_t r = 0;
+        bool again = false;
+        if (tls_ != nullptr) {
+            r = gnutls_record_recv(tls_, buffer, size);
+            again = r == GNUTLS_E_AGAIN || r == GNUTLS_E_INTERRUPTED;
+            if (r < 0 && !again) {
+                fault_ = r == GNUTLS_E_PREMATURE_TERMINATION
+                             ? "IMAP サーバとの接続が途中で切れました"
+                             : std::string("IMAP サーバとの TLS 接続が切れました: ") +
+                                   gnutls_strerror(static_cast<int>(r));
+                return -1;
+            }
+        } else {
+            r = recv(fd_.load(), buffer, size, MSG_DONTWAIT);
+            again = r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+            if (r < 0 && !again) {
+                fault_ = std::string("IMAP サーバとの接続が切れました: ") + std::strerror(errno);
+                return -1;
+            }
+        }
+        if (!again) {
+            if (r == 0) {
+                fault_ = "IMAP サーバが接続を切りました";
+            }
+            return r;
+        }
+        if (!WaitFor(POLLIN, limits_.idleSeconds)) {
+            return -1;
+        }
+    }
+}
+
+ssize_t TImapStream::Write(const void* buffer, std::size_t size) {
+    const char* at = static_cast<const char*>(buffer);
+    std::size_t left = size;
+    while (left > 0) {
+        if (cancelled_) {
+            fault_ = "中断しました";
+            return -1;
+        }
+        ssize_t r = 0;
+        bool again = false;
+        if (tls_ != nullptr) {
+            r = gnutls_record_send(tls_, at, left);
+            again = r == GNUTLS_E_AGAIN || r == GNUTLS_E_INTERRUPTED;
+            if (r < 0 && !again) {
+                fault_ = std::string("IMAP サーバとの TLS 接続が切れました: ") +
+                         gnutls_strerror(static_cast<int>(r));
+                return -1;
+            }
+        } else {
+            r = send(fd_.load(), at, left, MSG_DONTWAIT | MSG_NOSIGNAL);
+            again = r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+            if (r < 0 && !again) {
+                fault_ = std::string("IMAP サーバとの接続が切れました: ") + std::strerror(errno);
+                return -1;
+            }
+        }
+        if (again) {
+            if (!WaitFor(POLLOUT, limits_.idleSeconds)) {
+                return -1;
+            }
+            continue;
+        }
+        at += r;
+        left -= static_cast<std::size_t>(r);
+    }
+    return static_cast<ssize_t>(size);
+}

@@ -1,0 +1,173 @@
+#include "imap/TImapUrl.h"
+
+#include "base/TKestrifyError.h"
+#include "codeconv/TSjisUnicode.h"
+
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t FindNoCase(std::string_view text, std::string_view lowerNeedle) {
+    for (std::size_t i = 0; i + lowerNeedle.size() <= text.size(); ++i) {
+        if (StartsWithNoCase(text.substr(i), lowerNeedle)) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+[[noreturn]] void Fail(std::string_view url, const char* why) {
+    throw TKestrifyError(
+        TSjisUnicode::FromUtf8("IMAP の URL を読めません: " + std::string(url) + " (" + why + ")"));
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string PercentDecoded(std::string_view text, std::string_view url) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out.push_back(text[i]);
+            continue;
+        }
+        const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+        if (high < 0 || low < 0) {
+            Fail(url, "% の後に 16 進数 2 桁がありません");
+        }
+        out.push_back(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    if (out.find('\0') != std::string::npos) {
+        Fail(url, "0 のバイトは使えません");
+    }
+    return out;
+}
+
+}  // namespace
+
+bool TImapUrl::IsImapUrl(std::string_view text) {
+    return StartsWithNoCase(text, "imaps://") || StartsWithNoCase(text, "imap://");
+}
+
+TImapUrl TImapUrl::Parse(std::string_view utf8Url) {
+    TImapUrl url;
+    std::string_view rest;
+    if (StartsWithNoCase(utf8Url, "imaps://")) {
+        rest = utf8Url.substr(8);
+    } else if (StartsWithNoCase(utf8Url, "imap://")) {
+        rest = utf8Url.substr(7);
+        url.security = TSecurity::kStartTls;
+        url.port = 143;
+    } else {
+        Fail(utf8Url, "imaps:// か imap:// で始まっていません");
+    }
+
+    const std::size_t slash = rest.find('/');
+    std::string_view authority = rest.substr(0, slash);
+    std::string_view path = slash == std::string_view::npos ? "" : rest.substr(slash + 1);
+
+    const std::size_t at = authority.rfind('@');
+    if (at == std::string_view::npos || at == 0) {
+        Fail(utf8Url, "ユーザ名がありません");
+    }
+    std::string_view user = authority.substr(0, at);
+    authority.remove_prefix(at + 1);
+    if (const std::size_t semi = FindNoCase(user, ";auth="); semi != std::string_view::npos) {
+        const std::string_view mechanism = user.substr(semi + 6);
+        if (StartsWithNoCase(mechanism, "xoauth2") && mechanism.size() == 7) {
+            url.auth = TAuth::kXOAuth2;
+        } else if (mechanism != "*" &&
+                   !(StartsWithNoCase(mechanism, "plain") && mechanism.size() == 5) &&
+                   !(StartsWithNoCase(mechanism, "login") && mechanism.size() == 5)) {
+            Fail(utf8Url, "AUTH= には PLAIN, LOGIN, XOAUTH2 のどれかを書きます");
+        }
+        user = user.substr(0, semi);
+    }
+    url.user = PercentDecoded(user, utf8Url);
+    if (url.user.empty()) {
+        Fail(utf8Url, "ユーザ名がありません");
+    }
+
+    std::string_view portText;
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        if (close == std::string_view::npos) {
+            Fail(utf8Url, "] がありません");
+        }
+        url.host = std::string(authority.substr(1, close - 1));
+        authority.remove_prefix(close + 1);
+        if (!authority.empty()) {
+            if (authority.front() != ':') {
+                Fail(utf8Url, "] の後にはポート番号だけを書きます");
+            }
+            portText = authority.substr(1);
+            if (portText.empty()) {
+                Fail(utf8Url, "ポート番号がありません");
+            }
+        }
+    } else {
+        const std::size_t colon = authority.find(':');
+        url.host = std::string(authority.substr(0, colon));
+        if (colon != std::string_view::npos) {
+            portText = authority.substr(colon + 1);
+            if (portText.empty()) {
+                Fail(utf8Url, "ポート番号がありません");
+            }
+        }
+    }
+    if (url.host.empty()) {
+        Fail(utf8Url, "サーバ名がありません");
+    }
+    for (const char c : url.host) {
+        if (static_cast<unsigned char>(c) <= ' ' || c == '/' || c == '%' || c == '@') {
+            Fail(utf8Url, "サーバ名に使えない文字があります");
+        }
+    }
+    if (!portText.empty()) {
+        int port = 0;
+        for (const char c : portText) {
+            if (c < '0' || c > '9' || port > 65535) {
+                Fail(utf8Url, "ポート番号は 1 から 65535 の数です");
+            }
+            port = port * 10 + (c - '0');
+        }
+        if (port < 1 || port > 65535) {
+            Fail(utf8Url, "ポート番号は 1 から 65535 の数です");
+        }
+        url.port = port;
+    }
+
+    if (const std::size_t semi = FindNoCase(path, ";uidvalidity=");
+        semi != std::string_view::npos) {
+        path = path.substr(0, semi);
+    }
+    while (!path.empty() && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    url.folder = path.empty() ? std::string("INBOX") : PercentDecoded(path, utf8Url);
+    return url;
+}

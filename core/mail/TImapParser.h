@@ -1,0 +1,73 @@
+#pragma once
+// Reader of one folder on an IMAP server. The constructor connects, logs in,
+// examines the folder (read-only: mails stay unread) and lists its UIDs; a
+// thread of its own then fetches the mails in batches (one UID FETCH of a few
+// hundred mails or a few MB each), a bounded distance ahead of the mails
+// asked for, so mails are converted while later ones arrive. Mails are in
+// UID order; a mail's origin in warnings is its UID.
+// A fault of the connection makes GetCount() throw from then on, so a
+// conversion ends as failed rather than with every later mail missing.
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "imap/TImapAccess.h"
+#include "imap/TImapSession.h"
+#include "mail/TBasicMailParser.h"
+
+class TImapParser : public TBasicMailParser {
+  public:
+    // How far the fetching runs ahead of the mails asked for, and the size
+    // of one UID FETCH.
+    struct TBatching {
+        int mails = 500;
+        std::size_t bytes = 4u << 20;
+        int aheadBatches = 3;
+    };
+
+    TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching);
+    TImapParser(const std::string& sjisUrl, TImapAccess access)
+        : TImapParser(sjisUrl, std::move(access), TBatching{}) {}
+    ~TImapParser() override;
+
+    int GetCount() override;
+    std::unique_ptr<TBasicMail> GetMail(int index) override;
+
+    std::uint32_t UidValidity() const { return selected_.uidValidity; }
+    std::uint32_t Uid(int index) const { return messages_.at(static_cast<std::size_t>(index)).uid; }
+
+  private:
+    void FetchLoop();
+    bool ShouldFetch() const;
+    int BatchEnd(int first) const;
+    void Arrived(int first, int end, std::uint32_t uid, std::string_view raw);
+    [[noreturn]] void ThrowFault() const;
+
+    TImapAccess access_;
+    TBatching batching_;
+    std::unique_ptr<TImapSession> session_;
+    TImapSession::TSelected selected_;
+    std::vector<TImapSession::TMessage> messages_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable arrived_;                  // a mail, the end of a batch or a fault
+    std::condition_variable wanted_;                   // room ahead, a mail asked for, or the end
+    std::map<int, std::optional<std::string>> ready_;  // nullopt: the server no longer has it
+    std::size_t readyBytes_ = 0;
+    int next_ = 0;           // first mail of the next batch
+    int inFlightFirst_ = 0;  // the batch being fetched
+    int inFlightEnd_ = 0;
+    int demand_ = -1;                   // a mail asked for that no batch brings
+    int waiting_ = 0;                   // GetMail calls waiting for a mail
+    std::vector<bool> delivered_;       // of the batch in flight (fetching thread only)
+    std::optional<std::string> fault_;  // Shift_JIS message
+    bool closing_ = false;
+    std::thread fetcher_;
+};
