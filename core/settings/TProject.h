@@ -46,7 +46,7 @@ class TProject {
   public:
     // [EML]
     int mailType = 0;
-    std::string location;  // DIRECTORY, Shift_JIS, as written
+    std::string location;    // DIRECTORY, Shift_JIS, as written
     std::string imapCaFile;  // IMAP: extra CA certificates (PEM), Shift_JIS path
     std::vector<TOrderedParamString> params;
     // HTMLTEXT: HTML-only mails read as text (TMailOptions::htmlText). Off
