@@ -24,12 +24,10 @@
 #include "gui/controls/TRadioGroup.h"
 #include "gui/params/TParamPreviewPanel.h"
 #include "gui/params/TRegexCheck.h"
-#include "regex/TJre.h"
 
 namespace {
 
 constexpr int HelpContext = 10;
-constexpr int NoRegexHelp = 169;
 constexpr int AutoFormatMin = 10;
 constexpr int AutoFormatMax = 9999;
 constexpr QSize DesignClientSize(364, 323);
@@ -527,7 +525,6 @@ void TFormParamEdit::Refuse(const QString& message, TMsgButtons buttons, int hel
 }
 
 void TFormParamEdit::BtnOKClick() {
-    const QString noRegex = U("jre32.dllが見つからないため、\n正規表現は使えません。");
     if (editKey_->currentText().isEmpty()) {
         pages_->setCurrentIndex(0);
         Refuse(U("パラメータ文字が指定されていません。"), TMsgButtons::Ok, 0);
@@ -542,18 +539,7 @@ void TFormParamEdit::BtnOKClick() {
     // Every refusal from here on leaves the key as the user typed it.
     const auto restoreKey = [&] { SetKeyText(typed, typedShortcut); };
 
-    if (checkBoxMailAddress_->isChecked() && !TJre::IsAvailable()) {
-        Refuse(U("jre32.dllが見つからないため、\nメールアドレスの抽出機能は使えません。"),
-               TMsgButtons::OkHelp, NoRegexHelp);
-        restoreKey();
-        return;
-    }
     if (checkBoxRegExt_->isChecked()) {
-        if (!TJre::IsAvailable()) {
-            Refuse(noRegex, TMsgButtons::OkHelp, NoRegexHelp);
-            restoreKey();
-            return;
-        }
         if (!TRegexCheck::Compile(this, TQtText::ToSjis(key),
                                   U("パラメータ文字の正規表現に間違いがあります。"))) {
             restoreKey();
@@ -582,11 +568,6 @@ void TFormParamEdit::BtnOKClick() {
     }
     if (!checkBoxEndStringRegExp_->isChecked()) {
         accept();
-        return;
-    }
-    if (!TJre::IsAvailable()) {
-        Refuse(noRegex, TMsgButtons::OkHelp, NoRegexHelp);
-        restoreKey();
         return;
     }
     if (TRegexCheck::Compile(this, TQtText::ToSjis(editEndString_->text()),

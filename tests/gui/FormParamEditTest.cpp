@@ -9,15 +9,11 @@
 #include "GuiTest.h"
 #include "gui/controls/TRadioGroup.h"
 #include "gui/params/TFormParamEdit.h"
-#include "regex/TJre.h"
 
 namespace {
 
 const char* const RangeMessage = "10から9999までの整数を入力してください。";
 const char* const IntegerMessage = "整数を入力してください。";
-const char* const NoRegexMessage = "jre32.dllが見つからないため、\n正規表現は使えません。";
-const char* const NoAddressMessage =
-    "jre32.dllが見つからないため、\nメールアドレスの抽出機能は使えません。";
 
 class ParamEditTest : public GuiFixture {
   protected:
@@ -41,7 +37,6 @@ class ParamEditTest : public GuiFixture {
         pages = Find<QTabWidget>(form, "PageControl");
         ok = Find<QPushButton>(form, "BtnOK");
     }
-    ~ParamEditTest() override { TJre::SetAvailableForTesting(true); }
 
     void TypeKey(const QString& text) {
         key->lineEdit()->setFocus();
@@ -248,77 +243,17 @@ TEST_F(ParamEditTest, AutoFormatUntickedAcceptsAnyText) {
 
 TEST_F(ParamEditTest, RefusalPutsTheTypedKeyBack) {
     ChooseHeader();
-    TypeKey(Q("Subject"));
-    pages->setCurrentIndex(1);
-    Click(mailAddress);
-    TJre::SetAvailableForTesting(false);
+    TypeKey(Q("Sub(ject"));
+    Click(regExt);
     PressOK();
     EXPECT_FALSE(Accepted());
-    EXPECT_EQ(key->currentText(), Q("Subject"));
+    EXPECT_EQ(key->currentText(), Q("Sub(ject"));
     EXPECT_FALSE(fieldNameCheck->isChecked());
-    // Pressing OK again gives the same result, not "Subject::".
-    TJre::SetAvailableForTesting(true);
+    // Pressing OK again gives the same key, not "Sub(ject::".
+    Click(regExt);
     PressOK();
     EXPECT_TRUE(Accepted());
-    EXPECT_EQ(Key(), Q("Subject:"));
-}
-
-TEST_F(ParamEditTest, RefusedShortcutIsStillChosen) {
-    QTest::keyClick(key, Qt::Key_Down);
-    Click(regExt);
-    TJre::SetAvailableForTesting(false);
-    PressOK();
-    EXPECT_EQ(key->currentText(), Q("From (差出人)"));
-    Click(regExt);
-    TJre::SetAvailableForTesting(true);
-    PressOK();
-    EXPECT_TRUE(Accepted());
-    EXPECT_EQ(Key(), Q("From:"));
-}
-
-TEST_F(ParamEditTest, WithoutTheRegexEngineTheRegexOptionsAreRefused) {
-    struct Case {
-        const char* name;
-        int page;
-        const char* message;
-    };
-    const Case cases[] = {
-        {"CheckBoxRegExt", 0, NoRegexMessage},
-        {"CheckBoxMailAddress", 1, NoAddressMessage},
-        {"CheckBoxEndStringRegExp", 1, NoRegexMessage},
-        {nullptr, 0, nullptr},
-    };
-    TJre::SetAvailableForTesting(false);
-    for (const Case& c : cases) {
-        modal.Clear();
-        TFormParamEdit dialog;
-        ShowActive(dialog);
-        auto* edit = Find<QComboBox>(dialog, "EditKey");
-        edit->lineEdit()->setFocus();
-        Type(edit->lineEdit(), Q("キー"));
-        Find<QTabWidget>(dialog, "PageControl")->setCurrentIndex(1);
-        auto* end = Find<QLineEdit>(dialog, "EditEndString");
-        end->setFocus();
-        Type(end, Q("以上"));
-        if (c.name != nullptr) {
-            auto* box = Find<QCheckBox>(dialog, c.name);
-            Find<QTabWidget>(dialog, "PageControl")->setCurrentIndex(c.page);
-            Click(box);
-            ASSERT_TRUE(box->isChecked()) << c.name;
-        }
-        QTest::mouseClick(Find<QPushButton>(dialog, "BtnOK"), Qt::LeftButton);
-        if (c.name == nullptr) {
-            EXPECT_EQ(dialog.result(), QDialog::Accepted);
-            EXPECT_TRUE(modal.Boxes().empty());
-            continue;
-        }
-        EXPECT_NE(dialog.result(), QDialog::Accepted) << c.name;
-        ASSERT_EQ(modal.Boxes().size(), 1u) << c.name;
-        EXPECT_EQ(modal.Boxes()[0].text, Q(c.message)) << c.name;
-        EXPECT_EQ(modal.Boxes()[0].kind, TMsgKind::Warning);
-        EXPECT_EQ(modal.Boxes()[0].buttons, TMsgButtons::OkHelp);
-        EXPECT_EQ(modal.Boxes()[0].helpTopic, 169);
-    }
+    EXPECT_EQ(Key(), Q("Sub(ject:"));
 }
 
 TEST_F(ParamEditTest, BadPatternsAreShownWithTheEngineMessage) {
@@ -365,7 +300,6 @@ TEST_F(ParamEditTest, EmptyEndStringDropsItsRegexFlag) {
     TypeKey(Q("k"));
     pages->setCurrentIndex(1);
     Click(endRegExp);
-    TJre::SetAvailableForTesting(false);
     PressOK();
     EXPECT_TRUE(Accepted());
     EXPECT_TRUE(modal.Boxes().empty());
