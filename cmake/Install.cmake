@@ -1,12 +1,29 @@
 # What `cmake --install` puts where a Linux desktop looks for it, and the
 # Debian package `cpack -G DEB` builds from the same rules.
+# The documentation folder is named after the package, as Debian expects.
+set(CMAKE_INSTALL_DOCDIR share/doc/kestrify CACHE PATH "Documentation")
 include(GNUInstallDirs)
 
 install(TARGETS kestrify-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(EXISTS ${PROJECT_SOURCE_DIR}/docs/kestrify-cli.1)
-    install(FILES docs/kestrify-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Manual pages are installed compressed (gzip -n: the same bytes every build).
+set(KESTRIFY_MAN_PAGES kestrify-cli)
+if(KESTRIFY_BUILD_GUI)
+    list(APPEND KESTRIFY_MAN_PAGES kestrify)
 endif()
+set(KESTRIFY_MAN_GZ)
+foreach(page ${KESTRIFY_MAN_PAGES})
+    set(gz ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+    add_custom_command(OUTPUT ${gz}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+        COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/docs/${page}.1 > ${gz}
+        DEPENDS ${PROJECT_SOURCE_DIR}/docs/${page}.1
+        VERBATIM)
+    list(APPEND KESTRIFY_MAN_GZ ${gz})
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${KESTRIFY_MAN_GZ})
+install(FILES ${KESTRIFY_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/project-format.md)
     install(FILES docs/project-format.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
@@ -17,6 +34,14 @@ if(KESTRIFY_BUILD_GUI)
     install(FILES gui/desktop/kestrify.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
     install(FILES gui/desktop/kestrify.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    # The project files' icon, under the name the MIME type gives it.
+    install(FILES gui/desktop/kestrify.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes
+            RENAME application-x-kestrify-project.svg)
+    # Software centres list the program from its AppStream entry.
+    install(FILES packaging/kestrify.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+            RENAME org.example.kestrify.metainfo.xml)
 endif()
 
 set(CPACK_PACKAGE_NAME kestrify)
@@ -35,7 +60,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 # plug-ins they load at run time (windowing system, SVG icon) are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(KESTRIFY_BUILD_GUI)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+    # qt6-translations-l10n: Qt's own texts (file dialogs, standard buttons) in Japanese.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n")
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, shared-mime-info")
 endif()
 set(CPACK_GENERATOR DEB)

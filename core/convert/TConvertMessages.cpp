@@ -1,6 +1,7 @@
 #include "convert/TConvertMessages.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include "codeconv/TSjisUnicode.h"
@@ -40,6 +41,24 @@ std::string TConvertMessages::Progress(int position, int count) {
 
 std::string TConvertMessages::Finished() {
     return TSjisUnicode::FromUtf8("変換処理を終了しました。");
+}
+
+std::string TConvertMessages::FinishedRows(int rows) {
+    return Finished() + Grouped(rows) + TSjisUnicode::FromUtf8(" 通を表にしました。");
+}
+
+std::string TConvertMessages::Stopped(int count, int rows) {
+    return TSjisUnicode::FromUtf8("変換を中止しました。") + Grouped(count) +
+           TSjisUnicode::FromUtf8(" 通のうち ") + Grouped(rows) +
+           TSjisUnicode::FromUtf8(" 通を表にしました。");
+}
+
+std::string TConvertMessages::Grouped(long long number) {
+    std::string digits = std::to_string(number < 0 ? -number : number);
+    for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3) {
+        digits.insert(static_cast<std::size_t>(i), ",");
+    }
+    return number < 0 ? "-" + digits : digits;
 }
 
 std::string TConvertMessages::Saved() {

@@ -15,6 +15,13 @@ class TConvertMessages {
     // Status after each converted mail: "(position/count)".
     static std::string Progress(int position, int count);
     static std::string Finished();
+    // The end of a conversion in the status bar: how many rows the table
+    // holds, or that the user stopped it and how many of the store's mails
+    // made it into the table.
+    static std::string FinishedRows(int rows);
+    static std::string Stopped(int count, int rows);
+    // A number with thousands separators: "1,000,000".
+    static std::string Grouped(long long number);
     static std::string Saved();
     static std::string SaveFailed();
     // The same with the system's reason for `error` (an errno) on a second

@@ -6,6 +6,7 @@
 
 #include "codeconv/TSjisUnicode.h"
 #include "imap/TImapUrl.h"
+#include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
 
 namespace {
@@ -13,19 +14,26 @@ namespace {
 struct TLocationRule {
     const char* utf8Message;
     int helpTopic;
+    const char* utf8Name;  // what the store is, in the kind checks' words
 };
 
 // Indexed by mail type.
 constexpr std::array<TLocationRule, TMailStoreFactory::MailTypeCount> kRules{{
-    {"メールのあるフォルダを指定してください。", TConvertValidator::HelpFolder},
-    {"DBXファイルを指定してください。", TConvertValidator::HelpFile},
-    {"Unix mbox形式のファイルを指定してください。", TConvertValidator::HelpFile},
-    {"Shuriken形式のファイルを指定してください。", TConvertValidator::HelpFile},
-    {"Eudoraのmbxファイルを指定してください。", TConvertValidator::HelpFile},
-    {"テキストファイルのあるフォルダを指定してください。", TConvertValidator::HelpFolder},
-    {"Maildir 形式のフォルダを指定してください。", TConvertValidator::HelpFolder},
-    {"MH 形式のフォルダを指定してください。", TConvertValidator::HelpFolder},
-    {"Thunderbird のフォルダのファイルを指定してください。", TConvertValidator::HelpFile},
+    {"メールのあるフォルダを指定してください。", TConvertValidator::HelpFolder,
+     "メールのあるフォルダ"},
+    {"DBXファイルを指定してください。", TConvertValidator::HelpFile, "DBXファイル"},
+    {"Unix mbox形式のファイルを指定してください。", TConvertValidator::HelpFile,
+     "Unix mbox形式のファイル"},
+    {"Shuriken形式のファイルを指定してください。", TConvertValidator::HelpFile,
+     "Shuriken形式のファイル"},
+    {"Eudoraのmbxファイルを指定してください。", TConvertValidator::HelpFile, "Eudoraのmbxファイル"},
+    {"テキストファイルのあるフォルダを指定してください。", TConvertValidator::HelpFolder,
+     "テキストファイルのあるフォルダ"},
+    {"Maildir 形式のフォルダを指定してください。", TConvertValidator::HelpFolder,
+     "Maildir 形式のフォルダ"},
+    {"MH 形式のフォルダを指定してください。", TConvertValidator::HelpFolder, "MH 形式のフォルダ"},
+    {"Thunderbird のフォルダのファイルを指定してください。", TConvertValidator::HelpFile,
+     "Thunderbird のフォルダのファイル"},
 }};
 
 bool LocationFits(int mailType, const std::string& sjisLocation) {
@@ -38,6 +46,23 @@ bool LocationFits(int mailType, const std::string& sjisLocation) {
     // pipe) is no mail file.
     return TMailStoreFactory::IsFolderType(mailType) ? std::filesystem::is_directory(path, ec)
                                                      : std::filesystem::is_regular_file(path, ec);
+}
+
+std::string LooksLike(std::optional<int> guess) {
+    if (!guess) {
+        return {};
+    }
+    if (*guess == TMailStoreCheck::LooksLikeProject) {
+        return "\n" + TSjisUnicode::FromUtf8("プロジェクトファイルのようです。");
+    }
+    if (*guess == TMailStoreCheck::LooksLikeOneMail) {
+        return "\n" + TSjisUnicode::FromUtf8("メールファイル 1 通のようです。");
+    }
+    if (!TMailStoreFactory::IsKnown(*guess)) {
+        return {};
+    }
+    return "\n" + TSjisUnicode::FromUtf8(kRules[static_cast<std::size_t>(*guess)].utf8Name) +
+           TSjisUnicode::FromUtf8("のようです。");
 }
 
 }  // namespace
@@ -78,4 +103,39 @@ std::optional<TConvertProblem> TConvertValidator::CheckLocation(int mailType,
         return TConvertProblem{TSjisUnicode::FromUtf8(rule.utf8Message), rule.helpTopic};
     }
     return std::nullopt;
+}
+
+std::optional<TConvertProblem> TConvertValidator::CheckNamed(std::size_t paramCount, int mailType,
+                                                             const std::string& sjisLocation) {
+    if (auto problem = CheckParams(paramCount)) {
+        return problem;
+    }
+    std::error_code ec;
+    if (TMailStoreFactory::IsKnown(mailType) && !sjisLocation.empty() &&
+        !std::filesystem::exists(TSjisUnicode::ToPath(sjisLocation), ec)) {
+        const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
+        return TConvertProblem{
+            sjisLocation + "\n" + TSjisUnicode::FromUtf8("このメールの場所は存在しません。"),
+            rule.helpTopic};
+    }
+    if (auto problem = CheckLocation(mailType, sjisLocation)) {
+        return problem;
+    }
+    return CheckStoreKind(mailType, sjisLocation);
+}
+
+std::optional<TConvertProblem> TConvertValidator::CheckStoreKind(int mailType,
+                                                                 const std::string& sjisLocation) {
+    if (!TMailStoreFactory::IsKnown(mailType)) {
+        return std::nullopt;
+    }
+    const TMailStoreCheck::TResult shape = TMailStoreCheck::Check(mailType, sjisLocation);
+    if (shape.fits) {
+        return std::nullopt;
+    }
+    const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
+    return TConvertProblem{sjisLocation + "\n" + TSjisUnicode::FromUtf8(rule.utf8Name) +
+                               TSjisUnicode::FromUtf8("ではないようです。") +
+                               LooksLike(shape.looksLike),
+                           rule.helpTopic};
 }

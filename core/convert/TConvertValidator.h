@@ -30,4 +30,13 @@ class TConvertValidator {
     // `sjisLocation` is a Shift_JIS path; a mail type outside 0..5 is refused.
     static std::optional<TConvertProblem> CheckLocation(int mailType,
                                                         const std::string& sjisLocation);
+
+    // The checks of the window, which names what it refuses: nothing at a
+    // given location, or a file store that is not of the chosen kind (the
+    // store's own check), besides the checks above.
+    static std::optional<TConvertProblem> CheckNamed(std::size_t paramCount, int mailType,
+                                                     const std::string& sjisLocation);
+    // "<path>\nDBXファイルではないようです。\nUnix mbox形式のファイルのようです。"
+    static std::optional<TConvertProblem> CheckStoreKind(int mailType,
+                                                         const std::string& sjisLocation);
 };

@@ -38,8 +38,10 @@ std::string TAutoRunScript::Text() const {
                (makeBackup ? " --backup" : " --no-backup") + (onlyNew ? " --only-new" : "") +
                " -- " + ShellQuote(projectFile) + " " + ShellQuote(csvFile);
     } else {
-        line = ShellQuote(program) + " -a " + ShellQuote(projectFile) + " " + ShellQuote(csvFile) +
-               " " + type + (makeBackup ? " 1" : " 0") + (onlyNew ? " --only-new" : "");
+        // "--" here too: a CSV named "-style" is no option of the program's toolkit.
+        line = ShellQuote(program) + " -a -- " + ShellQuote(projectFile) + " " +
+               ShellQuote(csvFile) + " " + type + (makeBackup ? " 1" : " 0") +
+               (onlyNew ? " --only-new" : "");
     }
     // exec: the script's exit status is the program's.
     return "#!/bin/sh\nexec " + line + "\n";

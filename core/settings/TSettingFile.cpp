@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "base/SjisText.h"
+#include "base/TKestrifyError.h"
 #include "base/Utf8Text.h"
 #include "codeconv/TSjisUnicode.h"
 #include "settings/TIniDocument.h"
@@ -114,6 +115,14 @@ std::string TSettingFile::GetDirectory() {
 std::vector<TOrderedParamString> TSettingFile::GetParams() {
     EnsureLoaded();
     return project_.params;
+}
+
+void TSettingFile::ReadProject() {
+    Read();
+    if (!HasProjectSection()) {
+        throw TKestrifyError(fileName_ +
+                             TSjisUnicode::FromUtf8(": プロジェクトファイルではありません。"));
+    }
 }
 
 void TSettingFile::Read() {

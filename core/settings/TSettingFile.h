@@ -30,6 +30,11 @@ class TSettingFile {
     // mark, or valid UTF-8 holding non-ASCII text) is converted first.
     void Read();
 
+    // Read(), then refuses what holds no project (a missing file, random
+    // bytes, any text without a project's section) with TKestrifyError
+    // "<path>: プロジェクトファイルではありません。", the check the command makes.
+    void ReadProject();
+
     // What the last Read() found, for callers that tell the user.
     // The file was UTF-8.
     bool WasUtf8() const { return wasUtf8_; }

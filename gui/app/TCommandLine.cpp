@@ -3,13 +3,26 @@
 #include "gui/base/TQtText.h"
 #include "settings/TIniDocument.h"
 
-TCommandLine::TCommandLine(const QStringList& arguments) {
+TCommandLine::TCommandLine(const QStringList& given) {
+    QStringList arguments = given;
+    const QLatin1String endOfOptions("--");
+    if (arguments.value(0) == endOfOptions) {
+        // Whatever follows is a name: a project called "-a" opens as one.
+        arguments.removeFirst();
+        if (!arguments.isEmpty()) {
+            projectArgument_ = arguments.constFirst();
+        }
+        return;
+    }
     if (arguments.isEmpty()) {
         return;
     }
     if (arguments.constFirst() != QLatin1String("-a")) {
         projectArgument_ = arguments.constFirst();
         return;
+    }
+    if (arguments.value(1) == endOfOptions) {
+        arguments.removeAt(1);  // "-a -- PROJECT CSV ...": names that may start with "-"
     }
     const auto argument = [&](int i) { return i < arguments.size() ? arguments.at(i) : QString(); };
     const std::optional<int> saveType = TIniDocument::ParseInteger(TQtText::ToSjis(argument(3)));

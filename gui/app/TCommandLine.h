@@ -1,8 +1,9 @@
 #pragma once
 // What the program's arguments ask for: an interactive start, an
 // interactive start with a project, or an automatic run
-//   kestrify -a PROJECT CSV SAVETYPE [BACKUP]
-// Only the first five arguments count. "-a" must be written exactly so
+//   kestrify -a [--] PROJECT CSV SAVETYPE [BACKUP]
+//   kestrify -- PROJECT
+// Only the first five arguments (besides a "--") count. "-a" must be written exactly so
 // ("-A" is a file name). A missing or non-numeric save type drops the
 // automatic run without a word; only a backup argument "0" turns the backup
 // off.

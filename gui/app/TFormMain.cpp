@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <new>
 
@@ -36,7 +37,9 @@
 #include "gui/app/TThunderbirdFolderDialog.h"
 #include "gui/base/THelpService.h"
 #include "gui/base/THint.h"
+#include "gui/base/TProgramEnd.h"
 #include "gui/base/TQtText.h"
+#include "gui/base/TScreenFit.h"
 #include "gui/base/UiText.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/controls/TWorkAside.h"
@@ -175,7 +178,7 @@ TFormMain::TFormMain(TAppIni& appIni, const QStringList& arguments, QWidget* par
     CreateMenus();
     ConnectActions();
     setStatusTip(U("[F1]キーでヘルプが表示されます。"));
-    setWindowTitle(TitlePrefix + Untitled);
+    ShowTitle(TitlePrefix + Untitled);
 
     setMinimumSize(340, 360);
     resize(sizeHint().expandedTo(
@@ -186,12 +189,25 @@ TFormMain::TFormMain(TAppIni& appIni, const QStringList& arguments, QWidget* par
 
     TCommandLine commandLine(arguments);
     autoRun_ = commandLine.TakeAutoRun();
+    automatic_ = autoRun_ != nullptr;
     if (const auto& project = commandLine.ProjectArgument()) {
-        setWindowTitle(*project);
+        ShowTitle(*project);
         if (IsFile(*project)) {
             Guarded([&] { OpenProject(AbsolutePath(*project)); });
         }
     }
+    MarkSaved();
+    // Every change of the project shows in the title at once.
+    QAbstractItemModel* model = gridParam_->model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(model, signal, this, &TFormMain::UpdateModified);
+    }
+    connect(model, &QAbstractItemModel::dataChanged, this, &TFormMain::UpdateModified);
+    connect(model, &QAbstractItemModel::rowsMoved, this, &TFormMain::UpdateModified);
+    connect(model, &QAbstractItemModel::modelReset, this, &TFormMain::UpdateModified);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &TFormMain::UpdateModified);
+    connect(comboBoxMailType_, &QComboBox::currentIndexChanged, this, &TFormMain::UpdateModified);
+    connect(comboBoxDir_, &QComboBox::editTextChanged, this, &TFormMain::UpdateModified);
 }
 
 TFormMain::~TFormMain() = default;
@@ -325,7 +341,7 @@ void TFormMain::CreateControls() {
     auto* central = new QWidget(this);
     setCentralWidget(central);
 
-    auto* labelMailType = new QLabel(U("メールの処理方法(&C)"));
+    auto* labelMailType = new QLabel(U("メールの処理方法(&K)"));
     labelMailType->setObjectName(QStringLiteral("LabelMailType"));
     comboBoxMailType_ = new QComboBox;
     comboBoxMailType_->setObjectName(QStringLiteral("ComboBoxMailType"));
@@ -450,16 +466,112 @@ void TFormMain::Guarded(Command command) {
             command();
         }
     } catch (const std::exception& e) {
+        if (automatic_ && dynamic_cast<const std::bad_alloc*>(&e) != nullptr) {
+            exitStatus_ = TExitStatus::OutOfMemory;
+        }
         Message(ErrorText(e), TMsgKind::Error, TMsgButtons::Ok);
     }
+    // Dialogs change the project without a signal of the grid.
+    UpdateModified();
 }
 
 void TFormMain::SetTitleFromPath(const QString& path) {
     if (path != projectPath_) {
         projectPath_ = path;
-        setWindowTitle(TitlePrefix + (path.isEmpty() ? Untitled : path));
+        ShowTitle(TitlePrefix + (path.isEmpty() ? Untitled : path));
     } else if (path.isEmpty()) {
-        setWindowTitle(TitlePrefix + Untitled);
+        ShowTitle(TitlePrefix + Untitled);
+    }
+}
+
+void TFormMain::ShowTitle(const QString& title) {
+    title_ = title;
+    setWindowTitle(modified_ ? QStringLiteral("*") + title : title);
+}
+
+std::string TFormMain::ProjectState() const {
+    // Fields joined by a byte that Shift_JIS text never holds.
+    std::string state;
+    const auto add = [&state](const auto& value) {
+        if constexpr (std::is_convertible_v<decltype(value), std::string>) {
+            state.append(value);
+        } else {
+            state.append(std::to_string(value));
+        }
+        state.push_back('\x01');
+    };
+    add(comboBoxMailType_->currentIndex());
+    add(Sjis(comboBoxDir_->currentText()));
+    add(csvSaveParam_.GetSaveFileName());
+    add(csvSaveParam_.GetSaveType());
+    add(csvSaveParam_.GetMakeBackup());
+    add(csvSaveParam_.GetOnlyNew());
+    const TParamFormConvert& form = convertForm_;
+    add(form.GetKeepWindowSize());
+    add(form.GetKeepColumnWidths());
+    add(gridParam_->GetAutoSetFieldNumber());
+    add(gridParam_->GetAutoSetParamOrder());
+    for (const TOrderedParamString& p : gridParam_->GetAllParam()) {
+        add(p.GetParamOrder());
+        add(p.GetParamKey());
+        add(p.GetFieldOrder());
+        add(p.GetFieldName());
+        add(p.GetRowType());
+        add(p.GetPosType());
+        add(p.GetRegExt());
+        add(p.GetOneLine());
+        add(p.GetTrim());
+        add(p.GetAutoFormat());
+        add(p.GetStartLine());
+        add(p.GetEndStr());
+        add(p.GetEndStrRegExp());
+        add(p.GetMailAddress());
+        add(p.GetMailName());
+    }
+    return state;
+}
+
+void TFormMain::MarkSaved() {
+    savedState_ = ProjectState();
+    modified_ = false;
+    ShowTitle(title_);
+}
+
+void TFormMain::UpdateModified() {
+    const bool modified = ProjectState() != savedState_;
+    if (modified != modified_) {
+        modified_ = modified;
+        ShowTitle(title_);
+    }
+}
+
+bool TFormMain::ConfirmDiscard() {
+    UpdateModified();
+    if (!modified_) {
+        return true;
+    }
+    switch (Message(U("プロジェクトは変更されています。保存しますか？"), TMsgKind::Confirmation,
+                    TMsgButtons::SaveDiscardCancel)) {
+        case TModalResult::Yes:
+            break;
+        case TModalResult::No:
+            return true;
+        default:
+            return false;
+    }
+    try {
+        ActionSaveOverwriteExecute();
+    } catch (const std::exception& e) {
+        Message(ErrorText(e), TMsgKind::Error, TMsgButtons::Ok);
+        return false;
+    }
+    // A save dialog that was cancelled keeps the project as it is.
+    return !modified_;
+}
+
+void TFormMain::OpenChosenProject(const QString& path) {
+    if (ConfirmDiscard()) {
+        OpenProject(path);
     }
 }
 
@@ -493,7 +605,8 @@ void TFormMain::OpenProject(const QString& path) {
     const std::string sjisPath = Sjis(path);
     TSettingFile file(sjisPath);
     file.Project().convertForm = convertForm_;  // the screen its defaults come from
-    file.Read();
+    // Anything else opened as a project would be overwritten by the next save.
+    file.ReadProject();
     const int type = file.GetMailType();
     comboBoxMailType_->setCurrentIndex(TMailStoreFactory::IsKnown(type) ? type : -1);
     comboBoxDir_->setEditText(TQtText::FromSjis(file.GetDirectory()));
@@ -503,6 +616,7 @@ void TFormMain::OpenProject(const QString& path) {
     AddRecent(path);
     convertForm_ = *file.Project().convertForm;
     SetTitleFromPath(path);
+    MarkSaved();
 }
 
 void TFormMain::SaveProject(const QString& path) {
@@ -519,13 +633,14 @@ void TFormMain::SaveProject(const QString& path) {
     file.Write();
     SetTitleFromPath(path);
     AddRecent(path);
+    MarkSaved();
 }
 
 void TFormMain::SaveProjectAs() {
     TFileRequest request;
     request.initialDir = Desktop();
     request.fileName = projectPath_;
-    request.filter = U("設定ファイル(*.KFY)|*.KFY");
+    request.filter = U("プロジェクトファイル(*.KFY)|*.KFY");
     request.defaultExt = QStringLiteral(".KFY");
     std::optional<QString> chosen = TModalService::Current().SaveFile(this, request);
     if (!chosen) {
@@ -547,15 +662,22 @@ void TFormMain::SaveProjectAs() {
 }
 
 void TFormMain::ActionCreateNewParamExecute() {
+    if (!ConfirmDiscard()) {
+        return;
+    }
     comboBoxMailType_->setCurrentIndex(0);
     comboBoxDir_->setEditText(QString());
     gridParam_->ClearParam();
     SetTitleFromPath(QString());
     convertForm_.Reset();
+    MarkSaved();
 }
 
 void TFormMain::ActionOpenSettingExecute() {
-    openRequest_.filter = U("設定ファイル(*.KFY;*.INI)|*.KFY;*.INI");
+    if (!ConfirmDiscard()) {
+        return;
+    }
+    openRequest_.filter = U("プロジェクトファイル(*.KFY;*.INI)|*.KFY;*.INI");
     if (!projectPath_.isEmpty()) {
         openRequest_.initialDir = QFileInfo(projectPath_).absolutePath();
         openRequest_.fileName = projectPath_;
@@ -627,7 +749,9 @@ void TFormMain::ActionConvertExecute() {
     std::vector<TOrderedParamString> params = gridParam_->GetAllParam();
     const int mailType = comboBoxMailType_->currentIndex();
     const std::string location = ReaderLocation();
-    if (auto problem = TConvertValidator::Check(params.size(), mailType, location)) {
+    // Checked before the result window opens: a store of another kind would
+    // give an empty table that looks finished.
+    if (auto problem = TConvertValidator::CheckNamed(params.size(), mailType, location)) {
         Message(TQtText::FromSjis(problem->message), TMsgKind::Error,
                 problem->helpTopic != 0 ? TMsgButtons::OkHelp : TMsgButtons::Ok,
                 problem->helpTopic);
@@ -646,6 +770,9 @@ void TFormMain::ActionConvertExecute() {
             reader = onlyNew->Choose(std::move(reader), mailType, location);
         }
     });
+    if (TProgramEnd::Requested()) {
+        return;
+    }
     auto converter = std::make_unique<TCSVConverter>(
         std::move(reader), std::make_unique<TConvertParam>(std::move(params)));
     std::optional<TAutoExexParam> autoRun;
@@ -662,6 +789,9 @@ void TFormMain::ActionConvertExecute() {
     onlyNew_ = nullptr;
     if (autoRun_ != nullptr) {
         exitStatus_ = result.runStatus;
+    }
+    if (TProgramEnd::Requested()) {
+        return;  // nothing more is written
     }
     // The project keeps the save options it had before the conversion; the
     // window takes over the result window's only afterwards, also when the
@@ -681,6 +811,9 @@ int TFormMain::RunStatus(const TConvertReport& report) {
     if (report.automaticSaved) {
         return TExitStatus::AfterSave(report.failedMails);
     }
+    if (report.outOfMemory) {
+        return TExitStatus::OutOfMemory;
+    }
     if (report.end == ::TConvertOutcome::TEnd::Failed) {
         return TExitStatus::BadInput;
     }
@@ -696,6 +829,9 @@ TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConvert
     form.SetSheetName(Sjis(QFileInfo(projectPath_).completeBaseName()));
     if (onlyNew_ != nullptr) {
         form.SetOnlyNew(onlyNew_, onlyNewOutput_);
+    }
+    if (!projectPath_.isEmpty()) {
+        form.SetProjectFolder(QFileInfo(projectPath_).absolutePath());
     }
     if (autoRun != nullptr) {
         form.SetAutoExexParam(*autoRun);
@@ -941,6 +1077,14 @@ void TFormMain::ChooseFile(const QString& filter, const QString& startFile,
 // Dropped files
 
 void TFormMain::DropPaths(const QStringList& paths) {
+    const bool opensProject = std::any_of(paths.begin(), paths.end(), [](const QString& path) {
+        const QString ext = UpperSuffix(path);
+        return QFileInfo(path).isFile() &&
+               (ext == QLatin1String(".INI") || ext == QLatin1String(".KFY"));
+    });
+    if (opensProject && !ConfirmDiscard()) {
+        return;
+    }
     for (const QString& path : paths) {
         const QFileInfo info(path);
         const QString ext = UpperSuffix(path);
@@ -996,6 +1140,7 @@ void TFormMain::FirstShow() {
     if (appIni_.GetRestoreWindowSize()) {
         resize(appIni_.GetWindowWidth(), appIni_.GetWindowHeight());
     }
+    TScreenFit::Fit(*this);
     // Also before an automatic run, which then opens its own project.
     const QString last = TQtText::FromSjis(appIni_.GetLastParamFile());
     if (appIni_.GetRestoreParamFile() && projectPath_.isEmpty() && IsFile(last)) {
@@ -1011,8 +1156,8 @@ void TFormMain::FirstIdle() {
     // Only a result window that saved turns this into success.
     exitStatus_ = TExitStatus::BadInput;
     try {
-        OpenProject(AbsolutePath(TQtText::FromSjis(autoRun_->GetParamFile())));
-        setWindowTitle(U("自動実行処理中..."));
+        OpenAutoRunProject();
+        ShowTitle(U("自動実行処理中..."));
         ActionConvertExecute();
     } catch (const std::exception& e) {
         if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) {
@@ -1024,9 +1169,19 @@ void TFormMain::FirstIdle() {
     close();
 }
 
+void TFormMain::OpenAutoRunProject() {
+    const QString path = AbsolutePath(TQtText::FromSjis(autoRun_->GetParamFile()));
+    if (!QFileInfo::exists(path)) {
+        throw TKestrifyError(Sjis(path + U(": プロジェクトファイルが見つかりませんでした。")));
+    }
+    OpenProject(path);
+}
+
 void TFormMain::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
-    if (!event->isAccepted()) {
+    // An automatic run has nobody to ask.
+    if (!event->isAccepted() || (!automatic_ && !TProgramEnd::Requested() && !ConfirmDiscard())) {
+        event->ignore();
         return;
     }
     THelpService::Current().Quit();
@@ -1059,7 +1214,7 @@ void TFormMain::RebuildRecentItems() {
         item->setObjectName(QStringLiteral("RecentItem%1").arg(n));
         item->setToolTip(recent[n]);
         item->setStatusTip(recent[n]);
-        connect(item, &QAction::triggered, this, [this, n] { OpenRecent(n); });
+        connect(item, &QAction::triggered, this, [this, n] { Guarded([&] { OpenRecent(n); }); });
     }
 }
 
@@ -1074,11 +1229,10 @@ void TFormMain::OpenRecent(int index) {
         RemoveRecent(path);
         return;
     }
-    try {
-        OpenProject(path);
-    } catch (const std::exception&) {
-        // Opening from this menu reports nothing.
+    if (!ConfirmDiscard()) {
+        return;
     }
+    OpenProject(path);
 }
 
 // ---------------------------------------------------------------------------

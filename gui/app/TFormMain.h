@@ -57,6 +57,9 @@ class TFormMain : public QMainWindow {
     bool HasPendingAutoRun() const { return autoRun_ != nullptr; }
 
     const QString& ProjectPath() const { return projectPath_; }
+    // The project differs from what was last opened, saved or created new:
+    // the title starts with "*" and closing or replacing it asks first.
+    bool IsModified() const { return modified_; }
     const TCSVSaveParam& GetCSVSaveParam() const { return csvSaveParam_; }
     void SetCSVSaveParam(const TCSVSaveParam& v) { csvSaveParam_ = v; }
     TGridConvertParam* Grid() const { return gridParam_; }
@@ -139,6 +142,19 @@ class TFormMain : public QMainWindow {
     void SetPreviewSource(TFormParamEdit& form, int position) const;
     void ShowGridMenu(const QPoint& pos);
 
+    // What the project file would hold, to tell whether it changed.
+    std::string ProjectState() const;
+    void MarkSaved();
+    void UpdateModified();
+    void ShowTitle(const QString& title);
+    // Asks whether to save a modified project before it is closed or
+    // replaced; false when the user cancels (or the save did not happen).
+    bool ConfirmDiscard();
+    // Opens a project picked by the user, after asking about changes.
+    void OpenChosenProject(const QString& path);
+
+    // The automatic run's project; a missing one is named as such.
+    void OpenAutoRunProject();
     void FirstShow();
     void FirstIdle();
     // The location as the reader needs it: a relative path counts from the
@@ -172,6 +188,11 @@ class TFormMain : public QMainWindow {
     TFileRequest openRequest_;
     int exitStatus_ = 0;
     bool firstShow_ = true;
+    QString title_;
+    std::string savedState_;
+    bool modified_ = false;
+    // Started for an automatic run: nobody is asked about changes.
+    bool automatic_ = false;
 
     QComboBox* comboBoxMailType_ = nullptr;
     THistoryComboBox* comboBoxDir_ = nullptr;

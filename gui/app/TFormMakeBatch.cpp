@@ -80,10 +80,10 @@ TFormMakeBatch::TFormMakeBatch(QWidget* parent)
     SetHelpContext(FormHelpTopic);
     pages_->setObjectName(QStringLiteral("PageControl"));
     pages_->setDocumentMode(true);  // flat page buttons, no frame around the page
-    pages_->addTab(BuildProjectPage(), U("設定ファイル(&1)"));
+    pages_->addTab(BuildProjectPage(), U("プロジェクト(&1)"));
     pages_->addTab(BuildCsvPage(), U("CSVファイル(&2)"));
 
-    projectRequest_.filter = U("設定ファイル(*.KFY;*.INI)|*.KFY;*.INI");
+    projectRequest_.filter = U("プロジェクトファイル(*.KFY;*.INI)|*.KFY;*.INI");
     csvRequest_.filter =
         U("CSVファイル(*.csv)|*.csv|Excel ブック (*.xlsx)|*.xlsx|すべてのファイル|*.*");
     csvRequest_.defaultExt = QStringLiteral("csv");
@@ -103,10 +103,10 @@ QWidget* TFormMakeBatch::BuildProjectPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     QPushButton* browse =
-        NamedButton("BtnParamFileOpen", U("参照(&D)"), U("参照|パラメータ設定ファイルを選択する"));
+        NamedButton("BtnParamFileOpen", U("参照(&D)"), U("参照|プロジェクトファイルを選択する"));
     editParamFile_ =
-        AddPathRow(layout, U("パラメータ設定ファイルの場所(&F)"), "EditParamFile",
-                   U("パラメータ設定ファイル|自動実行するパラメータ設定ファイルの場所"), browse);
+        AddPathRow(layout, U("プロジェクトファイルの場所(&F)"), "EditParamFile",
+                   U("プロジェクトファイル|自動実行するプロジェクトファイルの場所"), browse);
     layout->addStretch(1);
     QPushButton* next = NamedButton("BitBtnNext", U("次へ(&N)"), U("次へ|CSVファイルの設定に進む"));
     next->setDefault(true);
@@ -130,7 +130,7 @@ QWidget* TFormMakeBatch::BuildCsvPage() {
     radioGroupSaveParam_->SetItemIndex(0);
     THint::ApplyToGroup(radioGroupSaveParam_,
                         U("保存条件|同名のCSVファイルがすでにあるときの保存方法"));
-    checkBoxBackup_ = new QCheckBox(U("バックアップファイルを作成する(&B)"), page);
+    checkBoxBackup_ = new QCheckBox(U("バックアップファイルを作成する(&K)"), page);
     checkBoxBackup_->setObjectName(QStringLiteral("CheckBoxBackup"));
     THint::Apply(checkBoxBackup_, U("バックアップ|保存する前に元のCSVファイルを.bakにコピーする"));
     checkBoxHeadless_ = new QCheckBox(U("画面を表示せずに実行する"), page);
@@ -148,7 +148,7 @@ QWidget* TFormMakeBatch::BuildCsvPage() {
     layout->addWidget(checkBoxHeadless_);
     layout->addStretch(1);
 
-    QPushButton* back = NamedButton("BtnBack", U("戻る(&B)"), U("戻る|設定ファイルの選択に戻る"));
+    QPushButton* back = NamedButton("BtnBack", U("戻る(&B)"), U("戻る|プロジェクトの選択に戻る"));
     QPushButton* make = NamedButton("BtnMake", U("作成(&N)"), U("作成|自動実行ファイルを作成する"));
     make->setDefault(true);
     layout->addWidget(PageButtons(this, {back, make}));
@@ -187,7 +187,7 @@ void TFormMakeBatch::BitBtnNextClick() {
         ShowPage(1, editCSVFile_);
         return;
     }
-    TModalService::Current().Message(this, U("パラメータ設定ファイルの場所が選択されていません。"),
+    TModalService::Current().Message(this, U("プロジェクトファイルの場所が選択されていません。"),
                                      TMsgKind::Information, TMsgButtons::Ok, 0);
     ShowPage(0, editParamFile_);
 }
@@ -195,7 +195,7 @@ void TFormMakeBatch::BitBtnNextClick() {
 void TFormMakeBatch::BtnMakeClick() {
     TModalService& modal = TModalService::Current();
     if (!ProjectExists()) {
-        modal.Message(this, U("パラメータ設定ファイルが見つかりません。"), TMsgKind::Error,
+        modal.Message(this, U("プロジェクトファイルが見つかりません。"), TMsgKind::Error,
                       TMsgButtons::Ok, 0);
         ShowPage(0, editParamFile_);
         return;

@@ -1,37 +1,102 @@
 // The desktop application:
 //   kestrify                    interactive start
-//   kestrify PROJECT            interactive start with that project
-//   kestrify -a PROJECT CSV SAVETYPE [BACKUP]
+//   kestrify [--] PROJECT       interactive start with that project
+//   kestrify -a [--] PROJECT CSV SAVETYPE [BACKUP]
 //                               automatic run: converts PROJECT, saves the CSV
 //                               and ends; the exit status tells how it went.
+//                               Without a display it runs without windows and
+//                               every message goes to standard error.
 //   kestrify --version          prints the version (no window, no display needed)
 
 #include <QApplication>
+#include <QFile>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "convert/TExitStatus.h"
 #include "gui/app/TFormMain.h"
 #include "gui/base/TAppLook.h"
+#include "gui/base/TProgramEnd.h"
+#include "gui/base/TQtModalService.h"
 #include "gui/base/TQtText.h"
 #include "gui/base/TScriptedModalService.h"
+#include "gui/base/TTranslations.h"
 #include "gui/help/TBuiltInHelpService.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TkKestrifyInfo.h"
 
 namespace {
 
-// KESTRIFY_TEST_ANSWER_BOXES=1, set only by tests of the executable: every
-// message box is written to standard error and answered as Esc would answer
-// it, every file dialog is cancelled, so an unattended run never waits.
-class TAnsweringModalService : public TScriptedModalService {
+const char* const OutOfMemoryMessage = "メモリが不足しています。";
+
+void PrintMessage(const QString& text) {
+    std::fprintf(stderr, "kestrify: %s\n", text.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+// An automatic run's boxes also go to standard error, for its log. Without
+// a display (or for tests: KESTRIFY_TEST_ANSWER_BOXES=1) nobody is there to
+// answer: every box is answered as Esc would answer it, every file dialog
+// is cancelled, so the run never waits.
+class TLoggingModalService : public TModalService {
   public:
+    explicit TLoggingModalService(bool answerAlone) : answerAlone_(answerAlone) {}
+
     TModalResult Message(QWidget* parent, const QString& text, TMsgKind kind, TMsgButtons buttons,
                          int helpTopic) override {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-        return TScriptedModalService::Message(parent, text, kind, buttons, helpTopic);
+        PrintMessage(text);
+        return Inner().Message(parent, text, kind, buttons, helpTopic);
+    }
+    std::optional<QString> OpenFile(QWidget* parent, const TFileRequest& request) override {
+        return Inner().OpenFile(parent, request);
+    }
+    std::optional<QString> SaveFile(QWidget* parent, const TFileRequest& request) override {
+        return Inner().SaveFile(parent, request);
+    }
+    std::optional<QString> BrowseFolder(QWidget* parent, const QString& caption,
+                                        const QString& initialDir) override {
+        return Inner().BrowseFolder(parent, caption, initialDir);
+    }
+
+  private:
+    TModalService& Inner() {
+        if (answerAlone_) {
+            return answering_;
+        }
+        return dialogs_;
+    }
+
+    bool answerAlone_;
+    TScriptedModalService answering_;
+    TQtModalService dialogs_;
+};
+
+// Out of memory in any event handler ends the program with the memory
+// message and status 4 instead of an abort: the windows unwind, temporary
+// files go.
+class TKestrifyApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            if (!TProgramEnd::Requested()) {
+                PrintMessage(QString::fromUtf8(OutOfMemoryMessage));
+                TProgramEnd::Request(TExitStatus::OutOfMemory);
+            }
+            return false;
+        }
     }
 };
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
 
 }  // namespace
 
@@ -40,35 +105,66 @@ int main(int argc, char** argv) {
         std::printf("kestrify %s\n", TkKestrifyInfo::Version().toUtf8().constData());
         return 0;
     }
-    QApplication app(argc, argv);
+    // An automatic run's arguments (and those after "--") are the program's
+    // alone: Qt never sees them, so a CSV named "-style" or "-reverse" is a
+    // file name, not an option of Qt.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.append(QFile::decodeName(argv[i]));
+    }
+    const bool automatic = arguments.value(0) == QLatin1String("-a");
+    const bool ownArguments = automatic || arguments.value(0) == QLatin1String("--");
+    // cron, ssh, a service: the run goes on without windows.
+    const bool headless = automatic && !HasDisplay();
+    if (headless) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    int qtArgc = ownArguments ? 1 : argc;
+    TKestrifyApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrify"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrify"));
     QApplication::setWindowIcon(TkKestrifyInfo::ProgramIcon());
+    if (!ownArguments) {
+        arguments = QApplication::arguments().mid(1);  // without the options Qt took
+    }
+    TTranslations::Load();
     TAppLook::Apply();
+    TProgramEnd::InstallSignalHandlers();
 
-    TAnsweringModalService answering;
-    std::optional<TModalServiceScope> testScope;
-    if (!qEnvironmentVariableIsEmpty("KESTRIFY_TEST_ANSWER_BOXES")) {
-        testScope.emplace(answering);
+    TLoggingModalService logging(headless ||
+                                 !qEnvironmentVariableIsEmpty("KESTRIFY_TEST_ANSWER_BOXES"));
+    std::optional<TModalServiceScope> loggingScope;
+    if (automatic || !qEnvironmentVariableIsEmpty("KESTRIFY_TEST_ANSWER_BOXES")) {
+        loggingScope.emplace(logging);
     }
 
     TBuiltInHelpService help;
     THelpServiceScope helpScope(help);
 
+    int status = 0;
     try {
-        TFormMain form(TAppIni::Instance(), QApplication::arguments().mid(1));
+        TFormMain form(TAppIni::Instance(), arguments);
         // Help windows may stay open; closing the main window ends the program.
         QApplication::setQuitOnLastWindowClosed(false);
         QObject::connect(&form, &TFormMain::Closed, &app,
                          [&form] { QCoreApplication::exit(form.ExitStatus()); });
-        form.show();
-        const int status = QApplication::exec();
-        // Writes the settings, when their file exists.
-        TAppIni::ReleaseInstance();
-        return status;
+        if (!TProgramEnd::Requested()) {
+            form.show();
+            status = QApplication::exec();
+        }
+    } catch (const std::bad_alloc&) {
+        PrintMessage(QString::fromUtf8(OutOfMemoryMessage));
+        status = TExitStatus::OutOfMemory;
     } catch (const std::exception& e) {
         TModalService::Current().Message(nullptr, TQtText::FromSjis(e.what()), TMsgKind::Error,
                                          TMsgButtons::Ok, 0);
-        return TExitStatus::BadInput;
+        status = TExitStatus::BadInput;
     }
+    if (TProgramEnd::Requested()) {
+        // A stop signal or memory that ran out: the settings stay as they were.
+        return TProgramEnd::Status();
+    }
+    // Writes the settings, when their file exists.
+    TAppIni::ReleaseInstance();
+    return status;
 }

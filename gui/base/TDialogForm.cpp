@@ -6,10 +6,12 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
 #include "gui/base/THelpService.h"
+#include "gui/base/TScreenFit.h"
 
 TDialogForm::TDialogForm(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -17,6 +19,19 @@ TDialogForm::TDialogForm(QWidget* parent) : QDialog(parent) {
     statusBar_->setSizeGripEnabled(false);
     focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
                                [this](QWidget* /*old*/, QWidget* now) { FocusChanged(now); });
+    // A shortcut, not a key press: a focused control that takes F1 for
+    // itself cannot swallow it.
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setContext(Qt::WindowShortcut);
+    connect(f1, &QShortcut::activated, this, &TDialogForm::ShowHelp);
+}
+
+void TDialogForm::ShowHelp() {
+    int topic = THelpService::ContextFor(focusWidget() != nullptr ? focusWidget() : this);
+    if (topic == 0) {
+        topic = THelpService::OwnContext(this);
+    }
+    THelpService::Current().ShowTopic(topic);
 }
 
 // The children leave the focus while the base class destroys them; by then
@@ -67,6 +82,11 @@ void TDialogForm::FixSize(QSize designClientSize) {
     setFixedSize(sizeHint().expandedTo(designClientSize));
 }
 
+void TDialogForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    TScreenFit::Fit(*this);
+}
+
 bool TDialogForm::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         statusBar_->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
@@ -77,10 +97,7 @@ bool TDialogForm::event(QEvent* event) {
 
 void TDialogForm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        const int topic = THelpService::ContextFor(focusWidget() != nullptr ? focusWidget() : this);
-        if (topic != 0) {
-            THelpService::Current().ShowTopic(topic);
-        }
+        ShowHelp();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -37,11 +37,15 @@ class TDialogForm : public QDialog {
     // Fixes the form's size: the design client size or what the layout needs.
     void FixSize(QSize designClientSize);
 
+    // A form never opens larger than its screen's free area.
+    void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void FocusChanged(QWidget* now);
+    // The help topic of the focused control, else the form's (0: contents).
+    void ShowHelp();
 
     QStatusBar* statusBar_ = nullptr;
     QMetaObject::Connection focusConnection_;

@@ -82,6 +82,14 @@ TMessageDialog::TMessageDialog(QWidget* parent, const QString& text, TMsgKind ki
                           QDialogButtonBox::RejectRole);
             }
             break;
+        case TMsgButtons::SaveDiscardCancel:
+            first = AddButton(QString::fromUtf8("保存(&S)"), TModalResult::Yes,
+                              QDialogButtonBox::AcceptRole);
+            AddButton(QString::fromUtf8("保存しない(&N)"), TModalResult::No,
+                      QDialogButtonBox::DestructiveRole);
+            AddButton(QString::fromUtf8("キャンセル"), TModalResult::Cancel,
+                      QDialogButtonBox::RejectRole);
+            break;
     }
     if (HasHelp(buttons)) {
         AddHelpButton();
@@ -118,6 +126,7 @@ TModalResult TMessageDialog::EscapeAnswer(TMsgButtons buttons) {
             return TModalResult::Ok;
         case TMsgButtons::OkCancel:
         case TMsgButtons::YesNoCancel:
+        case TMsgButtons::SaveDiscardCancel:
             return TModalResult::Cancel;
         case TMsgButtons::YesNo:
         case TMsgButtons::YesNoHelp:

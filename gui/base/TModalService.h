@@ -11,7 +11,8 @@ class QWidget;
 
 enum class TMsgKind { Error, Warning, Information, Confirmation };
 
-enum class TMsgButtons { Ok, OkHelp, OkCancel, YesNo, YesNoHelp, YesNoCancel };
+// SaveDiscardCancel: 保存 / 保存しない / キャンセル, answered Yes / No / Cancel.
+enum class TMsgButtons { Ok, OkHelp, OkCancel, YesNo, YesNoHelp, YesNoCancel, SaveDiscardCancel };
 
 enum class TModalResult { Ok, Cancel, Yes, No };
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <atomic>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 #include "base/VectorState.h"
@@ -47,6 +48,15 @@ class TInputGuard : public QObject {
     QWidget* window_;
 };
 
+struct TJoin {
+    std::thread& thread;
+    ~TJoin() {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+};
+
 }  // namespace
 
 void TWorkAside::Run(QWidget* window, const std::function<void()>& work,
@@ -55,25 +65,41 @@ void TWorkAside::Run(QWidget* window, const std::function<void()>& work,
     QEventLoop loop;
     std::atomic<bool> done{false};
     std::exception_ptr error;
-    std::thread worker([&] {
-        // Started from a window's thread: drop what its vector registers held.
-        vecstate::ClearUpperHalves();
+    const auto run = [&] {
         try {
             work();
         } catch (...) {
             error = std::current_exception();
         }
         done = true;
-        // Wakes the window's thread at once (run by its loop, even when the
-        // loop starts only after this).
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    };
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            // Started from a window's thread: drop what its vector registers held.
+            vecstate::ClearUpperHalves();
+            run();
+            // Wakes the window's thread at once (run by its loop, even when the
+            // loop starts only after this).
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit): the work runs here, the
+        // window waits without painting.
+    }
+    // Whatever throws on this side, the thread is waited for before the
+    // loop it wakes and the data it works on go.
+    const TJoin join(worker);
     if (meanwhile) {
         meanwhile();
     }
-    if (!done) {
+    if (!worker.joinable()) {
+        run();
+    } else if (!done) {
         loop.exec();
     }
+    // A loop left early (the program ends) waits here for the work, which
+    // checks for the end itself.
     worker.join();
     if (error) {
         std::rethrow_exception(error);

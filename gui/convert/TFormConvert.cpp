@@ -2,11 +2,16 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -14,6 +19,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -23,9 +29,11 @@
 #include "convert/TConvertWorker.h"
 #include "convert/TCsvFile.h"
 #include "convert/TCsvPrewriter.h"
+#include "convert/TTableSearch.h"
 #include "gui/base/THelpService.h"
 #include "gui/base/THint.h"
 #include "gui/base/TModalService.h"
+#include "gui/base/TProgramEnd.h"
 #include "gui/base/TQtText.h"
 #include "gui/base/UiText.h"
 #include "gui/controls/TWorkAside.h"
@@ -42,6 +50,8 @@ namespace {
 constexpr int kPollMs = 25;
 constexpr int kProgressMs = 200;
 constexpr int kMaxThreads = 16;
+constexpr int kFitSampleRows = 50;
+constexpr int kFitMaxWidth = 320;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QString& hint) {
@@ -77,6 +87,8 @@ class TWindowThreadHost : public TCsvSaveHost {
     void SaveWarning(const std::string& message) override {
         OnWindowThread([&] { target_.SaveWarning(message); });
     }
+    // Read on the writing thread: a flag, no call to the window.
+    bool SaveStopRequested() override { return target_.SaveStopRequested(); }
 
   private:
     void OnWindowThread(const std::function<void()>& call) {
@@ -90,6 +102,23 @@ class TWindowThreadHost : public TCsvSaveHost {
     QObject* window_;
     TCsvSaveHost& target_;
 };
+
+// The memory message of the whole program.
+QString OutOfMemoryText() {
+    return U("メモリが不足しています。");
+}
+
+// "<first line>\n<path>\n<the rest>": a failure names its file.
+QString WithPath(const QString& message, const QString& path) {
+    if (path.isEmpty()) {
+        return message;
+    }
+    const qsizetype lineEnd = message.indexOf(u'\n');
+    if (lineEnd < 0) {
+        return message + u'\n' + path;
+    }
+    return message.left(lineEnd) + u'\n' + path + message.mid(lineEnd);
+}
 
 }  // namespace
 
@@ -136,6 +165,7 @@ TFormConvert::TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> conve
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 0);
     layout->addWidget(grid_, 1);
+    layout->addWidget(MakeFindBar());
     layout->addWidget(progressBar_);
     layout->addLayout(ButtonRow({btnSave_, btnClose_, btnHelp_}));
     AddStatusBar(layout);
@@ -171,6 +201,14 @@ const TResultTable& TFormConvert::Table() const {
 void TFormConvert::SetSaveParam(const TCSVSaveParam& param) {
     saveParam_ = param;
     saveFileName_ = TQtText::FromSjis(param.GetSaveFileName());
+    SetProjectFolder(projectFolder_);
+}
+
+void TFormConvert::SetProjectFolder(const QString& folder) {
+    projectFolder_ = folder;
+    if (!folder.isEmpty() && !saveFileName_.isEmpty() && QDir::isRelativePath(saveFileName_)) {
+        saveFileName_ = QDir(folder).absoluteFilePath(saveFileName_);
+    }
 }
 
 void TFormConvert::setVisible(bool visible) {
@@ -232,6 +270,12 @@ void TFormConvert::Poll() {
     model_->Append(news.rows);
     if (prewriter_) {
         prewriter_->Add(arrived, model_->Table().RowCount());
+    }
+    // Dates and addresses are not cut at a fixed width: once the first rows
+    // are there, the columns take what their title and those rows need.
+    if (!columnsFitted_ && !geometry_.GetKeepColumnWidths() && model_->MailRows() > 0) {
+        columnsFitted_ = true;
+        grid_->FitColumnsToContents(kFitSampleRows, kFitMaxWidth);
     }
     if (news.position != position_ &&
         (!progressShown_.isValid() || progressShown_.elapsed() >= kProgressMs)) {
@@ -312,7 +356,12 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
     btnSave_->setEnabled(true);
     btnClose_->setText(U("閉じる(&C)"));
     THint::Apply(btnClose_, U("閉じる|閉じる"));
-    QString status = TQtText::FromSjis(TConvertMessages::Finished());
+    // A stopped table must not look complete.
+    QString status =
+        TQtText::FromSjis(outcome.end == TConvertOutcome::TEnd::Stopped ||
+                                  outcome.end == TConvertOutcome::TEnd::Abandoned
+                              ? TConvertMessages::Stopped(report_.count, model_->MailRows())
+                              : TConvertMessages::FinishedRows(model_->MailRows()));
     if (onlyNew_ != nullptr) {
         status += U(" 変換済みのメール %1 通を飛ばしました。").arg(onlyNew_->Skipped());
     }
@@ -327,7 +376,7 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
         return;
     }
     if (autoParam_) {
-        if (!stopRequested_) {
+        if (!stopRequested_ && !TProgramEnd::Requested()) {
             SaveAutomatic();
         }
         prewriter_.reset();
@@ -347,6 +396,7 @@ void TFormConvert::SaveAutomatic() {
     if (model_->Edited()) {
         early.reset();
     }
+    saveTarget_ = autoParam_->GetCsvFile();
     const auto save = [&] {
         return SaveAside([this](TCsvFile& file) { return file.SaveAutomatic(*autoParam_); }, error,
                          early.get());
@@ -355,8 +405,9 @@ void TFormConvert::SaveAutomatic() {
                                  ? SaveRecorded(save)
                                  : save();
     if (!error.empty()) {
-        TModalService::Current().Message(this, TQtText::FromSjis(error), TMsgKind::Error,
-                                         TMsgButtons::OkHelp, HelpContext);
+        TModalService::Current().Message(
+            this, report_.outOfMemory ? OutOfMemoryText() : TQtText::FromSjis(error),
+            TMsgKind::Error, TMsgButtons::OkHelp, HelpContext);
     }
 }
 
@@ -375,6 +426,9 @@ bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::st
             try {
                 TCsvFile* written = early != nullptr ? early->Finish() : nullptr;
                 saved = save(written != nullptr ? *written : file);
+            } catch (const std::bad_alloc&) {
+                report_.outOfMemory = true;
+                error = TQtText::ToSjis(OutOfMemoryText());
             } catch (const std::exception& e) {
                 error = e.what();
                 if (error.empty()) {
@@ -466,7 +520,9 @@ void TFormConvert::BtnSaveClick() {
         saveParam_.SetMakeBackup(dialog.GetMakeBackup());
         backup = dialog.GetMakeBackup();
     }
+    saveTarget_ = name;
     bool abandoned = false;
+    int lastError = 0;
     std::string error;
     const auto save = [&] {
         return SaveAside(
@@ -475,17 +531,122 @@ void TFormConvert::BtnSaveClick() {
                     abandoned = true;
                     return false;
                 }
-                return file.WriteCsvFile(name, saveType);
+                const bool ok = file.WriteCsvFile(name, saveType);
+                lastError = file.LastError();
+                return ok;
             },
             error);
     };
     const bool written = recorded ? SaveRecorded(save) : save();
-    if (!written && !abandoned) {
-        QString text = TQtText::FromSjis(TConvertMessages::SaveFailed());
+    if (written) {
+        model_->MarkSaved();
+    } else if (!abandoned && !TProgramEnd::Requested()) {
+        QString text = TQtText::FromSjis(TConvertMessages::SaveFailed(lastError));
         if (!error.empty()) {
             text += U("\n") + TQtText::FromSjis(error);
         }
-        TModalService::Current().Message(this, text, TMsgKind::Error, TMsgButtons::Ok, 0);
+        TModalService::Current().Message(this, WithPath(text, TQtText::FromSjis(name)),
+                                         TMsgKind::Error, TMsgButtons::Ok, 0);
+    }
+}
+
+QWidget* TFormConvert::MakeFindBar() {
+    findBar_ = new QWidget(this);
+    findBar_->setObjectName(QStringLiteral("FindBar"));
+    auto* label = new QLabel(U("検索(&F):"), findBar_);
+    findEdit_ = new QLineEdit(findBar_);
+    findEdit_->setObjectName(QStringLiteral("EditFind"));
+    findEdit_->setClearButtonEnabled(true);
+    label->setBuddy(findEdit_);
+    QPushButton* previous =
+        MakeButton(findBar_, "BtnFindPrevious", U("前へ"), U("前を検索|前を検索します (Shift+F3)"));
+    QPushButton* next =
+        MakeButton(findBar_, "BtnFindNext", U("次へ"), U("次を検索|次を検索します (Enter, F3)"));
+    findStatus_ = new QLabel(findBar_);
+    findStatus_->setObjectName(QStringLiteral("FindStatus"));
+    auto* row = new QHBoxLayout(findBar_);
+    row->setContentsMargins(0, 4, 0, 0);
+    row->addWidget(label);
+    row->addWidget(findEdit_, 1);
+    row->addWidget(previous);
+    row->addWidget(next);
+    row->addWidget(findStatus_);
+    findBar_->hide();
+
+    connect(findEdit_, &QLineEdit::returnPressed, this, [this] { FindNext(true); });
+    connect(next, &QPushButton::clicked, this, [this] { FindNext(true); });
+    connect(previous, &QPushButton::clicked, this, [this] { FindNext(false); });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, &TFormConvert::ShowFindBar);
+    auto* again = new QShortcut(QKeySequence::FindNext, this);
+    connect(again, &QShortcut::activated, this, [this] { FindNext(true); });
+    auto* back = new QShortcut(QKeySequence::FindPrevious, this);
+    connect(back, &QShortcut::activated, this, [this] { FindNext(false); });
+    return findBar_;
+}
+
+void TFormConvert::ShowFindBar() {
+    findBar_->show();
+    findEdit_->setFocus(Qt::ShortcutFocusReason);
+    findEdit_->selectAll();
+}
+
+void TFormConvert::FindNext(bool forward) {
+    if (findEdit_->text().isEmpty()) {
+        ShowFindBar();
+        return;
+    }
+    grid_->CommitEdit();
+    const TTableSearch search(TQtText::ToSjis(findEdit_->text()));
+    std::optional<TTableSearch::TCell> from;
+    const QModelIndex current = grid_->currentIndex();
+    if (current.isValid()) {
+        from =
+            TTableSearch::TCell{current.row() + TResultTable::FirstMailRow, current.column() + 1};
+    }
+    const std::optional<TTableSearch::TCell> found = search.Next(model_->Table(), from, forward);
+    if (!found) {
+        findStatus_->setText(U("見つかりません。"));
+        return;
+    }
+    findStatus_->clear();
+    const QModelIndex cell =
+        model_->index(found->row - TResultTable::FirstMailRow, found->column - 1);
+    grid_->setCurrentIndex(cell);
+    grid_->scrollTo(cell);
+}
+
+void TFormConvert::keyPressEvent(QKeyEvent* event) {
+    // Esc in the find bar closes the bar, not the window.
+    if (event->key() == Qt::Key_Escape && findBar_->isVisible() &&
+        findBar_->isAncestorOf(focusWidget())) {
+        findBar_->hide();
+        grid_->setFocus();
+        return;
+    }
+    TDialogForm::keyPressEvent(event);
+}
+
+bool TFormConvert::HasUnsavedEdits() const {
+    return model_->EditedSinceSave();
+}
+
+bool TFormConvert::ConfirmClose() {
+    grid_->CommitEdit();
+    if (autoParam_ || !HasUnsavedEdits() || TProgramEnd::Requested()) {
+        return true;
+    }
+    switch (TModalService::Current().Message(this, U("表は変更されています。保存しますか？"),
+                                             TMsgKind::Confirmation, TMsgButtons::SaveDiscardCancel,
+                                             HelpContext)) {
+        case TModalResult::Yes:
+            BtnSaveClick();
+            // A cancelled or failed save keeps the window open.
+            return !HasUnsavedEdits();
+        case TModalResult::No:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -510,6 +671,10 @@ void TFormConvert::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (!ConfirmClose()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     done(QDialog::Rejected);
 }
@@ -529,8 +694,13 @@ bool TFormConvert::ConfirmBackupFailure(const std::string& message) {
 }
 
 void TFormConvert::ReportSaveFailure(const std::string& message) {
-    TModalService::Current().Message(this, TQtText::FromSjis(message), TMsgKind::Error,
-                                     TMsgButtons::Ok, 0);
+    TModalService::Current().Message(
+        this, WithPath(TQtText::FromSjis(message), TQtText::FromSjis(saveTarget_)), TMsgKind::Error,
+        TMsgButtons::Ok, 0);
+}
+
+bool TFormConvert::SaveStopRequested() {
+    return TProgramEnd::Requested();
 }
 
 // A cell the save changed (cut to Excel's limit, a character with no

@@ -29,7 +29,9 @@
 #include "settings/TCSVSaveParam.h"
 #include "settings/TParamFormConvert.h"
 
+class QKeyEvent;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -51,6 +53,7 @@ struct TConvertReport {
     int converted = 0;            // mails with a row of values
     int failedMails = 0;          // mails that failed (skipped, or the one that ended the loop)
     bool automaticSaved = false;  // an automatic run wrote its CSV
+    bool outOfMemory = false;     // memory ran out (status 4)
 };
 
 class TOnlyNewRun;
@@ -69,6 +72,9 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     // A copy of the project's CSV options; the save dialog starts with its
     // file name. Read back after closing: a save updates MakeBackup.
     void SetSaveParam(const TCSVSaveParam& param);
+    // The project's folder: a relative SAVEFILENAME counts from there, as
+    // for the command and the automatic run; the save dialog starts there.
+    void SetProjectFolder(const QString& folder);
     const TCSVSaveParam& GetSaveParam() const { return saveParam_; }
     // Makes this an automatic run.
     void SetAutoExexParam(const TAutoExexParam& param) { autoParam_ = param; }
@@ -89,6 +95,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
 
     const TConvertReport& Report() const { return report_; }
     bool IsConverting() const { return converting_; }
+    // The table holds edits that no save has written yet.
+    bool HasUnsavedEdits() const;
     TItemGrid* Grid() const { return grid_; }
     const TResultTable& Table() const;
 
@@ -102,6 +110,7 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
 
   protected:
     void setVisible(bool visible) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     void done(int result) override;
@@ -126,6 +135,14 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     bool SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error,
                    TCsvPrewriter* early = nullptr);
     void FitNumberColumn(int count);
+    // The find bar (Ctrl+F): the next cell holding its text after the
+    // current one, `forward` or backward.
+    QWidget* MakeFindBar();
+    void ShowFindBar();
+    void FindNext(bool forward);
+    // Asks whether to save unsaved edits before the window closes; false
+    // when the window is to stay open.
+    bool ConfirmClose();
 
     // TCsvSaveHost
     bool ConfirmBackupFailure(const std::string& message) override;
@@ -133,6 +150,7 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     void ShowStatus(const std::string& message) override;
     void SetBusy(bool busy) override;
     void SaveWarning(const std::string& message) override;
+    bool SaveStopRequested() override;
 
     std::unique_ptr<TCSVConverter> converter_;
     TParamFormConvert& geometry_;
@@ -144,6 +162,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     int saveWarnings_ = 0;
     int threads_;
     QString saveFileName_;  // where the save dialog starts
+    QString projectFolder_;
+    std::string saveTarget_;  // the file a save writes, named when it fails
     TConvertReport report_;
 
     TResultTableModel* model_;
@@ -153,6 +173,11 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     QPushButton* btnClose_;
     QPushButton* btnHelp_;
     QLabel* warningLabel_;
+    QWidget* findBar_ = nullptr;
+    QLineEdit* findEdit_ = nullptr;
+    QLabel* findStatus_ = nullptr;
+    // The columns were sized to their first rows (once, without kept widths).
+    bool columnsFitted_ = false;
     QTimer* pollTimer_;
     QElapsedTimer progressShown_;
 

@@ -111,6 +111,28 @@ void TItemGrid::SetDoubleRowHeight(bool doubled) {
     verticalHeader()->setDefaultSectionSize(doubled ? 2 * singleRowHeight_ : singleRowHeight_);
 }
 
+void TItemGrid::FitColumnsToContents(int sampleRows, int maxWidth) {
+    QAbstractItemModel* data = model();
+    if (data == nullptr) {
+        return;
+    }
+    const QFontMetrics cellFont(font());
+    const QFontMetrics titleFont(horizontalHeader()->font());
+    const int rows = std::min(sampleRows, data->rowCount());
+    constexpr int Margin = 16;  // the cell's padding and grid line
+    for (int column = 0; column < data->columnCount(); ++column) {
+        int wanted =
+            titleFont.horizontalAdvance(data->headerData(column, Qt::Horizontal).toString());
+        for (int row = 0; row < rows; ++row) {
+            const QString text = data->index(row, column).data().toString();
+            wanted = std::max(wanted, cellFont.horizontalAdvance(text.section(u'\n', 0, 0)));
+        }
+        const int grid = column + FixedColumns;
+        SetColWidth(grid, std::max(ColWidth(grid), std::min(wanted + Margin, maxWidth)));
+    }
+    colType_ = COL_FIXED;
+}
+
 void TItemGrid::CommitEdit() {
     if (TMLInplaceEdit* editor = InplaceEditor()) {
         commitData(editor);

@@ -40,6 +40,11 @@ class TItemGrid : public TMLStringGrid {
     void SetDoubleRowHeight(bool doubled);
     int SingleRowHeight() const { return singleRowHeight_; }
 
+    // Widens the scrollable columns whose title or first `sampleRows` rows'
+    // first lines need more room than they have, up to `maxWidth` each, and
+    // fixes the widths from then on.
+    void FitColumnsToContents(int sampleRows, int maxWidth);
+
     // Ends an open in-place edit, keeping what was typed.
     void CommitEdit();
 

@@ -87,6 +87,7 @@ bool TResultTableModel::setData(const QModelIndex& index, const QVariant& value,
     table_.SetCell(index.row() + TResultTable::FirstMailRow, index.column() + 1,
                    TQtText::ToSjis(text));
     edited_ = true;
+    editedSinceSave_ = true;
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;
 }

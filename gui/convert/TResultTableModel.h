@@ -20,6 +20,9 @@ class TResultTableModel : public QAbstractTableModel {
     int MailRows() const { return table_.RowCount() - TResultTable::FirstMailRow; }
     // Some cell was changed by an edit.
     bool Edited() const { return edited_; }
+    // Some cell was changed by an edit since the last MarkSaved().
+    bool EditedSinceSave() const { return editedSinceSave_; }
+    void MarkSaved() { editedSinceSave_ = false; }
 
     // Shows `count` rows waiting for their mails.
     void Expect(int count);
@@ -41,4 +44,5 @@ class TResultTableModel : public QAbstractTableModel {
     TResultTable table_;
     int expected_ = 0;
     bool edited_ = false;
+    bool editedSinceSave_ = false;
 };

@@ -49,6 +49,12 @@ THelpWindow::THelpWindow(QWidget* parent)
     navigation_->setObjectName(QStringLiteral("Navigation"));
     navigation_->addTab(MakeContentsPage(), U("目次(&T)"));
     navigation_->addTab(MakeSearchPage(), U("検索(&S)"));
+    // Alt+S (the tab's letter) leads straight into the search field.
+    connect(navigation_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == 1) {
+            editSearch_->setFocus(Qt::ShortcutFocusReason);
+        }
+    });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnContents_);

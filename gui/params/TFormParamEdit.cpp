@@ -22,6 +22,7 @@
 #include "gui/base/TQtText.h"
 #include "gui/base/UiText.h"
 #include "gui/controls/TRadioGroup.h"
+#include "gui/base/TScreenFit.h"
 #include "gui/params/TParamPreviewPanel.h"
 #include "gui/params/TRegexCheck.h"
 
@@ -283,6 +284,7 @@ void TFormParamEdit::SetPreviewOpen(bool open) {
             wanted = wanted.boundedTo(shown->availableGeometry().size());
         }
         resize(wanted);
+        TScreenFit::Fit(*this);
         return;
     }
     previewTimer_->stop();

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFont>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +35,7 @@
 #include "gui/base/TAppLook.h"
 #include "gui/base/TMessageDialog.h"
 #include "gui/base/TQtText.h"
+#include "gui/base/TTranslations.h"
 #include "gui/base/UiText.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/controls/TMLInplaceEdit.h"
@@ -303,10 +306,41 @@ void ShootMessages(TShooter& shooter) {
          TMsgKind::Confirmation, TMsgButtons::YesNoCancel},
         {"msg_confirmation_yes_no_help", "変換を中止しますか？", TMsgKind::Confirmation,
          TMsgButtons::YesNoHelp},
+        {"msg_project_modified", "プロジェクトは変更されています。保存しますか？",
+         TMsgKind::Confirmation, TMsgButtons::SaveDiscardCancel},
+        {"msg_table_modified", "表は変更されています。保存しますか？", TMsgKind::Confirmation,
+         TMsgButtons::SaveDiscardCancel},
+        {"msg_not_a_project", "/home/yamada/garbage.KFY: プロジェクトファイルではありません。",
+         TMsgKind::Error, TMsgButtons::Ok},
+        {"msg_wrong_store_kind",
+         "/home/yamada/inbox.mbox\nDBXファイルではないようです。\nUnix "
+         "mbox形式のファイルのようです。",
+         TMsgKind::Error, TMsgButtons::OkHelp},
+        {"msg_save_failed",
+         "ファイルの保存に失敗しました。\n/home/yamada/読み取り専用/out.csv\n(Permission denied)",
+         TMsgKind::Error, TMsgButtons::Ok},
     };
     for (const Box& box : boxes) {
         TMessageDialog dialog(nullptr, U(box.text), box.kind, box.buttons, 10);
         shooter.Shoot(dialog, QString::fromLatin1(box.name));
+    }
+}
+
+// Qt's own file dialog (the one used where the desktop offers none), with
+// Qt's Japanese texts.
+void ShootFileDialog(TShooter& shooter) {
+    QTranslator* japanese = TTranslations::Load(QLocale(QLocale::Japanese, QLocale::Japan));
+    QTemporaryDir folder;
+    QDir(folder.path()).mkpath(QStringLiteral("案件"));
+    QFile(folder.path() + QStringLiteral("/お問い合わせ.KFY")).open(QIODevice::WriteOnly);
+    QFileDialog dialog(nullptr, U("プロジェクトを開く"), folder.path());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters({U("プロジェクトファイル (*.KFY *.INI)")});
+    dialog.resize(640, 400);
+    shooter.Shoot(dialog, QStringLiteral("file_dialog_open"));
+    if (japanese != nullptr) {
+        QCoreApplication::removeTranslator(japanese);
+        delete japanese;
     }
 }
 
@@ -557,9 +591,13 @@ void ShootResultWindow(TShooter& shooter) {
         form.show();
         QTest::qWait(400);
         shooter.Shoot(form, QStringLiteral("result_converting"));
-        paused->Resume();
         form.BtnCloseClick();
-        QTest::qWait(100);
+        paused->Resume();
+        for (int i = 0; i < 200 && !form.Report().ended; ++i) {
+            QTest::qWait(10);
+        }
+        // A stopped table says so, with how many of how many mails it holds.
+        shooter.Shoot(form, QStringLiteral("result_stopped"));
     }
     {
         TFormConvert form(nullptr, ExampleConverter(std::make_unique<TRepeatedExample>(5, 5)),
@@ -612,6 +650,7 @@ int main(int argc, char** argv) {
     ShootHistoryCombo(shooter);
     ShootMessages(shooter);
     ShootMakeBatch(shooter);
+    ShootFileDialog(shooter);
     ShootMainWindow(shooter);
     ShootSettings(shooter);
     ShootAboutAndHelp(shooter);

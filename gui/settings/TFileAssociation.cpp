@@ -184,6 +184,11 @@ bool TFileAssociation::Associate(const QString& programPath) {
         return false;
     }
     bool ok = WriteFile(MimePackagePath(), Resource(QStringLiteral("kestrify.xml")));
+    // The icon the MIME type names, where the icon theme looks for the user's own.
+    ok = ok &&
+         WriteFile(Path(folders_.dataHome + QStringLiteral("/icons/hicolor/scalable/mimetypes/"
+                                                           "application-x-kestrify-project.svg")),
+                   Resource(QStringLiteral("kestrify.svg")));
 
     TKeyFileText entry(Resource(QStringLiteral("kestrify.desktop")));
     entry.SetValue(EntryGroup, QStringLiteral("Exec"), exec);

@@ -107,13 +107,15 @@ QWidget* TFormCommonSetting::MakeLinkPage() {
 
 QWidget* TFormCommonSetting::MakeConverterPage() {
     auto* page = new QWidget;
-    auto* label = new QLabel(QStringLiteral("NKF32.DLL"), page);
+    auto* label = new QLabel(U("文字コードの変換"), page);
     staticTextNkf_ = new QLabel(page);
     staticTextNkf_->setObjectName(QStringLiteral("StaticTextNkf"));
     staticTextNkf_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    staticTextNkf_->setText(NkfUsable()
-                                ? U("NKF32.DLLが見つかりました。\n変換にNKF32.DLLを使用します。")
-                                : U("NKF32.DLLは使用できません。"));
+    // What the conversion really uses: the library only when one lies
+    // beside the program, otherwise (normally) the built-in converters.
+    staticTextNkf_->setText(
+        NkfUsable() ? U("プログラムと同じフォルダの漢字フィルタ NKF32.DLL を使います。")
+                    : U("Kestrify に組み込まれた変換（Shift_JIS の変換表と iconv）を使います。"));
     // Two lines high whichever text it shows.
     staticTextNkf_->setMinimumHeight(2 * QFontMetrics(staticTextNkf_->font()).height() + 4);
     staticTextNkf_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

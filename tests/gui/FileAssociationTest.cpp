@@ -27,6 +27,8 @@ TEST(FileAssociation, RoundTripInTheUsersFolders) {
     EXPECT_EQ(association.StatusText(), Ours);
     EXPECT_EQ(association.HandlerProgram(), Program);
     EXPECT_TRUE(std::filesystem::exists(home.Data() / "mime/packages/kestrify.xml"));
+    EXPECT_TRUE(std::filesystem::exists(
+        home.Data() / "icons/hicolor/scalable/mimetypes/application-x-kestrify-project.svg"));
     const QString validator = QStandardPaths::findExecutable(Q8("desktop-file-validate"));
     if (!validator.isEmpty()) {  // the quoted Exec line is one the desktop accepts
         const auto entry = home.Data() / "applications/kestrify.desktop";

@@ -2,13 +2,16 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTimer>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "GuiTest.h"
 #include "TempDir.h"
@@ -214,7 +217,7 @@ TEST_F(FormConvertTest, ConvertsInMailOrderAndEndsReadyToSave) {
         EXPECT_EQ(close->text(), Q("閉じる(&C)"));
         EXPECT_EQ(close->statusTip(), Q("閉じる"));
         EXPECT_FALSE(Find<QProgressBar>(*form, "ProgressBar")->isVisible());
-        EXPECT_EQ(form->StatusText(), Q("変換処理を終了しました。"));
+        EXPECT_EQ(form->StatusText(), Q("変換処理を終了しました。500 通を表にしました。"));
         EXPECT_TRUE(modal.Boxes().empty());
     }
 }
@@ -280,6 +283,7 @@ TEST_F(FormConvertTest, EscStopsTheConversionThenClosesTheWindow) {
     EXPECT_EQ(form->Report().end, TEnd::Stopped);
     EXPECT_EQ(MailRows(form->Table()).size(), 4u);
     EXPECT_EQ(form->Grid()->model()->rowCount(), 4);
+    EXPECT_EQ(form->StatusText(), Q("変換を中止しました。1,000 通のうち 4 通を表にしました。"));
     EXPECT_TRUE(form->isVisible());
     QTest::keyClick(form->Grid(), Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
@@ -409,7 +413,9 @@ TEST_F(FormConvertTest, SaveAddsCsvAndAsksBeforeReplacingAnExistingFile) {
     modal.AnswerFile(QString::fromStdString(dir.File("missing/out.csv")));
     form->BtnSaveClick();
     ASSERT_EQ(modal.Boxes().size(), 1u);
-    EXPECT_EQ(modal.Boxes()[0].text, Q("ファイルの保存に失敗しました。"));
+    EXPECT_EQ(modal.Boxes()[0].text, Q("ファイルの保存に失敗しました。\n") +
+                                         QString::fromStdString(dir.File("missing/out.csv")) +
+                                         Q("\n(No such file or directory)"));
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(MailRows(form->Table()).size(), 2u);
 }
@@ -475,7 +481,7 @@ TEST_F(FormConvertTest, HeaderWarningsShowInTheStatusBar) {
     auto* label = Find<QLabel>(*form, "WarningLabel");
     EXPECT_TRUE(label->isVisible());
     EXPECT_TRUE(label->text().contains(Q("2番目のメール: ヘッダを解釈できません")));
-    EXPECT_EQ(form->StatusText(), Q("変換処理を終了しました。"));
+    EXPECT_EQ(form->StatusText(), Q("変換処理を終了しました。3 通を表にしました。"));
 }
 
 TEST_F(FormConvertTest, KeptGeometryIsRestoredAndWidthsNoLongerFollowTheWindow) {
@@ -510,6 +516,7 @@ TEST_F(FormConvertTest, CloseStoresGeometryAndCommitsTheOpenEdit) {
     QTest::keyClick(grid, Qt::Key_F2);
     ASSERT_NE(grid->InplaceEditor(), nullptr);
     grid->InplaceEditor()->insertPlainText(Q("追記"));
+    modal.AnswerMessage(TModalResult::No);
     form->close();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->Table().Cell(3, 1), Sj("s1追記"));
@@ -569,3 +576,93 @@ TEST_F(FormConvertTest, SavedExampleProjectEqualsTheCommandsCsv) {
 }
 
 }  // namespace
+
+TEST_F(FormConvertTest, UnsavedEditsAreAskedAboutBeforeTheWindowCloses) {
+    struct Case {
+        const char* name;
+        bool edit;
+        std::vector<TModalResult> answers;  // to the question, then the save box if any
+        std::optional<QString> saveAs;
+        bool closed;
+    };
+    const QString csv = QString::fromStdString(dir.File("edited.csv"));
+    const std::vector<Case> cases = {
+        {"no edit", false, {}, std::nullopt, true},
+        {"cancel", true, {TModalResult::Cancel}, std::nullopt, false},
+        {"discard", true, {TModalResult::No}, std::nullopt, true},
+        {"save", true, {TModalResult::Yes}, csv, true},
+        {"save dialog cancelled", true, {TModalResult::Yes}, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        modal.Clear();
+        auto form = Make(FakeConverter(std::make_unique<TFakeReader>(2)));
+        Convert(*form);
+        if (c.edit) {
+            form->Grid()->model()->setData(form->Grid()->model()->index(0, 0), Q("直した"));
+        }
+        for (TModalResult answer : c.answers) {
+            modal.AnswerMessage(answer);
+        }
+        if (!c.answers.empty() && c.answers[0] == TModalResult::Yes) {
+            modal.AnswerFile(c.saveAs);
+        }
+        QTest::keyClick(form->Grid(), Qt::Key_Escape);
+        EXPECT_EQ(!form->isVisible(), c.closed);
+        ASSERT_EQ(modal.Boxes().size(), c.edit ? 1U : 0U);
+        if (c.edit) {
+            EXPECT_EQ(modal.Boxes()[0].text, Q("表は変更されています。保存しますか？"));
+            EXPECT_EQ(modal.Boxes()[0].buttons, TMsgButtons::SaveDiscardCancel);
+        }
+        if (c.saveAs) {
+            EXPECT_NE(TTempDir::Read(dir.File("edited.csv")).find(Sj("直した")), std::string::npos);
+        }
+    }
+}
+
+TEST_F(FormConvertTest, CtrlFFindsCellsForwardAndBackward) {
+    auto form = Make(FakeConverter(std::make_unique<TFakeReader>(12)));
+    Convert(*form);
+    ShowActive(*form);
+    QTest::keySequence(form.get(), QKeySequence::Find);
+    auto* edit = Find<QLineEdit>(*form, "EditFind");
+    ASSERT_TRUE(edit->isVisible());
+    ASSERT_TRUE(edit->hasFocus());
+    // The fake rows: subject "s<n>", name "n<n>"; "S1" matches s1, s10, s11.
+    Type(edit, Q("S1"));
+    const std::vector<std::pair<Qt::KeyboardModifiers, int>> steps = {{Qt::NoModifier, 1},
+                                                                      {Qt::NoModifier, 10},
+                                                                      {Qt::NoModifier, 11},
+                                                                      {Qt::NoModifier, 1},
+                                                                      {Qt::ShiftModifier, 11}};
+    for (const auto& [modifiers, row] : steps) {
+        QTest::keyClick(edit, modifiers == Qt::NoModifier ? Qt::Key_Return : Qt::Key_F3, modifiers);
+        EXPECT_EQ(form->Grid()->currentIndex().row(), row);
+        EXPECT_EQ(form->Grid()->currentIndex().column(), 0);
+    }
+    edit->setText(Q("見当たらない"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(Find<QLabel>(*form, "FindStatus")->text(), Q("見つかりません。"));
+    QTest::keyClick(edit, Qt::Key_Escape);  // closes the bar, not the window
+    EXPECT_FALSE(edit->isVisible());
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST(ItemGridSizing, ColumnsWidenToTheirTitleAndFirstRowsWithinABound) {
+    QStandardItemModel model(2, 3);
+    model.setHorizontalHeaderLabels({Q("日"), Q("とても長い列の見出しの名前"), Q("x")});
+    model.setData(model.index(0, 0), Q("2024/06/03 10:00:00"));
+    model.setData(model.index(1, 2), QString(400, u'w'));
+    TItemGrid grid;
+    grid.setModel(&model);
+    for (int c = 1; c < grid.ColCount(); ++c) {
+        grid.SetColWidth(c, 40);
+    }
+    grid.FitColumnsToContents(50, 320);
+    const QFontMetrics cells(grid.font());
+    EXPECT_GE(grid.ColWidth(1), cells.horizontalAdvance(Q("2024/06/03 10:00:00")));
+    EXPECT_GE(grid.ColWidth(2), QFontMetrics(grid.horizontalHeader()->font())
+                                    .horizontalAdvance(Q("とても長い列の見出しの名前")));
+    EXPECT_EQ(grid.ColWidth(3), 320);
+    EXPECT_EQ(grid.GetColType(), TItemGrid::COL_FIXED);
+}

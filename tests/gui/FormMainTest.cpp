@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "GuiTest.h"
@@ -10,6 +15,7 @@
 #include "TempHome.h"
 #include "convert/TCSVConverter.h"
 #include "gui/app/TFormMain.h"
+#include "gui/app/TFormMakeBatch.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/convert/TFormConvert.h"
 #include "gui/params/TFormParamEdit.h"
@@ -124,7 +130,8 @@ TEST_F(FormMainTest, ConvertChecksInOrderAndStopsWithTheirMessage) {
         {0, 2, dir.File("a.mbox"), "パラメータが指定されていません。", TMsgButtons::OkHelp, 10},
         {1, 0, dir.File("a.mbox"), "メールのあるフォルダを指定してください。", TMsgButtons::OkHelp,
          8},
-        {1, 1, dir.File("none.dbx"), "DBXファイルを指定してください。", TMsgButtons::OkHelp, 21},
+        {1, 1, dir.File("none.dbx"), "", TMsgButtons::OkHelp, 21},
+        {1, 1, dir.File("a.mbox"), "", TMsgButtons::OkHelp, 21},
         {1, 5, "", "テキストファイルのあるフォルダを指定してください。", TMsgButtons::OkHelp, 8},
         {1, -1, dir.File("a.mbox"), "メールの種類が正しくありません。", TMsgButtons::Ok, 0},
     };
@@ -138,7 +145,14 @@ TEST_F(FormMainTest, ConvertChecksInOrderAndStopsWithTheirMessage) {
         modal.Clear();
         Action(form, "ActionConvert")->trigger();
         ASSERT_EQ(modal.Boxes().size(), 1U) << c.message;
-        EXPECT_EQ(modal.Boxes()[0].text, Q(c.message));
+        // Empty: the location named, then what is wrong with it.
+        const QString expected =
+            *c.message != '\0' ? Q(c.message)
+            : c.location == dir.File("a.mbox")
+                ? QString::fromStdString(c.location) +
+                      Q("\nDBXファイルではないようです。\nUnix mbox形式のファイルのようです。")
+                : QString::fromStdString(c.location) + Q("\nこのメールの場所は存在しません。");
+        EXPECT_EQ(modal.Boxes()[0].text, expected);
         EXPECT_EQ(modal.Boxes()[0].kind, TMsgKind::Error);
         EXPECT_EQ(modal.Boxes()[0].buttons, c.buttons);
         EXPECT_EQ(modal.Boxes()[0].helpTopic, c.topic);
@@ -230,7 +244,7 @@ TEST_F(FormMainTest, UntitledProjectStaysUntitledAfterAConversion) {
     form.result = [](TFormMain::TConvertResult& o) { o.saveParam.SetSaveFileName("new.csv"); };
     Action(form, "ActionConvert")->trigger();
     EXPECT_EQ(form.conversions, 1);
-    EXPECT_EQ(form.windowTitle(), Q("Kestrify - (無題)"));
+    EXPECT_EQ(form.windowTitle(), Q("*Kestrify - (無題)"));
     EXPECT_EQ(dir.Listing(), before);
     // New kept the old project's save options; the result window's come back.
     EXPECT_EQ(form.handedOver.GetSaveFileName(), "out.csv");
@@ -268,7 +282,7 @@ TEST_F(FormMainTest, IniProjectIsNeverOverwritten) {
     EXPECT_EQ(modal.Boxes()[0].kind, TMsgKind::Information);
     EXPECT_EQ(modal.Boxes()[0].buttons, TMsgButtons::OkCancel);
     ASSERT_EQ(modal.FileDialogs().size(), 1U);
-    EXPECT_EQ(modal.FileDialogs()[0].request.filter, Q("設定ファイル(*.KFY)|*.KFY"));
+    EXPECT_EQ(modal.FileDialogs()[0].request.filter, Q("プロジェクトファイル(*.KFY)|*.KFY"));
     EXPECT_EQ(TTempDir::Read(ini.toStdString()), oldText);
     EXPECT_FALSE(fs::exists(dir.File("old.KFY")));
 
@@ -316,6 +330,7 @@ TEST_F(FormMainTest, DroppedFilesOpenOrSelectTheStore) {
     form.DropPaths({QString::fromStdString(dir.File("inbox.dbx")), Q("/no/such/file.kfy")});
     EXPECT_EQ(form.MailTypeList()->currentIndex(), 1);
     EXPECT_EQ(form.LocationBox()->currentText(), QString::fromStdString(dir.File("inbox.dbx")));
+    modal.AnswerMessage(TModalResult::No);  // the changed untitled project is not kept
     form.DropPaths({project});
     EXPECT_EQ(form.Grid()->GetParamCount(), 3);
     EXPECT_EQ(form.ProjectPath(), project);
@@ -484,4 +499,142 @@ TEST_F(FormMainTest, F1ShowsTheTopicOfTheControlInFocus) {
     EXPECT_EQ(help.Topics(), (std::vector<int>{31, 8, 10, 57, 1}));
     EXPECT_EQ(form.LocationBox()->statusTip(),
               Q("変換するShuriken形式のファイルを指定してください。"));
+}
+
+TEST_F(FormMainTest, ChangesMarkTheTitleAndAreAskedAboutBeforeTheyGo) {
+    const QString other = WriteProject("b.KFY", 1);
+    const QString project = WriteProject("a.KFY", 1);
+    {
+        TSettingFile file(project.toStdString());
+        file.Read();
+        file.AddParam(Header("To:"));
+        file.Write();
+    }
+    const QString title = Q("Kestrify - ") + project;
+    using TChange = std::function<void(TTestFormMain&)>;
+    const std::vector<std::pair<const char*, TChange>> changes = {
+        {"add", [](TTestFormMain& f) { f.Grid()->AddParam(Header("To:")); }},
+        {"remove", [](TTestFormMain& f) { f.Grid()->RemoveParam(1); }},
+        {"reorder", [](TTestFormMain& f) { f.Grid()->MoveDownParam(1); }},
+        {"mail type", [](TTestFormMain& f) { f.MailTypeList()->setCurrentIndex(4); }},
+        {"location", [](TTestFormMain& f) { f.LocationBox()->setEditText(Q("/x")); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        TTestFormMain form(appIni, {project});
+        EXPECT_FALSE(form.IsModified());
+        EXPECT_EQ(form.windowTitle(), title);
+        change(form);
+        EXPECT_TRUE(form.IsModified());
+        EXPECT_EQ(form.windowTitle(), Q("*") + title);
+    }
+    // The three answers, on close and on the commands that replace the project.
+    TTestFormMain form(appIni, {project});
+    form.Grid()->AddParam(Header("To:"));
+    modal.Clear();
+    modal.AnswerMessage(TModalResult::Cancel);
+    EXPECT_FALSE(form.close());
+    ASSERT_EQ(modal.Boxes().size(), 1U);
+    EXPECT_EQ(modal.Boxes()[0].text, Q("プロジェクトは変更されています。保存しますか？"));
+    EXPECT_EQ(modal.Boxes()[0].buttons, TMsgButtons::SaveDiscardCancel);
+    modal.AnswerMessage(TModalResult::Cancel);
+    Action(form, "ActionCreateNewParam")->trigger();
+    EXPECT_EQ(form.Grid()->GetParamCount(), 3);
+    modal.AnswerMessage(TModalResult::No);
+    form.DropPaths({other});
+    EXPECT_EQ(form.ProjectPath(), other);
+    EXPECT_EQ(TSettingFile(project.toStdString()).GetParams().size(), 2U);  // not saved
+    form.Grid()->AddParam(Header("To:"));
+    modal.AnswerMessage(TModalResult::Yes);
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(TSettingFile(other.toStdString()).GetParams().size(), 2U);  // saved
+    EXPECT_EQ(form.windowTitle(), Q("Kestrify - ") + other);
+    // Unchanged: no question.
+    modal.Clear();
+    TTestFormMain same(appIni, {project});
+    EXPECT_TRUE(same.close());
+    EXPECT_TRUE(modal.Boxes().empty());
+}
+
+TEST_F(FormMainTest, WhatIsNoProjectIsRefusedNeverListedNorWritten) {
+    std::string noise(3000, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i) {
+        noise[i] = static_cast<char>((i * 7919U + 13U) % 251U);
+    }
+    const std::pair<const char*, std::string> files[] = {
+        {"garbage.KFY", noise},
+        {"notes.KFY", "just some text\nover two lines\n"},
+        {"empty.KFY", ""}};
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        TTempDir::Write(dir.Path() / name, bytes);
+        const QString path = QString::fromStdString(dir.File(name));
+        modal.Clear();
+        TTestFormMain form(appIni);
+        form.DropPaths({path});
+        ASSERT_EQ(modal.Boxes().size(), 1U);
+        EXPECT_EQ(modal.Boxes()[0].text, path + Q(": プロジェクトファイルではありません。"));
+        EXPECT_TRUE(form.ProjectPath().isEmpty());
+        EXPECT_TRUE(appIni.GetRecentFiles().empty());
+        Action(form, "ActionConvert")->trigger();
+        EXPECT_EQ(TTempDir::Read(dir.File(name)), bytes);
+    }
+}
+
+namespace {
+
+// The Alt letters reachable at once in `window`: visible buttons, labels
+// with a buddy, tabs and menu titles.
+std::vector<QChar> AltLetters(QWidget& window) {
+    std::vector<QChar> letters;
+    const auto add = [&](const QString& text) {
+        const qsizetype at = text.indexOf(u'&');
+        if (at >= 0 && at + 1 < text.size() && text[at + 1] != u'&') {
+            letters.push_back(text[at + 1].toUpper());
+        }
+    };
+    for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
+        if (b->isVisibleTo(&window)) {
+            add(b->text());
+        }
+    }
+    for (QLabel* l : window.findChildren<QLabel*>()) {
+        if (l->isVisibleTo(&window) && l->buddy() != nullptr) {
+            add(l->text());
+        }
+    }
+    for (QTabWidget* t : window.findChildren<QTabWidget*>()) {
+        for (int i = 0; i < t->count(); ++i) {
+            add(t->tabText(i));
+        }
+    }
+    if (auto* main = qobject_cast<QMainWindow*>(&window)) {
+        for (QAction* a : main->menuBar()->actions()) {
+            add(a->text());
+        }
+    }
+    return letters;
+}
+
+void ExpectUnique(QWidget& window, const char* name) {
+    std::vector<QChar> letters = AltLetters(window);
+    std::sort(letters.begin(), letters.end());
+    const auto twice = std::adjacent_find(letters.begin(), letters.end());
+    EXPECT_EQ(twice, letters.end())
+        << name << ": Alt+" << QString(*twice).toStdString() << " twice";
+}
+
+}  // namespace
+
+TEST_F(FormMainTest, EveryAltLetterOfAWindowIsItsOwn) {
+    TTestFormMain form(appIni);
+    form.show();
+    ExpectUnique(form, "main window");
+    TFormMakeBatch batch(&form);
+    batch.show();
+    auto* pages = Find<QTabWidget>(batch, "PageControl");
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        ExpectUnique(batch, page == 0 ? "script maker, project page" : "script maker, CSV page");
+    }
 }

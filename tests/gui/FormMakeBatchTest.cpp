@@ -47,7 +47,7 @@ TEST_F(MakeBatchTest, NextNeedsAnExistingProject) {
     for (const std::string& path : {std::string(), dir.Path().string(), project.string() + "x"}) {
         Edit("EditParamFile")->setText(QString::fromStdString(path));
         Press("BitBtnNext");
-        EXPECT_EQ(LastBox(), Q("パラメータ設定ファイルの場所が選択されていません。"));
+        EXPECT_EQ(LastBox(), Q("プロジェクトファイルの場所が選択されていません。"));
         EXPECT_EQ(modal.Boxes().back().kind, TMsgKind::Information);
         EXPECT_EQ(Page(), 0);
         EXPECT_TRUE(Edit("EditParamFile")->hasFocus());
@@ -64,7 +64,7 @@ TEST_F(MakeBatchTest, MakeChecksProjectThenCsvBeforeAskingForAName) {
     Press("BitBtnNext");  // refused: still on page 1 with an empty project box
     form.findChild<QTabWidget*>()->setCurrentIndex(1);
     Press("BtnMake");
-    EXPECT_EQ(LastBox(), Q("パラメータ設定ファイルが見つかりません。"));
+    EXPECT_EQ(LastBox(), Q("プロジェクトファイルが見つかりません。"));
     EXPECT_EQ(Page(), 0);
 
     Edit("EditParamFile")->setText(QString::fromStdString(project.string()));
@@ -91,7 +91,7 @@ TEST_F(MakeBatchTest, WritesTheChosenSettingsAndCloses) {
     EXPECT_EQ(LastBox(), Q("作成しました。"));
     EXPECT_EQ(form.result(), QDialog::Accepted);
     // The relative CSV path stays as typed; the save type and backup end the line.
-    EXPECT_EQ(TTempDir::Read(script), "#!/bin/sh\nexec '/opt/kfy bin/kestrify' -a '" +
+    EXPECT_EQ(TTempDir::Read(script), "#!/bin/sh\nexec '/opt/kfy bin/kestrify' -a -- '" +
                                           project.string() + "' '結果/out put.csv' 1 1\n");
 }
 

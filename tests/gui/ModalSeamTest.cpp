@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QTranslator>
 
 #include "GuiTest.h"
 #include "gui/base/TDialogForm.h"
@@ -8,6 +11,8 @@
 #include "gui/base/THint.h"
 #include "gui/base/TMessageDialog.h"
 #include "gui/base/TQtText.h"
+#include "gui/base/TScreenFit.h"
+#include "gui/base/TTranslations.h"
 
 TEST(QtText, ShiftJisRoundTrip) {
     const std::string sjis = Sj("件名：①テスト ABC");
@@ -202,4 +207,38 @@ TEST_F(GuiFixture, DialogFormShowsStatusTipsAndHelpByFocus) {
     EXPECT_EQ(form.StatusText(), QString());
     QTest::keyClick(second, Qt::Key_F1);
     EXPECT_EQ(help.Topics(), (std::vector<int>{15, 25}));
+}
+
+TEST(Translations, QtsOwnTextsFollowAJapaneseLocale) {
+    QTranslator* translator = TTranslations::Load(QLocale(QLocale::Japanese, QLocale::Japan));
+    ASSERT_NE(translator, nullptr) << "qtbase_ja.qm (qt6-translations-l10n) is not installed";
+    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+    EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), Q("キャンセル"));
+    EXPECT_EQ(box.button(QDialogButtonBox::Save)->text(), Q("保存"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+}
+
+TEST(ScreenFit, NoWindowOpensLargerThanTheScreensFreeArea) {
+    struct {
+        QSize minimum, size;
+        QPoint at;
+    } const cases[] = {
+        {{3000, 2000}, {4000, 3000}, {-500, -500}},  // a layout too large for the screen
+        {{0, 0}, {300, 200}, {5000, 5000}},          // small but off the screen
+        {{0, 0}, {300, 200}, {10, 10}},              // already fits: stays
+    };
+    for (const auto& c : cases) {
+        QWidget window;
+        window.setMinimumSize(c.minimum);
+        window.resize(c.size);
+        window.move(c.at);
+        window.show();
+        TScreenFit::Fit(window);
+        const QRect area = window.screen()->availableGeometry();
+        EXPECT_TRUE(area.contains(window.frameGeometry())) << c.size.width();
+        if (area.contains(QRect(c.at, c.size))) {
+            EXPECT_EQ(window.geometry(), QRect(c.at, c.size));
+        }
+    }
 }

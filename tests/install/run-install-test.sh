@@ -31,9 +31,9 @@ fi
 check "kestrify-cli in bin" test -x "$prefix/bin/kestrify-cli"
 check "kestrify-cli --version names the version" \
     grep -qx "kestrify-cli $version" <("$prefix/bin/kestrify-cli" --version)
-if [ -f "$source/docs/kestrify-cli.1" ]; then
-    check "manual page of kestrify-cli" test -f "$prefix/share/man/man1/kestrify-cli.1"
-fi
+check "manual page of kestrify-cli, compressed" gzip -t "$prefix/share/man/man1/kestrify-cli.1.gz"
+check "copyright file in the documentation folder" \
+    grep -q '^License: MIT' "$prefix/share/doc/kestrify/copyright"
 
 if [ "$gui" = ON ]; then
     entry=$prefix/share/applications/kestrify.desktop
@@ -44,6 +44,18 @@ if [ "$gui" = ON ]; then
     check "desktop entry" test -f "$entry"
     check "MIME type" test -f "$mime"
     check "scalable icon" test -f "$prefix/share/icons/hicolor/scalable/apps/kestrify.svg"
+    check "project file icon" \
+        test -f "$prefix/share/icons/hicolor/scalable/mimetypes/application-x-kestrify-project.svg"
+    check "MIME type names the project file icon" \
+        grep -q '<icon name="application-x-kestrify-project"/>' "$mime"
+    check "manual page of kestrify, compressed" gzip -t "$prefix/share/man/man1/kestrify.1.gz"
+    metainfo=$prefix/share/metainfo/org.example.kestrify.metainfo.xml
+    check "AppStream entry" test -f "$metainfo"
+    if command -v appstreamcli >/dev/null 2>&1; then
+        check "appstreamcli accepts the AppStream entry" appstreamcli validate --no-net "$metainfo"
+    else
+        skip "appstreamcli is not installed"
+    fi
     check "entry runs the installed program" grep -qx 'Exec=kestrify %f' "$entry"
     check "entry names the icon" grep -qx 'Icon=kestrify' "$entry"
     check "entry opens project files" grep -qx 'MimeType=application/x-kestrify-project;' "$entry"
@@ -71,6 +83,17 @@ if command -v dpkg-deb >/dev/null 2>&1 && command -v dpkg-shlibdeps >/dev/null 2
         echo "Depends: $depends"
         check "package depends on Oniguruma" grep -q 'libonig5' <<<"$depends"
         check "package holds kestrify-cli" grep -q '\./usr/bin/kestrify-cli$' <<<"$contents"
+        if command -v lintian >/dev/null 2>&1; then
+            lintian --no-tag-display-limit "$deb" >"$tmp/lintian.log" 2>&1
+            if grep -q '^E: ' "$tmp/lintian.log"; then
+                grep '^E: ' "$tmp/lintian.log" | sed 's/^/#   /'
+                not_ok "lintian reports no errors"
+            else
+                ok "lintian reports no errors"
+            fi
+        else
+            skip "lintian is not installed"
+        fi
         if [ "$gui" = ON ]; then
             check "package depends on Qt Widgets" grep -q 'libqt6widgets6' <<<"$depends"
             check "package holds the desktop entry" \

@@ -100,7 +100,7 @@ TEST(AutoRunScript, OneCommandLineAfterTheInterpreterLine) {
     script.projectFile = "/home/u/a.KFY";
     script.csvFile = "out.csv";
     EXPECT_EQ(script.Text(),
-              "#!/bin/sh\nexec '/opt/kestrify/bin/kestrify' -a '/home/u/a.KFY' 'out.csv' 0 0\n");
+              "#!/bin/sh\nexec '/opt/kestrify/bin/kestrify' -a -- '/home/u/a.KFY' 'out.csv' 0 0\n");
     EXPECT_EQ(TAutoRunScript::HeadlessProgram("/opt/kestrify/bin/kestrify"),
               "/opt/kestrify/bin/kestrify-cli");
 }

@@ -89,7 +89,8 @@ param "From:" "From" header
 project gone.KFY 2 no-such.mbox
 kgui -a gone.KFY gone.csv 0
 expect_rc "missing store" 2
-expect_err "missing store" "Unix mbox形式のファイルを指定してください。"
+expect_err "missing store" "no-such.mbox"
+expect_err "missing store" "このメールの場所は存在しません。"
 if [ ! -e gone.csv ]; then ok "missing store: no CSV"; else not_ok "missing store: a CSV was written"; fi
 
 # A save type that is neither 0 nor 1: the save fails, nothing is written.
@@ -97,10 +98,31 @@ kgui -a example/inquiries.KFY seven.csv 7
 expect_rc "save type 7" 3
 expect_err "save type 7" "ファイルの保存に失敗しました。"
 
-# A project that does not exist opens empty: no parameters.
+# A project that does not exist is named as missing.
 kgui -a none.KFY none.csv 0
 expect_rc "missing project" 2
-expect_err "missing project" "パラメータが指定されていません。"
+expect_err "missing project" "none.KFY: プロジェクトファイルが見つかりませんでした。"
+
+# Without a display (cron, ssh, a service) the run goes on without windows:
+# the same CSV and statuses, every message on standard error, no waiting.
+kheadless() {
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u KESTRIFY_TEST_ANSWER_BOXES \
+        HOME=$PWD/home XDG_CONFIG_HOME=$PWD/home/.config XDG_DATA_HOME=$PWD/home/.local/share \
+        timeout 60 "$KESTRIFY_GUI" "$@" >stdout 2>stderr </dev/null
+    rc=$?
+}
+kheadless -a example/inquiries.KFY headless.csv 0
+expect_rc "no display: good project" 0
+same_bytes "no display: the CSV of kestrify-cli" headless.csv cli.csv
+kheadless -a none.KFY none.csv 0
+expect_rc "no display: missing project" 2
+expect_err "no display: missing project" "プロジェクトファイルが見つかりませんでした。"
+kheadless -a gone.KFY gone.csv 0
+expect_rc "no display: missing store" 2
+expect_err "no display: missing store" "このメールの場所は存在しません。"
+kheadless -a example/inquiries.KFY /no/such/dir/x.csv 0
+expect_rc "no display: CSV not written" 3
+expect_err "no display: CSV not written" "/no/such/dir/x.csv"
 
 # --version needs no display.
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$KESTRIFY_GUI" --version >stdout 2>stderr
