@@ -20,10 +20,17 @@ foreach(page ${KESTRIFY_MAN_PAGES})
         VERBATIM)
     list(APPEND KESTRIFY_MAN_GZ ${gz})
 endforeach()
-add_custom_target(man_pages ALL DEPENDS ${KESTRIFY_MAN_GZ})
+# The package's change log, compressed as Debian keeps it.
+set(KESTRIFY_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz)
+add_custom_command(OUTPUT ${KESTRIFY_CHANGELOG_GZ}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${KESTRIFY_CHANGELOG_GZ}
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+    VERBATIM)
+add_custom_target(man_pages ALL DEPENDS ${KESTRIFY_MAN_GZ} ${KESTRIFY_CHANGELOG_GZ})
 install(FILES ${KESTRIFY_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES packaging/copyright ${KESTRIFY_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/project-format.md)
     install(FILES docs/project-format.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
@@ -64,5 +71,7 @@ if(KESTRIFY_BUILD_GUI)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n")
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, shared-mime-info")
 endif()
+# Debian ships programs without their symbols.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 include(CPack)

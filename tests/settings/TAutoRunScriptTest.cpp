@@ -86,7 +86,7 @@ TEST(AutoRunScript, ProgramGetsExactlyThePaths) {
                 expected = c.tail;
                 expected.insert(expected.end(), {paths[i], paths[i + 1]});
             } else {
-                expected = {"-a", paths[i], paths[i + 1]};
+                expected = {"-a", "--", paths[i], paths[i + 1]};
                 expected.insert(expected.end(), c.tail.begin(), c.tail.end());
             }
             EXPECT_EQ(RunScript(dir.Path() / "run.sh"), expected);
