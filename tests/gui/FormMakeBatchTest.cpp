@@ -99,7 +99,7 @@ TEST_F(MakeBatchTest, OnlyNewEndsTheLine) {
     Find<QCheckBox>(form, "CheckBoxOnlyNew")->setChecked(true);
     const std::filesystem::path script = dir.Path() / "run.sh";
     Make(Q("out.csv"), script);
-    EXPECT_EQ(TTempDir::Read(script), "#!/bin/sh\nexec '/opt/kfy bin/kestrify' -a '" +
+    EXPECT_EQ(TTempDir::Read(script), "#!/bin/sh\nexec '/opt/kfy bin/kestrify' -a -- '" +
                                           project.string() + "' 'out.csv' 0 0 --only-new\n");
 }
 
