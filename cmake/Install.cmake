@@ -1,7 +1,8 @@
 # What `cmake --install` puts where a Linux desktop looks for it, and the
 # Debian package `cpack -G DEB` builds from the same rules.
 # The documentation folder is named after the package, as Debian expects.
-set(CMAKE_INSTALL_DOCDIR share/doc/kestrify CACHE PATH "Documentation")
+# (a plain variable: it wins over a cached name of an older build folder).
+set(CMAKE_INSTALL_DOCDIR share/doc/kestrify)
 include(GNUInstallDirs)
 
 install(TARGETS kestrify-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -62,6 +63,8 @@ extracts one value per parameter (header names or key lines of the body) into a 
 Includes the desktop application kestrify and the headless command kestrify-cli.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY kestrify)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The package's own revision: its change log is then changelog.Debian.gz.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 # The shared libraries the programs link come from dpkg-shlibdeps; the Qt
 # plug-ins they load at run time (windowing system, SVG icon) are named here.
