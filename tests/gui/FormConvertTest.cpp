@@ -666,3 +666,18 @@ TEST(ItemGridSizing, ColumnsWidenToTheirTitleAndFirstRowsWithinABound) {
     EXPECT_EQ(grid.ColWidth(3), 320);
     EXPECT_EQ(grid.GetColType(), TItemGrid::COL_FIXED);
 }
+
+TEST_F(FormConvertTest, SaveDialogStartsWhereTheProjectsCsvIs) {
+    auto form = Make(FakeConverter(std::make_unique<TFakeReader>(1)));
+    TCSVSaveParam save;
+    save.SetSaveFileName("results/out.csv");  // relative: from the project's folder
+    form->SetSaveParam(save);
+    form->SetProjectFolder(QString::fromStdString(dir.Path().string()));
+    Convert(*form);
+    form->BtnSaveClick();  // cancelled
+    ASSERT_EQ(modal.FileDialogs().size(), 1u);
+    const QString expected = QString::fromStdString((dir.Path() / "results/out.csv").string());
+    EXPECT_EQ(modal.FileDialogs()[0].request.fileName, expected);
+    EXPECT_EQ(modal.FileDialogs()[0].request.initialDir,
+              QString::fromStdString((dir.Path() / "results").string()));
+}
