@@ -48,6 +48,11 @@ bool LocationFits(int mailType, const std::string& sjisLocation) {
                                                      : std::filesystem::is_regular_file(path, ec);
 }
 
+// A store kind with a file or folder of its own (and a rule above).
+bool IsLocalKind(int mailType) {
+    return mailType >= 0 && mailType < TMailStoreFactory::MailTypeCount;
+}
+
 std::string LooksLike(std::optional<int> guess) {
     if (!guess) {
         return {};
@@ -58,7 +63,7 @@ std::string LooksLike(std::optional<int> guess) {
     if (*guess == TMailStoreCheck::LooksLikeOneMail) {
         return "\n" + TSjisUnicode::FromUtf8("メールファイル 1 通のようです。");
     }
-    if (!TMailStoreFactory::IsKnown(*guess)) {
+    if (!IsLocalKind(*guess)) {
         return {};
     }
     return "\n" + TSjisUnicode::FromUtf8(kRules[static_cast<std::size_t>(*guess)].utf8Name) +
@@ -111,7 +116,7 @@ std::optional<TConvertProblem> TConvertValidator::CheckNamed(std::size_t paramCo
         return problem;
     }
     std::error_code ec;
-    if (TMailStoreFactory::IsKnown(mailType) && !sjisLocation.empty() &&
+    if (IsLocalKind(mailType) && !sjisLocation.empty() &&
         !std::filesystem::exists(TSjisUnicode::ToPath(sjisLocation), ec)) {
         const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
         return TConvertProblem{
@@ -126,7 +131,7 @@ std::optional<TConvertProblem> TConvertValidator::CheckNamed(std::size_t paramCo
 
 std::optional<TConvertProblem> TConvertValidator::CheckStoreKind(int mailType,
                                                                  const std::string& sjisLocation) {
-    if (!TMailStoreFactory::IsKnown(mailType)) {
+    if (!IsLocalKind(mailType)) {
         return std::nullopt;
     }
     const TMailStoreCheck::TResult shape = TMailStoreCheck::Check(mailType, sjisLocation);
