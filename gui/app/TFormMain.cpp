@@ -611,6 +611,7 @@ void TFormMain::OpenProject(const QString& path) {
     comboBoxMailType_->setCurrentIndex(TMailStoreFactory::IsKnown(type) ? type : -1);
     comboBoxDir_->setEditText(TQtText::FromSjis(file.GetDirectory()));
     csvSaveParam_ = file.GetCSVSaveParam();
+    htmlText_ = file.Project().htmlText;
     gridParam_->ClearParam();
     gridParam_->AddParam(file.GetParams());
     AddRecent(path);
@@ -629,6 +630,7 @@ void TFormMain::SaveProject(const QString& path) {
     }
     file.SetMailType(comboBoxMailType_->currentIndex());
     file.SetCSVSaveParam(csvSaveParam_);
+    file.Project().htmlText = htmlText_;
     file.Project().convertForm = convertForm_;
     file.Write();
     SetTitleFromPath(path);
@@ -670,6 +672,7 @@ void TFormMain::ActionCreateNewParamExecute() {
     gridParam_->ClearParam();
     SetTitleFromPath(QString());
     convertForm_.Reset();
+    htmlText_ = true;
     MarkSaved();
 }
 
@@ -773,6 +776,9 @@ void TFormMain::ActionConvertExecute() {
     if (TProgramEnd::Requested()) {
         return;
     }
+    TMailOptions mailOptions;
+    mailOptions.htmlText = htmlText_;
+    reader->SetOptions(std::move(mailOptions));
     auto converter = std::make_unique<TCSVConverter>(
         std::move(reader), std::make_unique<TConvertParam>(std::move(params)));
     std::optional<TAutoExexParam> autoRun;
@@ -908,6 +914,7 @@ void TFormMain::SetPreviewSource(TFormParamEdit& form, int position) const {
     TFormParamEdit::TPreviewSource source;
     source.mailType = comboBoxMailType_->currentIndex();
     source.location = ReaderLocation();
+    source.htmlText = htmlText_;
     source.params.SetAutoSetFieldNumber(gridParam_->GetAutoSetFieldNumber());
     source.params.SetAutoSetParamOrder(gridParam_->GetAutoSetParamOrder());
     for (const TOrderedParamString& p : gridParam_->GetAllParam()) {
@@ -1260,7 +1267,7 @@ void TFormMain::ActionSettingCommonExecute() {
 }
 
 void TFormMain::ActionSettingProjectExecute() {
-    TFormProjectSetting form(convertForm_, csvSaveParam_, ProjectOutput(), this);
+    TFormProjectSetting form(convertForm_, csvSaveParam_, ProjectOutput(), htmlText_, this);
     form.exec();
 }
 

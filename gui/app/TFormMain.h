@@ -176,6 +176,7 @@ class TFormMain : public QMainWindow {
     TAppIni& appIni_;
     QString projectPath_;
     TCSVSaveParam csvSaveParam_;
+    bool htmlText_ = true;  // the project's HTMLTEXT; a new project has it on
     // The result window's geometry of the project: read and written with
     // it, lent to the result window and the project settings dialog.
     TParamFormConvert convertForm_;

@@ -182,8 +182,12 @@ TFormConvert::TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> conve
     // The end (and a question) is taken at once, not at the next tick.
     worker_->SetUrgentNews(
         [this] { QMetaObject::invokeMethod(this, &TFormConvert::Poll, Qt::QueuedConnection); });
-    converter_->SetMailOptions(
-        {[worker = worker_.get()](const std::string& message) { worker->Warning(message); }});
+    // The warnings go to this window; the rest of the options stay the project's.
+    TMailOptions options = converter_->GetMailOptions();
+    options.warning = [worker = worker_.get()](const std::string& message) {
+        worker->Warning(message);
+    };
+    converter_->SetMailOptions(std::move(options));
 }
 
 TFormConvert::~TFormConvert() {

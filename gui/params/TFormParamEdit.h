@@ -57,6 +57,7 @@ class TFormParamEdit : public TFormAbstructParamEdit {
     struct TPreviewSource {
         int mailType = -1;      // the mail-type list's index, 0 to 8
         std::string location;   // Shift_JIS path as the Convert command hands it to the reader
+        bool htmlText = false;  // the project's HTMLTEXT
         TGridParamList params;  // the project's parameters as the grid holds them
         int position = -1;      // the row being edited; -1 for Add (appended last)
     };

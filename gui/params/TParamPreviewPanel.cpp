@@ -163,12 +163,13 @@ TParamPreviewPanel::TParamPreviewPanel(QWidget* parent) : QWidget(parent) {
 
 TParamPreviewPanel::~TParamPreviewPanel() = default;
 
-void TParamPreviewPanel::SetStore(int mailType, const std::string& sjisLocation) {
+void TParamPreviewPanel::SetStore(int mailType, const std::string& sjisLocation, bool htmlText) {
     mailType_ = mailType;
     location_ = sjisLocation;
+    htmlText_ = htmlText;
     if (worker_) {
         ShowMessage(U("メールを読み込んでいます..."));
-        worker_->Open(mailType_, location_);
+        worker_->Open(mailType_, location_, htmlText_);
         worker_->ShowMail(0);
     }
 }
@@ -249,7 +250,7 @@ void TParamPreviewPanel::StartWorker() {
     };
     worker_ = std::make_unique<TPreviewWorker>(std::move(sink));
     ShowMessage(U("メールを読み込んでいます..."));
-    worker_->Open(mailType_, location_);
+    worker_->Open(mailType_, location_, htmlText_);
     if (!params_.empty()) {
         worker_->SetParams(params_, position_);
     }

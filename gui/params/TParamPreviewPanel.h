@@ -30,7 +30,7 @@ class TParamPreviewPanel : public QWidget {
     ~TParamPreviewPanel() override;
 
     // The store as the main window's mail type and location stand.
-    void SetStore(int mailType, const std::string& sjisLocation);
+    void SetStore(int mailType, const std::string& sjisLocation, bool htmlText);
     // The project's parameters in list order with the previewed one at
     // `position`; clears a problem set before.
     void SetParams(std::vector<TOrderedParamString> params, std::size_t position);
@@ -78,6 +78,7 @@ class TParamPreviewPanel : public QWidget {
 
     std::unique_ptr<TPreviewWorker> worker_;
     int mailType_ = -1;
+    bool htmlText_ = false;
     std::string location_;
     std::vector<TOrderedParamString> params_;
     std::size_t position_ = 0;

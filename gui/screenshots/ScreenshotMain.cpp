@@ -409,7 +409,8 @@ void ShootSettings(TShooter& shooter) {
         geometry.SetKeepWindowSize(true);
         TCSVSaveParam save;
         save.SetOnlyNew(true);
-        TFormProjectSetting project(geometry, save, "out.csv");
+        bool htmlText = true;
+        TFormProjectSetting project(geometry, save, "out.csv", htmlText);
         shooter.Shoot(project, QStringLiteral("settings_project"));
         TFormClearSetting clear(ini, program);
         shooter.Shoot(clear, QStringLiteral("settings_clear"));

@@ -14,11 +14,13 @@
 #include "state/TOnlyNewRun.h"
 
 TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSaveParam& save,
-                                         std::string sjisOutput, QWidget* parent)
+                                         std::string sjisOutput, bool& htmlText, QWidget* parent)
     : TDialogForm(parent),
       geometry_(geometry),
       save_(save),
       output_(std::move(sjisOutput)),
+      htmlText_(htmlText),
+      checkBoxHtmlText_(new QCheckBox(U("HTML だけのメールは本文をテキストにして読む(&H)"))),
       checkBoxFormSize_(new QCheckBox(U("変換結果画面のサイズを保存する(&S)"))),
       checkBoxGridColSize_(new QCheckBox(U("変換結果画面の列幅を保存する(&R)"))),
       checkBoxOnlyNew_(new QCheckBox(U("新しいメールだけを変換する(&N)"))),
@@ -27,6 +29,7 @@ TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSavePa
       btnCancel_(new QPushButton(U("キャンセル"), this)) {
     setWindowTitle(U("プロジェクトの設定"));
     SetHelpContext(HelpTopic);
+    checkBoxHtmlText_->setObjectName(QStringLiteral("CheckBoxHtmlText"));
     checkBoxFormSize_->setObjectName(QStringLiteral("CheckBoxFormSize"));
     checkBoxGridColSize_->setObjectName(QStringLiteral("CheckBoxGridColSize"));
     checkBoxOnlyNew_->setObjectName(QStringLiteral("CheckBoxOnlyNew"));
@@ -38,6 +41,11 @@ TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSavePa
                  U("変換結果画面のサイズを保存する|変換結果画面のサイズを保存する"));
     THint::Apply(checkBoxGridColSize_,
                  U("変換結果画面の列幅を保存する|変換結果画面の列幅を保存する"));
+    THint::Apply(checkBoxHtmlText_,
+                 U("text/plain のパートがない（または空の）メールは、HTML のパートを"
+                   "テキストにしたものを本文にします。\n表の 1 行はタブ区切りの 1 行になります。"
+                   "|HTML だけのメールの本文をテキストにします"));
+    checkBoxHtmlText_->setChecked(htmlText_);
     checkBoxFormSize_->setChecked(geometry_.GetKeepWindowSize());
     checkBoxGridColSize_->setChecked(geometry_.GetKeepColumnWidths());
     THint::Apply(
@@ -50,6 +58,10 @@ TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSavePa
     checkBoxOnlyNew_->setChecked(save_.GetOnlyNew());
     // Without a CSV file there is no record to clear.
     btnForget_->setEnabled(!output_.empty());
+
+    auto* mailGroup = new QGroupBox(U("メール"), this);
+    auto* mailLayout = new QVBoxLayout(mailGroup);
+    mailLayout->addWidget(checkBoxHtmlText_);
 
     auto* group = new QGroupBox(U("変換結果画面"), this);
     auto* groupLayout = new QVBoxLayout(group);
@@ -66,6 +78,7 @@ TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSavePa
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 0);
+    layout->addWidget(mailGroup);
     layout->addWidget(group);
     layout->addWidget(csvGroup);
     layout->addStretch(1);
@@ -75,10 +88,11 @@ TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSavePa
     connect(btnOK_, &QPushButton::clicked, this, &TFormProjectSetting::BtnOKClick);
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnForget_, &QPushButton::clicked, this, &TFormProjectSetting::BtnForgetClick);
-    FixSize(QSize(300, 210));
+    FixSize(QSize(340, 270));
 }
 
 void TFormProjectSetting::BtnOKClick() {
+    htmlText_ = checkBoxHtmlText_->isChecked();
     geometry_.SetKeepWindowSize(checkBoxFormSize_->isChecked());
     geometry_.SetKeepColumnWidths(checkBoxGridColSize_->isChecked());
     save_.SetOnlyNew(checkBoxOnlyNew_->isChecked());

@@ -1,10 +1,11 @@
 #pragma once
-// Project settings ("プロジェクトの設定"): whether the project keeps the
-// result window's size and its column widths, and whether it converts only
-// new mail. OK sets the flags on the result-window geometry record and the
-// project's save options; they reach the project file with its next save.
-// Cancel changes nothing. The forget button clears at once the record of
-// mails converted into the project's CSV file.
+// Project settings ("プロジェクトの設定"): whether HTML-only mails are read
+// as text, whether the project keeps the result window's size and its
+// column widths, and whether it converts only new mail. OK sets the HTML
+// flag, the flags on the result-window geometry record and the project's
+// save options; they reach the project file with its next save. Cancel
+// changes nothing. The forget button clears at once the record of mails
+// converted into the project's CSV file.
 
 #include <string>
 
@@ -21,9 +22,9 @@ class TFormProjectSetting : public TDialogForm {
     static constexpr int HelpTopic = 139;
 
     // `sjisOutput`: the project's CSV file (Shift_JIS path), empty when it
-    // names none.
+    // names none. `htmlText`: the project's HTMLTEXT.
     TFormProjectSetting(TParamFormConvert& geometry, TCSVSaveParam& save, std::string sjisOutput,
-                        QWidget* parent = nullptr);
+                        bool& htmlText, QWidget* parent = nullptr);
 
     void BtnOKClick();
     void BtnForgetClick();
@@ -32,6 +33,8 @@ class TFormProjectSetting : public TDialogForm {
     TParamFormConvert& geometry_;
     TCSVSaveParam& save_;
     std::string output_;
+    bool& htmlText_;
+    QCheckBox* checkBoxHtmlText_;
     QCheckBox* checkBoxFormSize_;
     QCheckBox* checkBoxGridColSize_;
     QCheckBox* checkBoxOnlyNew_;

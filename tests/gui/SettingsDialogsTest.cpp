@@ -110,12 +110,13 @@ TEST_F(SettingsDialogsTest, ClearingKeepsAForeignAssociationAndAFullFolder) {
     EXPECT_EQ(TFileAssociation().HandlerProgram(), Q("/usr/bin/other-copy"));
 }
 
-TEST_F(SettingsDialogsTest, ProjectSettingsSetTheGeometryFlagsOnlyOnOk) {
+TEST_F(SettingsDialogsTest, ProjectSettingsSetTheFlagsOnlyOnOk) {
     for (const bool ok : {false, true}) {
         TParamFormConvert geometry;
         geometry.SetKeepWindowSize(true);
         TCSVSaveParam save;
-        TFormProjectSetting form(geometry, save, "");
+        bool htmlText = true;
+        TFormProjectSetting form(geometry, save, "", htmlText);
         ShowActive(form);
         EXPECT_EQ(form.GetHelpContext(), 139);
         auto* size = Find<QCheckBox>(form, "CheckBoxFormSize");
@@ -125,13 +126,17 @@ TEST_F(SettingsDialogsTest, ProjectSettingsSetTheGeometryFlagsOnlyOnOk) {
         EXPECT_FALSE(widths->isChecked());
         EXPECT_FALSE(onlyNew->isChecked());
         EXPECT_FALSE(Find<QPushButton>(form, "BtnForget")->isEnabled()) << "no CSV file";
+        auto* html = Find<QCheckBox>(form, "CheckBoxHtmlText");
+        EXPECT_TRUE(html->isChecked());
         Click(size);
         Click(widths);
         Click(onlyNew);
+        Click(html);
         Click(Find<QPushButton>(form, ok ? "BtnOK" : "BtnCancel"));
         EXPECT_EQ(geometry.GetKeepWindowSize(), !ok);
         EXPECT_EQ(geometry.GetKeepColumnWidths(), ok);
         EXPECT_EQ(save.GetOnlyNew(), ok);
+        EXPECT_EQ(htmlText, !ok);
     }
 }
 
@@ -155,7 +160,8 @@ TEST_F(SettingsDialogsTest, F1ShowsEachDialogsTopic) {
     TParamFormConvert geometry;
     TCSVSaveParam save;
     TFormCommonSetting common(ini, program);
-    TFormProjectSetting project(geometry, save, "");
+    bool htmlText = false;
+    TFormProjectSetting project(geometry, save, "", htmlText);
     TFormClearSetting clear(ini, program);
     for (QDialog* form : std::initializer_list<QDialog*>{&common, &project, &clear}) {
         ShowActive(*form);
