@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <thread>
 
@@ -20,6 +21,7 @@
 #include "convert/TConvertMessages.h"
 #include "convert/TConvertValidator.h"
 #include "convert/TCsvFile.h"
+#include "convert/TOutputTargetCheck.h"
 #include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
 #include "params/TGridParamList.h"
@@ -77,6 +79,20 @@ std::string LooksLike(std::optional<int> guess) {
            " (it looks like " + kEnglishStoreNames[*guess] + ": --mail-type " + type + ")";
 }
 
+// A byte-order mark of UTF-16, or ASCII text with a zero byte beside each
+// character.
+bool IsUtf16(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    char start[4] = {};
+    if (!in.read(start, sizeof start)) {
+        return false;
+    }
+    const auto byte = [&](int i) { return static_cast<unsigned char>(start[i]); };
+    return (byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF) ||
+           (byte(0) != 0 && byte(1) == 0 && byte(2) != 0 && byte(3) == 0) ||
+           (byte(0) == 0 && byte(1) != 0 && byte(2) == 0 && byte(3) != 0);
+}
+
 bool EndsWith(const std::string& name, std::string_view extension) {
     if (name.size() < extension.size()) {
         return false;
@@ -102,9 +118,13 @@ int TCliJob::Run() {
         ApplyOverrides(project, location, save);
         // Settled before the mails are read: a bad name fails at once.
         const TTarget target = Target(save);
-        if (target && !TMailStoreFactory::IsRemoteType(project.GetMailType()) &&
-            IsInput(*target, location)) {
-            return TExitStatus::BadInput;
+        if (target && !TMailStoreFactory::IsRemoteType(project.GetMailType())) {
+            const TOutputTargetCheck check(projectPath_, location);
+            if (const auto refusal = check.Refuse(*target, save.GetMakeBackup())) {
+                terminal_.Message(TSjisUnicode::ToUtf8(refusal->message) + " (" + refusal->english +
+                                  ")");
+                return TExitStatus::BadInput;
+            }
         }
         if (options_.forget) {
             return Forget(target);
@@ -144,7 +164,11 @@ bool TCliJob::OpenProject(TSettingFile& project) {
     }
     if (!project.HasProjectSection()) {
         terminal_.Message(options_.project +
-                          ": プロジェクトファイルではありません。 (not a project file)");
+                          (IsUtf16(path) ? ": UTF-16 のファイルです。Shift_JIS か UTF-8 で保存し"
+                                           "てください。 (the file is UTF-16: Shift_JIS or UTF-8 "
+                                           "is expected)"
+                                         : ": プロジェクトファイルではありません。 (not a project "
+                                           "file)"));
         return false;
     }
     if (project.WasUtf8() && !options_.quiet) {
@@ -192,15 +216,31 @@ TCliJob::TTarget TCliJob::Target(const TCSVSaveParam& save) const {
         return std::nullopt;
     }
     // A project may come from someone else: its name alone must not choose
-    // a file such as ~/.bashrc to overwrite.
-    if (!EndsWith(save.GetSaveFileName(), ".csv") && !EndsWith(save.GetSaveFileName(), ".xlsx")) {
+    // a file such as ~/.bashrc to overwrite, not even through a link.
+    const std::string name = FromProjectFolder(save.GetSaveFileName());
+    const std::filesystem::path path = TSjisUnicode::ToPath(name);
+    std::error_code ec;
+    std::filesystem::path final = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        final = std::filesystem::canonical(path, ec);
+        if (ec) {
+            throw TUsageError(options_.project + ": SAVEFILENAME のリンク先がありません: " +
+                              TSjisUnicode::ToUtf8(name) +
+                              "\n出力ファイルを指定してください。 (SAVEFILENAME is a link to "
+                              "nothing: give OUTPUT)");
+        }
+    }
+    const auto allowed = [](const std::string& file) {
+        return EndsWith(file, ".csv") || EndsWith(file, ".xlsx");
+    };
+    if (!allowed(save.GetSaveFileName()) || !allowed(final.filename().string())) {
         throw TUsageError(options_.project +
                           ": SAVEFILENAME が .csv か .xlsx で終わらないため使いません: " +
                           TSjisUnicode::ToUtf8(save.GetSaveFileName()) +
                           "\n出力ファイルを指定してください。 (SAVEFILENAME does not end in .csv "
                           "or .xlsx: give OUTPUT)");
     }
-    return FromProjectFolder(save.GetSaveFileName());
+    return name;
 }
 
 int TCliJob::Convert(TSettingFile& project, const std::string& location, const TCSVSaveParam& save,
@@ -369,16 +409,17 @@ int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCs
     if (!TStopSignal::Requested()) {
         return status;
     }
-    // A stop that came while saving: the old file is as it was, unless an
-    // in-place rewrite had already begun, which is then finished.
+    // A stop before the save's point of no return saved nothing; one after
+    // it let the save finish, and the status says the CSV is there (a
+    // scheduler that retries on 128 + signal must not add the rows twice).
     if (status == TExitStatus::WriteFailed) {
         terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
-    } else {
-        terminal_.Message(
-            "中断しました。書き換えを始めていた CSV は最後まで保存しました。 "
-            "(interrupted while the CSV was rewritten in place: it was finished)");
+        return TExitStatus::AfterSignal(TStopSignal::Received());
     }
-    return TExitStatus::AfterSignal(TStopSignal::Received());
+    terminal_.Message(
+        "中断の指示は保存の完了後に届きました。CSV は保存済みです。 "
+        "(the stop came too late: the CSV was saved)");
+    return status;
 }
 
 TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
@@ -422,15 +463,13 @@ TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
     run.SetSaveType(save.GetSaveType());
     run.SetMakeBackup(save.GetMakeBackup());
     host.SetTarget(TSjisUnicode::ToUtf8(*target));
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(TSjisUnicode::ToPath(*target), ec);
     if (!file) {
         file.emplace(titles, host, CsvOptions(), &rows);
     }
     if (!file->SaveAutomatic(run)) {
         return TExitStatus::WriteFailed;
     }
-    backupMade_ = existed && run.GetMakeBackup() && !host.BackupFailed();
+    backupMade_ = file->BackupMade();
     return TExitStatus::AfterSave(host.FailedMails());
 }
 
@@ -493,40 +532,6 @@ bool TCliJob::IsWorkbook(const TTarget& target) const {
         return options_.format == TCliOptions::TFormat::Xlsx;
     }
     return target && TWorkbookFile::IsWorkbookName(*target);
-}
-
-bool TCliJob::IsInput(const std::string& target, const std::string& location) const {
-    struct stat output {};
-    if (::stat(TSjisUnicode::ToPath(target).c_str(), &output) != 0 || !S_ISREG(output.st_mode)) {
-        return false;  // a new file, or a device or FIFO that is no input
-    }
-    const auto same = [&output](const std::filesystem::path& path) {
-        struct stat info {};
-        return ::stat(path.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
-               info.st_ino == output.st_ino;
-    };
-    const char* what = nullptr;
-    const std::filesystem::path store = TSjisUnicode::ToPath(location);
-    if (same(TSjisUnicode::ToPath(projectPath_))) {
-        what = "出力先がプロジェクトファイルです。 (the output is the project file)";
-    } else if (same(store)) {
-        what = "出力先がメールの保存ファイルです。 (the output is the mail store)";
-    } else {
-        std::error_code ec;
-        for (std::filesystem::directory_iterator it(store, ec), end; !ec && it != end;
-             it.increment(ec)) {
-            if (same(it->path())) {
-                what =
-                    "出力先がメールフォルダのファイルです。 (the output is a file of the mail "
-                    "folder)";
-                break;
-            }
-        }
-    }
-    if (what != nullptr) {
-        terminal_.Message(TSjisUnicode::ToUtf8(target) + ": " + what);
-    }
-    return what != nullptr;
 }
 
 TImapAccess TCliJob::ImapAccess(const TSettingFile& project) const {

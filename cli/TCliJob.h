@@ -34,10 +34,6 @@ class TCliJob {
     bool OpenProject(TSettingFile& project);
     void ApplyOverrides(TSettingFile& project, std::string& location, TCSVSaveParam& save) const;
     TTarget Target(const TCSVSaveParam& save) const;
-    // Whether `target` (Shift_JIS) is the project, the store or a file of
-    // the mail folder: said on the terminal, the run refused before any mail
-    // is read.
-    bool IsInput(const std::string& target, const std::string& location) const;
     int Convert(TSettingFile& project, const std::string& location, const TCSVSaveParam& save,
                 const TTarget& target);
     // The Convert checks, then whether a store file looks like its type.

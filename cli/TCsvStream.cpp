@@ -1,5 +1,7 @@
 #include "TCsvStream.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <string>
 #include <string_view>
@@ -12,29 +14,23 @@ namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
 
-// A pipe whose reader is slow interrupts the write when a stop comes (the
-// signal handler does not restart it); anything else interrupted goes on.
+// Written with the descriptor's own calls rather than the stream's: the
+// stream's write goes on after a write a signal cut short, so a stop would
+// wait for a reader that may never come back. A stop is looked at after
+// every partial or interrupted write.
 bool Put(std::FILE* stream, std::string_view text) {
+    const int fd = ::fileno(stream);
     while (!text.empty()) {
-        const std::size_t n = std::fwrite(text.data(), 1, text.size(), stream);
-        text.remove_prefix(n);
-        if (text.empty()) {
-            break;
-        }
-        if (errno != EINTR || TStopSignal::Requested()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0 && errno != EINTR) {
             return false;
         }
-        std::clearerr(stream);
-    }
-    return true;
-}
-
-bool Flush(std::FILE* stream) {
-    while (std::fflush(stream) != 0) {
-        if (errno != EINTR || TStopSignal::Requested()) {
+        if (n > 0) {
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
+        if (!text.empty() && TStopSignal::Requested()) {
             return false;
         }
-        std::clearerr(stream);
     }
     return true;
 }
@@ -44,6 +40,10 @@ bool Flush(std::FILE* stream) {
 bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveType,
                        TCsvOptions options, TCsvSpool* mailRows) {
     if (saveType != TCsvFile::Overwrite && saveType != TCsvFile::Append) {
+        return false;
+    }
+    // Whatever the stream holds goes first, so the text keeps its order.
+    if (std::fflush(stream) != 0) {
         return false;
     }
     if (options.utf8 && options.byteOrderMark && !Put(stream, "\xEF\xBB\xBF")) {
@@ -73,7 +73,7 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
         }
         return options.utf8 ? Put(stream, TSjisUnicode::ToUtf8(text)) : Put(stream, text);
     });
-    return rows && Flush(stream) && !std::ferror(stream);
+    return rows;
 }
 
 bool TCsvStream::WriteWorkbook(TWorkbookFile& workbook, std::FILE* stream) {

@@ -36,6 +36,10 @@ void Catch(int signal) {
 void TStopSignal::Install() {
     Catch(SIGINT);
     Catch(SIGTERM);
+    Catch(SIGHUP);
+    // A file-size limit makes a write fail (EFBIG) like a full disk, so the
+    // temporary file goes and the old CSV stays, instead of killing the run.
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 int TStopSignal::Received() {

@@ -5,13 +5,18 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
+#include <vector>
+
+#include "base/TScratchFile.h"
 
 namespace {
 
@@ -19,6 +24,7 @@ namespace {
 // the rename finds little left to do.
 constexpr off_t kWriteBehind = 4 << 20;
 constexpr std::size_t kHeadSize = 64 << 10;
+constexpr std::size_t kCopyBlock = 1 << 20;
 
 bool UnderDev(const std::filesystem::path& folder) {
     const std::string text = folder.lexically_normal().string();
@@ -108,8 +114,21 @@ void SyncFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 TOutputFile::TOutputFile(const std::filesystem::path& target, TMode mode,
-                         std::function<bool()> stopRequested)
-    : target_(target), stopRequested_(std::move(stopRequested)) {
+                         std::function<bool()> stopRequested, std::optional<TLook> look)
+    : target_(target), stopRequested_(std::move(stopRequested)), look_(look) {
+    if (const std::optional<int> caller = CallerDescriptor(target)) {
+        // The caller's descriptor: written where it stands, as a shell's
+        // redirection asked.
+        if (mode == TMode::RenamedOnly) {
+            return;
+        }
+        kind_ = TKind::Stream;
+        fd_ = ::fcntl(*caller, F_DUPFD_CLOEXEC, 3);
+        if (fd_ < 0) {
+            Fail(errno);
+        }
+        return;
+    }
     struct stat info {};
     if (::stat(target.c_str(), &info) != 0) {
         if (errno != ENOENT) {
@@ -118,14 +137,13 @@ TOutputFile::TOutputFile(const std::filesystem::path& target, TMode mode,
         }
         const std::filesystem::path resolved = Resolve(target);
         if (UnderDev(resolved.parent_path())) {
-            if (mode == TMode::RenamedOnly) {
-                return;
+            // Device names are the system's: none is made up by a save.
+            if (mode != TMode::RenamedOnly) {
+                Fail(EACCES);
             }
-            kind_ = TKind::InPlace;
-            OpenInPlace(resolved, O_WRONLY | O_CREAT | O_EXCL);
-        } else {
-            OpenRenamed(resolved, false, 0);
+            return;
         }
+        OpenRenamed(resolved, nullptr);
         return;
     }
     if (mode == TMode::RenamedOnly && !S_ISREG(info.st_mode)) {
@@ -149,15 +167,7 @@ void TOutputFile::OpenRegular(const std::filesystem::path& target, const struct 
                               TMode mode) {
     const std::filesystem::path resolved = Resolve(target);
     if (mode == TMode::Append) {
-        kind_ = TKind::Appended;
-        OpenInPlace(resolved, O_RDWR | O_APPEND);
-        if (fd_ < 0 && error_ == EACCES) {
-            error_ = 0;  // write-only for this user: appended without looking
-            OpenInPlace(resolved, O_WRONLY | O_APPEND);
-        }
-        if (fd_ >= 0) {
-            ReadExisting();
-        }
+        OpenAppended(resolved);
         return;
     }
     const std::filesystem::path folder = resolved.parent_path();
@@ -170,35 +180,126 @@ void TOutputFile::OpenRegular(const std::filesystem::path& target, const struct 
             }
             return;
         }
-        OpenRenamed(resolved, true, info.st_mode & 07777);
-        return;
+        OpenRenamed(resolved, &info);
+        if (fd_ >= 0 || error_ != 0) {
+            return;
+        }
+        // Its group or attributes cannot be kept: rewritten in place.
     }
     if (mode == TMode::RenamedOnly) {
         return;
     }
     kind_ = TKind::InPlace;
     OpenInPlace(resolved, O_WRONLY);
+    if (fd_ < 0) {
+        return;
+    }
+    scratch_ = TScratchFile::Open();
+    if (scratch_ < 0) {
+        Fail(errno);
+        CloseFd();
+    }
 }
 
-void TOutputFile::OpenRenamed(const std::filesystem::path& resolved, bool exists, mode_t mode) {
+void TOutputFile::OpenAppended(const std::filesystem::path& path) {
+    kind_ = TKind::Appended;
+    // An overwrite may rename a new file over the name between the open and
+    // the lock: the rows would go into the old one. Opened again then.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        OpenInPlace(path, O_RDWR | O_APPEND);
+        if (fd_ < 0 && error_ == EACCES) {
+            error_ = 0;  // write-only for this user: appended without looking
+            OpenInPlace(path, O_WRONLY | O_APPEND);
+        }
+        if (fd_ < 0) {
+            return;
+        }
+        struct stat opened {};
+        struct stat named {};
+        if (::fstat(fd_, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            (opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)) {
+            CloseFd();
+            continue;
+        }
+        ReadExisting();
+        return;
+    }
+    Fail(EAGAIN);
+}
+
+void TOutputFile::OpenRenamed(const std::filesystem::path& resolved, const struct stat* old) {
     kind_ = TKind::Renamed;
     target_ = resolved;
-    keepMode_ = exists;
-    mode_ = mode;
+    // The new text stays private until it has the old file's mode.
+    keepMode_ = old != nullptr || look_.has_value();
+    mode_ = look_ ? look_->mode : old != nullptr ? old->st_mode & 07777 : 0;
     const std::string tag = NameTag(resolved);
     RemoveLeftovers(resolved.parent_path(), tag);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         temp_ = TempName(resolved, tag, attempt);
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ =
+            ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepMode_ ? 0600 : 0666);
         if (fd_ >= 0) {
-            return;
-        }
-        if (errno != EEXIST) {
             break;
         }
+        if (errno != EEXIST) {
+            Fail(errno);
+            temp_.clear();
+            return;
+        }
     }
-    Fail(errno);
-    temp_.clear();
+    if (fd_ < 0) {
+        Fail(EEXIST);
+        temp_.clear();
+        return;
+    }
+    if (look_) {
+        // Best effort: another owner, or a group this user is not in, needs
+        // root to give.
+        const uid_t owner = ::geteuid() == 0 ? look_->uid : static_cast<uid_t>(-1);
+        if (::fchown(fd_, owner, look_->gid) != 0) {
+            errno = 0;
+        }
+    } else if (old != nullptr && !TakeOver(resolved, *old)) {
+        CloseFd();
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+bool TOutputFile::TakeOver(const std::filesystem::path& old, const struct stat& info) {
+    struct stat made {};
+    if (::fstat(fd_, &made) != 0) {
+        return false;
+    }
+    if (made.st_gid != info.st_gid && ::fchown(fd_, static_cast<uid_t>(-1), info.st_gid) != 0) {
+        return false;
+    }
+    const ssize_t size = ::listxattr(old.c_str(), nullptr, 0);
+    if (size <= 0) {
+        return size == 0 || errno == ENOTSUP;
+    }
+    std::vector<char> names(static_cast<std::size_t>(size));
+    const ssize_t got = ::listxattr(old.c_str(), names.data(), names.size());
+    if (got < 0) {
+        return false;
+    }
+    std::vector<char> value;
+    for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
+        const char* name = names.data() + at;
+        at += std::strlen(name) + 1;
+        const ssize_t length = ::getxattr(old.c_str(), name, nullptr, 0);
+        if (length < 0) {
+            return false;
+        }
+        value.resize(static_cast<std::size_t>(length));
+        const ssize_t read = ::getxattr(old.c_str(), name, value.data(), value.size());
+        if (read < 0 ||
+            ::fsetxattr(fd_, name, value.data(), static_cast<std::size_t>(read), 0) != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Opening a FIFO waits for its reader: a stop ends the wait.
@@ -242,6 +343,29 @@ bool TOutputFile::Lock() {
     return true;
 }
 
+// The old file is locked while the new one is renamed over it: an append
+// that holds the lock ends first, one that waits for it then finds the new
+// file under the name and opens that instead.
+bool TOutputFile::LockForRename() {
+    int old = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (old < 0) {
+        old = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    }
+    if (old < 0) {
+        return true;  // a new file, or none this user can open: nothing to wait for
+    }
+    const int own = fd_;
+    fd_ = old;
+    const bool locked = Lock();
+    fd_ = own;
+    if (!locked) {
+        ::close(old);
+        return false;
+    }
+    lockFd_ = old;
+    return true;
+}
+
 // Measured after the lock, so a run that appended just before is seen.
 void TOutputFile::ReadExisting() {
     struct stat info {};
@@ -265,16 +389,11 @@ void TOutputFile::ReadExisting() {
         return;
     }
     head.resize(static_cast<std::size_t>(n));
-    if (static_cast<long long>(n) < existing_.size) {
-        // Cut after a whole line: a line break is never part of a
-        // double-byte character, in Shift_JIS or in UTF-8.
-        head.resize(head.rfind('\n') == std::string::npos ? 0 : head.rfind('\n') + 1);
-    }
     existing_.head = std::move(head);
 }
 
 bool TOutputFile::Stop() {
-    if (stopRequested_ && stopRequested_()) {
+    if (!committing_ && stopRequested_ && stopRequested_()) {
         error_ = error_ == 0 ? EINTR : error_;
         return true;
     }
@@ -292,6 +411,14 @@ void TOutputFile::CloseFd() {
         ::close(fd_);
         fd_ = -1;
     }
+    if (scratch_ >= 0) {
+        ::close(scratch_);
+        scratch_ = -1;
+    }
+    if (lockFd_ >= 0) {
+        ::close(lockFd_);
+        lockFd_ = -1;
+    }
 }
 
 bool TOutputFile::Truncate(off_t length) {
@@ -304,34 +431,33 @@ bool TOutputFile::Truncate(off_t length) {
     return true;
 }
 
-bool TOutputFile::Write(std::string_view data) {
-    if (fd_ < 0 || error_ != 0) {
-        return false;
-    }
-    // An in-place rewrite, once the old text is gone, is finished whatever
-    // happens: a stop would leave neither the old nor the new file.
-    if (!emptied_ && Stop()) {
-        return false;
-    }
-    if (kind_ == TKind::InPlace && !emptied_) {
-        if (!Truncate(0)) {
-            return false;
-        }
-        emptied_ = true;
-    }
+bool TOutputFile::WriteAll(int fd, std::string_view data, bool stoppable) {
     while (!data.empty()) {
-        const ssize_t n = ::write(fd_, data.data(), data.size());
-        if (n < 0) {
-            const int error = errno;
-            if (error == EINTR && (emptied_ || !Stop())) {
-                continue;
-            }
-            Fail(error);
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno != EINTR) {
+            Fail(errno);
             return false;
         }
-        data.remove_prefix(static_cast<std::size_t>(n));
-        written_ += n;
+        if (n > 0) {
+            data.remove_prefix(static_cast<std::size_t>(n));
+        }
+        // A signal cuts a write into a full pipe short: the stop is seen
+        // here rather than after the reader has taken everything.
+        if (!data.empty() && stoppable && Stop()) {
+            return false;
+        }
     }
+    return true;
+}
+
+bool TOutputFile::Write(std::string_view data) {
+    if (fd_ < 0 || error_ != 0 || Stop()) {
+        return false;
+    }
+    if (!WriteAll(kind_ == TKind::InPlace ? scratch_ : fd_, data, true)) {
+        return false;
+    }
+    written_ += static_cast<long long>(data.size());
 #ifdef __linux__
     if (kind_ == TKind::Renamed && written_ - flushed_ >= kWriteBehind) {
         ::sync_file_range(fd_, flushed_, written_ - flushed_, SYNC_FILE_RANGE_WRITE);
@@ -341,12 +467,52 @@ bool TOutputFile::Write(std::string_view data) {
     return true;
 }
 
+// The new text from the scratch file over the old one. Room for all of it is
+// taken first: a full disk or a size limit then fails before any old byte is
+// touched.
+bool TOutputFile::CopyBack() {
+    const off_t length = static_cast<off_t>(written_);
+    if (length > 0) {
+        int result = 0;
+        while ((result = ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, length)) != 0 && errno == EINTR) {
+        }
+        if (result != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+            Fail(errno);
+            return false;
+        }
+    }
+    std::string block(kCopyBlock, '\0');
+    for (off_t at = 0; at < length;) {
+        const ssize_t n = ::pread(scratch_, block.data(), block.size(), at);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            Fail(n < 0 ? errno : EIO);
+            return false;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t put =
+                ::pwrite(fd_, block.data() + done, static_cast<std::size_t>(n - done), at + done);
+            if (put < 0 && errno != EINTR) {
+                Fail(errno);
+                return false;
+            }
+            done += put > 0 ? put : 0;
+        }
+        at += n;
+    }
+    return Truncate(length);
+}
+
 bool TOutputFile::Commit() {
-    if (fd_ < 0 || error_ != 0 || (!emptied_ && Stop())) {
+    if (fd_ < 0 || error_ != 0 || Stop()) {
         Abort();
         return false;
     }
-    if (kind_ == TKind::InPlace && !emptied_ && !Truncate(0)) {
+    // The point of no return: a stop from now on lets the save finish.
+    committing_ = true;
+    if (kind_ == TKind::InPlace && !CopyBack()) {
         Abort();
         return false;
     }
@@ -356,6 +522,9 @@ bool TOutputFile::Commit() {
     // Devices, FIFOs and terminals cannot be flushed; that is no failure.
     if (kind_ != TKind::Stream && error_ == 0 && ::fsync(fd_) != 0) {
         Fail(errno);
+    }
+    if (error_ == 0 && kind_ == TKind::Renamed && !LockForRename()) {
+        Fail(EINTR);
     }
     if (error_ != 0) {
         Abort();
@@ -380,6 +549,7 @@ bool TOutputFile::Commit() {
         temp_.clear();
         SyncFolder(target_.parent_path());
     }
+    CloseFd();
     return true;
 }
 
@@ -407,4 +577,39 @@ bool TOutputFile::WriteWhole(const std::filesystem::path& target, std::string_vi
 bool TOutputFile::IsRegularFile(const std::filesystem::path& target) {
     struct stat info {};
     return ::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::optional<int> TOutputFile::CallerDescriptor(const std::filesystem::path& target) {
+    const std::filesystem::path ownFds = "/proc/" + std::to_string(::getpid()) + "/fd";
+    std::filesystem::path at = target;
+    for (int hop = 0; hop < 40 && !at.empty(); ++hop) {
+        std::error_code ec;
+        at = std::filesystem::absolute(at, ec);
+        const std::filesystem::path folder = std::filesystem::canonical(at.parent_path(), ec);
+        if (!ec && (folder == ownFds ||
+                    (folder.filename() == "fd" &&
+                     folder.parent_path().parent_path().filename() == "task" &&
+                     folder.parent_path().parent_path().parent_path() == ownFds.parent_path()))) {
+            const std::string name = at.filename().string();
+            int fd = 0;
+            for (const char c : name) {
+                if (c < '0' || c > '9' || fd > 1 << 20) {
+                    return std::nullopt;
+                }
+                fd = fd * 10 + (c - '0');
+            }
+            if (name.empty() || ::fcntl(fd, F_GETFD) < 0) {
+                return std::nullopt;
+            }
+            return fd;
+        }
+        char link[4096];
+        const ssize_t n = ::readlink(at.c_str(), link, sizeof link);
+        if (n <= 0 || static_cast<std::size_t>(n) == sizeof link) {
+            return std::nullopt;
+        }
+        const std::filesystem::path next(std::string(link, static_cast<std::size_t>(n)));
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return std::nullopt;
 }

@@ -3,32 +3,40 @@
 // not. How the target is written is decided once, when it is opened:
 //
 // - Renamed: a missing target, or a regular file with one link, owned by the
-//   running user, in a folder the user may write. Everything goes to a
-//   temporary file beside it, flushed and renamed over it by Commit (the old
-//   permission bits kept), so a failure or a stop leaves the old file whole.
+//   running user, in a folder the user may write, whose group and extended
+//   attributes the new file can take. Everything goes to a temporary file
+//   beside it (private until the end), flushed and renamed over it by Commit
+//   with the old mode, group and attributes, so a failure or a stop leaves
+//   the old file whole. The old file is locked (flock) for the rename, so an
+//   append under way finishes first.
 // - InPlace: any other regular file (someone else's, hard-linked, in a folder
-//   the user may not write, or under /dev). It is locked (flock) and emptied
-//   by the first Write or by Commit, so owner, mode and links stay. Once
-//   emptied the rewrite is finished even when a stop is asked meanwhile.
+//   the user may not write). The new text is kept in a scratch file until
+//   Commit, which makes sure the target has room for it (fallocate) and only
+//   then copies it over the old text under a lock (flock), so owner, mode and
+//   links stay and a full disk leaves the old file untouched.
 // - Appended: append mode on a regular file. Locked (flock) so two runs
-//   cannot interleave; anything that fails (a write, the flush, the close, a
-//   stop) cuts the file back to its old length.
-// - Stream: not a regular file (a FIFO, a terminal, a device, a pipe behind
-//   /proc/self/fd/1). Written straight through: never renamed over, backed up
-//   or read.
+//   cannot interleave, and reopened when the name was renamed over meanwhile;
+//   anything that fails (a write, the flush, the close, a stop) cuts the file
+//   back to its old length.
+// - Stream: not a regular file (a FIFO, a terminal, a device), or the
+//   caller's own descriptor named as /dev/stdout, /dev/fd/N or
+//   /proc/self/fd/N (also through links). Written straight through at the
+//   descriptor's offset: never renamed over, truncated, backed up or read.
 //
-// No temporary file is made anywhere but the target's own folder, and none
-// in /dev. Temporary files of this target left by a run that was killed are
-// removed when the next one opens it. A stop (the `stopRequested` callback)
-// is checked before each write and while waiting to open or lock; blocking
-// calls interrupted by a signal (EINTR) ask it again. A stream caller may
-// feed Write() any number of times before Commit().
+// Nothing is ever created in /dev, and no temporary file is made beside the
+// target but the Renamed one. Temporary files of this target left by a run
+// that was killed are removed when the next one opens it. A stop (the
+// `stopRequested` callback) is checked before each write, after each partial
+// or interrupted one and while waiting to open or lock; it counts until
+// Commit begins: from then on the new file is saved. A stream caller may feed
+// Write() any number of times before Commit().
 
 #include <sys/types.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,14 +51,22 @@ class TOutputFile {
     // What an appended file already holds (nothing for the other kinds).
     struct TExisting {
         long long size = 0;
-        // The file's first bytes (up to 64 KiB, cut after a line break when
-        // longer); empty when the file cannot be read.
+        // The file's first bytes (up to 64 KiB, so the last character may be
+        // cut); empty when the file cannot be read.
         std::string head;
         bool endsInLineBreak = true;  // also when empty or unreadable
     };
 
+    // Owner, group and permission bits for the file written by rename (a
+    // backup takes its original's); the owner only when running as root.
+    struct TLook {
+        mode_t mode = 0600;
+        uid_t uid = 0;
+        gid_t gid = 0;
+    };
+
     TOutputFile(const std::filesystem::path& target, TMode mode,
-                std::function<bool()> stopRequested = {});
+                std::function<bool()> stopRequested = {}, std::optional<TLook> look = {});
     ~TOutputFile();
     TOutputFile(const TOutputFile&) = delete;
     TOutputFile& operator=(const TOutputFile&) = delete;
@@ -80,14 +96,24 @@ class TOutputFile {
     // Whether a target of that kind may be copied to a backup: only regular
     // files are (a device or FIFO would be read without end).
     static bool IsRegularFile(const std::filesystem::path& target);
+    // The descriptor of this process that `target` names (/dev/stdout,
+    // /dev/fd/N, /proc/self/fd/N, or a link to one of them), if any.
+    static std::optional<int> CallerDescriptor(const std::filesystem::path& target);
 
   private:
     void OpenRegular(const std::filesystem::path& target, const struct stat& info, TMode mode);
-    void OpenRenamed(const std::filesystem::path& resolved, bool exists, mode_t mode);
+    void OpenRenamed(const std::filesystem::path& resolved, const struct stat* old);
+    // Gives the temporary file the old file's group and attributes; false
+    // when they cannot be kept.
+    bool TakeOver(const std::filesystem::path& old, const struct stat& info);
     void OpenInPlace(const std::filesystem::path& path, int flags);
+    void OpenAppended(const std::filesystem::path& path);
     void ReadExisting();
     bool Lock();
+    bool LockForRename();
     bool Truncate(off_t length);
+    bool WriteAll(int fd, std::string_view data, bool stoppable);
+    bool CopyBack();
     bool Stop();
     void Fail(int error);
     void CloseFd();
@@ -96,11 +122,14 @@ class TOutputFile {
     std::filesystem::path target_;  // the file finally written (links followed)
     std::filesystem::path temp_;    // Renamed only
     std::function<bool()> stopRequested_;
+    std::optional<TLook> look_;
     int fd_ = -1;
+    int scratch_ = -1;  // InPlace: the new text until Commit
+    int lockFd_ = -1;   // Renamed: the old file, locked for the rename
     int error_ = 0;
     bool keepMode_ = false;
     mode_t mode_ = 0;
-    bool emptied_ = false;  // InPlace: the old text is gone
+    bool committing_ = false;  // Commit has begun: no stop is taken any more
     TExisting existing_;
     long long written_ = 0;
     long long flushed_ = 0;

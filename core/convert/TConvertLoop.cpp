@@ -35,12 +35,24 @@ std::string Describe(const std::exception_ptr& error, bool& regexError) {
     }
 }
 
+// Memory that ran out is no fault of one mail: the whole run ends, as it
+// would anywhere else, and nothing is saved.
+void EndIfOutOfMemory(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
 TConvertOutcome TConvertLoop::Run() {
     TConvertOutcome outcome;
     int number = 1;  // of the mail at hand
     const auto fail = [&](const std::exception_ptr& error) {
+        EndIfOutOfMemory(error);
         bool regexError = false;
         outcome.end = TConvertOutcome::TEnd::Failed;
         outcome.message =
@@ -59,6 +71,9 @@ TConvertOutcome TConvertLoop::Run() {
     std::unique_ptr<TRowPrefetcher> prefetcher;
     if (threads_ > 1 && count > 1) {
         prefetcher = std::make_unique<TRowPrefetcher>(converter_, sink_, count, threads_);
+        if (prefetcher->Threads() == 0) {
+            prefetcher.reset();  // no thread to be had: every row is built here
+        }
     }
     TRowChunk chunk;
     int inChunk = 0;  // next row of `chunk`
@@ -102,6 +117,7 @@ TConvertOutcome TConvertLoop::Run() {
             }
             built.ok = true;
         } catch (...) {
+            EndIfOutOfMemory(std::current_exception());
             built.message = Describe(std::current_exception(), built.regexError);
         }
         if (built.ok) {

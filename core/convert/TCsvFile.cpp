@@ -1,5 +1,7 @@
 #include "convert/TCsvFile.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <system_error>
 
@@ -52,12 +54,17 @@ std::filesystem::path EntryOf(const std::filesystem::path& path) {
     return folder / absolute.filename();
 }
 
+// The copy gets the original's mode (and owner and group where it may), and
+// is private while it is written: a private CSV never has a readable backup.
 bool CopyFile(const std::filesystem::path& source, const std::filesystem::path& target) {
     std::ifstream in(source, std::ios::binary);
-    if (!in) {
+    struct stat info {};
+    if (!in || ::stat(source.c_str(), &info) != 0) {
         return false;
     }
-    TOutputFile out(target, TOutputFile::TMode::Replace);
+    TOutputFile out(
+        target, TOutputFile::TMode::Replace, {},
+        TOutputFile::TLook{static_cast<mode_t>(info.st_mode & 07777), info.st_uid, info.st_gid});
     std::string buffer(kBlockSize, '\0');
     while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
         if (!out.Write(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())))) {
@@ -84,6 +91,18 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
+// Whether `head` is valid text, where a sample of a longer file may end in
+// the middle of a character (up to `partial` bytes of it).
+template <typename TValid>
+bool ValidSample(std::string_view head, std::size_t partial, TValid valid) {
+    for (std::size_t dropped = 0; dropped <= partial && dropped <= head.size(); ++dropped) {
+        if (valid(head.substr(0, head.size() - dropped))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Rows appended to a file go in the encoding its text already has, when that
 // can be told: a byte-order mark, or text valid in only one of the two.
 bool AppendsUtf8(const TOutputFile::TExisting& existing, bool asked) {
@@ -94,8 +113,11 @@ bool AppendsUtf8(const TOutputFile::TExisting& existing, bool asked) {
     if (IsAscii(head)) {
         return asked;
     }
-    const bool utf8 = utf8::IsValid(head);
-    const bool sjis = sjis::IsValid(head);
+    const bool cut = static_cast<long long>(head.size()) < existing.size;
+    const bool utf8 =
+        ValidSample(head, cut ? 3 : 0, [](std::string_view t) { return utf8::IsValid(t); });
+    const bool sjis =
+        ValidSample(head, cut ? 1 : 0, [](std::string_view t) { return sjis::IsValid(t); });
     return utf8 == sjis ? asked : utf8;
 }
 
@@ -219,6 +241,10 @@ bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
     }
     bool utf8 = options_.utf8;
     std::string start;  // a byte-order mark or the line break the old text lacks
+    // Rows appended to a file that is new or empty start with the title row
+    // as an overwrite does.
+    const bool fresh = saveType == Overwrite || file.Kind() == TOutputFile::TKind::Renamed ||
+                       (file.Kind() == TOutputFile::TKind::Appended && file.Existing().size == 0);
     if (file.Kind() == TOutputFile::TKind::Appended && file.Existing().size > 0) {
         utf8 = AppendsUtf8(file.Existing(), utf8);
         start = file.Existing().endsInLineBreak ? "" : "\r\n";
@@ -226,7 +252,7 @@ bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
                (saveType == Overwrite || file.Kind() != TOutputFile::TKind::Stream)) {
         start = kByteOrderMark;
     }
-    const int first = saveType == Overwrite ? TResultTable::TitleRow : TResultTable::FirstMailRow;
+    const int first = fresh ? TResultTable::TitleRow : TResultTable::FirstMailRow;
     bool written = false;
     {
         TBusy busy(host_);
@@ -244,8 +270,9 @@ bool TCsvFile::BackupCsvFile(const std::string& fileName) {
     const std::filesystem::path source = TSjisUnicode::ToPath(fileName);
     // Nothing to keep, or nothing that may be read as a file (a folder is
     // refused by the save itself, a device or FIFO is written straight).
-    if (IsMissing(source) || !TOutputFile::IsRegularFile(source)) {
-        return true;
+    if (IsMissing(source) || !TOutputFile::IsRegularFile(source) ||
+        TOutputFile::CallerDescriptor(source)) {
+        return true;  // the caller's descriptor is written where it stands, never copied
     }
     const std::filesystem::path backup = TSjisUnicode::ToPath(BackupFileName(fileName));
     // A file that is its own backup name ("x.bak") is never replaced by a
@@ -258,10 +285,12 @@ bool TCsvFile::BackupCsvFile(const std::string& fileName) {
         const bool linkGone = !isLink || std::filesystem::remove(backup, ec);
         copied = linkGone && CopyFile(source, backup);
     }
+    backupMade_ = copied;
     return copied || host_.ConfirmBackupFailure(TConvertMessages::BackupFailed());
 }
 
 bool TCsvFile::SaveAutomatic(const TAutoExexParam& param) {
+    backupMade_ = false;
     if (param.GetMakeBackup() && !BackupCsvFile(param.GetCsvFile())) {
         return false;
     }

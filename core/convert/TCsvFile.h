@@ -46,7 +46,8 @@ class TCsvFile {
 
     // Writes the table to `fileName` (Shift_JIS path): save type 0 writes
     // the title row and every mail row in place of the file, save type 1
-    // appends the mail rows only. Any other save type writes nothing. False
+    // appends the mail rows only (with the title row when the file is new
+    // or empty). Any other save type writes nothing. False
     // when nothing (or, for the file, nothing new) was written.
     bool WriteCsvFile(const std::string& fileName, int saveType);
     // errno of the last WriteCsvFile's failure (EINTR when stopped), 0 when none.
@@ -60,6 +61,8 @@ class TCsvFile {
     // Copies an existing file to its ".bak" name. True to go on saving; on
     // failure the host is asked.
     bool BackupCsvFile(const std::string& fileName);
+    // Whether the last BackupCsvFile (or SaveAutomatic) made a copy.
+    bool BackupMade() const { return backupMade_; }
     // The save at the end of an automatic run: backup if asked for, then
     // write; a write failure is reported to the host. True when written.
     bool SaveAutomatic(const TAutoExexParam& param);
@@ -91,6 +94,7 @@ class TCsvFile {
     TCsvSpool* mailRows_;
     int lastError_ = 0;
     std::string lastFailure_;                // a workbook's refusal
+    bool backupMade_ = false;
     std::unique_ptr<TOutputFile> streamed_;  // StreamRowsTo's file until it is finished
     std::string streamedName_;
 };

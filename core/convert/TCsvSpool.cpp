@@ -1,7 +1,11 @@
 #include "convert/TCsvSpool.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
+
+#include "base/TScratchFile.h"
 
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TCsvText.h"
@@ -24,8 +28,27 @@ struct TValuesRow {
 
 }  // namespace
 
+namespace {
+
+// In $TMPDIR, as every temporary file of the program.
+std::FILE* OpenScratch() {
+    const int fd = TScratchFile::Open();
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "w+");
+    if (file == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+}  // namespace
+
 TCsvSpool::TCsvSpool(int columns, bool safeCells)
-    : file_(std::tmpfile()), columns_(columns), safeCells_(safeCells) {
+    : file_(OpenScratch()), columns_(columns), safeCells_(safeCells) {
     if (file_ == nullptr) {
         error_ = errno;
     }

@@ -1,6 +1,7 @@
 #include "convert/TRowPrefetcher.h"
 
 #include <algorithm>
+#include <system_error>
 
 TRowPrefetcher::TRowPrefetcher(const TCSVConverter& converter, const TRowSink& packer, int count,
                                int threads, TLimits limits)
@@ -9,7 +10,11 @@ TRowPrefetcher::TRowPrefetcher(const TCSVConverter& converter, const TRowSink& p
     slots_.resize(static_cast<std::size_t>(n * std::max(limits_.chunksPerThread, 1)));
     workers_.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-        workers_.emplace_back([this] { Work(); });
+        try {
+            workers_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            break;  // a process or memory limit: the threads made so far do the work
+        }
     }
 }
 

@@ -37,6 +37,10 @@ class TRowPrefetcher {
     TRowPrefetcher(const TRowPrefetcher&) = delete;
     TRowPrefetcher& operator=(const TRowPrefetcher&) = delete;
 
+    // The worker threads that could be started: fewer than asked under a
+    // process or memory limit, and with none no row ever comes.
+    int Threads() const { return static_cast<int>(workers_.size()); }
+
     // Puts the next rows in mail order into `chunk` (its old buffers go back
     // to the workers). False once every row was taken.
     bool Take(TRowChunk& chunk);

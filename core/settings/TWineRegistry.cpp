@@ -2,9 +2,10 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <system_error>
+
+#include "base/TKestrifyError.h"
+#include "settings/TIniDocument.h"
 
 namespace {
 
@@ -146,11 +147,15 @@ std::filesystem::path Component(const std::filesystem::path& folder, const std::
 }  // namespace
 
 TWineRegistry::TWineRegistry(std::filesystem::path prefix) : prefix_(std::move(prefix)) {
-    std::ifstream in(prefix_ / "user.reg", std::ios::binary);
-    if (in) {
-        const std::string text((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-        Parse(text);
+    // Only a regular file of sane size is read: a FIFO would wait for ever,
+    // a device would be read until memory runs out. Anything else reads as
+    // no registry at all.
+    try {
+        if (const std::optional<std::string> text =
+                TIniDocument::ReadFileText(prefix_ / "user.reg")) {
+            Parse(*text);
+        }
+    } catch (const TKestrifyError&) {
     }
 }
 

@@ -26,12 +26,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <new>
 
 #include "base/TKestrifyError.h"
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertValidator.h"
 #include "convert/TExitStatus.h"
+#include "convert/TOutputTargetCheck.h"
 #include "gui/app/TCommandLine.h"
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/app/TThunderbirdFolderDialog.h"
@@ -760,6 +762,16 @@ void TFormMain::ActionConvertExecute() {
                 problem->helpTopic);
         return;
     }
+    // An automatic run's CSV (or its backup) must not be one of the inputs:
+    // refused before the store is read, as the command refuses it.
+    if (autoRun_ != nullptr) {
+        const TOutputTargetCheck check(Sjis(projectPath_), location);
+        if (auto refusal = check.Refuse(autoRun_->GetCsvFile(), autoRun_->GetMakeBackup())) {
+            exitStatus_ = TExitStatus::BadInput;
+            Message(TQtText::FromSjis(refusal->message), TMsgKind::Error, TMsgButtons::Ok);
+            return;
+        }
+    }
     const std::string onlyNewOutput = OnlyNewOutput();
     std::unique_ptr<TOnlyNewRun> onlyNew;
     // Opening a store reads all of it to find its mails (and an only-new
@@ -839,6 +851,7 @@ TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConvert
     if (!projectPath_.isEmpty()) {
         form.SetProjectFolder(QFileInfo(projectPath_).absolutePath());
     }
+    form.SetOutputCheck(TOutputTargetCheck(Sjis(projectPath_), ReaderLocation()));
     if (autoRun != nullptr) {
         form.SetAutoExexParam(*autoRun);
     }
@@ -1254,11 +1267,35 @@ QStringList TFormMain::RecentList() const {
 }
 
 void TFormMain::AddRecent(const QString& path) {
-    appIni_.RecentAdd(Sjis(path));
+    try {
+        appIni_.RecentAdd(Sjis(path));
+    } catch (const TKestrifyError& e) {
+        SettingsUnusable(e);
+    }
 }
 
 void TFormMain::RemoveRecent(const QString& path) {
-    appIni_.RecentRemove(Sjis(path));
+    try {
+        appIni_.RecentRemove(Sjis(path));
+    } catch (const TKestrifyError& e) {
+        SettingsUnusable(e);
+    }
+}
+
+// The settings are a convenience: a file that cannot be read or written is
+// said once and the program goes on with what it has. An automatic run says
+// it on standard error rather than wait for a click.
+void TFormMain::SettingsUnusable(const std::exception& e) {
+    if (settingsWarned_) {
+        return;
+    }
+    settingsWarned_ = true;
+    const QString text = U("設定ファイルを使えません。既定の設定で続けます。\n") + ErrorText(e);
+    if (autoRun_ != nullptr) {
+        std::fprintf(stderr, "kestrify: %s\n", text.toUtf8().constData());
+        return;
+    }
+    Message(text, TMsgKind::Warning, TMsgButtons::Ok);
 }
 
 void TFormMain::ActionSettingCommonExecute() {

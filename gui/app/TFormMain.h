@@ -134,6 +134,7 @@ class TFormMain : public QMainWindow {
     QStringList RecentList() const;
     void AddRecent(const QString& path);
     void RemoveRecent(const QString& path);
+    void SettingsUnusable(const std::exception& e);
     void SaveProjectAs();
     bool AddAllowed();
     void AppendParam(TOrderedParamString param);
@@ -194,6 +195,7 @@ class TFormMain : public QMainWindow {
     bool modified_ = false;
     // Started for an automatic run: nobody is asked about changes.
     bool automatic_ = false;
+    bool settingsWarned_ = false;
 
     QComboBox* comboBoxMailType_ = nullptr;
     THistoryComboBox* comboBoxDir_ = nullptr;

@@ -524,6 +524,13 @@ void TFormConvert::BtnSaveClick() {
         saveParam_.SetMakeBackup(dialog.GetMakeBackup());
         backup = dialog.GetMakeBackup();
     }
+    if (outputCheck_) {
+        if (auto refusal = outputCheck_->Refuse(name, backup)) {
+            TModalService::Current().Message(this, TQtText::FromSjis(refusal->message),
+                                             TMsgKind::Error, TMsgButtons::Ok, 0);
+            return;
+        }
+    }
     saveTarget_ = name;
     bool abandoned = false;
     int lastError = 0;

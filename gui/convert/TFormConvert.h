@@ -24,6 +24,7 @@
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertLoop.h"
 #include "convert/TCsvSaveHost.h"
+#include "convert/TOutputTargetCheck.h"
 #include "gui/base/TDialogForm.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TCSVSaveParam.h"
@@ -76,6 +77,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     // for the command and the automatic run; the save dialog starts there.
     void SetProjectFolder(const QString& folder);
     const TCSVSaveParam& GetSaveParam() const { return saveParam_; }
+    // The run's inputs, which the save dialog refuses to overwrite.
+    void SetOutputCheck(const TOutputTargetCheck& check) { outputCheck_ = check; }
     // Makes this an automatic run.
     void SetAutoExexParam(const TAutoExexParam& param) { autoParam_ = param; }
     // The name a saved workbook's sheet gets (Shift_JIS): the project's.
@@ -160,6 +163,7 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     std::string onlyNewOutput_;
     std::string sheetName_;
     int saveWarnings_ = 0;
+    std::optional<TOutputTargetCheck> outputCheck_;
     int threads_;
     QString saveFileName_;  // where the save dialog starts
     QString projectFolder_;

@@ -1,8 +1,13 @@
 #include "base/TOutputFile.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -225,6 +230,107 @@ TEST(OutputFile, LeftoversOfAKilledRunGoWithTheNextWriteOfTheSameTarget) {
     ASSERT_TRUE(TOutputFile::WriteWhole(dir.Path() / "out.csv", "x"));
     const std::string listing = dir.Listing();
     EXPECT_EQ(listing.substr(listing.find(' ') + 1), "out.csv ");  // other.csv's stays
+}
+
+// The caller's own descriptor, by any of its names: written at its offset,
+// never renamed over, truncated or opened anew.
+TEST(OutputFile, CallerDescriptorIsWrittenWhereItStands) {
+    TTempDir dir;
+    const fs::path log = dir.Path() / "log.csv";
+    TTempDir::Write(log, "old\n");
+    const ino_t inode = Stat(log).st_ino;
+    const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0);
+    const std::string n = std::to_string(fd);
+    fs::create_symlink("/proc/self/fd/" + n, dir.Path() / "link.csv");
+    std::string expected = "old\n";
+    for (const fs::path& name :
+         {fs::path("/proc/self/fd/" + n), fs::path("/dev/fd/" + n), dir.Path() / "link.csv"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(TOutputFile::CallerDescriptor(name), fd);
+        EXPECT_FALSE(TOutputFile(name, TMode::RenamedOnly).IsOpen());
+        TOutputFile file(name, TMode::Replace);
+        ASSERT_TRUE(file.IsOpen());
+        EXPECT_EQ(file.Kind(), TKind::Stream);
+        EXPECT_TRUE(file.Write("row\n") && file.Commit());
+        expected += "row\n";
+    }
+    ::close(fd);
+    EXPECT_EQ(TTempDir::Read(log), expected);
+    EXPECT_EQ(Stat(log).st_ino, inode);
+    EXPECT_EQ(dir.Listing(), "link.csv log.csv ");
+    EXPECT_EQ(TOutputFile::CallerDescriptor(log), std::nullopt);
+}
+
+// New text that cannot all be written (here a file-size limit, as a full
+// disk) leaves the old file whole, rewritten in place or renamed, and no
+// temporary file.
+TEST(OutputFile, TextThatDoesNotFitLeavesTheOldFile) {
+    TTempDir dir;
+    const fs::path renamed = dir.Path() / "renamed.csv";
+    const fs::path inPlace = dir.Path() / "inplace.csv";
+    TTempDir::Write(renamed, "old");
+    TTempDir::Write(inPlace, "old");
+    fs::create_hard_link(inPlace, dir.Path() / "link");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        int failures = 0;
+        for (const fs::path& target : {renamed, inPlace}) {
+            TOutputFile file(target, TMode::Replace);
+            failures +=
+                !(file.Write(std::string(10000, 'x')) && file.Commit()) && file.Error() == EFBIG;
+        }
+        ::_exit(failures);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(TTempDir::Read(renamed), "old");
+    EXPECT_EQ(TTempDir::Read(inPlace), "old");
+    EXPECT_EQ(dir.Listing(), "inplace.csv link renamed.csv ");
+}
+
+// A replaced file keeps its group and extended attributes; a file given a
+// look (a backup of a private file) is private while it is written.
+TEST(OutputFile, ReplacementKeepsGroupAndAttributes) {
+    TTempDir dir;
+    const fs::path target = dir.Path() / "out.csv";
+    TTempDir::Write(target, "old");
+    ::chmod(target.c_str(), 0640);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(target.c_str(), 0, kOtherGroup), 0);
+    }
+    const bool attributes = ::setxattr(target.c_str(), "user.kestrify", "kept", 4, 0) == 0;
+    {
+        TOutputFile file(target, TMode::Replace);
+        EXPECT_EQ(file.Kind(), TKind::Renamed);
+        EXPECT_TRUE(file.Write("new") && file.Commit());
+    }
+    EXPECT_EQ(TTempDir::Read(target), "new");
+    EXPECT_EQ(Stat(target).st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(Stat(target).st_gid, kOtherGroup);
+    }
+    if (attributes) {
+        char value[8] = {};
+        EXPECT_EQ(::getxattr(target.c_str(), "user.kestrify", value, sizeof value), 4);
+        EXPECT_STREQ(value, "kept");
+    }
+
+    const fs::path backup = dir.Path() / "out.bak";
+    TOutputFile file(backup, TMode::Replace, {}, TOutputFile::TLook{0600, ::getuid(), ::getgid()});
+    ASSERT_TRUE(file.Write("copy"));
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+        if (entry.path().filename().string().starts_with(".kfy-")) {
+            EXPECT_EQ(Stat(entry.path()).st_mode & 0077, 0u) << "readable while written";
+        }
+    }
+    EXPECT_TRUE(file.Commit());
+    EXPECT_EQ(Stat(backup).st_mode & 07777, 0600u);
 }
 
 }  // namespace

@@ -72,12 +72,15 @@ TEST_F(CsvFile, EmptyTableWritesOnlyTitles) {
     EXPECT_EQ(Read("out.csv"), "a,b\r\n");
 }
 
-TEST_F(CsvFile, AppendWritesNoTitles) {
+TEST_F(CsvFile, AppendWritesTitlesOnlyToANewOrEmptyFile) {
     Write("out.csv", "before\r\n");
+    Write("empty.csv", "");
     EXPECT_TRUE(csv_.WriteCsvFile(Path("out.csv"), 1));
     EXPECT_EQ(Read("out.csv"), "before\r\n" + kMails);
-    EXPECT_TRUE(csv_.WriteCsvFile(Path("new.csv"), 1));
-    EXPECT_EQ(Read("new.csv"), kMails);
+    for (const char* name : {"new.csv", "empty.csv"}) {
+        EXPECT_TRUE(csv_.WriteCsvFile(Path(name), 1));
+        EXPECT_EQ(Read(name), kTitles + kMails) << name;
+    }
 }
 
 TEST_F(CsvFile, OtherSaveTypesWriteNothing) {
@@ -115,8 +118,9 @@ TEST_F(CsvFile, Utf8OptionConvertsAndMarksNewFiles) {
     EXPECT_TRUE(utf8.WriteCsvFile(Path("u.csv"), 1));  // no second mark
     EXPECT_EQ(Read("u.csv"), "\xEF\xBB\xBF" + kTitles + expected + expected);
     TCsvFile bare(table_, host_, TCsvOptions{true, false});
+    Write("b.csv", "x\r\n");
     EXPECT_TRUE(bare.WriteCsvFile(Path("b.csv"), 1));
-    EXPECT_EQ(Read("b.csv"), expected);
+    EXPECT_EQ(Read("b.csv"), "x\r\n" + expected);
 }
 
 TEST_F(CsvFile, LargeTableIsWrittenWhole) {
@@ -259,6 +263,16 @@ TEST_F(CsvFile, AppendFollowsTheOldFile) {
         {"UTF-8 text, Shift_JIS asked", "日本語\r\n", {}, utf8Mails},
         {"Shift_JIS text, UTF-8 asked", Sj("日本\r\n"), {true, true}, kMails},
         {"ASCII text, marked UTF-8 asked", "a\r\n", {true, true}, utf8Mails},
+        // Past the 64 KiB the encoding is judged on: the mark still counts,
+        // and a sample cut inside a character is no sign of another encoding.
+        {"marked UTF-8, first line over 64 KiB",
+         "\xEF\xBB\xBF" + std::string(70000, 'a') + "\r\n",
+         {},
+         utf8Mails},
+        {"UTF-8 text cut by the sample",
+         "日本語," + std::string(65525, 'a') + "日本\r\n",
+         {},
+         utf8Mails},
     };
     for (const auto& c : cases) {
         Write("out.csv", c.old);
@@ -347,6 +361,7 @@ TEST_F(CsvFile, RowsWrittenEarlyGiveTheSavedTableAndKeepTheOldFileTillTheSave) {
     };
     for (const auto& c : cases) {
         Write("out.csv", "old\r\n");
+        Write("whole.csv", "old\r\n");
         TResultTable shown({"a", "b"});
         TCsvFile whole(shown, host_);
         {
@@ -371,9 +386,7 @@ TEST_F(CsvFile, RowsWrittenEarlyGiveTheSavedTableAndKeepTheOldFileTillTheSave) {
             }
         }
         ASSERT_TRUE(whole.WriteCsvFile(Path("whole.csv"), c.saveType)) << c.name;
-        const std::string expected =
-            c.save ? (c.saveType == TCsvFile::Append ? "old\r\n" : "") + Read("whole.csv")
-                   : "old\r\n";
+        const std::string expected = c.save ? Read("whole.csv") : "old\r\n";
         EXPECT_EQ(Read("out.csv"), expected) << c.name;
         EXPECT_EQ(Listing(), c.save ? "out.bak out.csv whole.csv " : "out.csv whole.csv ")
             << c.name;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <functional>
 
 #include "TempDir.h"
 #include "settings/TWineRegistry.h"
@@ -59,4 +62,25 @@ TEST_F(WineRegistryTest, MissingHiveOrKeysGiveNothing) {
 
     TTempDir::Write(dir.Path() / "user.reg", "[Identities]\n\"Default User ID\"=\"{X}\"\n");
     EXPECT_EQ(TWineRegistry(dir.Path()).OutlookExpressStoreRoot(), std::nullopt);
+}
+
+// A hive that is no regular file (a FIFO would wait for a writer, a device
+// would be read without end) or far too large reads as no hive.
+TEST_F(WineRegistryTest, OnlyARegularHiveOfSaneSizeIsRead) {
+    const fs::path hive = dir.Path() / "user.reg";
+    const std::function<void()> makers[] = {
+        [&] { ASSERT_EQ(::mkfifo(hive.c_str(), 0600), 0); },
+        [&] { fs::create_directory(hive); },
+        [&] { fs::resize_file(hive, std::uintmax_t{64} << 20); },
+    };
+    for (const auto& make : makers) {
+        fs::remove_all(hive);
+        TTempDir::Write(hive, "");
+        if (&make != &makers[2]) {
+            fs::remove(hive);
+        }
+        make();
+        const TWineRegistry registry(dir.Path());
+        EXPECT_EQ(registry.Value("identities", "default user id"), std::nullopt);
+    }
 }
