@@ -466,6 +466,27 @@ TEST_F(FormConvertTest, OnlyNewSaveAppendsToItsFileAndRecordsTheMails) {
     }
 }
 
+// The save dialog refuses the run's inputs, as the command and the
+// automatic run do, and leaves them as they were.
+TEST_F(FormConvertTest, SaveRefusesTheStoreAndTheProject) {
+    auto form = Make(FakeConverter(std::make_unique<TFakeReader>(2)));
+    TTempDir::Write(dir.File("store.csv"), "From mails\n");
+    TTempDir::Write(dir.File("p.csv"), "[EML]\r\n");
+    form->SetOutputCheck(TOutputTargetCheck(dir.File("p.csv"), dir.File("store.csv")));
+    Convert(*form);
+    for (const char* name : {"store.csv", "p.csv"}) {
+        WhenSaveDialogOpens(
+            [](TFormSaveCSVDialog& dialog) { Find<QPushButton>(dialog, "BtnOver")->click(); });
+        modal.AnswerFile(QString::fromStdString(dir.File(name)));
+        form->BtnSaveClick();
+    }
+    ASSERT_EQ(modal.Boxes().size(), 2u);
+    EXPECT_TRUE(modal.Boxes()[0].text.endsWith(Q("出力先がメールの保存ファイルです。")));
+    EXPECT_TRUE(modal.Boxes()[1].text.endsWith(Q("出力先がプロジェクトファイルです。")));
+    EXPECT_EQ(TTempDir::Read(dir.File("store.csv")), "From mails\n");
+    EXPECT_EQ(TTempDir::Read(dir.File("p.csv")), "[EML]\r\n");
+}
+
 TEST_F(FormConvertTest, HeaderWarningsShowInTheStatusBar) {
     struct TWarningReader : TFakeReader {
         using TFakeReader::TFakeReader;
