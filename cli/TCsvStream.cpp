@@ -77,8 +77,7 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
 }
 
 bool TCsvStream::WriteWorkbook(TWorkbookFile& workbook, std::FILE* stream) {
-    return workbook.WriteTo([stream](std::string_view bytes) {
+    return std::fflush(stream) == 0 && workbook.WriteTo([stream](std::string_view bytes) {
         return !TStopSignal::Requested() && Put(stream, bytes);
-    }) && Flush(stream) &&
-           !std::ferror(stream);
+    });
 }
