@@ -19,9 +19,10 @@ struct TConvertOutcome {
         Failed,     // the loop itself failed; `message` says why
     };
     TEnd end = TEnd::Finished;
-    std::string message;  // for Failed: the text to show (OK / Help)
-    int count = 0;        // mails in the store
-    int converted = 0;    // mails whose row was built
+    std::string message;       // for Failed: the text to show (OK / Help)
+    bool outOfMemory = false;  // for Failed: memory ran out (the run ends with status 4)
+    int count = 0;             // mails in the store
+    int converted = 0;         // mails whose row was built
 };
 
 class TConvertLoop {

@@ -1,6 +1,7 @@
 #include "convert/TConvertWorker.h"
 
 #include "base/VectorState.h"
+#include "codeconv/TSjisUnicode.h"
 
 TConvertWorker::TConvertWorker(TCSVConverter& converter)
     : converter_(converter),
@@ -34,8 +35,12 @@ void TConvertWorker::Run() {
     TConvertOutcome outcome;
     try {
         outcome = loop.Run();
+    } catch (const std::bad_alloc&) {
+        // Memory ran out in a mail or while keeping rows: the whole run ends.
+        outcome.end = TConvertOutcome::TEnd::Failed;
+        outcome.outOfMemory = true;
+        outcome.message = TSjisUnicode::FromUtf8("メモリが不足しています。");
     } catch (const std::exception& e) {
-        // Out of memory while keeping rows: the loop itself failed.
         outcome.end = TConvertOutcome::TEnd::Failed;
         outcome.message = e.what();
     }

@@ -374,6 +374,7 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
 
     if (outcome.end == TConvertOutcome::TEnd::Failed) {
         prewriter_.reset();
+        report_.outOfMemory = outcome.outOfMemory;
         TModalService::Current().Message(this, TQtText::FromSjis(outcome.message), TMsgKind::Error,
                                          TMsgButtons::OkHelp, HelpContext);
         close();
