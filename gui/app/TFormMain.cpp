@@ -27,7 +27,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
+
+#include <unistd.h>
 
 #include "base/TKestrifyError.h"
 #include "convert/TCSVConverter.h"
@@ -839,6 +842,20 @@ int TFormMain::RunStatus(const TConvertReport& report) {
     return TExitStatus::WriteFailed;
 }
 
+// Memory that ran out inside Qt's own event handling unwinds through the
+// dialog's event loop, which Qt leaves half torn down: destroying the dialog
+// then crashes. The run's temporary files go and the program ends here, with
+// the memory message and status 4, as any other memory failure ends it.
+[[noreturn]] static void EndAfterLostEventLoop(TFormConvert& form) {
+    form.DropWork();
+    if (!TProgramEnd::Requested()) {
+        static const char message[] = "kestrify: メモリが不足しています。\n";
+        [[maybe_unused]] const ssize_t written =
+            ::write(STDERR_FILENO, message, sizeof message - 1);
+    }
+    std::_Exit(TExitStatus::OutOfMemory);
+}
+
 TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConverter> converter,
                                                      const TCSVSaveParam& saveParam,
                                                      const TAutoExexParam* autoRun) {
@@ -855,7 +872,11 @@ TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConvert
     if (autoRun != nullptr) {
         form.SetAutoExexParam(*autoRun);
     }
-    form.exec();
+    try {
+        form.exec();
+    } catch (const std::bad_alloc&) {
+        EndAfterLostEventLoop(form);
+    }
     TConvertResult result;
     result.saveParam = form.GetSaveParam();
     result.runStatus = RunStatus(form.Report());

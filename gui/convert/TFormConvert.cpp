@@ -198,6 +198,12 @@ TFormConvert::~TFormConvert() {
     converter_.reset();
 }
 
+void TFormConvert::DropWork() {
+    prewriter_.reset();
+    worker_.reset();
+    converter_.reset();
+}
+
 const TResultTable& TFormConvert::Table() const {
     return model_->Table();
 }

@@ -69,6 +69,9 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> converter,
                  TParamFormConvert& geometry);
     ~TFormConvert() override;
+    // Stops the conversion and removes its temporary files without touching
+    // the window, for a window that can no longer be closed safely.
+    void DropWork();
 
     // A copy of the project's CSV options; the save dialog starts with its
     // file name. Read back after closing: a save updates MakeBackup.
