@@ -52,6 +52,17 @@ TImapSession::TImapSession(const TImapUrl& url, const TImapAccess& access)
     if (imap_ == nullptr) {
         throw std::bad_alloc();
     }
+    try {
+        Open(url, access);
+    } catch (...) {
+        // The destructor does not run for a constructor that throws.
+        mailimap_free(imap_);
+        imap_ = nullptr;
+        throw;
+    }
+}
+
+void TImapSession::Open(const TImapUrl& url, const TImapAccess& access) {
     mailstream* stream = mailstream_new(stream_.NewLow(), 64 * 1024);
     const int r = mailimap_connect(imap_, stream);
     if (r != MAILIMAP_NO_ERROR_NON_AUTHENTICATED && r != MAILIMAP_NO_ERROR_AUTHENTICATED) {

@@ -53,6 +53,8 @@ class TImapSession {
     void Cancel() { stream_.Cancel(); }
 
   private:
+    // Greets, secures and logs in on the connected stream.
+    void Open(const TImapUrl& url, const TImapAccess& access);
     void Secure(const TImapUrl& url, const std::string& caFile);
     void LogIn(const TImapUrl& url, const std::string& secret);
     [[noreturn]] void Fail(int code, const std::string& what) const;
