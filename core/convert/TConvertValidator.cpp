@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/THelpTopic.h"
 #include "codeconv/TSjisUnicode.h"
 #include "imap/TImapUrl.h"
 #include "mail/TMailStoreCheck.h"
@@ -17,22 +18,21 @@ struct TLocationRule {
     const char* utf8Name;  // what the store is, in the kind checks' words
 };
 
-// Indexed by mail type.
+// Indexed by mail type. A missing location shows the help of the first
+// store of its shape: every folder kind the folder page, every file kind the
+// DBX file page.
 constexpr std::array<TLocationRule, TMailStoreFactory::MailTypeCount> kRules{{
-    {"メールのあるフォルダを指定してください。", TConvertValidator::HelpFolder,
-     "メールのあるフォルダ"},
-    {"DBXファイルを指定してください。", TConvertValidator::HelpFile, "DBXファイル"},
-    {"Unix mbox形式のファイルを指定してください。", TConvertValidator::HelpFile,
-     "Unix mbox形式のファイル"},
-    {"Shuriken形式のファイルを指定してください。", TConvertValidator::HelpFile,
-     "Shuriken形式のファイル"},
-    {"Eudoraのmbxファイルを指定してください。", TConvertValidator::HelpFile, "Eudoraのmbxファイル"},
-    {"テキストファイルのあるフォルダを指定してください。", TConvertValidator::HelpFolder,
+    {"メールのあるフォルダを指定してください。", THelpTopic::MailFolder, "メールのあるフォルダ"},
+    {"DBXファイルを指定してください。", THelpTopic::DbxFile, "DBXファイル"},
+    {"Unix mbox形式のファイルを指定してください。", THelpTopic::DbxFile, "Unix mbox形式のファイル"},
+    {"Shuriken形式のファイルを指定してください。", THelpTopic::DbxFile, "Shuriken形式のファイル"},
+    {"Eudoraのmbxファイルを指定してください。", THelpTopic::DbxFile, "Eudoraのmbxファイル"},
+    {"テキストファイルのあるフォルダを指定してください。", THelpTopic::MailFolder,
      "テキストファイルのあるフォルダ"},
-    {"Maildir 形式のフォルダを指定してください。", TConvertValidator::HelpFolder,
+    {"Maildir 形式のフォルダを指定してください。", THelpTopic::MailFolder,
      "Maildir 形式のフォルダ"},
-    {"MH 形式のフォルダを指定してください。", TConvertValidator::HelpFolder, "MH 形式のフォルダ"},
-    {"Thunderbird のフォルダのファイルを指定してください。", TConvertValidator::HelpFile,
+    {"MH 形式のフォルダを指定してください。", THelpTopic::MailFolder, "MH 形式のフォルダ"},
+    {"Thunderbird のフォルダのファイルを指定してください。", THelpTopic::DbxFile,
      "Thunderbird のフォルダのファイル"},
 }};
 
@@ -83,7 +83,7 @@ std::optional<TConvertProblem> TConvertValidator::Check(std::size_t paramCount, 
 std::optional<TConvertProblem> TConvertValidator::CheckParams(std::size_t paramCount) {
     if (paramCount == 0) {
         return TConvertProblem{TSjisUnicode::FromUtf8("パラメータが指定されていません。"),
-                               HelpParams};
+                               THelpTopic::Parameters};
     }
     return std::nullopt;
 }
@@ -99,7 +99,7 @@ std::optional<TConvertProblem> TConvertValidator::CheckLocation(int mailType,
         try {
             TImapUrl::Parse(TSjisUnicode::ToUtf8(sjisLocation));
         } catch (const std::exception& e) {
-            return TConvertProblem{e.what(), HelpFile};
+            return TConvertProblem{e.what(), THelpTopic::DbxFile};
         }
         return std::nullopt;
     }

@@ -17,10 +17,6 @@ struct TConvertProblem {
 
 class TConvertValidator {
   public:
-    static constexpr int HelpParams = 10;
-    static constexpr int HelpFolder = 8;
-    static constexpr int HelpFile = 21;
-
     // The first problem found, in the order the command checks; none when
     // the conversion may start.
     static std::optional<TConvertProblem> Check(std::size_t paramCount, int mailType,

@@ -32,6 +32,7 @@
 
 #include <unistd.h>
 
+#include "base/THelpTopic.h"
 #include "base/TKestrifyError.h"
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertValidator.h"
@@ -73,9 +74,6 @@ std::string Sjis(const QString& text) {
 
 const QString Untitled = QStringLiteral("(無題)");
 const QString TitlePrefix = QStringLiteral("Kestrify - ");
-constexpr int HelpTopics = 1;
-constexpr int HelpMailType = 31;
-constexpr int HelpGrid = 10;
 
 struct TMailTypeInfo {
     const char* text;
@@ -84,31 +82,31 @@ struct TMailTypeInfo {
 };
 
 constexpr std::array<TMailTypeInfo, TMailStoreFactory::MailTypeCount> MailTypes{{
-    {"メールをコピーしたフォルダから", 8,
+    {"メールをコピーしたフォルダから", THelpTopic::MailFolder,
      "変換するメールをコピーしたフォルダを指定してください。|"
      "変換するメールをコピーしたフォルダを指定してください。"},
-    {"Outlook Express 5のDBXファイルから", 21,
+    {"Outlook Express 5のDBXファイルから", THelpTopic::DbxFile,
      "変換するOutlook Express 5のDBXファイルを指定してください。|"
      "変換するOutlook Express 5のDBXファイルを指定してください。"},
-    {"Unix mbox形式のファイルから", 34,
+    {"Unix mbox形式のファイルから", THelpTopic::MboxFile,
      "変換するUnix mbox形式のファイルを指定してください。|"
      "変換するUnix mbox形式のファイルを指定してください。"},
-    {"Shuriken/Shuriken Pro形式のファイルから", 57,
+    {"Shuriken/Shuriken Pro形式のファイルから", THelpTopic::ShurikenFile,
      "変換するShuriken形式のファイルを指定してください。|"
      "変換するShuriken形式のファイルを指定してください。"},
-    {"Eudoraのmbxファイルから", 46,
+    {"Eudoraのmbxファイルから", THelpTopic::EudoraFile,
      "変換するEudoraのmbxファイルを指定してください。|"
      "変換するEudoraのmbxファイルを指定してください。"},
-    {"テキストファイルから", 168,
+    {"テキストファイルから", THelpTopic::TextFolder,
      "変換するテキストファイルのあるフォルダを指定してください。|"
      "変換するテキストファイルのあるフォルダを指定してください。"},
-    {"Maildir形式のフォルダから", 180,
+    {"Maildir形式のフォルダから", THelpTopic::MaildirFolder,
      "変換するMaildir形式のフォルダ (cur と new のあるフォルダ) を指定してください。|"
      "変換するMaildir形式のフォルダを指定してください。"},
-    {"MH形式のフォルダから", 181,
+    {"MH形式のフォルダから", THelpTopic::MhFolder,
      "変換するMH形式のフォルダ (番号の名前のメールファイルがあるフォルダ) を指定してください。|"
      "変換するMH形式のフォルダを指定してください。"},
-    {"Thunderbirdのフォルダから", 182,
+    {"Thunderbirdのフォルダから", THelpTopic::ThunderbirdFolder,
      "変換するThunderbirdのフォルダのファイル (Inbox など、拡張子なし) を指定してください。|"
      "変換するThunderbirdのフォルダのファイルを指定してください。"},
 }};
@@ -355,7 +353,7 @@ void TFormMain::CreateControls() {
     }
     comboBoxMailType_->setCurrentIndex(0);
     THint::Apply(comboBoxMailType_, U(MailTypeHint));
-    THelpService::SetContext(comboBoxMailType_, HelpMailType);
+    THelpService::SetContext(comboBoxMailType_, THelpTopic::MailType);
     labelMailType->setBuddy(comboBoxMailType_);
 
     auto* labelDir = new QLabel(U("メールの場所(&M)"));
@@ -372,7 +370,7 @@ void TFormMain::CreateControls() {
     gridParam_ = new TGridConvertParam(central);
     gridParam_->setObjectName(QStringLiteral("GridParam"));
     THint::Apply(gridParam_, U("メールの読み込み条件|メールの読み込み条件"));
-    THelpService::SetContext(gridParam_, HelpGrid);
+    THelpService::SetContext(gridParam_, THelpTopic::Parameters);
     gridParam_->setContextMenuPolicy(Qt::CustomContextMenu);
 
     auto* buttons = new QVBoxLayout;
@@ -889,7 +887,7 @@ TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConvert
 bool TFormMain::AddAllowed() {
     if (gridParam_->GetParamCount() >= MaxParams) {
         Message(U("これ以上パラメータは登録できません。"), TMsgKind::Information, TMsgButtons::Ok,
-                HelpGrid);
+                THelpTopic::Parameters);
         return false;
     }
     return true;
@@ -1163,7 +1161,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
 // Help
 
 void TFormMain::ActionHelpShowHejpExecute() {
-    THelpService::Current().ShowTopic(HelpTopics);
+    THelpService::Current().ShowTopic(THelpTopic::Contents);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "base/THelpTopic.h"
 #include "base/TKestrifyError.h"
 #include "gui/base/THelpService.h"
 #include "gui/base/THint.h"
@@ -21,9 +22,6 @@
 #include "settings/TAutoRunScript.h"
 
 namespace {
-
-constexpr int FormHelpTopic = 48;
-constexpr int ButtonHelpTopic = 52;
 
 std::string FileName(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -65,7 +63,7 @@ QDialogButtonBox* PageButtons(QDialog* form, std::initializer_list<QPushButton*>
     box->addButton(help, QDialogButtonBox::HelpRole);
     QObject::connect(cancel, &QPushButton::clicked, form, &QDialog::reject);
     QObject::connect(help, &QPushButton::clicked, form,
-                     [] { THelpService::Current().ShowTopic(ButtonHelpTopic); });
+                     [] { THelpService::Current().ShowTopic(THelpTopic::AutoRun); });
     return box;
 }
 
@@ -77,7 +75,7 @@ TFormMakeBatch::TFormMakeBatch(QWidget* parent)
       pages_(new QTabWidget(this)) {
     setWindowTitle(U("自動実行バッチファイル作成"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    SetHelpContext(FormHelpTopic);
+    SetHelpContext(THelpTopic::MakeBatch);
     pages_->setObjectName(QStringLiteral("PageControl"));
     pages_->setDocumentMode(true);  // flat page buttons, no frame around the page
     pages_->addTab(BuildProjectPage(), U("プロジェクト(&1)"));

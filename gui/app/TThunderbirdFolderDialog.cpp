@@ -6,13 +6,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "base/THelpTopic.h"
 #include "gui/base/THint.h"
 #include "gui/base/TModalService.h"
 #include "gui/base/UiText.h"
 
 namespace {
 
-constexpr int HelpTopic = 182;
 constexpr int PathRole = Qt::UserRole;
 
 QString PathText(const std::filesystem::path& path) {
@@ -31,7 +31,7 @@ TThunderbirdFolderDialog::TThunderbirdFolderDialog(QWidget* parent,
       btnCancel_(Named(new QPushButton(U("キャンセル"), this), "BtnCancel")),
       btnFile_(Named(new QPushButton(U("ファイルから選ぶ(&F)..."), this), "BtnFile")) {
     setWindowTitle(U("Thunderbirdのフォルダ"));
-    SetHelpContext(HelpTopic);
+    SetHelpContext(THelpTopic::ThunderbirdFolder);
     tree_->setHeaderHidden(true);
     tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     THint::Apply(tree_, U("変換するフォルダを選んでください。|変換するThunderbirdのフォルダ"));

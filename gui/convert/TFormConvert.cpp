@@ -23,6 +23,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/THelpTopic.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TConvertMessages.h"
@@ -146,7 +147,7 @@ TFormConvert::TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> conve
     setWindowTitle(U("変換結果"));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setSizeGripEnabled(false);
-    SetHelpContext(HelpContext);
+    SetHelpContext(THelpTopic::ConvertResult);
 
     grid_->setObjectName(QStringLiteral("ItemGrid"));
     grid_->setModel(model_);
@@ -174,7 +175,7 @@ TFormConvert::TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> conve
     connect(btnSave_, &QPushButton::clicked, this, &TFormConvert::BtnSaveClick);
     connect(btnClose_, &QPushButton::clicked, this, &TFormConvert::BtnCloseClick);
     connect(btnHelp_, &QPushButton::clicked, this,
-            [] { THelpService::Current().ShowTopic(HelpContext); });
+            [] { THelpService::Current().ShowTopic(THelpTopic::ConvertResult); });
     connect(pollTimer_, &QTimer::timeout, this, &TFormConvert::Poll);
 
     windowHost_ = std::make_unique<TWindowThreadHost>(this, static_cast<TCsvSaveHost&>(*this));
@@ -345,7 +346,7 @@ void TFormConvert::Ask(const TConvertError& error) {
     asking_ = true;
     const TModalResult answer =
         TModalService::Current().Message(this, TQtText::FromSjis(error.Text()), TMsgKind::Error,
-                                         TMsgButtons::YesNoHelp, HelpContext);
+                                         TMsgButtons::YesNoHelp, THelpTopic::ConvertResult);
     asking_ = false;
     worker_->Answer(answer == TModalResult::Yes);
 }
@@ -382,7 +383,7 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
         prewriter_.reset();
         report_.outOfMemory = outcome.outOfMemory;
         TModalService::Current().Message(this, TQtText::FromSjis(outcome.message), TMsgKind::Error,
-                                         TMsgButtons::OkHelp, HelpContext);
+                                         TMsgButtons::OkHelp, THelpTopic::ConvertResult);
         close();
         return;
     }
@@ -418,7 +419,7 @@ void TFormConvert::SaveAutomatic() {
     if (!error.empty()) {
         TModalService::Current().Message(
             this, report_.outOfMemory ? OutOfMemoryText() : TQtText::FromSjis(error),
-            TMsgKind::Error, TMsgButtons::OkHelp, HelpContext);
+            TMsgKind::Error, TMsgButtons::OkHelp, THelpTopic::ConvertResult);
     }
 }
 
@@ -656,7 +657,7 @@ bool TFormConvert::ConfirmClose() {
     }
     switch (TModalService::Current().Message(this, U("表は変更されています。保存しますか？"),
                                              TMsgKind::Confirmation, TMsgButtons::SaveDiscardCancel,
-                                             HelpContext)) {
+                                             THelpTopic::ConvertResult)) {
         case TModalResult::Yes:
             BtnSaveClick();
             // A cancelled or failed save keeps the window open.

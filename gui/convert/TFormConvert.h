@@ -62,8 +62,6 @@ class TOnlyNewRun;
 class TFormConvert : public TDialogForm, private TCsvSaveHost {
     Q_OBJECT
   public:
-    static constexpr int HelpContext = 15;
-
     // `converter` is owned. `geometry`, the project's, is restored on show as
     // its two flags say and stored back into it on every close.
     TFormConvert(QWidget* parent, std::unique_ptr<TCSVConverter> converter,

@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "base/THelpTopic.h"
 #include "gui/base/THelpService.h"
 #include "gui/base/UiText.h"
 
@@ -38,8 +39,8 @@ TFormSaveCSVDialog::TFormSaveCSVDialog(QWidget* parent)
     for (QPushButton* b : {btnOver_, btnAdd_}) {
         b->setMinimumWidth(97);
     }
-    THelpService::SetContext(btnHelp_, HelpContext);
-    SetHelpContext(HelpContext);  // F1 anywhere in the form
+    THelpService::SetContext(btnHelp_, THelpTopic::SaveCsv);
+    SetHelpContext(THelpTopic::SaveCsv);  // F1 anywhere in the form
 
     auto* icon = new QLabel(this);
     icon->setPixmap(
@@ -62,7 +63,7 @@ TFormSaveCSVDialog::TFormSaveCSVDialog(QWidget* parent)
     connect(btnAdd_, &QPushButton::clicked, this, [this] { Choose(TModalResult::No); });
     connect(btnCancel_, &QPushButton::clicked, this, [this] { Choose(TModalResult::Cancel); });
     connect(btnHelp_, &QPushButton::clicked, this,
-            [] { THelpService::Current().ShowTopic(HelpContext); });
+            [] { THelpService::Current().ShowTopic(THelpTopic::SaveCsv); });
     SetFileName(QString());
     SetSaveType(0);
 }

@@ -13,8 +13,6 @@ class QPushButton;
 class TFormSaveCSVDialog : public TDialogForm {
     Q_OBJECT
   public:
-    static constexpr int HelpContext = 25;
-
     explicit TFormSaveCSVDialog(QWidget* parent = nullptr);
 
     // The file as the user named it.

@@ -13,34 +13,34 @@ QString Name(int topic) {
 
 }  // namespace
 
-const std::vector<THelpTopic>& THelpTopics::All() {
-    static const THelpTopic table[] = {
-        {1, "目次"},
-        {31, "メールの処理方法"},
-        {8, "メールをコピーしたフォルダから"},
-        {21, "Outlook Express 5のDBXファイルから"},
-        {34, "Unix mbox形式のファイルから"},
-        {57, "Shuriken/Shuriken Pro形式のファイルから"},
-        {46, "Eudoraのmbxファイルから"},
-        {168, "テキストファイルから"},
-        {180, "Maildir形式のフォルダから"},
-        {181, "MH形式のフォルダから"},
-        {182, "Thunderbirdのフォルダから"},
-        {10, "パラメータの設定"},
-        {135, "空列"},
-        {169, "正規表現とメールアドレスの抽出"},
-        {61, "出力順の設定"},
-        {15, "変換結果画面"},
-        {25, "CSVファイルの保存"},
-        {48, "自動実行バッチファイル作成"},
-        {52, "自動実行とコマンドライン"},
-        {72, "全般設定"},
-        {139, "プロジェクトの設定"},
-        {150, "設定の削除"},
+const std::vector<THelpPage>& THelpTopics::All() {
+    static const THelpPage table[] = {
+        {THelpTopic::Contents, "目次"},
+        {THelpTopic::MailType, "メールの処理方法"},
+        {THelpTopic::MailFolder, "メールをコピーしたフォルダから"},
+        {THelpTopic::DbxFile, "Outlook Express 5のDBXファイルから"},
+        {THelpTopic::MboxFile, "Unix mbox形式のファイルから"},
+        {THelpTopic::ShurikenFile, "Shuriken/Shuriken Pro形式のファイルから"},
+        {THelpTopic::EudoraFile, "Eudoraのmbxファイルから"},
+        {THelpTopic::TextFolder, "テキストファイルから"},
+        {THelpTopic::MaildirFolder, "Maildir形式のフォルダから"},
+        {THelpTopic::MhFolder, "MH形式のフォルダから"},
+        {THelpTopic::ThunderbirdFolder, "Thunderbirdのフォルダから"},
+        {THelpTopic::Parameters, "パラメータの設定"},
+        {THelpTopic::EmptyColumn, "空列"},
+        {THelpTopic::RegexAndAddress, "正規表現とメールアドレスの抽出"},
+        {THelpTopic::ParamOrder, "出力順の設定"},
+        {THelpTopic::ConvertResult, "変換結果画面"},
+        {THelpTopic::SaveCsv, "CSVファイルの保存"},
+        {THelpTopic::MakeBatch, "自動実行バッチファイル作成"},
+        {THelpTopic::AutoRun, "自動実行とコマンドライン"},
+        {THelpTopic::CommonSetting, "全般設定"},
+        {THelpTopic::ProjectSetting, "プロジェクトの設定"},
+        {THelpTopic::ClearSetting, "設定の削除"},
     };
-    static const std::vector<THelpTopic> topics = [] {
-        std::vector<THelpTopic> withPage;
-        for (const THelpTopic& t : table) {
+    static const std::vector<THelpPage> topics = [] {
+        std::vector<THelpPage> withPage;
+        for (const THelpPage& t : table) {
             if (QFile::exists(QStringLiteral(":/help/") + Name(t.number))) {
                 withPage.push_back(t);
             }
@@ -51,7 +51,7 @@ const std::vector<THelpTopic>& THelpTopics::All() {
 }
 
 bool THelpTopics::HasPage(int topic) {
-    for (const THelpTopic& t : All()) {
+    for (const THelpPage& t : All()) {
         if (t.number == topic) {
             return true;
         }
@@ -60,7 +60,10 @@ bool THelpTopics::HasPage(int topic) {
 }
 
 QUrl THelpTopics::PageUrl(int topic) {
-    return QUrl(QStringLiteral("qrc:/help/") + Name(HasPage(topic) ? topic : Contents));
+    if (!HasPage(topic)) {
+        topic = THelpTopic::Contents;
+    }
+    return QUrl(QStringLiteral("qrc:/help/") + Name(topic));
 }
 
 int THelpTopics::TopicOf(const QUrl& url) {
@@ -74,7 +77,7 @@ int THelpTopics::TopicOf(const QUrl& url) {
 }
 
 QString THelpTopics::Title(int topic) {
-    for (const THelpTopic& t : All()) {
+    for (const THelpPage& t : All()) {
         if (t.number == topic) {
             return QString::fromUtf8(t.title);
         }
@@ -104,7 +107,7 @@ std::vector<int> THelpTopics::Search(const QString& query) {
     if (words.isEmpty()) {
         return found;
     }
-    for (const THelpTopic& t : All()) {
+    for (const THelpPage& t : All()) {
         const QString text = PlainText(t.number);
         bool all = true;
         for (const QString& w : words) {

@@ -7,17 +7,17 @@
 #include <QUrl>
 #include <vector>
 
-struct THelpTopic {
+#include "base/THelpTopic.h"
+
+struct THelpPage {
     int number;
     const char* title;  // UTF-8
 };
 
 class THelpTopics {
   public:
-    static constexpr int Contents = 1;
-
     // Every topic with a page, in the order the contents list shows them.
-    static const std::vector<THelpTopic>& All();
+    static const std::vector<THelpPage>& All();
     static bool HasPage(int topic);
     // The page shown for the number: its own, or the contents.
     static QUrl PageUrl(int topic);

@@ -75,8 +75,7 @@ THelpWindow::THelpWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter);
 
-    connect(btnContents_, &QPushButton::clicked, this,
-            [this] { ShowTopic(THelpTopics::Contents); });
+    connect(btnContents_, &QPushButton::clicked, this, [this] { ShowTopic(THelpTopic::Contents); });
     connect(btnBack_, &QPushButton::clicked, browser_, &QTextBrowser::backward);
     connect(btnForward_, &QPushButton::clicked, browser_, &QTextBrowser::forward);
     connect(browser_, &QTextBrowser::backwardAvailable, btnBack_, &QPushButton::setEnabled);
@@ -90,7 +89,7 @@ QWidget* THelpWindow::MakeContentsPage() {
     listContents_ = new QListWidget;
     listContents_->setObjectName(QStringLiteral("ListContents"));
     listContents_->setWordWrap(true);
-    for (const THelpTopic& t : THelpTopics::All()) {
+    for (const THelpPage& t : THelpTopics::All()) {
         auto* item = new QListWidgetItem(QString::fromUtf8(t.title), listContents_);
         item->setData(TopicRole, t.number);
     }
@@ -132,7 +131,7 @@ void THelpWindow::LinkClicked(const QUrl& url) {
     const QUrl target = browser_->source().resolved(url);
     if (target.scheme() == QStringLiteral("qrc")) {
         const int topic = THelpTopics::TopicOf(target);
-        ShowTopic(topic == 0 ? THelpTopics::Contents : topic);
+        ShowTopic(topic != 0 ? topic : int{THelpTopic::Contents});
         if (target.hasFragment()) {
             browser_->scrollToAnchor(target.fragment());
         }

@@ -6,14 +6,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "base/THelpTopic.h"
 #include "gui/base/THelpService.h"
 #include "gui/base/THint.h"
 #include "gui/base/UiText.h"
 #include "gui/params/TGridConvertParam.h"
 
 namespace {
-
-constexpr int HelpContext = 61;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QString& hint) {
@@ -31,7 +30,7 @@ TFormEditParamOrder::TFormEditParamOrder(QWidget* parent)
       leftGrid_(new TGridConvertParam(this)),
       rightGrid_(new TGridConvertParam(this)) {
     setWindowTitle(U("パラメータの出力順設定"));
-    SetHelpContext(HelpContext);
+    SetHelpContext(THelpTopic::ParamOrder);
     leftGrid_->setObjectName(QStringLiteral("LeftGrid"));
     rightGrid_->setObjectName(QStringLiteral("RightGrid"));
     leftGrid_->SetAutoSetParamOrder(false);
@@ -60,7 +59,7 @@ TFormEditParamOrder::TFormEditParamOrder(QWidget* parent)
     btnCancel_ =
         MakeButton(this, "BtnCancel", U("キャンセル"), U("キャンセル|設定を登録しないで終了する"));
     btnHelp_ = MakeButton(this, "BtnHelp", U("ヘルプ(&H)"), U("ヘルプ|ヘルプを表示する"));
-    THelpService::SetContext(btnHelp_, HelpContext);
+    THelpService::SetContext(btnHelp_, THelpTopic::ParamOrder);
 
     auto* moveButtons = new QVBoxLayout;
     moveButtons->addSpacing(24);
@@ -93,7 +92,7 @@ TFormEditParamOrder::TFormEditParamOrder(QWidget* parent)
     connect(btnOK_, &QPushButton::clicked, this, &TFormEditParamOrder::BtnOKClick);
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp_, &QPushButton::clicked, this,
-            [] { THelpService::Current().ShowTopic(HelpContext); });
+            [] { THelpService::Current().ShowTopic(THelpTopic::ParamOrder); });
     connect(leftGrid_, &QAbstractItemView::doubleClicked, this,
             &TFormEditParamOrder::ActionAddExecute);
     connect(rightGrid_, &QAbstractItemView::doubleClicked, this,

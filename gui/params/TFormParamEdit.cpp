@@ -17,18 +17,18 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
+#include "base/THelpTopic.h"
 #include "gui/base/THelpService.h"
 #include "gui/base/THint.h"
 #include "gui/base/TQtText.h"
+#include "gui/base/TScreenFit.h"
 #include "gui/base/UiText.h"
 #include "gui/controls/TRadioGroup.h"
-#include "gui/base/TScreenFit.h"
 #include "gui/params/TParamPreviewPanel.h"
 #include "gui/params/TRegexCheck.h"
 
 namespace {
 
-constexpr int HelpContext = 10;
 constexpr int AutoFormatMin = 10;
 constexpr int AutoFormatMax = 9999;
 constexpr QSize DesignClientSize(364, 323);
@@ -57,7 +57,7 @@ const std::vector<TFormParamEdit::TKeyShortcut>& TFormParamEdit::Shortcuts() {
 
 TFormParamEdit::TFormParamEdit(QWidget* parent) : TFormAbstructParamEdit(parent) {
     setWindowTitle(U("パラメータ"));
-    SetHelpContext(HelpContext);
+    SetHelpContext(THelpTopic::Parameters);
 
     pages_ = Named(new QTabWidget(this), "PageControl");
     pages_->addTab(BuildParamPage(), U("パラメータ(&1)"));
@@ -244,7 +244,7 @@ void TFormParamEdit::Connect() {
     connect(btnOK_, &QPushButton::clicked, this, &TFormParamEdit::BtnOKClick);
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp_, &QPushButton::clicked, this,
-            [] { THelpService::Current().ShowTopic(HelpContext); });
+            [] { THelpService::Current().ShowTopic(THelpTopic::Parameters); });
 
     connect(btnPreview_, &QPushButton::toggled, this, &TFormParamEdit::SetPreviewOpen);
     connect(previewTimer_, &QTimer::timeout, this, &TFormParamEdit::UpdatePreview);

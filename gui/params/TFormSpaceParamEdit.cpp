@@ -6,16 +6,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/THelpTopic.h"
 #include "gui/base/THelpService.h"
 #include "gui/base/THint.h"
 #include "gui/base/TQtText.h"
 #include "gui/base/UiText.h"
-
-namespace {
-
-constexpr int HelpTopic = 135;
-
-}  // namespace
 
 TFormSpaceParamEdit::TFormSpaceParamEdit(QWidget* parent)
     : TFormAbstructParamEdit(parent),
@@ -49,9 +44,9 @@ TFormSpaceParamEdit::TFormSpaceParamEdit(QWidget* parent)
     connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp_, &QPushButton::clicked, this,
-            [] { THelpService::Current().ShowTopic(HelpTopic); });
+            [] { THelpService::Current().ShowTopic(THelpTopic::EmptyColumn); });
     // F1 anywhere in the form shows what its Help button shows.
-    SetHelpContext(HelpTopic);
+    SetHelpContext(THelpTopic::EmptyColumn);
     FixSize(QSize(320, 110));
     editFieldName_->setFocus();
 }

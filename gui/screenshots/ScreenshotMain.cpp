@@ -29,6 +29,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/THelpTopic.h"
 #include "convert/TConvertMessages.h"
 #include "gui/app/TFormMain.h"
 #include "gui/app/TFormMakeBatch.h"
@@ -429,9 +430,9 @@ void ShootAboutAndHelp(TShooter& shooter) {
     TFormAbout about;
     shooter.Shoot(about, QStringLiteral("about"));
     TBuiltInHelpService help;
-    help.ShowTopic(1);
+    help.ShowTopic(THelpTopic::Contents);
     shooter.Shoot(*help.Window(), QStringLiteral("help_contents"));
-    help.ShowTopic(10);
+    help.ShowTopic(THelpTopic::Parameters);
     shooter.Shoot(*help.Window(), QStringLiteral("help_parameters"));
     help.Window()->Search(U("区切り行"));
     shooter.Shoot(*help.Window(), QStringLiteral("help_search"));
@@ -614,7 +615,7 @@ void ShootResultWindow(TShooter& shooter) {
         const QString text = TQtText::FromSjis(TConvertMessages::MailError(
             20000, 7343, Sj("メールの読み込みに失敗しました。"), false));
         TMessageDialog box(nullptr, text, TMsgKind::Error, TMsgButtons::YesNoHelp,
-                           TFormConvert::HelpContext);
+                           THelpTopic::ConvertResult);
         shooter.Shoot(box, QStringLiteral("result_mail_error"));
     }
     {

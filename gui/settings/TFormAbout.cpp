@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/THelpTopic.h"
 #include "gui/base/THelpService.h"
 #include "gui/base/UiText.h"
 #include "gui/settings/TkKestrifyInfo.h"
@@ -66,7 +67,7 @@ TFormAbout::TFormAbout(QWidget* parent)
 void TFormAbout::LinkClick() {
     const QString address = TkKestrifyInfo::WebAddress();
     if (address.isEmpty()) {
-        THelpService::Current().ShowTopic(1);
+        THelpService::Current().ShowTopic(THelpTopic::Contents);
     } else {
         QDesktopServices::openUrl(QUrl(address));
     }

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <system_error>
 
+#include "base/THelpTopic.h"
 #include "gui/base/THint.h"
 #include "gui/base/TModalService.h"
 #include "gui/base/UiText.h"
@@ -22,7 +23,7 @@ TFormClearSetting::TFormClearSetting(TAppIni& appIni, const QString& programPath
       btnOK_(new QPushButton(QStringLiteral("OK"), this)),
       btnNo_(new QPushButton(U("いいえ(&N)"), this)) {
     setWindowTitle(U("設定の削除"));
-    SetHelpContext(HelpTopic);
+    SetHelpContext(THelpTopic::ClearSetting);
     btnOK_->setObjectName(QStringLiteral("BtnOK"));
     btnNo_->setObjectName(QStringLiteral("BtnNo"));
     THint::Apply(btnOK_, U("設定を削除|設定を削除します。"));

@@ -13,8 +13,6 @@ class TAppIni;
 class TFormClearSetting : public TDialogForm {
     Q_OBJECT
   public:
-    static constexpr int HelpTopic = 150;
-
     TFormClearSetting(TAppIni& appIni, const QString& programPath, QWidget* parent = nullptr);
     explicit TFormClearSetting(TAppIni& appIni, QWidget* parent = nullptr);
 

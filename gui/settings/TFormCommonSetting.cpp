@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "base/THelpTopic.h"
 #include "codeconv/CNkf.h"
 #include "gui/base/THint.h"
 #include "gui/base/TModalService.h"
@@ -37,7 +38,7 @@ TFormCommonSetting::TFormCommonSetting(TAppIni& appIni, const QString& programPa
       btnOK_(new QPushButton(QStringLiteral("OK"), this)),
       btnCancel_(new QPushButton(U("キャンセル"), this)) {
     setWindowTitle(U("全般設定"));
-    SetHelpContext(HelpTopic);
+    SetHelpContext(THelpTopic::CommonSetting);
     const QString windowHint = U("|[F1]キーでヘルプが表示されます。");
     THint::Apply(this, windowHint);
     THint::Apply(pageControl_, windowHint);

@@ -16,8 +16,6 @@ class TAppIni;
 class TFormCommonSetting : public TDialogForm {
     Q_OBJECT
   public:
-    static constexpr int HelpTopic = 72;
-
     // `programPath` is the program the association names (normally the
     // running one).
     TFormCommonSetting(TAppIni& appIni, const QString& programPath, QWidget* parent = nullptr);

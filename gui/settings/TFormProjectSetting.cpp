@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/THelpTopic.h"
 #include "gui/base/THint.h"
 #include "gui/base/TModalService.h"
 #include "gui/base/TQtText.h"
@@ -28,7 +29,7 @@ TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSavePa
       btnOK_(new QPushButton(QStringLiteral("OK"), this)),
       btnCancel_(new QPushButton(U("キャンセル"), this)) {
     setWindowTitle(U("プロジェクトの設定"));
-    SetHelpContext(HelpTopic);
+    SetHelpContext(THelpTopic::ProjectSetting);
     checkBoxHtmlText_->setObjectName(QStringLiteral("CheckBoxHtmlText"));
     checkBoxFormSize_->setObjectName(QStringLiteral("CheckBoxFormSize"));
     checkBoxGridColSize_->setObjectName(QStringLiteral("CheckBoxGridColSize"));

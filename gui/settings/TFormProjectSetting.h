@@ -19,8 +19,6 @@ class TParamFormConvert;
 class TFormProjectSetting : public TDialogForm {
     Q_OBJECT
   public:
-    static constexpr int HelpTopic = 139;
-
     // `sjisOutput`: the project's CSV file (Shift_JIS path), empty when it
     // names none. `htmlText`: the project's HTMLTEXT.
     TFormProjectSetting(TParamFormConvert& geometry, TCSVSaveParam& save, std::string sjisOutput,

@@ -30,7 +30,7 @@ TEST(HelpTopics, EveryUsedTopicHasARealPage) {
 
 TEST(HelpTopics, EveryLinkBetweenPagesLeadsToAPage) {
     static const QRegularExpression link(QStringLiteral("href=\"([^\"#]*)"));
-    for (const THelpTopic& t : THelpTopics::All()) {
+    for (const THelpPage& t : THelpTopics::All()) {
         const QString html = THelpTopics::Html(t.number);
         for (auto it = link.globalMatch(html); it.hasNext();) {
             const QString target = it.next().captured(1);
