@@ -66,6 +66,14 @@ std::string_view TrimControl(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
+std::string AsciiToUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = AsciiUpper(c);
+    }
+    return out;
+}
+
 std::string ToUpper(std::string_view text) {
     std::string out(text);
     for (std::size_t i = 0; i < out.size(); ++i) {

@@ -64,4 +64,22 @@ constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
 // alone (0x61-0x7A are valid trail bytes).
 std::string ToUpper(std::string_view text);
 
+// ASCII upper-casing of every byte, for text that is not Shift_JIS (UTF-8
+// names, file names on disk), where ToUpper would skip a byte after 0x81-0x9F.
+std::string AsciiToUpper(std::string_view text);
+
+// The value of an ASCII hexadecimal digit (either case); -1 for any other byte.
+constexpr int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 }  // namespace sjis

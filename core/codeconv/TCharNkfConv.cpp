@@ -33,14 +33,6 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    const char u = sjis::AsciiUpper(c);
-    return (u >= 'A' && u <= 'F') ? u - 'A' + 10 : -1;
-}
-
 // The "Q" form of an encoded word: "_" is a space, "=XY" a byte.
 std::string DecodeQWord(std::string_view text) {
     std::string out;
@@ -49,9 +41,10 @@ std::string DecodeQWord(std::string_view text) {
         const char c = text[i];
         if (c == '_') {
             out += ' ';
-        } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        } else if (c == '=' && i + 2 < text.size() && sjis::HexDigitValue(text[i + 1]) >= 0 &&
+                   sjis::HexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(sjis::HexDigitValue(text[i + 1]) * 16 +
+                                     sjis::HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += c;

@@ -1,5 +1,6 @@
 #include "imap/TImapUrl.h"
 
+#include "base/SjisText.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 
@@ -10,11 +11,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
         return false;
     }
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
+        if (sjis::AsciiLower(text[i]) != prefix[i]) {
             return false;
         }
     }
@@ -35,16 +32,6 @@ std::size_t FindNoCase(std::string_view text, std::string_view lowerNeedle) {
         TSjisUnicode::FromUtf8("IMAP の URL を読めません: " + std::string(url) + " (" + why + ")"));
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string PercentDecoded(std::string_view text, std::string_view url) {
     std::string out;
     out.reserve(text.size());
@@ -53,8 +40,8 @@ std::string PercentDecoded(std::string_view text, std::string_view url) {
             out.push_back(text[i]);
             continue;
         }
-        const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
-        const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+        const int high = i + 2 < text.size() ? sjis::HexDigitValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? sjis::HexDigitValue(text[i + 2]) : -1;
         if (high < 0 || low < 0) {
             Fail(url, "% の後に 16 進数 2 桁がありません");
         }

@@ -1,5 +1,6 @@
 #include "mail/TEMLParser.h"
 
+#include "base/SjisText.h"
 #include "mail/TMail.h"
 
 namespace {
@@ -9,14 +10,7 @@ bool IsEmlName(std::string_view name) {
     if (name.size() < kExt.size()) {
         return false;
     }
-    const std::string_view ext = name.substr(name.size() - kExt.size());
-    for (std::size_t i = 0; i < kExt.size(); ++i) {
-        const char c = ext[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kExt[i]) {
-            return false;
-        }
-    }
-    return true;
+    return sjis::EqualsNoCase(name.substr(name.size() - kExt.size()), kExt);
 }
 
 }  // namespace

@@ -6,20 +6,11 @@
 #include <system_error>
 
 #include "base/LineSplitter.h"
+#include "base/SjisText.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 
 namespace {
-
-std::string FoldCase(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return folded;
-}
 
 struct TEntry {
     std::string key;   // the name with ASCII letters upper-cased
@@ -46,7 +37,7 @@ TFolderParser::TFolderParser(const std::string& sjisFolder,
         }
         std::string name = it->path().filename().string();
         if (accept(name)) {
-            entries.push_back({FoldCase(name), std::move(name), it->path()});
+            entries.push_back({sjis::AsciiToUpper(name), std::move(name), it->path()});
         }
     }
     // One that cannot be listed, wholly or part of the way, is no empty

@@ -41,21 +41,14 @@ bool IsLead(std::string_view text, std::size_t at) {
     return at + 1 < text.size() && sjis::IsLeadByte(static_cast<unsigned char>(text[at]));
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    const char u = sjis::AsciiUpper(c);
-    return u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1;
-}
-
 // RFC 2231 "%XY" escapes decoded; a "%" without two hex digits is kept.
 std::string PercentDecoded(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const int hi = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
-        const int lo = hi >= 0 ? HexValue(text[i + 2]) : -1;
+        const int hi =
+            text[i] == '%' && i + 2 < text.size() ? sjis::HexDigitValue(text[i + 1]) : -1;
+        const int lo = hi >= 0 ? sjis::HexDigitValue(text[i + 2]) : -1;
         if (lo >= 0) {
             out += static_cast<char>(hi * 16 + lo);
             i += 2;

@@ -14,19 +14,6 @@ std::size_t LineEnd(std::string_view text, std::size_t from) {
     return from;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 }  // namespace
 
 std::optional<std::uint32_t> TMozillaStatus::ParseHex(std::string_view value) {
@@ -37,7 +24,7 @@ std::optional<std::uint32_t> TMozillaStatus::ParseHex(std::string_view value) {
     std::uint32_t number = 0;
     std::size_t digits = 0;
     for (; i < value.size() && digits < 8; ++i, ++digits) {
-        const int d = HexDigit(value[i]);
+        const int d = sjis::HexDigitValue(value[i]);
         if (d < 0) {
             break;
         }

@@ -4,20 +4,11 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "base/SjisText.h"
 #include "base/TKestrifyError.h"
 #include "settings/TIniDocument.h"
 
 namespace {
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -35,19 +26,6 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // Reads the escaped text from `pos` up to the unescaped `end` character (or
@@ -100,8 +78,8 @@ std::string Unescape(std::string_view line, std::size_t& pos, char end) {
             case 'x': {
                 char32_t code = 0;
                 int digits = 0;
-                while (digits < 4 && pos < line.size() && HexDigit(line[pos]) >= 0) {
-                    code = code * 16 + static_cast<char32_t>(HexDigit(line[pos++]));
+                while (digits < 4 && pos < line.size() && sjis::HexDigitValue(line[pos]) >= 0) {
+                    code = code * 16 + static_cast<char32_t>(sjis::HexDigitValue(line[pos++]));
                     ++digits;
                 }
                 put(digits > 0 ? code : U'x');
@@ -134,10 +112,10 @@ std::filesystem::path Component(const std::filesystem::path& folder, const std::
     if (std::filesystem::exists(folder / name, ec)) {
         return folder / name;
     }
-    const std::string wanted = Upper(name);
+    const std::string wanted = sjis::AsciiToUpper(name);
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        if (Upper(it->path().filename().string()) == wanted) {
+        if (sjis::AsciiToUpper(it->path().filename().string()) == wanted) {
             return it->path();
         }
     }
@@ -181,7 +159,7 @@ void TWineRegistry::Parse(std::string_view text) {
         if (line.front() == '[') {
             std::size_t pos = 1;
             const std::string key = Unescape(line, pos, ']');
-            current = &keys_[Upper(key)];
+            current = &keys_[sjis::AsciiToUpper(key)];
             continue;
         }
         if (current == nullptr || line.front() != '"') {
@@ -203,16 +181,16 @@ void TWineRegistry::Parse(std::string_view text) {
             continue;  // numbers and binary data
         }
         std::size_t valuePos = 1;
-        (*current)[Upper(name)] = Unescape(rest, valuePos, '"');
+        (*current)[sjis::AsciiToUpper(name)] = Unescape(rest, valuePos, '"');
     }
 }
 
 std::optional<std::string> TWineRegistry::Value(std::string_view key, std::string_view name) const {
-    const auto k = keys_.find(Upper(key));
+    const auto k = keys_.find(sjis::AsciiToUpper(key));
     if (k == keys_.end()) {
         return std::nullopt;
     }
-    const auto v = k->second.find(Upper(name));
+    const auto v = k->second.find(sjis::AsciiToUpper(name));
     if (v == k->second.end()) {
         return std::nullopt;
     }
@@ -234,7 +212,7 @@ std::string TWineRegistry::Expand(std::string_view text) const {
         if (!value) {
             value = Value("Volatile Environment", name);
         }
-        if (!value && Upper(name) == "USERPROFILE") {
+        if (!value && sjis::AsciiToUpper(name) == "USERPROFILE") {
             // Wine names the profile folder after the Unix user.
             if (const char* user = std::getenv("USER"); user != nullptr && *user != '\0') {
                 value = std::string("C:\\users\\") + user;

@@ -2,23 +2,12 @@
 
 #include <algorithm>
 
+#include "base/SjisText.h"
+
 namespace {
 
 bool IsContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 // The code of an "_xHHHH_" escape at `at`, or -1.
@@ -28,7 +17,7 @@ int EscapeAt(std::string_view text, std::size_t at) {
     }
     int code = 0;
     for (std::size_t i = at + 2; i < at + 6; ++i) {
-        const int digit = HexValue(text[i]);
+        const int digit = sjis::HexDigitValue(text[i]);
         if (digit < 0) {
             return -1;
         }
