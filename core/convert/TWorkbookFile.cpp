@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/SjisText.h"
+#include "base/TFd.h"
 #include "base/TKestrifyError.h"
 #include "base/TOutputFile.h"
 #include "codeconv/TSjisUnicode.h"
@@ -23,22 +24,6 @@ namespace {
 constexpr long long kStopCheckRows = 4096;
 
 struct TStopped {};
-
-class TFd {
-  public:
-    explicit TFd(int fd) : fd_(fd) {}
-    ~TFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // A message text of this file (written here in UTF-8) as Shift_JIS.
 std::string Sjis(const char* text) {

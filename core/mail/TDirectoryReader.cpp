@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/TFd.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 
@@ -28,22 +29,6 @@ constexpr std::size_t kBufferSize = 1 << 20;
     throw TKestrifyError(TSjisUnicode::FromUtf8("フォルダを読めません。\n") +
                          TSjisUnicode::FromPath(folder) + " (" + ::strerrordesc_np(error) + ")");
 }
-
-class TFolderFd {
-  public:
-    explicit TFolderFd(int fd) : fd_(fd) {}
-    ~TFolderFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    TFolderFd(const TFolderFd&) = delete;
-    TFolderFd& operator=(const TFolderFd&) = delete;
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -69,7 +54,7 @@ bool TDirectoryReader::TEntry::IsFolder() const {
 
 bool TDirectoryReader::List(const std::filesystem::path& folder,
                             const std::function<bool(const TEntry&)>& visit) {
-    const TFolderFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const TFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return false;

@@ -12,32 +12,11 @@
 
 #include <cstring>
 
+#include "base/TFd.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 
 namespace {
-
-// Closes the descriptor whatever happens while the file is being mapped.
-class TFd {
-  public:
-    explicit TFd(int fd) : fd_(fd) {}
-    ~TFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
 
 [[noreturn]] void ThrowOpenError(const std::filesystem::path& path) {
     throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルが開けません。\n") +

@@ -12,6 +12,7 @@
 
 #include "base/LineSplitter.h"
 #include "base/SjisText.h"
+#include "base/TFd.h"
 #include "base/TOutputFile.h"
 #include "settings/TFileErrors.h"
 
@@ -163,17 +164,13 @@ bool TIniDocument::LoadFile(const std::filesystem::path& path) {
 
 std::optional<std::string> TIniDocument::ReadFileText(const std::filesystem::path& path) {
     // Non-blocking, so a FIFO given as the file cannot stall the program.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
+    const TFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.Get() < 0 && errno == ENOENT) {
         return std::nullopt;
     }
     struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0) {
-        const int error = errno;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        throw TFileErrors::CannotRead(path, ::strerrordesc_np(error));
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0) {
+        throw TFileErrors::CannotRead(path, ::strerrordesc_np(errno));
     }
     std::string content;
     const char* problem = nullptr;
@@ -185,7 +182,7 @@ std::optional<std::string> TIniDocument::ReadFileText(const std::filesystem::pat
         content.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
         while (done < content.size()) {
-            const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
+            const ssize_t n = ::read(fd.Get(), content.data() + done, content.size() - done);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -197,7 +194,6 @@ std::optional<std::string> TIniDocument::ReadFileText(const std::filesystem::pat
         }
         content.resize(done);
     }
-    ::close(fd);
     if (problem != nullptr) {
         throw TFileErrors::CannotRead(path, problem);
     }
