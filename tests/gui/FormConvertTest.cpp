@@ -26,6 +26,7 @@
 #include "gui/convert/TItemGrid.h"
 #include "mail/TMailStoreFactory.h"
 #include "params/TGridParamList.h"
+#include "params/TParamMaker.h"
 #include "settings/TSettingFile.h"
 #include "state/TOnlyNewRun.h"
 
@@ -47,10 +48,10 @@ bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
 }
 
 std::unique_ptr<TCSVConverter> FakeConverter(std::unique_ptr<TFakeReader> reader) {
-    TOrderedParamString name(-1, "Name:", 1, "name", 1, 0, false, false, false, 0, true, "", false,
-                             false, false);
-    TOrderedParamString subject(-1, "Subject:", 0, "subject", 1, 1, false, false, false, 0, true,
-                                "", false, false, false);
+    const TOrderedParamString name = PlainParam("Name:", 1, "name", TOrderedParamString::RowSingle,
+                                                TOrderedParamString::PosBody);
+    const TOrderedParamString subject = PlainParam(
+        "Subject:", 0, "subject", TOrderedParamString::RowSingle, TOrderedParamString::PosHeader);
     return std::make_unique<TCSVConverter>(
         std::move(reader),
         std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{name, subject}));
@@ -440,8 +441,9 @@ TEST_F(FormConvertTest, OnlyNewSaveAppendsToItsFileAndRecordsTheMails) {
         TOnlyNewRun run(csv);
         auto reader = run.Choose(TMailStoreFactory::Create(TMailStoreFactory::MboxFile, store),
                                  TMailStoreFactory::MboxFile, store);
-        const TOrderedParamString subject(-1, "Subject:", 0, "subject", 1, 1, false, false, false,
-                                          0, true, "", false, false, false);
+        const TOrderedParamString subject =
+            PlainParam("Subject:", 0, "subject", TOrderedParamString::RowSingle,
+                       TOrderedParamString::PosHeader);
         auto form = Make(std::make_unique<TCSVConverter>(
             std::move(reader),
             std::make_unique<TConvertParam>(std::vector<TOrderedParamString>{subject})));

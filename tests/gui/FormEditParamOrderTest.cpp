@@ -5,6 +5,7 @@
 #include "GuiTest.h"
 #include "gui/params/TFormEditParamOrder.h"
 #include "gui/params/TGridConvertParam.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
@@ -16,9 +17,8 @@ class ParamOrderTest : public GuiFixture {
         std::vector<TOrderedParamString> params;
         for (int i = 0; i < static_cast<int>(fieldOrders.size()); ++i) {
             const std::string name(1, static_cast<char>('a' + i));
-            params.emplace_back(i, name, fieldOrders[i], name, TOrderedParamString::RowSingle,
-                                TOrderedParamString::PosBody, false, false, false, 0, true, "",
-                                false, false, false);
+            params.push_back(PlainParam(name, fieldOrders[i], name, TOrderedParamString::RowSingle,
+                                        TOrderedParamString::PosBody, i));
         }
         received = params;
         form.SetParams(params);

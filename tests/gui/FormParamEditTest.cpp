@@ -9,6 +9,7 @@
 #include "GuiTest.h"
 #include "gui/controls/TRadioGroup.h"
 #include "gui/params/TFormParamEdit.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
@@ -350,9 +351,16 @@ TEST_F(ParamEditTest, NeverReturnsBothAddressOptions) {
 }
 
 TEST_F(ParamEditTest, SetParamShowsEveryFieldAndGetParamGivesThemBack) {
-    TOrderedParamString in(3, Sj("本文："), 5, Sj("本文"), TOrderedParamString::RowMulti,
-                           TOrderedParamString::PosBody, true, true, true, 72, false, Sj("以上"),
-                           true, true, false);
+    TOrderedParamString in = PlainParam(Sj("本文："), 5, Sj("本文"), TOrderedParamString::RowMulti,
+                                        TOrderedParamString::PosBody, 3);
+    in.SetRegExt(true);
+    in.SetOneLine(true);
+    in.SetTrim(true);
+    in.SetAutoFormat(72);
+    in.SetStartLine(false);
+    in.SetEndStr(Sj("以上"));
+    in.SetEndStrRegExp(true);
+    in.SetMailAddress(true);
     form.SetParam(in);
     EXPECT_TRUE(oneLine->isEnabled());
     EXPECT_FALSE(fieldNameCheck->isChecked());
@@ -376,9 +384,11 @@ TEST_F(ParamEditTest, SetParamShowsEveryFieldAndGetParamGivesThemBack) {
 
 TEST_F(ParamEditTest, SetParamShowsEffectiveValues) {
     // A header parameter's stored end string and its regex flag do not apply.
-    TOrderedParamString header(0, Sj("From:"), 0, "", TOrderedParamString::RowSingle,
-                               TOrderedParamString::PosHeader, false, false, false, 0, true,
-                               Sj("x"), true, false, true);
+    TOrderedParamString header = PlainParam(Sj("From:"), 0, "", TOrderedParamString::RowSingle,
+                                            TOrderedParamString::PosHeader, 0);
+    header.SetEndStr(Sj("x"));
+    header.SetEndStrRegExp(true);
+    header.SetMailName(true);
     form.SetParam(header);
     EXPECT_EQ(fieldName->text(), Q("From:"));
     EXPECT_TRUE(fieldNameCheck->isChecked());

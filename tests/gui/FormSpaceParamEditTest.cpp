@@ -4,6 +4,7 @@
 
 #include "GuiTest.h"
 #include "gui/params/TFormSpaceParamEdit.h"
+#include "params/TParamMaker.h"
 
 using SpaceParamEditTest = GuiFixture;
 
@@ -32,9 +33,8 @@ TEST_F(SpaceParamEditTest, BuildsAnEmptyColumnFromAnyName) {
 
 TEST_F(SpaceParamEditTest, EditingShowsOnlyTheFieldName) {
     TFormSpaceParamEdit form;
-    TOrderedParamString column(4, "", 2, Sj("メモ"), TOrderedParamString::RowEmpty,
-                               TOrderedParamString::PosEmpty, false, false, false, 0, true, "",
-                               false, false, false);
+    const TOrderedParamString column = PlainParam("", 2, Sj("メモ"), TOrderedParamString::RowEmpty,
+                                                  TOrderedParamString::PosEmpty, 4);
     form.SetParam(column);
     ShowActive(form);
     auto* edit = Find<QLineEdit>(form, "EditFieldName");

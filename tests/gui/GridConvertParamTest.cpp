@@ -5,14 +5,14 @@
 #include "GuiTest.h"
 #include "gui/params/TGridConvertParam.h"
 #include "gui/params/TParamGridModel.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
 TOrderedParamString Param(const char* key, const char* name, int fieldOrder,
                           std::uint8_t posType = TOrderedParamString::PosBody,
                           std::uint8_t rowType = TOrderedParamString::RowSingle) {
-    return TOrderedParamString(-1, Sj(key), fieldOrder, Sj(name), rowType, posType, false, false,
-                               false, 0, true, "", false, false, false);
+    return PlainParam(Sj(key), fieldOrder, Sj(name), rowType, posType);
 }
 
 TOrderedParamString EmptyColumn(const char* name, int fieldOrder) {

@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "TestText.h"
 #include "base/TKestrifyError.h"
+#include "params/TParamMaker.h"
 
 namespace {
 
@@ -30,13 +31,6 @@ std::vector<std::string> DescribeAll(const std::vector<TOrderedParamString>& par
     return out;
 }
 
-TOrderedParamString Param(int order, const std::string& key, int fieldOrder,
-                          const std::string& name, int rowType, int posType) {
-    return TOrderedParamString(order, key, fieldOrder, name, static_cast<std::uint8_t>(rowType),
-                               static_cast<std::uint8_t>(posType), false, false, false, 0, true, "",
-                               false, false, false);
-}
-
 }  // namespace
 
 TEST(SettingFile, Version4RoundTripKeepsEveryField) {
@@ -44,12 +38,19 @@ TEST(SettingFile, Version4RoundTripKeepsEveryField) {
     TSettingFile out(dir.File("p.KFY"));
     out.SetMailType(3);
     out.SetDirectory(Sj("/home/ユーザー/メール"));
-    out.AddParam(TOrderedParamString(0, Sj("  注文： "), 2, Sj(" 注文 "), 0, 0, true, true, true,
-                                     40, false, Sj("以上"), true, false, false));
-    out.AddParam(TOrderedParamString(1, "From:", 0, Sj("差出人"), 1, 1, false, false, false, 0,
-                                     true, "", false, false, true));
-    out.AddParam(TOrderedParamString(2, "", 1, Sj("空"), 2, 2, false, false, false, 0, true, "",
-                                     false, false, false));
+    TOrderedParamString order = PlainParam(Sj("  注文： "), 2, Sj(" 注文 "), 0, 0, 0);
+    order.SetRegExt(true);
+    order.SetOneLine(true);
+    order.SetTrim(true);
+    order.SetAutoFormat(40);
+    order.SetStartLine(false);
+    order.SetEndStr(Sj("以上"));
+    order.SetEndStrRegExp(true);
+    out.AddParam(order);
+    TOrderedParamString from = PlainParam("From:", 0, Sj("差出人"), 1, 1, 1);
+    from.SetMailName(true);
+    out.AddParam(from);
+    out.AddParam(PlainParam("", 1, Sj("空"), 2, 2, 2));
     TCSVSaveParam csv;
     csv.SetSaveFileName(Sj("/tmp/結果 .csv"));
     csv.SetSaveType(1);
@@ -70,8 +71,12 @@ TEST(SettingFile, Version4LayoutAsWritten) {
     TSettingFile out(dir.File("p.KFY"));
     out.SetDirectory("/d");
     // A header parameter's stored end text is not written, nor its flag.
-    out.AddParam(TOrderedParamString(0, "To:", 0, "to", 1, 1, false, false, false, 0, true, "x",
-                                     true, true, true));
+    TOrderedParamString to = PlainParam("To:", 0, "to", 1, 1, 0);
+    to.SetEndStr("x");
+    to.SetEndStrRegExp(true);
+    to.SetMailName(true);  // stored, but not written while the address is taken
+    to.SetMailAddress(true);
+    out.AddParam(to);
     out.Write();
     EXPECT_EQ(TTempDir::Read(dir.File("p.KFY")),
               "[EML]\r\nMAILTYPE=0\r\nDIRECTORY=/d\r\nPARAM=1\r\n"
@@ -215,12 +220,12 @@ TEST(SettingFile, KeysOfRemovedParametersStayButAreNotRead) {
     TTempDir dir;
     TSettingFile five(dir.File("p.KFY"));
     for (int n = 0; n < 5; ++n) {
-        five.AddParam(Param(n, "k" + std::to_string(n), n, "f", 1, 0));
+        five.AddParam(PlainParam("k" + std::to_string(n), n, "f", 1, 0, n));
     }
     five.Write();
     TSettingFile three(dir.File("p.KFY"));
     for (int n = 0; n < 3; ++n) {
-        three.AddParam(Param(n, "new" + std::to_string(n), n, "f", 1, 0));
+        three.AddParam(PlainParam("new" + std::to_string(n), n, "f", 1, 0, n));
     }
     three.Write();
     const std::string text = TTempDir::Read(dir.File("p.KFY"));
