@@ -64,6 +64,28 @@ bool TMaildirName::IsTrashed(std::string_view name) {
     return info != std::string_view::npos && name.find('T', info + 3) != std::string_view::npos;
 }
 
+std::optional<std::uint64_t> TMaildirName::SizeHint(std::string_view name) {
+    constexpr std::size_t kMaxDigits = 19;  // fits in 64 bits
+    for (std::size_t at = name.find(','); at != std::string_view::npos;
+         at = name.find(',', at + 1)) {
+        if (name.substr(at + 1, 2) != "S=") {
+            continue;
+        }
+        std::string_view digits = name.substr(at + 3);
+        digits = digits.substr(0, std::min(digits.find_first_of(",:"), digits.size()));
+        if (digits.empty() || digits.size() > kMaxDigits ||
+            !std::all_of(digits.begin(), digits.end(), IsDigit)) {
+            return std::nullopt;
+        }
+        std::uint64_t size = 0;
+        for (const char c : digits) {
+            size = size * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        return size;
+    }
+    return std::nullopt;
+}
+
 int TMaildirName::Compare(std::string_view a, std::string_view b) {
     const bool aTimed = TimeDigits(a) != 0;
     const bool bTimed = TimeDigits(b) != 0;
@@ -71,7 +93,14 @@ int TMaildirName::Compare(std::string_view a, std::string_view b) {
         return aTimed ? -1 : 1;
     }
     // With a time first, this compares the times as numbers, then the rest.
-    auto order = CompareNatural(a, b);
+    // The bytes both names start with compare the same either way: the
+    // comparison starts at the run of digits that holds the first difference.
+    std::size_t same = static_cast<std::size_t>(
+        std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
+    while (same > 0 && IsDigit(a[same - 1])) {
+        --same;
+    }
+    auto order = CompareNatural(a.substr(same), b.substr(same));
     if (order == 0) {
         order = a <=> b;
     }

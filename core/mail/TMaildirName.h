@@ -3,6 +3,8 @@
 // starts with its delivery time and may end in ":2," and flag letters.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 class TMaildirName {
@@ -12,6 +14,9 @@ class TMaildirName {
     static std::size_t TimeDigits(std::string_view name);
     // Flagged T (trashed): the mail is on its way out of the folder.
     static bool IsTrashed(std::string_view name);
+    // The file's size as a ",S=<bytes>" part of the name tells it
+    // (Dovecot, maildrop, Courier write it), or nullopt.
+    static std::optional<std::uint64_t> SizeHint(std::string_view name);
     // The order of arrival: by the time compared as a number (names
     // without one after all others), then by the rest of the name with its
     // runs of digits compared as numbers (the writers' microsecond and

@@ -7,10 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
-#include <new>
-
 #include <cstring>
+#include <new>
 
 #include "base/TFd.h"
 #include "base/TKestrifyError.h"
@@ -21,6 +21,24 @@ namespace {
 [[noreturn]] void ThrowOpenError(const std::filesystem::path& path) {
     throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルが開けません。\n") +
                          TSjisUnicode::FromPath(path));
+}
+
+// Reading a mail should not make the file system write its access time;
+// only the file's owner may ask for that, so after one refusal it is not
+// asked again.
+std::atomic<bool> askNoAtime{true};
+
+int OpenForReading(int folderFd, const char* name) {
+    // Non-blocking, so that a pipe named like a mail cannot stall the reader.
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    if (askNoAtime.load(std::memory_order_relaxed)) {
+        const int fd = ::openat(folderFd, name, kFlags | O_NOATIME);
+        if (fd >= 0 || errno != EPERM) {
+            return fd;
+        }
+        askNoAtime.store(false, std::memory_order_relaxed);
+    }
+    return ::openat(folderFd, name, kFlags);
 }
 
 }  // namespace
@@ -187,6 +205,56 @@ bool TMappedFile::ReadWhole(int fd) {
     data_ = bytes_.data();
     size_ = done;
     return true;
+}
+
+std::optional<std::string_view> TMappedFile::ReadSmall(int folderFd,
+                                                       const std::filesystem::path& folder,
+                                                       const char* name,
+                                                       std::optional<std::uint64_t> sizeHint,
+                                                       std::string& buffer) {
+    constexpr std::size_t kFirstRead = 64 * 1024;
+    const auto fail = [&] {
+        ThrowOpenError(folder.empty() ? std::filesystem::path(name) : folder / name);
+    };
+    const TFd fd(OpenForReading(folderFd, name));
+    if (fd.Get() < 0) {
+        fail();
+    }
+    if (buffer.size() < kFirstRead) {
+        buffer.resize(kFirstRead);
+    }
+    // Read until the end rather than measure the file first: one call
+    // fewer for a small file, and a file that grows or shrinks meanwhile
+    // is read as it is.
+    std::size_t size = 0;
+    for (;;) {
+        if (size == buffer.size()) {
+            if (size >= kReadLimit) {
+                return std::nullopt;
+            }
+            buffer.resize(std::min(2 * size, kReadLimit));
+        }
+        const ssize_t n = ::read(fd.Get(), buffer.data() + size, buffer.size() - size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            fail();  // also a pipe or device that has nothing to give
+        }
+        if (n == 0) {
+            break;
+        }
+        size += static_cast<std::size_t>(n);
+        if (sizeHint && size == *sizeHint && size < buffer.size()) {
+            break;  // a short read of the size the name tells: the end
+        }
+    }
+    // Only an empty read leaves open whether it was a plain file.
+    struct stat st {};
+    if (size == 0 && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+        fail();
+    }
+    return std::string_view(buffer.data(), size);
 }
 
 std::unique_ptr<TMappedFile> TMappedFile::FromBytes(std::string bytes) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,17 @@ class TMappedFile {
     // messages: one of a million files in a folder is opened without its
     // whole path being looked up again.
     TMappedFile(int folderFd, const std::filesystem::path& folder, const char* name);
+    // The bytes of the file `name` in the folder open as `folderFd`, read
+    // into `buffer`, which the caller keeps for its next file (one of
+    // millions of small mails costs no allocation). Nullopt when the file
+    // is too large to be read (map it instead). `sizeHint`, a size the
+    // file's name tells, saves the read that would find its end. Throws
+    // TKestrifyError when it cannot be opened or read or is no plain file.
+    static std::optional<std::string_view> ReadSmall(int folderFd,
+                                                     const std::filesystem::path& folder,
+                                                     const char* name,
+                                                     std::optional<std::uint64_t> sizeHint,
+                                                     std::string& buffer);
     // Holds `bytes` instead of a file.
     static std::unique_ptr<TMappedFile> FromBytes(std::string bytes);
     // A copy of `size` bytes in a heap block of exactly that size, so a

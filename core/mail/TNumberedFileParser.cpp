@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "base/LineSplitter.h"
 #include "base/TKestrifyError.h"
@@ -17,12 +19,16 @@
 
 namespace {
 
-// The lines of a mail file; a 0 byte is kept (TMail drops it).
-std::span<const std::string_view> SplitLines(const TMappedFile& file) {
+// The lines of a mail file's bytes; a 0 byte is kept (TMail drops it).
+// `mapped` holds the bytes of a large file, which are checked for having
+// stayed in place while they were cut.
+std::span<const std::string_view> SplitLines(std::string_view text, const TMappedFile* mapped) {
     thread_local std::vector<std::string_view> lines;
     lines.clear();
-    TLineSplitter::AppendViews(file.View(), lines, TLineSplitter::TZeroByte::kIsData);
-    file.CheckIntact(file.View());
+    TLineSplitter::AppendViews(text, lines, TLineSplitter::TZeroByte::kIsData);
+    if (mapped != nullptr) {
+        mapped->CheckIntact(text);
+    }
     return lines;
 }
 
@@ -92,13 +98,18 @@ bool TNumberedFileParser::AddFiles(const std::string& sub, bool (*accept)(std::s
 }
 
 void TNumberedFileParser::Sort() {
-    std::sort(entries_.begin(), entries_.end(), [](const TEntry& a, const TEntry& b) {
-        if (a.key != b.key) {
-            return a.key < b.key;
-        }
-        const int order = TMaildirName::Compare({a.name, a.size}, {b.name, b.size});
-        return order != 0 ? order < 0 : a.sub < b.sub;
-    });
+    // By the number first, without touching the names; then each run of
+    // equal numbers by its names, whose bytes then stay in the cache.
+    const auto byKey = [](const TEntry& a, const TEntry& b) { return a.key < b.key; };
+    std::sort(entries_.begin(), entries_.end(), byKey);
+    for (auto run = entries_.begin(); run != entries_.end();) {
+        const auto end = std::upper_bound(run, entries_.end(), *run, byKey);
+        std::sort(run, end, [](const TEntry& a, const TEntry& b) {
+            const int order = TMaildirName::Compare({a.name, a.size}, {b.name, b.size});
+            return order != 0 ? order < 0 : a.sub < b.sub;
+        });
+        run = end;
+    }
 }
 
 int TNumberedFileParser::GetCount() {
@@ -126,33 +137,48 @@ std::filesystem::path TNumberedFileParser::MailPath(int index) const {
     return path /= std::string_view(entry.name, entry.size);
 }
 
-std::unique_ptr<TMappedFile> TNumberedFileParser::Open(int index) const {
+std::string_view TNumberedFileParser::Load(int index, std::unique_ptr<TMappedFile>& large) const {
+    // Each reading thread reuses one buffer; what is built from a mail
+    // owns copies, so the next mail may overwrite it.
+    thread_local std::string buffer;
     const TEntry& entry = Entry(index);
     const int fd = subFds_[entry.sub];
     if (fd < 0) {
-        return std::make_unique<TMappedFile>(MailPath(index));  // reports the failure
+        large = std::make_unique<TMappedFile>(MailPath(index));  // reports the failure
+        return large->View();
     }
-    return std::make_unique<TMappedFile>(fd, subPaths_[entry.sub], entry.name);
+    const std::optional<std::string_view> small = TMappedFile::ReadSmall(
+        fd, subPaths_[entry.sub], entry.name, TMaildirName::SizeHint(MailName(index)), buffer);
+    if (small) {
+        return *small;
+    }
+    large = std::make_unique<TMappedFile>(fd, subPaths_[entry.sub], entry.name);
+    return large->View();
 }
 
 std::unique_ptr<TBasicMail> TNumberedFileParser::GetMail(int index) {
-    const std::unique_ptr<TMappedFile> file = Open(index);
-    return std::make_unique<TMail>(SplitLines(*file), Options(), TMailOrigin{MailName(index)});
+    std::unique_ptr<TMappedFile> large;
+    const std::string_view text = Load(index, large);
+    return std::make_unique<TMail>(SplitLines(text, large.get()), Options(),
+                                   TMailOrigin{MailName(index)});
 }
 
 TLines TNumberedFileParser::GetMailLines(int index) {
-    const std::unique_ptr<TMappedFile> file = Open(index);
-    return WithoutZeroBytes(SplitLines(*file));
+    std::unique_ptr<TMappedFile> large;
+    const std::string_view text = Load(index, large);
+    return WithoutZeroBytes(SplitLines(text, large.get()));
 }
 
 void TNumberedFileParser::AppendRawHeader(int index, std::string& out) {
-    const std::unique_ptr<TMappedFile> owned = Open(index);
-    const TMappedFile& file = *owned;
+    std::unique_ptr<TMappedFile> large;
+    const std::string_view text = Load(index, large);
     // Only the header is cut into lines: a large body is never touched.
-    TLineSplitter splitter(file.View(), TLineSplitter::TZeroByte::kIsData);
+    TLineSplitter splitter(text, TLineSplitter::TZeroByte::kIsData);
     std::string_view line;
     while (splitter.Next(line) && !line.empty()) {
         out.append(line).push_back('\n');
     }
-    file.CheckIntact(file.View().substr(0, splitter.Position()));
+    if (large) {
+        large->CheckIntact(text.substr(0, splitter.Position()));
+    }
 }

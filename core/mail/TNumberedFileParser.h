@@ -58,7 +58,10 @@ class TNumberedFileParser : public TBasicMailParser {
     const TEntry& Entry(int index) const;
     // A copy of `name` ended by a 0 byte, for opening the file by it.
     std::string_view Keep(std::string_view name);
-    std::unique_ptr<TMappedFile> Open(int index) const;
+    // The bytes of mail `index`: in this thread's reused buffer, or mapped
+    // into `large` when the file is large. Valid until the thread's next
+    // Load. Throws TKestrifyError when the file cannot be read.
+    std::string_view Load(int index, std::unique_ptr<TMappedFile>& large) const;
 
     std::filesystem::path folder_;
     std::vector<std::string> subs_;

@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view b = cut < text.size() ? text.substr(cut + 1) : std::string_view();
     TMaildirName::TimeDigits(a);
     TMaildirName::IsTrashed(b);
+    TMaildirName::SizeHint(a);
     // A strict order: never both ways, never a name before itself.
     if ((TMaildirName::Before(a, b) && TMaildirName::Before(b, a)) || TMaildirName::Before(a, a)) {
         std::abort();

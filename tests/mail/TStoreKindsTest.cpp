@@ -2,8 +2,11 @@
 // count, their order, and what a store changed behind the reader's back does.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "MailTestUtil.h"
@@ -62,6 +65,24 @@ TEST(MaildirName, TimeFlagsAndOrder) {
     for (const TName& n : names) {
         EXPECT_EQ(TMaildirName::TimeDigits(n.name), n.digits) << n.name;
         EXPECT_EQ(TMaildirName::IsTrashed(n.name), n.trashed) << n.name;
+    }
+    struct TSize {
+        std::string_view name;
+        std::optional<std::uint64_t> size;
+    };
+    const TSize sizes[] = {
+        {"1700000000.M1P2.host,S=12,W=13:2,S", 12},
+        {"1700000000.M1P2.host,S=12:2,S", 12},
+        {"1700000000.M1P2.host,U=7,S=0", 0},
+        {"1700000000.M1P2.host:2,S", std::nullopt},
+        {"1.h,S=:2,", std::nullopt},
+        {"1.h,S=12x:2,", std::nullopt},
+        {"1.h,S=99999999999999999999", std::nullopt},  // past 64 bits
+        {"1.h,S=18446744073709551615", std::nullopt},
+        {"1.h,S=9999999999999999999", 9999999999999999999u},
+    };
+    for (const TSize& s : sizes) {
+        EXPECT_EQ(TMaildirName::SizeHint(s.name), s.size) << s.name;
     }
     // Each name comes before the next one.
     const std::string_view ordered[] = {
@@ -124,6 +145,47 @@ TEST(MaildirParser, VanishedFileIsThatMailsFailureAndWarningsNameTheFile) {
         EXPECT_TRUE(w.starts_with("1700000000.M1P1.h")) << w;
     }
     EXPECT_THROW(parser.GetMail(2), TKestrifyError);
+}
+
+TEST(MaildirParser, WholeFileReadWhateverSizeItsNameTells) {
+    // Around the first read, the largest read and past it (mapped), each
+    // with the true size in the name, a wrong one and none.
+    const std::size_t sizes[] = {0, 1, 65535, 65536, 65537, 200000, 1 << 20, (1 << 20) + 1};
+    TTempDir dir;
+    std::filesystem::create_directories(dir.Path() / "cur");
+    int count = 0;
+    for (const std::size_t size : sizes) {
+        std::string text(size, 'x');
+        for (std::size_t at = 79; at < size; at += 80) {
+            text[at] = '\n';
+        }
+        for (const std::string& hint : {",S=" + std::to_string(size), std::string(",S=1"),
+                                        ",S=" + std::to_string(size + 1), std::string()}) {
+            const std::string name = std::to_string(1700000000 + count++) + ".M1P1.h" + hint;
+            WriteFile(dir.Path() / "cur" / name, text);
+        }
+    }
+    TMaildirParser parser(TSjisUnicode::FromPath(dir.Path()));
+    ASSERT_EQ(parser.GetCount(), count);
+    for (int i = 0; i < count; ++i) {
+        std::size_t read = 0;
+        for (const std::string& line : parser.GetMailLines(i)) {
+            read += line.size() + 1;
+        }
+        const std::size_t size = sizes[i / 4];
+        EXPECT_EQ(read, size + (size % 80 == 0 ? 0 : 1)) << parser.MailName(i);
+    }
+}
+
+TEST(MaildirParser, PipeInPlaceOfAMailFailsWithoutWaiting) {
+    TTempDir dir;
+    std::filesystem::create_directories(dir.Path() / "new");
+    const std::filesystem::path mail = dir.Path() / "new" / "1700000000.M1P1.h";
+    WriteFile(mail, Mail("mail"));
+    TMaildirParser parser(TSjisUnicode::FromPath(dir.Path()));
+    std::filesystem::remove(mail);
+    ASSERT_EQ(::mkfifo(mail.c_str(), 0600), 0);
+    EXPECT_THROW(parser.GetMail(0), TKestrifyError);
 }
 
 TEST(MaildirParser, MissingFolderHasNoMailsUnreadableOneThrows) {
