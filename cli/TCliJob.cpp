@@ -19,15 +19,11 @@
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertLoop.h"
 #include "convert/TConvertMessages.h"
-#include "convert/TConvertValidator.h"
 #include "convert/TCsvFile.h"
-#include "convert/TOutputTargetCheck.h"
 #include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
 #include "params/TGridParamList.h"
-#include "params/TParamCheck.h"
 #include "settings/TAutoExexParam.h"
-#include "settings/TConvertParam.h"
 #include "settings/TFileErrors.h"
 
 namespace {
@@ -113,29 +109,21 @@ int TCliJob::Run() {
         if (!OpenProject(project)) {
             return TExitStatus::BadInput;
         }
-        std::string location;
-        TCSVSaveParam save;
-        ApplyOverrides(project, location, save);
+        ApplyOverrides(project, location_, save_);
         // Settled before the mails are read: a bad name fails at once.
-        const TTarget target = Target(save);
-        if (target && !TMailStoreFactory::IsRemoteType(project.GetMailType())) {
-            const TOutputTargetCheck check(projectPath_, location);
-            if (const auto refusal = check.Refuse(*target, save.GetMakeBackup())) {
-                terminal_.Message(TSjisUnicode::ToUtf8(refusal->message) + " (" + refusal->english +
-                                  ")");
-                return TExitStatus::BadInput;
-            }
-        }
+        target_ = Target(save_);
+        project_ = &project;
+        TConversionJob job(Request(project), *this);
         if (options_.forget) {
-            return Forget(target);
+            return job.OutputAllowed() ? Forget() : TExitStatus::BadInput;
         }
-        if (!target && IsWorkbook(target) && isatty(fileno(stdout)) == 1) {
+        if (!target_ && IsWorkbook(target_) && isatty(fileno(stdout)) == 1) {
             terminal_.Message(
                 "Excel ブックは端末に出力できません。出力ファイルを指定してください。 (a "
                 "workbook cannot go to a terminal: give OUTPUT)");
             return TExitStatus::BadInput;
         }
-        return Convert(project, location, save, target);
+        return job.Run();
     } catch (const TUsageError& e) {
         terminal_.Message(e.what());
         return TExitStatus::BadInput;
@@ -243,129 +231,147 @@ TCliJob::TTarget TCliJob::Target(const TCSVSaveParam& save) const {
     return name;
 }
 
-int TCliJob::Convert(TSettingFile& project, const std::string& location, const TCSVSaveParam& save,
-                     const TTarget& target) {
-    const std::vector<TOrderedParamString> params = InListOrder(project.GetParams());
-    if (!CheckStore(params.size(), project.GetMailType(), location)) {
-        return TExitStatus::BadInput;
-    }
-    for (const TParamCheck::TRegexError& e : TParamCheck::RegexErrors(params)) {
-        terminal_.Message(
-            e.key + " (" + TSjisUnicode::ToUtf8(params[e.index].GetFieldName()) +
-            ") の正規表現を使えません。この列は空になります: " + TSjisUnicode::ToUtf8(e.message) +
-            " (the regular expression does not compile; its column stays empty)");
-    }
-    std::unique_ptr<TOnlyNewRun> onlyNew;
-    if (!OpenOnlyNew(save, target, onlyNew)) {
-        return TStopSignal::Requested() ? TExitStatus::AfterSignal(TStopSignal::Received())
-                                        : TExitStatus::BadInput;
-    }
-    TCSVSaveParam saveAs = save;
-    const TImapAccess imap = ImapAccess(project);
-    TTerminalHost host(terminal_, {options_.quiet, options_.stopOnError, options_.force});
-    std::unique_ptr<TCSVConverter> converter;
-    try {
-        std::unique_ptr<TBasicMailParser> reader =
-            TMailStoreFactory::Create(project.GetMailType(), location, Threads(), imap);
-        TMailOptions mailOptions;
-        mailOptions.warning = [&host](const std::string& message) { host.Warning(message); };
-        mailOptions.htmlText = project.Project().htmlText;
-        reader->SetOptions(std::move(mailOptions));
-        if (onlyNew) {
-            reader = onlyNew->Choose(std::move(reader), project.GetMailType(), location);
-            saveAs.SetSaveType(static_cast<std::uint8_t>(onlyNew->SaveType()));
-        }
-        converter = std::make_unique<TCSVConverter>(std::move(reader),
-                                                    std::make_unique<TConvertParam>(params));
-    } catch (const std::bad_alloc&) {
-        throw;  // said once, with its own status
-    } catch (const std::exception& e) {
-        terminal_.MessageSjis(ErrorText(e));
-        return TExitStatus::BadInput;
-    }
+TConversionRequest TCliJob::Request(TSettingFile& project) {
+    TConversionRequest request;
+    request.params = InListOrder(project.GetParams());
+    request.mailType = project.GetMailType();
+    request.location = location_;
+    request.project = projectPath_;
+    request.output = target_;
+    request.makeBackup = save_.GetMakeBackup();
+    request.onlyNew = options_.onlyNew.value_or(save_.GetOnlyNew());
+    request.onlyNewOutput = target_.value_or("");
+    request.threads = Threads();
+    request.mailOptions.warning = [this](const std::string& message) { host_.Warning(message); };
+    request.mailOptions.htmlText = project.Project().htmlText;
+    return request;
+}
 
+void TCliJob::Refused(const TJobRefusal& refusal) {
+    switch (refusal.step) {
+        case TJobRefusal::TStep::Params:
+            terminal_.MessageSjis(refusal.message);
+            break;
+        case TJobRefusal::TStep::Location:
+            terminal_.Message(TSjisUnicode::ToUtf8(refusal.reason) + ": " + ShownLocation());
+            break;
+        case TJobRefusal::TStep::StoreKind:
+            terminal_.Message(NotOfKind(refusal));
+            break;
+        case TJobRefusal::TStep::Output:
+            terminal_.Message(TSjisUnicode::ToUtf8(refusal.message) + " (" + refusal.english + ")");
+            break;
+        case TJobRefusal::TStep::OnlyNewOutput:
+            // Standard output has no file to remember the mails for.
+            terminal_.Message(
+                "新しいメールだけを変換するには出力ファイルが必要です。--all ですべて変換します。 "
+                "(converting only new mail needs an output file; --all converts every mail)");
+            break;
+    }
+}
+
+std::string TCliJob::ShownLocation() const {
+    return location_.empty() ? "\"\"" : TSjisUnicode::ToUtf8(location_);
+}
+
+std::string TCliJob::NotOfKind(const TJobRefusal& refusal) const {
+    const int mailType = project_->GetMailType();
+    const std::string advice = LooksLike(refusal.looksLike);
+    return ShownLocation() + ": " + TMailStoreCheck::KindName(mailType) +
+           "ではないようです。 (not " + kEnglishStoreNames[mailType] + ")" +
+           (advice.empty() ? "" : "\n" + advice);
+}
+
+void TCliJob::Failed(const std::exception& error) {
+    terminal_.MessageSjis(ErrorText(error));
+}
+
+void TCliJob::RegexUnusable(const TParamCheck::TRegexError& error,
+                            const TOrderedParamString& param) {
+    terminal_.Message(
+        error.key + " (" + TSjisUnicode::ToUtf8(param.GetFieldName()) +
+        ") の正規表現を使えません。この列は空になります: " + TSjisUnicode::ToUtf8(error.message) +
+        " (the regular expression does not compile; its column stays empty)");
+}
+
+bool TCliJob::StopRequested() {
+    return TStopSignal::Requested();
+}
+
+int TCliJob::Stopped() {
+    // As a stopped automatic run: nothing is saved.
+    terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
+    return TExitStatus::AfterSignal(TStopSignal::Received());
+}
+
+TImapAccess TCliJob::StoreAccess() {
+    return ImapAccess(*project_);
+}
+
+int TCliJob::Convert(std::unique_ptr<TCSVConverter> converter, TOnlyNewRun* onlyNew) {
+    TCSVSaveParam saveAs = save_;
+    if (onlyNew != nullptr) {
+        saveAs.SetSaveType(static_cast<std::uint8_t>(onlyNew->SaveType()));
+    }
+    const std::string shownTarget = target_ ? TSjisUnicode::ToUtf8(*target_) : "-";
     // Rows go to a spool as they are made, not to a table: memory does not
     // grow with the CSV.
     const TResultTable titles(converter->GetFieldNames());
     // A workbook stores every cell as text: no formula guard is needed there.
-    TCsvSpool rows(titles.ColumnCount() - 1, options_.safeCells && !IsWorkbook(target));
+    TCsvSpool rows(titles.ColumnCount() - 1, options_.safeCells && !IsWorkbook(target_));
     if (!rows.IsOpen()) {
-        host.SetTarget(target ? TSjisUnicode::ToUtf8(*target) : "-");
-        host.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
+        host_.SetTarget(shownTarget);
+        host_.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
         return TExitStatus::WriteFailed;
     }
     // A target replaced by rename takes the rows as they are made.
     std::optional<TCsvFile> file;
-    if (target) {
-        file.emplace(titles, host, CsvOptions(), &rows);
-        file->StreamRowsTo(*target, saveAs.GetSaveType());
+    if (target_) {
+        file.emplace(titles, host_, CsvOptions(), &rows);
+        file->StreamRowsTo(*target_, saveAs.GetSaveType());
     }
-    TConvertLoop loop(*converter, rows, host);
+    TConvertLoop loop(*converter, rows, host_);
     loop.SetThreads(Threads());
     const TConvertOutcome outcome = loop.Run();
-    host.Finish();
+    host_.Finish();
     converter.reset();  // the store is closed before the CSV is written
     if (outcome.end == TConvertOutcome::TEnd::Failed) {
         terminal_.MessageSjis(outcome.message);
         return TExitStatus::BadInput;
     }
     if (outcome.end == TConvertOutcome::TEnd::Stopped) {
-        // As a stopped automatic run: nothing is saved.
-        terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
-        return TExitStatus::AfterSignal(TStopSignal::Received());
+        return Stopped();
     }
     if (!rows.Finish()) {
-        host.SetTarget(target ? TSjisUnicode::ToUtf8(*target) : "-");
-        host.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
+        host_.SetTarget(shownTarget);
+        host_.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
         return TExitStatus::WriteFailed;
     }
-    int status = TExitStatus::AfterSave(host.FailedMails());
-    if (onlyNew && !onlyNew->NeedsSave(rows.RowCount())) {
+    int status = TExitStatus::AfterSave(host_.FailedMails());
+    if (onlyNew != nullptr && !onlyNew->NeedsSave(rows.RowCount())) {
         onlyNew->Stage(0);  // nothing new: the CSV is left as it is
         onlyNew->Commit();
     } else {
-        status = Save(titles, rows, file, saveAs, target, host, onlyNew.get());
+        status = Save(titles, rows, file, saveAs, onlyNew);
     }
-    if (!onlyNew && target && saveAs.GetSaveType() == TCsvFile::Overwrite &&
+    if (onlyNew == nullptr && target_ && saveAs.GetSaveType() == TCsvFile::Overwrite &&
         status != TExitStatus::WriteFailed) {
-        TOnlyNewRun::Overwritten(*target);
+        TOnlyNewRun::Overwritten(*target_);
     }
     if ((status == TExitStatus::Success || status == TExitStatus::MailsFailed) && !options_.quiet) {
-        Summary(outcome.converted + host.FailedMails(), rows.RowCount(), host.FailedMails(), target,
-                onlyNew.get());
+        Summary(outcome.converted + host_.FailedMails(), rows.RowCount(), host_.FailedMails(),
+                onlyNew);
     }
     return status;
 }
 
-bool TCliJob::CheckStore(std::size_t paramCount, int mailType, const std::string& location) {
-    if (const auto problem = TConvertValidator::CheckParams(paramCount)) {
-        terminal_.MessageSjis(problem->message);
-        return false;
-    }
-    const std::string shown = location.empty() ? "\"\"" : TSjisUnicode::ToUtf8(location);
-    if (const auto problem = TConvertValidator::CheckLocation(mailType, location)) {
-        terminal_.Message(TSjisUnicode::ToUtf8(problem->message) + ": " + shown);
-        return false;
-    }
-    const TMailStoreCheck::TResult shape = TMailStoreCheck::Check(mailType, location);
-    if (!shape.fits) {
-        const std::string advice = LooksLike(shape.looksLike);
-        terminal_.Message(shown + ": " + TMailStoreCheck::KindName(mailType) +
-                          "ではないようです。 (not " + kEnglishStoreNames[mailType] + ")" +
-                          (advice.empty() ? "" : "\n" + advice));
-        return false;
-    }
-    return true;
-}
-
-void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target,
-                      const TOnlyNewRun* onlyNew) const {
+void TCliJob::Summary(int mails, int rows, int failed, const TOnlyNewRun* onlyNew) const {
     std::string output = "標準出力 (standard output)";
     std::string backup = "なし (none)";
-    if (target) {
-        output = TSjisUnicode::ToUtf8(*target);
+    if (target_) {
+        output = TSjisUnicode::ToUtf8(*target_);
         if (backupMade_) {
-            backup = TSjisUnicode::ToUtf8(TCsvFile::BackupFileName(*target));
+            backup = TSjisUnicode::ToUtf8(TCsvFile::BackupFileName(*target_));
         }
     }
     terminal_.Message("完了: メール " + std::to_string(mails) + " 通を読み、" +
@@ -381,8 +387,7 @@ void TCliJob::Summary(int mails, int rows, int failed, const TTarget& target,
 }
 
 int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCsvFile>& file,
-                  const TCSVSaveParam& save, const TTarget& target, TTerminalHost& host,
-                  TOnlyNewRun* onlyNew) {
+                  const TCSVSaveParam& save, TOnlyNewRun* onlyNew) {
     int status = TExitStatus::WriteFailed;
     if (onlyNew != nullptr) {
         try {
@@ -392,7 +397,7 @@ int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCs
             return TExitStatus::WriteFailed;
         }
     }
-    status = Write(titles, rows, file, save, target, host);
+    status = Write(titles, rows, file, save);
     if (onlyNew != nullptr) {
         // The rows are in the file (synced) before the record says so.
         try {
@@ -413,8 +418,7 @@ int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCs
     // it let the save finish, and the status says the CSV is there (a
     // scheduler that retries on 128 + signal must not add the rows twice).
     if (status == TExitStatus::WriteFailed) {
-        terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
-        return TExitStatus::AfterSignal(TStopSignal::Received());
+        return Stopped();
     }
     terminal_.Message(
         "中断の指示は保存の完了後に届きました。CSV は保存済みです。 "
@@ -423,26 +427,25 @@ int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCs
 }
 
 TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
-                                  std::optional<TCsvFile>& file, const TCSVSaveParam& save,
-                                  const TTarget& target, TTerminalHost& host) {
+                                  std::optional<TCsvFile>& file, const TCSVSaveParam& save) {
     if (TStopSignal::Requested()) {
         return TExitStatus::WriteFailed;
     }
-    if (!target && IsWorkbook(target)) {
-        TWorkbookFile workbook(titles, host, CsvOptions().sheetName, &rows);
+    if (!target_ && IsWorkbook(target_)) {
+        TWorkbookFile workbook(titles, host_, CsvOptions().sheetName, &rows);
         if (!TCsvStream::WriteWorkbook(workbook, stdout)) {
             if (TStopSignal::Requested()) {
                 return TExitStatus::WriteFailed;
             }
-            host.SetTarget("-");
-            host.ReportSaveFailure(workbook.Failure().empty()
-                                       ? TConvertMessages::SaveFailed(workbook.Error())
-                                       : workbook.Failure());
+            host_.SetTarget("-");
+            host_.ReportSaveFailure(workbook.Failure().empty()
+                                        ? TConvertMessages::SaveFailed(workbook.Error())
+                                        : workbook.Failure());
             return TExitStatus::WriteFailed;
         }
-        return TExitStatus::AfterSave(host.FailedMails());
+        return TExitStatus::AfterSave(host_.FailedMails());
     }
-    if (!target) {
+    if (!target_) {
         TCsvOptions streamOptions = CsvOptions();
         if (!options_.encodingGiven && isatty(fileno(stdout)) == 1) {
             streamOptions.utf8 = true;  // a terminal shows UTF-8; pipes and files get the bytes
@@ -451,37 +454,37 @@ TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
             if (TStopSignal::Requested()) {
                 return TExitStatus::WriteFailed;
             }
-            host.SetTarget("-");
-            host.ReportSaveFailure(TSjisUnicode::FromUtf8("ファイルの保存に失敗しました。"));
+            host_.SetTarget("-");
+            host_.ReportSaveFailure(TSjisUnicode::FromUtf8("ファイルの保存に失敗しました。"));
             return TExitStatus::WriteFailed;
         }
-        return TExitStatus::AfterSave(host.FailedMails());
+        return TExitStatus::AfterSave(host_.FailedMails());
     }
     TAutoExexParam run;
     run.SetParamFile(projectPath_);
-    run.SetCsvFile(*target);
+    run.SetCsvFile(*target_);
     run.SetSaveType(save.GetSaveType());
     run.SetMakeBackup(save.GetMakeBackup());
-    host.SetTarget(TSjisUnicode::ToUtf8(*target));
+    host_.SetTarget(TSjisUnicode::ToUtf8(*target_));
     if (!file) {
-        file.emplace(titles, host, CsvOptions(), &rows);
+        file.emplace(titles, host_, CsvOptions(), &rows);
     }
     if (!file->SaveAutomatic(run)) {
         return TExitStatus::WriteFailed;
     }
     backupMade_ = file->BackupMade();
-    return TExitStatus::AfterSave(host.FailedMails());
+    return TExitStatus::AfterSave(host_.FailedMails());
 }
 
-int TCliJob::Forget(const TTarget& target) {
-    if (!target) {
+int TCliJob::Forget() {
+    if (!target_) {
         terminal_.Message("--forget には出力ファイルが必要です。 (--forget needs an output file)");
         return TExitStatus::BadInput;
     }
     try {
-        const bool had = TOnlyNewRun::Forget(*target);
+        const bool had = TOnlyNewRun::Forget(*target_);
         if (!options_.quiet) {
-            terminal_.Message(TSjisUnicode::ToUtf8(*target) +
+            terminal_.Message(TSjisUnicode::ToUtf8(*target_) +
                               (had ? ": 変換済みメールの記録を消しました。 (the record of "
                                      "converted mails was cleared)"
                                    : ": 変換済みメールの記録はありません。 (no record of "
@@ -491,29 +494,6 @@ int TCliJob::Forget(const TTarget& target) {
     } catch (const TKestrifyError& e) {
         terminal_.MessageSjis(ErrorText(e));
         return TExitStatus::WriteFailed;
-    }
-}
-
-bool TCliJob::OpenOnlyNew(const TCSVSaveParam& save, const TTarget& target,
-                          std::unique_ptr<TOnlyNewRun>& onlyNew) {
-    if (!options_.onlyNew.value_or(save.GetOnlyNew())) {
-        return true;
-    }
-    if (!target) {
-        // Standard output has no file to remember the mails for.
-        terminal_.Message(
-            "新しいメールだけを変換するには出力ファイルが必要です。--all ですべて変換します。 "
-            "(converting only new mail needs an output file; --all converts every mail)");
-        return false;
-    }
-    try {
-        onlyNew = std::make_unique<TOnlyNewRun>(*target, [] { return TStopSignal::Requested(); });
-        return true;
-    } catch (const TKestrifyError& e) {
-        if (!TStopSignal::Requested()) {
-            terminal_.MessageSjis(ErrorText(e));
-        }
-        return false;
     }
 }
 

@@ -115,18 +115,26 @@ std::optional<TConvertProblem> TConvertValidator::CheckNamed(std::size_t paramCo
     if (auto problem = CheckParams(paramCount)) {
         return problem;
     }
-    std::error_code ec;
-    if (IsLocalKind(mailType) && !sjisLocation.empty() &&
-        !std::filesystem::exists(TSjisUnicode::ToPath(sjisLocation), ec)) {
-        const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
-        return TConvertProblem{
-            sjisLocation + "\n" + TSjisUnicode::FromUtf8("このメールの場所は存在しません。"),
-            rule.helpTopic};
+    if (auto problem = CheckExists(mailType, sjisLocation)) {
+        return problem;
     }
     if (auto problem = CheckLocation(mailType, sjisLocation)) {
         return problem;
     }
     return CheckStoreKind(mailType, sjisLocation);
+}
+
+std::optional<TConvertProblem> TConvertValidator::CheckExists(int mailType,
+                                                              const std::string& sjisLocation) {
+    std::error_code ec;
+    if (!IsLocalKind(mailType) || sjisLocation.empty() ||
+        std::filesystem::exists(TSjisUnicode::ToPath(sjisLocation), ec)) {
+        return std::nullopt;
+    }
+    const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
+    return TConvertProblem{
+        sjisLocation + "\n" + TSjisUnicode::FromUtf8("このメールの場所は存在しません。"),
+        rule.helpTopic};
 }
 
 std::optional<TConvertProblem> TConvertValidator::CheckStoreKind(int mailType,
@@ -138,9 +146,13 @@ std::optional<TConvertProblem> TConvertValidator::CheckStoreKind(int mailType,
     if (shape.fits) {
         return std::nullopt;
     }
+    return NotOfKind(mailType, sjisLocation, shape.looksLike);
+}
+
+TConvertProblem TConvertValidator::NotOfKind(int mailType, const std::string& sjisLocation,
+                                             std::optional<int> looksLike) {
     const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
     return TConvertProblem{sjisLocation + "\n" + TSjisUnicode::FromUtf8(rule.utf8Name) +
-                               TSjisUnicode::FromUtf8("ではないようです。") +
-                               LooksLike(shape.looksLike),
+                               TSjisUnicode::FromUtf8("ではないようです。") + LooksLike(looksLike),
                            rule.helpTopic};
 }

@@ -35,4 +35,12 @@ class TConvertValidator {
     // "<path>\nDBXファイルではないようです。\nUnix mbox形式のファイルのようです。"
     static std::optional<TConvertProblem> CheckStoreKind(int mailType,
                                                          const std::string& sjisLocation);
+    // "<path>\nこのメールの場所は存在しません。" for a local store's location
+    // that is not there at all; none otherwise.
+    static std::optional<TConvertProblem> CheckExists(int mailType,
+                                                      const std::string& sjisLocation);
+    // The words of CheckStoreKind for a store of local kind `mailType` that
+    // TMailStoreCheck found not to fit.
+    static TConvertProblem NotOfKind(int mailType, const std::string& sjisLocation,
+                                     std::optional<int> looksLike);
 };
