@@ -35,7 +35,7 @@
 #include "base/THelpTopic.h"
 #include "base/TKestrifyError.h"
 #include "convert/TCSVConverter.h"
-#include "convert/TConvertValidator.h"
+#include "convert/TConversionJob.h"
 #include "convert/TExitStatus.h"
 #include "convert/TOutputTargetCheck.h"
 #include "gui/app/TCommandLine.h"
@@ -737,72 +737,63 @@ std::string TFormMain::ProjectOutput() const {
     return Sjis(QFileInfo(projectPath_).absoluteDir().filePath(name));
 }
 
-std::string TFormMain::OnlyNewOutput() {
-    const std::optional<bool> forced = autoRun_ != nullptr ? autoRun_->GetOnlyNew() : std::nullopt;
-    if (!forced.value_or(csvSaveParam_.GetOnlyNew())) {
-        return "";
+void TFormMain::ActionConvertExecute() {
+    TConversionRequest request;
+    request.params = gridParam_->GetAllParam();
+    request.mailType = comboBoxMailType_->currentIndex();
+    request.location = ReaderLocation();
+    request.project = Sjis(projectPath_);
+    std::optional<bool> forcedOnlyNew;
+    if (autoRun_ != nullptr) {
+        // The result window's save dialog checks what a person chooses.
+        request.output = autoRun_->GetCsvFile();
+        request.makeBackup = autoRun_->GetMakeBackup();
+        forcedOnlyNew = autoRun_->GetOnlyNew();
     }
-    const std::string output = autoRun_ != nullptr ? autoRun_->GetCsvFile() : ProjectOutput();
-    if (output.empty()) {
-        throw TKestrifyError(TQtText::ToSjis(
-            U("新しいメールだけを変換するには、保存先の CSV ファイルをプロジェクトに"
-              "指定してください。")));
+    request.onlyNew = forcedOnlyNew.value_or(csvSaveParam_.GetOnlyNew());
+    if (request.onlyNew) {
+        // The automatic run's CSV, else the project's.
+        request.onlyNewOutput = autoRun_ != nullptr ? autoRun_->GetCsvFile() : ProjectOutput();
     }
-    return output;
+    request.threads = TFormConvert::DefaultThreads();
+    request.mailOptions.htmlText = htmlText_;
+    onlyNewOutput_ = request.onlyNewOutput;
+    const int status = TConversionJob(std::move(request), *this).Run();
+    if (autoRun_ != nullptr) {
+        exitStatus_ = status;
+    }
 }
 
-void TFormMain::ActionConvertExecute() {
-    std::vector<TOrderedParamString> params = gridParam_->GetAllParam();
-    const int mailType = comboBoxMailType_->currentIndex();
-    const std::string location = ReaderLocation();
-    // Checked before the result window opens: a store of another kind would
-    // give an empty table that looks finished.
-    if (auto problem = TConvertValidator::CheckNamed(params.size(), mailType, location)) {
-        Message(TQtText::FromSjis(problem->message), TMsgKind::Error,
-                problem->helpTopic != 0 ? TMsgButtons::OkHelp : TMsgButtons::Ok,
-                problem->helpTopic);
-        return;
-    }
-    // An automatic run's CSV (or its backup) must not be one of the inputs:
-    // refused before the store is read, as the command refuses it.
-    if (autoRun_ != nullptr) {
-        const TOutputTargetCheck check(Sjis(projectPath_), location);
-        if (auto refusal = check.Refuse(autoRun_->GetCsvFile(), autoRun_->GetMakeBackup())) {
-            exitStatus_ = TExitStatus::BadInput;
-            Message(TQtText::FromSjis(refusal->message), TMsgKind::Error, TMsgButtons::Ok);
-            return;
-        }
-    }
-    const std::string onlyNewOutput = OnlyNewOutput();
-    std::unique_ptr<TOnlyNewRun> onlyNew;
-    // Opening a store reads all of it to find its mails (and an only-new
-    // run waits for another run on its CSV and tells the new mails): the
-    // window keeps painting meanwhile.
-    std::unique_ptr<TBasicMailParser> reader;
-    TWorkAside::Run(this, [&] {
-        reader = TMailStoreFactory::Create(mailType, location, TFormConvert::DefaultThreads());
-        if (!onlyNewOutput.empty()) {
-            onlyNew = std::make_unique<TOnlyNewRun>(onlyNewOutput);
-            reader = onlyNew->Choose(std::move(reader), mailType, location);
-        }
-    });
-    if (TProgramEnd::Requested()) {
-        return;
-    }
-    TMailOptions mailOptions;
-    mailOptions.htmlText = htmlText_;
-    reader->SetOptions(std::move(mailOptions));
-    auto converter = std::make_unique<TCSVConverter>(
-        std::move(reader), std::make_unique<TConvertParam>(std::move(params)));
+void TFormMain::Refused(const TJobRefusal& refusal) {
+    Message(TQtText::FromSjis(refusal.message), TMsgKind::Error,
+            refusal.helpTopic != 0 ? TMsgButtons::OkHelp : TMsgButtons::Ok, refusal.helpTopic);
+}
+
+void TFormMain::Failed(const std::exception& error) {
+    Message(ErrorText(error), TMsgKind::Error, TMsgButtons::Ok);
+}
+
+void TFormMain::RunAside(const std::function<void()>& work) {
+    TWorkAside::Run(this, work);
+}
+
+bool TFormMain::StopRequested() {
+    return TProgramEnd::Requested();
+}
+
+int TFormMain::Stopped() {
+    return TExitStatus::BadInput;  // the program ends without a word
+}
+
+int TFormMain::Convert(std::unique_ptr<TCSVConverter> converter, TOnlyNewRun* onlyNew) {
     std::optional<TAutoExexParam> autoRun;
     if (autoRun_ != nullptr) {
         autoRun = *autoRun_;
-        if (onlyNew) {
+        if (onlyNew != nullptr) {
             autoRun->SetSaveType(onlyNew->SaveType());  // appended, or a new file whole
         }
     }
-    onlyNew_ = onlyNew.get();
-    onlyNewOutput_ = onlyNewOutput;
+    onlyNew_ = onlyNew;
     const TConvertResult result =
         RunResultWindow(std::move(converter), csvSaveParam_, autoRun ? &*autoRun : nullptr);
     onlyNew_ = nullptr;
@@ -810,7 +801,7 @@ void TFormMain::ActionConvertExecute() {
         exitStatus_ = result.runStatus;
     }
     if (TProgramEnd::Requested()) {
-        return;  // nothing more is written
+        return result.runStatus;  // nothing more is written
     }
     // The project keeps the save options it had before the conversion; the
     // window takes over the result window's only afterwards, also when the
@@ -824,6 +815,7 @@ void TFormMain::ActionConvertExecute() {
         throw;
     }
     csvSaveParam_ = result.saveParam;
+    return result.runStatus;
 }
 
 int TFormMain::RunStatus(const TConvertReport& report) {

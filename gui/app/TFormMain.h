@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/TConversionJobHost.h"
 #include "gui/base/TModalService.h"
 #include "params/TOrderedParamString.h"
 #include "settings/TAutoExexParam.h"
@@ -30,7 +31,7 @@ class TGridConvertParam;
 class TOnlyNewRun;
 class THistoryComboBox;
 
-class TFormMain : public QMainWindow {
+class TFormMain : public QMainWindow, private TConversionJobHost {
     Q_OBJECT
   public:
     static constexpr int MaxParams = 256;
@@ -164,10 +165,14 @@ class TFormMain : public QMainWindow {
     // The project's CSV file (SAVEFILENAME from the project's folder), empty
     // when it names none.
     std::string ProjectOutput() const;
-    // For a run that converts only new mail, the CSV its record is kept for
-    // (the automatic run's, else the project's); empty for any other run.
-    // Throws TKestrifyError when the project names no CSV file.
-    std::string OnlyNewOutput();
+    // The conversion job's host: its refusals and failures in error boxes,
+    // the store opened aside, the rows in the result window.
+    void Refused(const TJobRefusal& refusal) override;
+    void Failed(const std::exception& error) override;
+    void RunAside(const std::function<void()>& work) override;
+    bool StopRequested() override;
+    int Stopped() override;
+    int Convert(std::unique_ptr<TCSVConverter> converter, TOnlyNewRun* onlyNew) override;
     TModalResult Message(const QString& text, TMsgKind kind, TMsgButtons buttons,
                          int helpTopic = 0);
     // Runs a command and shows a failure's message in an error box.
