@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/Utf8Text.h"
+
 namespace {
 
 constexpr const char* kUtf8 = "UTF-8";
@@ -133,21 +135,7 @@ class TProbe {
 
 std::string Utf8Of(std::uint32_t cp) {
     std::string s;
-    if (cp < 0x80) {
-        s += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        s += static_cast<char>(0xC0 | cp >> 6);
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        s += static_cast<char>(0xE0 | cp >> 12);
-        s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | cp >> 18);
-        s += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    utf8::Append(s, cp);
     return s;
 }
 

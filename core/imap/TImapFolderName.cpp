@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/TKestrifyError.h"
+#include "base/Utf8Text.h"
 #include "codeconv/TSjisUnicode.h"
 
 namespace {
@@ -63,24 +64,6 @@ long NextCodePoint(std::string_view text, std::size_t& pos) {
     return cp;
 }
 
-void AppendUtf8(long cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 void AppendShifted(const std::vector<std::uint16_t>& units, std::string& out) {
     out.push_back('&');
     std::uint32_t bits = 0;
@@ -132,7 +115,7 @@ bool DecodeShifted(std::string_view run, std::string& out) {
         } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
             return false;
         }
-        AppendUtf8(cp, text);
+        utf8::Append(text, static_cast<char32_t>(cp));
     }
     out += text;
     return true;

@@ -6,27 +6,10 @@
 
 #include "base/SjisText.h"
 #include "base/TKestrifyError.h"
+#include "base/Utf8Text.h"
 #include "settings/TIniDocument.h"
 
 namespace {
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Reads the escaped text from `pos` up to the unescaped `end` character (or
 // the end of the line). Wine writes non-ASCII characters as \xHHHH UTF-16
@@ -36,20 +19,20 @@ std::string Unescape(std::string_view line, std::size_t& pos, char end) {
     char32_t pendingHigh = 0;
     auto put = [&](char32_t c) {
         if (pendingHigh != 0 && c >= 0xDC00 && c <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((pendingHigh - 0xD800) << 10) + (c - 0xDC00));
+            utf8::Append(out, 0x10000 + ((pendingHigh - 0xD800) << 10) + (c - 0xDC00));
             pendingHigh = 0;
             return;
         }
         if (pendingHigh != 0) {
-            AppendUtf8(out, U'?');
+            utf8::Append(out, U'?');
             pendingHigh = 0;
         }
         if (c >= 0xD800 && c <= 0xDBFF) {
             pendingHigh = c;
         } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            AppendUtf8(out, U'?');
+            utf8::Append(out, U'?');
         } else {
-            AppendUtf8(out, c);
+            utf8::Append(out, c);
         }
     };
     while (pos < line.size() && line[pos] != end) {
@@ -90,7 +73,7 @@ std::string Unescape(std::string_view line, std::size_t& pos, char end) {
         }
     }
     if (pendingHigh != 0) {
-        AppendUtf8(out, U'?');
+        utf8::Append(out, U'?');
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/SjisText.h"
+#include "base/Utf8Text.h"
 
 namespace {
 
@@ -24,19 +25,6 @@ int EscapeAt(std::string_view text, std::size_t at) {
         code = code * 16 + digit;
     }
     return code;
-}
-
-void AppendUtf8(std::string& out, int code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // Half-width: ASCII and the half-width katakana block.
@@ -141,7 +129,7 @@ void TWorkbookText::Unescape(std::string& utf8) {
             out += utf8[i++];
             continue;
         }
-        AppendUtf8(out, code);
+        utf8::Append(out, static_cast<char32_t>(code));
         i += 7;
     }
     utf8.swap(out);
