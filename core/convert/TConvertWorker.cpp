@@ -1,5 +1,8 @@
 #include "convert/TConvertWorker.h"
 
+#include <new>
+#include <system_error>
+
 #include "base/VectorState.h"
 #include "codeconv/TSjisUnicode.h"
 
@@ -23,7 +26,26 @@ TConvertWorker::~TConvertWorker() {
 
 void TConvertWorker::Start(int threads) {
     threads_ = threads;
-    thread_ = std::thread([this] { Run(); });
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: under a memory limit its stack is what ran
+        // out. The run ends as at any other shortage, through the news, so
+        // the caller (a window's event handler) never sees an exception.
+        {
+            std::lock_guard lock(mutex_);
+            news_.end = OutOfMemory();
+        }
+        TellUrgently();
+    }
+}
+
+TConvertOutcome TConvertWorker::OutOfMemory() {
+    TConvertOutcome outcome;
+    outcome.end = TConvertOutcome::TEnd::Failed;
+    outcome.outOfMemory = true;
+    outcome.message = TSjisUnicode::FromUtf8("メモリが不足しています。");
+    return outcome;
 }
 
 void TConvertWorker::Run() {
@@ -37,9 +59,7 @@ void TConvertWorker::Run() {
         outcome = loop.Run();
     } catch (const std::bad_alloc&) {
         // Memory ran out in a mail or while keeping rows: the whole run ends.
-        outcome.end = TConvertOutcome::TEnd::Failed;
-        outcome.outOfMemory = true;
-        outcome.message = TSjisUnicode::FromUtf8("メモリが不足しています。");
+        outcome = OutOfMemory();
     } catch (const std::exception& e) {
         outcome.end = TConvertOutcome::TEnd::Failed;
         outcome.message = e.what();
@@ -48,8 +68,19 @@ void TConvertWorker::Run() {
         std::lock_guard lock(mutex_);
         news_.end = std::move(outcome);
     }
-    if (urgentNews_) {
+    TellUrgently();
+}
+
+// The window's timer takes the news anyway: a notice that finds no memory
+// (it posts an event) only makes it come later, and must not end the thread
+// with an exception (that would abort the program).
+void TConvertWorker::TellUrgently() {
+    if (!urgentNews_) {
+        return;
+    }
+    try {
         urgentNews_();
+    } catch (const std::bad_alloc&) {
     }
 }
 
@@ -121,11 +152,9 @@ bool TConvertWorker::ContinueAfterError(const TConvertError& error) {
     }
     answer_.reset();
     news_.question = error;
-    if (urgentNews_) {
-        lock.unlock();
-        urgentNews_();
-        lock.lock();
-    }
+    lock.unlock();
+    TellUrgently();
+    lock.lock();
     answered_.wait(lock, [this] { return answer_.has_value() || stop_; });
     return answer_.value_or(false);
 }

@@ -51,6 +51,8 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     // Take on a timer: the end, or a question. Set before Start.
     void SetUrgentNews(std::function<void()> notify) { urgentNews_ = std::move(notify); }
     // Rows are built on `threads` threads (1: on the loop's own thread).
+    // Never throws: when no thread can be made, the end (out of memory) is
+    // the first news.
     void Start(int threads);
     // The loop stops before the next mail.
     void RequestStop();
@@ -63,6 +65,8 @@ class TConvertWorker : private TConvertHost, private TRowSink {
 
   private:
     void Run();
+    static TConvertOutcome OutOfMemory();
+    void TellUrgently();
 
     void ConvertStarted(int count, bool multiLine) override;
     void MailConverted(int position, int count) override;

@@ -1,6 +1,7 @@
 #include "convert/TCsvPrewriter.h"
 
 #include <new>
+#include <system_error>
 
 #include "base/VectorState.h"
 #include "convert/TCsvText.h"
@@ -12,7 +13,13 @@ TCsvPrewriter::TCsvPrewriter(const TResultTable& table, TCsvSaveHost& host,
       spool_(table.ColumnCount() - 1, options.safeCells),
       file_(table, host, options, &spool_) {
     if (spool_.IsOpen() && file_.StreamRowsTo(fileName, saveType)) {
-        writer_ = std::thread([this] { Write(); });
+        try {
+            writer_ = std::thread([this] { Write(); });
+        } catch (const std::system_error&) {
+            // No thread (a memory or process limit): nothing is written
+            // early, the save writes the table; the streamed file goes with
+            // this object.
+        }
     }
 }
 

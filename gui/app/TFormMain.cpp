@@ -28,6 +28,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <new>
 
 #include <unistd.h>
@@ -832,18 +833,24 @@ int TFormMain::RunStatus(const TConvertReport& report) {
     return TExitStatus::WriteFailed;
 }
 
-// Memory that ran out inside Qt's own event handling unwinds through the
-// dialog's event loop, which Qt leaves half torn down: destroying the dialog
-// then crashes. The run's temporary files go and the program ends here, with
-// the memory message and status 4, as any other memory failure ends it.
-[[noreturn]] static void EndAfterLostEventLoop(TFormConvert& form) {
+// Whatever unwinds through the dialog's event loop (memory that ran out in
+// Qt's own event handling, outside every handler the application's notify()
+// guards) leaves the dialog half torn down: destroying it then crashes. The
+// run's temporary files go and the program ends here, without the dialog's
+// destructor: out of memory with the memory message and status 4 as any
+// other memory failure ends, anything else with status 2.
+[[noreturn]] static void EndAfterLostEventLoop(TFormConvert& form,
+                                               const std::exception_ptr& error) {
     form.DropWork();
-    if (!TProgramEnd::Requested()) {
+    const bool outOfMemory = TProgramEnd::IsOutOfMemory(error);
+    if (outOfMemory && !TProgramEnd::Requested()) {
         static const char message[] = "kestrify: メモリが不足しています。\n";
         [[maybe_unused]] const ssize_t written =
             ::write(STDERR_FILENO, message, sizeof message - 1);
     }
-    std::_Exit(TExitStatus::OutOfMemory);
+    std::_Exit(TProgramEnd::Requested() ? TProgramEnd::Status()
+               : outOfMemory            ? TExitStatus::OutOfMemory
+                                        : TExitStatus::BadInput);
 }
 
 TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConverter> converter,
@@ -864,8 +871,8 @@ TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConvert
     }
     try {
         form.exec();
-    } catch (const std::bad_alloc&) {
-        EndAfterLostEventLoop(form);
+    } catch (...) {
+        EndAfterLostEventLoop(form, std::current_exception());
     }
     TConvertResult result;
     result.saveParam = form.GetSaveParam();

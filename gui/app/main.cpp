@@ -12,7 +12,11 @@
 #include <QFile>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
+#include <utility>
+
+#include <unistd.h>
 
 #include "convert/TExitStatus.h"
 #include "gui/app/TFormMain.h"
@@ -72,9 +76,11 @@ class TLoggingModalService : public TModalService {
     TQtModalService dialogs_;
 };
 
-// Out of memory in any event handler ends the program with the memory
-// message and status 4 instead of an abort: the windows unwind, temporary
-// files go.
+// Nothing an event handler throws may unwind through Qt: a dialog whose
+// exec() was unwound crashes when it is destroyed. The program ends instead,
+// as after a stop signal (every loop returns, the windows close, temporary
+// files go): out of memory (also a thread that could not be made) with the
+// memory message and status 4, anything else with its message and status 2.
 class TKestrifyApplication : public QApplication {
   public:
     using QApplication::QApplication;
@@ -82,13 +88,40 @@ class TKestrifyApplication : public QApplication {
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
-        } catch (const std::bad_alloc&) {
-            if (!TProgramEnd::Requested()) {
-                PrintMessage(QString::fromUtf8(OutOfMemoryMessage));
-                TProgramEnd::Request(TExitStatus::OutOfMemory);
-            }
+        } catch (...) {
+            EndAfter(std::current_exception());
             return false;
         }
+    }
+
+  private:
+    static void EndAfter(const std::exception_ptr& error) {
+        if (TProgramEnd::Requested()) {
+            return;
+        }
+        if (TProgramEnd::IsOutOfMemory(error)) {
+            // Written as it is: making a text could need the memory that ran out.
+            static const char message[] = "kestrify: メモリが不足しています。\n";
+            [[maybe_unused]] const ssize_t written =
+                ::write(STDERR_FILENO, message, sizeof message - 1);
+            TProgramEnd::Request(TExitStatus::OutOfMemory);
+            return;
+        }
+        // Told before the end is asked for: a box shown after it would not
+        // wait. A failure to tell leaves the status to tell it.
+        static bool telling = false;
+        if (!std::exchange(telling, true)) {
+            try {
+                try {
+                    std::rethrow_exception(error);
+                } catch (const std::exception& e) {
+                    TModalService::Current().Message(nullptr, TQtText::FromSjis(e.what()),
+                                                     TMsgKind::Error, TMsgButtons::Ok, 0);
+                }
+            } catch (...) {
+            }
+        }
+        TProgramEnd::Request(TExitStatus::BadInput);
     }
 };
 

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <atomic>
+#include <new>
+#include <system_error>
 
 namespace {
 
@@ -72,4 +74,16 @@ int TProgramEnd::Status() {
 
 void TProgramEnd::Reset() {
     requested.store(0);
+}
+
+bool TProgramEnd::IsOutOfMemory(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (const std::system_error& e) {
+        return e.code() == std::errc::resource_unavailable_try_again;
+    } catch (...) {
+        return false;
+    }
 }

@@ -6,6 +6,8 @@
 // a conversion before its next mail, a save before it replaces the old file
 // (its temporary file goes). A second signal ends the program at once.
 
+#include <exception>
+
 class TProgramEnd {
   public:
     // Catches the three signals (those ignored at start stay ignored); call
@@ -18,4 +20,8 @@ class TProgramEnd {
     static int Status();
     // Forgets a request (tests).
     static void Reset();
+    // Whether `error` means memory ran out: std::bad_alloc, or a thread that
+    // could not be made (under an address-space limit its stack is what
+    // ran out).
+    static bool IsOutOfMemory(const std::exception_ptr& error);
 };

@@ -92,15 +92,6 @@ if command -v prlimit >/dev/null; then
                     not_ok "memory limit $limit: status 1"
                 fi
                 ;;
-            139)
-                # Open fault: under the tightest limit Qt's dialog teardown can
-                # still crash after the memory message, depending on timing.
-                if [ "$limit" = 400M ] && grep -q "メモリが不足しています" stderr; then
-                    skip "memory limit $limit: crash after the memory message (open fault)"
-                else
-                    not_ok "memory limit $limit: status $rc"
-                fi
-                ;;
             *) not_ok "memory limit $limit: status $rc"; sed 's/^/#   stderr: /' stderr | head -5 ;;
         esac
         if [ "$(leftovers)" -eq 0 ]; then ok "memory limit $limit: no temporary file"; else not_ok "memory limit $limit: temporary files left"; fi
