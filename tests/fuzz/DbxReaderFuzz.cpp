@@ -3,11 +3,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 
 #include "base/TKestrifyError.h"
+#include "fuzz/SplitReaderFuzz.h"
 #include "mail/TDBXParser.h"
-#include "state/TMailIdentity.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TDBXParser parser(TMappedFile::FromBuffer(data, size));
@@ -17,15 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const TKestrifyError&) {
         return 0;
     }
-    std::string header;
-    for (int i = 0; i < count; ++i) {
-        try {
-            parser.GetMail(i);
-            header.clear();
-            parser.AppendRawHeader(i, header);
-            TMailIdentity::OfHeader(header);
-        } catch (const TKestrifyError&) {
-        }
-    }
+    FuzzFirstMails(parser, count);
     return 0;
 }
