@@ -14,6 +14,7 @@
 #include "TImapSecret.h"
 #include "TStopSignal.h"
 #include "TUsageError.h"
+#include "base/SjisText.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TCSVConverter.h"
@@ -93,11 +94,8 @@ bool EndsWith(const std::string& name, std::string_view extension) {
     if (name.size() < extension.size()) {
         return false;
     }
-    std::string tail = name.substr(name.size() - extension.size());
-    for (char& c : tail) {
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return tail == extension;
+    return sjis::EqualsNoCase(std::string_view(name).substr(name.size() - extension.size()),
+                              extension);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
 #include "TUsageError.h"
+#include "base/SjisText.h"
 #include "mail/TMailStoreFactory.h"
 
 namespace {
@@ -221,9 +223,7 @@ class TCliOptions::TParser {
 
     void Encoding(std::string text) {
         options_.encodingGiven = true;
-        for (char& c : text) {
-            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        }
+        std::ranges::transform(text, text.begin(), sjis::AsciiLower);
         if (text == "sjis" || text == "shift_jis" || text == "cp932") {
             options_.utf8 = false;
         } else if (text == "utf-8" || text == "utf8") {
@@ -235,9 +235,7 @@ class TCliOptions::TParser {
     }
 
     void Format(std::string text) {
-        for (char& c : text) {
-            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        }
+        std::ranges::transform(text, text.begin(), sjis::AsciiLower);
         if (text == "csv") {
             options_.format = TFormat::Csv;
         } else if (text == "xlsx") {
