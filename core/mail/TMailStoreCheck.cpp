@@ -260,6 +260,33 @@ TMailStoreCheck::TResult TMailStoreCheck::Check(int mailType, const std::string&
     return CheckBytes(mailType, file->View());
 }
 
+std::optional<int> TMailStoreCheck::Detect(const std::string& sjisPath) {
+    std::filesystem::path path = TSjisUnicode::ToPath(sjisPath);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        const TResult asMailFiles = CheckShape(TMailStoreFactory::EmlFolder, Shape(path));
+        return asMailFiles.fits ? TMailStoreFactory::EmlFolder
+                                : asMailFiles.looksLike.value_or(TMailStoreFactory::EmlFolder);
+    }
+    std::unique_ptr<TMappedFile> file;
+    try {
+        file = std::make_unique<TMappedFile>(path);
+    } catch (const TKestrifyError&) {
+        return std::nullopt;
+    }
+    const std::string_view bytes = file->View();
+    if (bytes.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+        return Guess(bytes.substr(0, kHeadSize));
+    }
+    // A folder without mails yet is an empty file; Thunderbird keeps its
+    // index beside each one.
+    path += ".msf";
+    if (std::filesystem::is_regular_file(path, ec)) {
+        return TMailStoreFactory::ThunderbirdFolder;
+    }
+    return std::nullopt;
+}
+
 const char* TMailStoreCheck::KindName(int mailType) {
     if (mailType == TMailStoreFactory::Imap) {
         return "IMAP サーバのフォルダ";

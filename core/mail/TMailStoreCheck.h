@@ -28,6 +28,12 @@ class TMailStoreCheck {
     static TResult CheckBytes(int mailType, std::string_view bytes);
     // What the bytes look like, if anything.
     static std::optional<int> Guess(std::string_view bytes);
+    // What the file or folder at `sjisPath` looks like, for a path given
+    // without a kind (dropped on the window): a folder is a Maildir, an MH
+    // folder or else a folder of mail files; a file is what Guess tells,
+    // or a Thunderbird folder when it is blank and its index (name.msf)
+    // lies beside it. Nullopt for what looks like nothing or is not there.
+    static std::optional<int> Detect(const std::string& sjisPath);
 
     // The Japanese name of a kind of store in the check's messages (UTF-8):
     // "Maildir 形式のフォルダ"; empty for an unknown kind.

@@ -1114,6 +1114,24 @@ void TFormMain::ChooseFile(const QString& filter, const QString& startFile,
 // ---------------------------------------------------------------------------
 // Dropped files
 
+namespace {
+
+// The kind a dropped folder or file is taken as, by what the store check
+// sees in it: a folder as a Maildir, an MH folder or else a folder of mail
+// files; a file only as a Thunderbird folder (other files stay ignored).
+std::optional<int> DroppedStoreKind(const QFileInfo& info) {
+    if (!info.isDir() && !info.isFile()) {
+        return std::nullopt;
+    }
+    const std::optional<int> kind = TMailStoreCheck::Detect(Sjis(info.filePath()));
+    if (info.isDir()) {
+        return kind.value_or(TMailStoreFactory::EmlFolder);
+    }
+    return kind == TMailStoreFactory::ThunderbirdFolder ? kind : std::nullopt;
+}
+
+}  // namespace
+
 void TFormMain::DropPaths(const QStringList& paths) {
     const bool opensProject = std::any_of(paths.begin(), paths.end(), [](const QString& path) {
         const QString ext = UpperSuffix(path);
@@ -1132,8 +1150,8 @@ void TFormMain::DropPaths(const QStringList& paths) {
         } else if (info.isFile() && ext == QLatin1String(".DBX")) {
             comboBoxMailType_->setCurrentIndex(TMailStoreFactory::DbxFile);
             comboBoxDir_->setEditText(path);
-        } else if (info.isDir()) {
-            comboBoxMailType_->setCurrentIndex(TMailStoreFactory::EmlFolder);
+        } else if (const std::optional<int> kind = DroppedStoreKind(info)) {
+            comboBoxMailType_->setCurrentIndex(*kind);
             comboBoxDir_->setEditText(path);
         }
     }

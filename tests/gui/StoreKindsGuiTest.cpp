@@ -96,3 +96,43 @@ TEST_F(StoreKindsGuiTest, NoProfileLeavesTheFileDialog) {
     Find<QPushButton>(dialog, "BtnFile")->click();
     EXPECT_EQ(dialog.SelectedFile(), Path(dir.Path() / "Inbox"));
 }
+
+TEST_F(StoreKindsGuiTest, DroppedStoreSelectsTheKindItLooksLike) {
+    fs::create_directories(dir.Path() / "md/cur");
+    fs::create_directories(dir.Path() / "md/new");
+    fs::create_directories(dir.Path() / "mh");
+    TTempDir::Write(dir.Path() / "mh/1", "Subject: a\n\nb\n");
+    fs::create_directories(dir.Path() / "eml");
+    TTempDir::Write(dir.Path() / "Inbox",
+                    "From - Mon Jun 03 09:00:00 2024\nX-Mozilla-Status: 0001\n\nb\n");
+    TTempDir::Write(dir.Path() / "Empty", "");
+    TTempDir::Write(dir.Path() / "Empty.msf", "// <!-- <mdb:mork:z v=\"1.4\"/> -->\n");
+    TTempDir::Write(dir.Path() / "Blank", "");
+    TTempDir::Write(dir.Path() / "inbox.mbox", "From a@b Mon Jun 03 09:00:00 2024\n\nb\n");
+    struct TDrop {
+        const char* name;
+        int kind;  // -1: the drop is ignored
+    };
+    const TDrop drops[] = {
+        {"md", TMailStoreFactory::Maildir},
+        {"mh", TMailStoreFactory::MhFolder},
+        {"Inbox", TMailStoreFactory::ThunderbirdFolder},
+        {"Empty", TMailStoreFactory::ThunderbirdFolder},  // by its index beside it
+        {"eml", TMailStoreFactory::EmlFolder},
+        {"Blank", -1},
+        {"inbox.mbox", -1},
+    };
+    TFormMain form(appIni);
+    for (const TDrop& drop : drops) {
+        form.MailTypeList()->setCurrentIndex(TMailStoreFactory::Shuriken);
+        form.LocationBox()->setEditText(Q("before"));
+        form.DropPaths({Path(dir.Path() / drop.name)});
+        const bool taken = drop.kind >= 0;
+        EXPECT_EQ(form.MailTypeList()->currentIndex(),
+                  taken ? drop.kind : TMailStoreFactory::Shuriken)
+            << drop.name;
+        EXPECT_EQ(form.LocationBox()->currentText(),
+                  taken ? Path(dir.Path() / drop.name) : Q("before"))
+            << drop.name;
+    }
+}
