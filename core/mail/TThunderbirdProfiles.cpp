@@ -51,10 +51,14 @@ std::map<std::string, std::string> AccountNames(const std::filesystem::path& pro
     for (std::size_t at = prefs.find(kPrefix); at != std::string::npos;
          at = prefs.find(kPrefix, at + 1)) {
         const std::size_t keyStart = at + kPrefix.size();
+        constexpr std::size_t kNone = std::string::npos;
         const std::size_t keyEnd = prefs.find('"', keyStart);
-        const std::size_t valueStart = prefs.find('"', keyEnd + 1);
-        const std::size_t valueEnd = prefs.find('"', valueStart + 1);
-        if (valueEnd == std::string::npos || prefs.find('\n', keyStart) < valueEnd) {
+        const std::size_t valueStart = keyEnd == kNone ? kNone : prefs.find('"', keyEnd + 1);
+        const std::size_t valueEnd = valueStart == kNone ? kNone : prefs.find('"', valueStart + 1);
+        if (valueEnd == kNone) {
+            break;  // no whole setting is left
+        }
+        if (prefs.find('\n', keyStart) < valueEnd) {
             continue;
         }
         const std::string key = prefs.substr(keyStart, keyEnd - keyStart);
@@ -124,10 +128,13 @@ std::vector<TThunderbirdProfiles::TProfile> TThunderbirdProfiles::ParseIni(
     }
     std::vector<TProfile> profiles;
     for (const TEntry& e : entries) {
-        if (e.path.empty()) {
+        const std::filesystem::path path(e.path);
+        // A relative path said to be absolute would be taken from wherever
+        // the program runs: no profile, as for Thunderbird.
+        if (e.path.empty() || e.path.find('\0') != std::string::npos ||
+            (!e.relative && path.is_relative())) {
             continue;
         }
-        const std::filesystem::path path(e.path);
         const std::filesystem::path folder = e.relative && path.is_relative() ? place / path : path;
         profiles.push_back(
             {e.name.empty() ? path.filename().string() : e.name, folder.lexically_normal(), {}});

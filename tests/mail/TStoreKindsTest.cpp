@@ -288,6 +288,28 @@ TEST(ThunderbirdParser, MailsReadOnSeveralThreadsAreTheSame) {
     EXPECT_EQ(wrong, 0);
 }
 
+TEST(ThunderbirdProfiles, IniPathsRelativeToTheirPlaceOrAbsolute) {
+    struct TCase {
+        std::string ini;
+        std::vector<std::string> folders;
+    };
+    const TCase cases[] = {
+        {"[Profile0]\nPath=a.default\n", {"/tb/a.default"}},
+        {"[Profile0]\nIsRelative=1\nPath=../x/b\n", {"/x/b"}},
+        {"[Profile0]\nIsRelative=0\nPath=/data/c\n", {"/data/c"}},
+        {"[Profile0]\nIsRelative=0\nPath=d\n", {}},  // not taken from the working folder
+        {std::string("[Profile0]\nPath=e\0/etc\n", 23), {}},
+        {"[General]\nPath=f\n[Profile0]\nName=n\n", {}},
+    };
+    for (const TCase& c : cases) {
+        std::vector<std::string> folders;
+        for (const auto& profile : TThunderbirdProfiles::ParseIni(c.ini, "/tb")) {
+            folders.push_back(profile.folder.string());
+        }
+        EXPECT_EQ(folders, c.folders) << c.ini;
+    }
+}
+
 TEST(ThunderbirdProfiles, ProfilesOfEveryPlaceWithAccountsAndFolders) {
     TTempDir home;
     const std::filesystem::path tb = home.Path() / ".thunderbird";
