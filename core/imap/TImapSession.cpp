@@ -153,18 +153,21 @@ TImapSession::TSelected TImapSession::Examine(const std::string& utf8Folder) {
     return selected;
 }
 
-std::vector<TImapSession::TMessage> TImapSession::ListMessages() {
+std::vector<TImapSession::TMessage> TImapSession::ListMessages(std::uint32_t afterUid) {
     std::vector<TMessage> messages;
-    if (imap_->imap_selection_info == nullptr || imap_->imap_selection_info->sel_exists == 0) {
+    if (imap_->imap_selection_info == nullptr || imap_->imap_selection_info->sel_exists == 0 ||
+        afterUid == UINT32_MAX) {
         return messages;  // "1:*" on an empty folder is an error on some servers
     }
     TSet set;
     TFetchType type;
-    mailimap_set_add_interval(set.set, 1, 0);
+    mailimap_set_add_interval(set.set, afterUid + 1, 0);
     mailimap_fetch_type_new_fetch_att_list_add(type.type, mailimap_fetch_att_new_uid());
     mailimap_fetch_type_new_fetch_att_list_add(type.type, mailimap_fetch_att_new_rfc822_size());
     TFetchList result;
-    const int r = mailimap_fetch(imap_, set.set, type.type, &result.list);
+    // "n:*" is the last mail even when its UID is below n: filtered below.
+    const int r = afterUid == 0 ? mailimap_fetch(imap_, set.set, type.type, &result.list)
+                                : mailimap_uid_fetch(imap_, set.set, type.type, &result.list);
     if (r != MAILIMAP_NO_ERROR) {
         Fail(r, "IMAP のフォルダのメールを一覧できません");
     }
@@ -184,7 +187,7 @@ std::vector<TImapSession::TMessage> TImapSession::ListMessages() {
                 message.size = s->att_data.att_rfc822_size;
             }
         }
-        if (message.uid != 0) {
+        if (message.uid > afterUid) {
             messages.push_back(message);
         }
     }
@@ -221,7 +224,6 @@ void TImapSession::Deliver(const mailimap_msg_att* att) {
     if (uid == 0 || body == nullptr || body->sec_body_part == nullptr) {
         return;  // a flag change or a mail that is gone
     }
-    ++delivered_;
     try {
         (*handler_)(uid, std::string_view(body->sec_body_part, body->sec_length));
     } catch (...) {
@@ -231,35 +233,75 @@ void TImapSession::Deliver(const mailimap_msg_att* att) {
 }
 
 void TImapSession::Fetch(std::span<const TMessage> messages, const TMailHandler& handler) {
-    if (messages.empty()) {
-        return;
+    if (!messages.empty()) {
+        SendFetch(messages);
+        ReceiveFetch(handler);
     }
-    TSet set;
+}
+
+void TImapSession::SendFetch(std::span<const TMessage> messages) {
+    std::string command = "UID FETCH ";
     for (std::size_t i = 0; i < messages.size();) {
         std::size_t j = i + 1;
         while (j < messages.size() && messages[j].uid == messages[j - 1].uid + 1) {
             ++j;
         }
-        mailimap_set_add_interval(set.set, messages[i].uid, messages[j - 1].uid);
+        command += (i == 0 ? "" : ",") + std::to_string(messages[i].uid);
+        if (j - i > 1) {
+            command += ":" + std::to_string(messages[j - 1].uid);
+        }
         i = j;
     }
-    TFetchType type;
-    mailimap_fetch_type_new_fetch_att_list_add(type.type, mailimap_fetch_att_new_uid());
-    mailimap_fetch_type_new_fetch_att_list_add(
-        type.type, mailimap_fetch_att_new_body_peek_section(mailimap_section_new(nullptr)));
+    command += " (UID BODY.PEEK[])\r\n";
+    int r = imap_->imap_state == MAILIMAP_STATE_SELECTED ? mailimap_send_current_tag(imap_)
+                                                         : MAILIMAP_ERROR_BAD_STATE;
+    if (r == MAILIMAP_NO_ERROR &&
+        (mailstream_write(imap_->imap_stream, command.data(), command.size()) !=
+             static_cast<ssize_t>(command.size()) ||
+         mailstream_flush(imap_->imap_stream) == -1)) {
+        r = MAILIMAP_ERROR_STREAM;
+    }
+    if (r != MAILIMAP_NO_ERROR) {
+        Fail(r, "IMAP サーバからメールを受け取れません");
+    }
+    sentTags_.push_back(imap_->imap_tag);
+}
+
+void TImapSession::ReceiveFetch(const TMailHandler& handler) {
+    if (sentTags_.empty()) {
+        return;
+    }
+    // libetpan checks the answer's tag against its newest one.
+    const int newest = imap_->imap_tag;
+    imap_->imap_tag = sentTags_.front();
+    sentTags_.pop_front();
     handler_ = &handler;
     handlerError_ = nullptr;
-    delivered_ = 0;
     mailimap_set_msg_att_handler(imap_, &TImapSession::OnMail, this);
-    TFetchList result;
-    const int r = mailimap_uid_fetch(imap_, set.set, type.type, &result.list);
+    // Only while progress callbacks are set does libetpan give each FETCH
+    // answer to the handler as it is parsed; otherwise it keeps them all
+    // until the end of the batch.
+    mailprogress_function* const ignore = [](std::size_t, std::size_t, void*) {};
+    mailimap_set_progress_callback(imap_, ignore, ignore, nullptr);
+    mailimap_response* response = nullptr;
+    int r = mailimap_read_line(imap_) == nullptr ? MAILIMAP_ERROR_STREAM
+                                                 : mailimap_parse_response(imap_, &response);
+    mailimap_set_progress_callback(imap_, nullptr, nullptr, nullptr);
     mailimap_set_msg_att_handler(imap_, nullptr, nullptr);
-    if (r == MAILIMAP_NO_ERROR && delivered_ == 0) {
-        // libetpan 1.9 calls the handler for some responses only; the others
-        // come in the list at the end of the batch.
-        for (clistiter* it = clist_begin(result.list); it != nullptr; it = clist_next(it)) {
-            Deliver(static_cast<const mailimap_msg_att*>(clist_content(it)));
+    imap_->imap_tag = newest;
+    if (r == MAILIMAP_NO_ERROR) {
+        if (const mailimap_response_info* info = imap_->imap_response_info;
+            info != nullptr && info->rsp_fetch_list != nullptr) {
+            for (clistiter* it = clist_begin(info->rsp_fetch_list); it != nullptr;
+                 it = clist_next(it)) {
+                Deliver(static_cast<const mailimap_msg_att*>(clist_content(it)));
+            }
         }
+        if (response->rsp_resp_done->rsp_data.rsp_tagged->rsp_cond_state->rsp_type !=
+            MAILIMAP_RESP_COND_STATE_OK) {
+            r = MAILIMAP_ERROR_UID_FETCH;
+        }
+        mailimap_response_free(response);
     }
     handler_ = nullptr;
     if (handlerError_) {

@@ -4,6 +4,7 @@
 // TKestrifyError with a Japanese message and the server's own words.
 
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -41,12 +42,20 @@ class TImapSession {
 
     // EXAMINE: the folder stays as it is on the server.
     TSelected Examine(const std::string& utf8Folder);
-    // The mails of the examined folder, by UID.
-    std::vector<TMessage> ListMessages();
+    // The mails of the examined folder with a UID above `afterUid`, by UID.
+    std::vector<TMessage> ListMessages(std::uint32_t afterUid = 0);
     // One UID FETCH of BODY.PEEK[] for `messages`; `handler` gets each mail
-    // on this thread, as it arrives where libetpan allows, else when the
-    // batch is complete. A mail the server no longer has is left out.
+    // on this thread as soon as it has arrived. A mail the server no longer
+    // has is left out.
     void Fetch(std::span<const TMessage> messages, const TMailHandler& handler);
+    // Fetch in two halves, so that several fetches can be on the way at
+    // once: SendFetch asks without waiting, ReceiveFetch reads the answer to
+    // the oldest fetch asked for (its mails may be mixed with mails of later
+    // fetches where a server answers them side by side: `handler` gets those
+    // too). The server works on the next batch while this one is converted.
+    void SendFetch(std::span<const TMessage> messages);
+    void ReceiveFetch(const TMailHandler& handler);
+    std::size_t FetchesSent() const { return sentTags_.size(); }
     std::vector<TFolder> ListFolders();
 
     // From any thread: the connection closes at once.
@@ -64,7 +73,7 @@ class TImapSession {
 
     TImapStream stream_;
     mailimap* imap_ = nullptr;
-    const TMailHandler* handler_ = nullptr;  // during Fetch
+    std::deque<int> sentTags_;               // of fetches not answered yet, oldest first
+    const TMailHandler* handler_ = nullptr;  // during ReceiveFetch
     std::exception_ptr handlerError_;
-    std::size_t delivered_ = 0;  // mails given to the handler in this fetch
 };

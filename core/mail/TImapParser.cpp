@@ -17,12 +17,14 @@ constexpr int kJumpBatches = 8;
 
 }  // namespace
 
-TImapParser::TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching)
+TImapParser::TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching,
+                         std::uint32_t afterUid)
     : access_(std::move(access)), batching_(batching) {
     const TImapUrl url = TImapUrl::Parse(TSjisUnicode::ToUtf8(sjisUrl));
     session_ = std::make_unique<TImapSession>(url, access_);
     selected_ = session_->Examine(url.folder);
-    messages_ = session_->ListMessages();
+    messages_ = session_->ListMessages(afterUid);
+    arrivedOnce_.assign(messages_.size(), false);
     if (!messages_.empty()) {
         fetcher_ = std::thread(&TImapParser::FetchLoop, this);
     }
@@ -52,8 +54,8 @@ void TImapParser::ThrowFault() const {
     throw TKestrifyError(*fault_);
 }
 
-bool TImapParser::ShouldFetch() const {
-    if (fault_) {
+bool TImapParser::ShouldSend() const {
+    if (fault_ || static_cast<int>(inFlight_.size()) >= batching_.pipelined) {
         return false;
     }
     if (demand_ >= 0) {
@@ -64,101 +66,148 @@ bool TImapParser::ShouldFetch() const {
     }
     // Someone waits for a mail not fetched yet: what is held ahead is not
     // what they need, so it must not hold the fetching back.
-    return waiting_ > 0 ||
-           (static_cast<int>(ready_.size()) < batching_.mails * batching_.aheadBatches &&
-            readyBytes_ < batching_.bytes * static_cast<std::size_t>(batching_.aheadBatches));
+    if (waiting_ > 0) {
+        return true;
+    }
+    std::size_t mails = ready_.size();
+    std::size_t bytes = readyBytes_;
+    for (const TBatch& batch : inFlight_) {
+        mails += static_cast<std::size_t>(batch.end - batch.first);
+        bytes += batch.bytes;
+    }
+    const auto window = static_cast<std::size_t>(batching_.aheadBatches);
+    return mails < static_cast<std::size_t>(batching_.mails) * window &&
+           bytes < batching_.bytes * window;
 }
 
-int TImapParser::BatchEnd(int first) const {
-    const int count = static_cast<int>(messages_.size());
-    int end = first;
-    std::size_t bytes = 0;
-    while (end < count && end - first < batching_.mails &&
-           (end == first ||
-            bytes + messages_[static_cast<std::size_t>(end)].size <= batching_.bytes)) {
-        bytes += messages_[static_cast<std::size_t>(end)].size;
-        ++end;
+TImapParser::TBatch TImapParser::NextBatch() const {
+    // Up to the next batch on the way, so no mail is asked for twice.
+    int limit = static_cast<int>(messages_.size());
+    for (const TBatch& batch : inFlight_) {
+        if (batch.first >= next_) {
+            limit = std::min(limit, batch.first);
+        }
     }
-    return end;
+    TBatch batch{next_, next_, 0};
+    while (batch.end < limit && batch.end - batch.first < batching_.mails &&
+           (batch.end == batch.first ||
+            batch.bytes + messages_[static_cast<std::size_t>(batch.end)].size <= batching_.bytes)) {
+        batch.bytes += messages_[static_cast<std::size_t>(batch.end)].size;
+        ++batch.end;
+    }
+    return batch;
+}
+
+std::vector<TImapParser::TBatch> TImapParser::TakeBatches() {
+    std::vector<TBatch> batches;
+    while (ShouldSend()) {
+        if (demand_ >= 0) {
+            if (!ready_.contains(demand_) && !InFlight(demand_)) {
+                // Mails before the new place are for a place left behind.
+                for (auto it = ready_.begin(); it != ready_.end() && it->first < demand_;) {
+                    readyBytes_ -= it->second ? it->second->size() : 0;
+                    it = ready_.erase(it);
+                }
+                next_ = floor_ = demand_;
+            }
+            demand_ = -1;
+        }
+        if (next_ >= static_cast<int>(messages_.size())) {
+            break;
+        }
+        const TBatch batch = NextBatch();
+        if (batch.end == batch.first) {
+            // A batch asked for before a jump starts here: go on after it.
+            for (const TBatch& sent : inFlight_) {
+                next_ = sent.first == next_ ? sent.end : next_;
+            }
+            continue;
+        }
+        next_ = batch.end;
+        inFlight_.push_back(batch);
+        batches.push_back(batch);
+    }
+    return batches;
+}
+
+bool TImapParser::InFlight(int index) const {
+    return std::any_of(inFlight_.begin(), inFlight_.end(), [index](const TBatch& batch) {
+        return index >= batch.first && index < batch.end;
+    });
 }
 
 void TImapParser::FetchLoop() {
+    const TImapSession::TMailHandler arrived = [this](std::uint32_t uid, std::string_view raw) {
+        Arrived(uid, raw);
+    };
     while (true) {
-        int first = 0;
-        int end = 0;
+        std::vector<TBatch> batches;
         {
             std::unique_lock lock(mutex_);
-            wanted_.wait(lock, [this] { return closing_ || ShouldFetch(); });
+            wanted_.wait(lock, [this] { return closing_ || !inFlight_.empty() || ShouldSend(); });
             if (closing_) {
                 return;
             }
-            if (demand_ >= 0) {
-                if (!ready_.contains(demand_)) {
-                    // Mails before the new place are for a place left behind.
-                    for (auto it = ready_.begin(); it != ready_.end() && it->first < demand_;) {
-                        readyBytes_ -= it->second ? it->second->size() : 0;
-                        it = ready_.erase(it);
-                    }
-                    next_ = demand_;
-                }
-                demand_ = -1;
-            }
-            if (next_ >= static_cast<int>(messages_.size())) {
-                continue;
-            }
-            first = next_;
-            end = BatchEnd(first);
-            next_ = end;
-            inFlightFirst_ = first;
-            inFlightEnd_ = end;
+            batches = TakeBatches();
         }
-        delivered_.assign(static_cast<std::size_t>(end - first), false);
         std::optional<std::string> fault;
         try {
-            session_->Fetch(std::span(messages_).subspan(static_cast<std::size_t>(first),
-                                                         static_cast<std::size_t>(end - first)),
-                            [this, first, end](std::uint32_t uid, std::string_view raw) {
-                                Arrived(first, end, uid, raw);
-                            });
+            for (const TBatch& batch : batches) {
+                std::fill(arrivedOnce_.begin() + batch.first, arrivedOnce_.begin() + batch.end,
+                          false);
+                session_->SendFetch(std::span(messages_).subspan(
+                    static_cast<std::size_t>(batch.first),
+                    static_cast<std::size_t>(batch.end - batch.first)));
+            }
+            if (session_->FetchesSent() > 0) {
+                session_->ReceiveFetch(arrived);
+            }
         } catch (const std::bad_alloc&) {
             fault = TSjisUnicode::FromUtf8("メモリが不足しています。 (out of memory)");
         } catch (const std::exception& e) {
             fault = e.what();
         }
         const std::lock_guard lock(mutex_);
-        inFlightFirst_ = inFlightEnd_ = 0;
         if (fault) {
             fault_ = std::move(fault);
             arrived_.notify_all();
             return;
         }
-        for (int i = first; i < end; ++i) {
-            if (!delivered_[static_cast<std::size_t>(i - first)]) {
-                ready_.try_emplace(i, std::nullopt);
-            }
+        if (!inFlight_.empty()) {
+            Completed(inFlight_.front());
+            inFlight_.pop_front();
         }
         arrived_.notify_all();
     }
 }
 
-void TImapParser::Arrived(int first, int end, std::uint32_t uid, std::string_view raw) {
-    const auto begin = messages_.begin() + first;
-    const auto stop = messages_.begin() + end;
+void TImapParser::Completed(const TBatch& batch) {
+    for (int i = std::max(batch.first, floor_); i < batch.end; ++i) {
+        if (!arrivedOnce_[static_cast<std::size_t>(i)]) {
+            ready_.try_emplace(i, std::nullopt);
+        }
+    }
+}
+
+void TImapParser::Arrived(std::uint32_t uid, std::string_view raw) {
     const auto it = std::lower_bound(
-        begin, stop, uid,
+        messages_.begin(), messages_.end(), uid,
         [](const TImapSession::TMessage& m, std::uint32_t value) { return m.uid < value; });
-    if (it == stop || it->uid != uid) {
+    if (it == messages_.end() || it->uid != uid) {
         return;  // not asked for
     }
-    const int index = static_cast<int>(it - messages_.begin());
-    if (delivered_[static_cast<std::size_t>(index - first)]) {
+    const auto index = static_cast<std::size_t>(it - messages_.begin());
+    if (arrivedOnce_[index]) {
         return;
     }
-    delivered_[static_cast<std::size_t>(index - first)] = true;
+    arrivedOnce_[index] = true;
     std::string copy(raw);
     const std::lock_guard lock(mutex_);
-    readyBytes_ += copy.size();
-    ready_.insert_or_assign(index, std::move(copy));
+    if (static_cast<int>(index) < floor_ ||
+        !ready_.try_emplace(static_cast<int>(index), std::move(copy)).second) {
+        return;
+    }
+    readyBytes_ += raw.size();
     arrived_.notify_all();
 }
 
@@ -181,9 +230,8 @@ std::unique_ptr<TBasicMail> TImapParser::GetMail(int index) {
                 waiting_ -= waiting ? 1 : 0;
                 ThrowFault();
             }
-            const bool inFlight = index >= inFlightFirst_ && index < inFlightEnd_;
             const bool coming = index >= next_ && index < next_ + batching_.mails * kJumpBatches;
-            if (!inFlight && !coming) {
+            if (!InFlight(index) && !coming) {
                 demand_ = index;
             }
             if (!waiting) {

@@ -3,13 +3,16 @@
 // examines the folder (read-only: mails stay unread) and lists its UIDs; a
 // thread of its own then fetches the mails in batches (one UID FETCH of a few
 // hundred mails or a few MB each), a bounded distance ahead of the mails
-// asked for, so mails are converted while later ones arrive. Mails are in
-// UID order; a mail's origin in warnings is its UID.
+// asked for. The next batch is asked for before the last one has arrived,
+// so the server never waits for the conversion, and the conversion gets
+// each mail as soon as it is there. Mails are in UID order; a mail's origin
+// in warnings is its UID.
 // A fault of the connection makes GetCount() throw from then on, so a
 // conversion ends as failed rather than with every later mail missing.
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,15 +27,20 @@
 
 class TImapParser : public TBasicMailParser {
   public:
-    // How far the fetching runs ahead of the mails asked for, and the size
-    // of one UID FETCH.
+    // How far the fetching runs ahead of the mails asked for (mails held
+    // and on the way), the size of one UID FETCH, and how many of them are
+    // on the way at once.
     struct TBatching {
-        int mails = 500;
-        std::size_t bytes = 4u << 20;
-        int aheadBatches = 3;
+        int mails = 250;
+        std::size_t bytes = 2u << 20;
+        int aheadBatches = 6;
+        int pipelined = 2;
     };
 
-    TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching);
+    // Only mails with a UID above `afterUid` (0: all); the mails the folder
+    // had up to a UID converted before are not downloaded again.
+    TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching,
+                std::uint32_t afterUid = 0);
     TImapParser(const std::string& sjisUrl, TImapAccess access)
         : TImapParser(sjisUrl, std::move(access), TBatching{}) {}
     ~TImapParser() override;
@@ -44,10 +52,22 @@ class TImapParser : public TBasicMailParser {
     std::uint32_t Uid(int index) const { return messages_.at(static_cast<std::size_t>(index)).uid; }
 
   private:
+    struct TBatch {
+        int first = 0;
+        int end = 0;
+        std::size_t bytes = 0;
+    };
+
     void FetchLoop();
-    bool ShouldFetch() const;
-    int BatchEnd(int first) const;
-    void Arrived(int first, int end, std::uint32_t uid, std::string_view raw);
+    // Under the lock: the batches to ask for now (none when the mails held
+    // and on the way fill the window).
+    std::vector<TBatch> TakeBatches();
+    bool ShouldSend() const;
+    TBatch NextBatch() const;
+    bool InFlight(int index) const;
+    // The end of a batch: every mail it was asked for has arrived or is gone.
+    void Completed(const TBatch& batch);
+    void Arrived(std::uint32_t uid, std::string_view raw);
     [[noreturn]] void ThrowFault() const;
 
     TImapAccess access_;
@@ -61,12 +81,12 @@ class TImapParser : public TBasicMailParser {
     std::condition_variable wanted_;                   // room ahead, a mail asked for, or the end
     std::map<int, std::optional<std::string>> ready_;  // nullopt: the server no longer has it
     std::size_t readyBytes_ = 0;
-    int next_ = 0;           // first mail of the next batch
-    int inFlightFirst_ = 0;  // the batch being fetched
-    int inFlightEnd_ = 0;
+    int next_ = 0;                      // first mail of the next batch
+    int floor_ = 0;                     // mails below arrive for a place left behind
+    std::deque<TBatch> inFlight_;       // asked for, oldest first
     int demand_ = -1;                   // a mail asked for that no batch brings
     int waiting_ = 0;                   // GetMail calls waiting for a mail
-    std::vector<bool> delivered_;       // of the batch in flight (fetching thread only)
+    std::vector<bool> arrivedOnce_;     // per mail, since it was last asked for (fetching thread)
     std::optional<std::string> fault_;  // Shift_JIS message
     bool closing_ = false;
     std::thread fetcher_;

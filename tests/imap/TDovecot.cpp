@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -57,6 +58,15 @@ int Listen(int& port) {
     }
     port = ntohs(address.sin_port);
     return fd;
+}
+
+std::size_t CountCrLf(const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+         at = text.find("\r\n", at + 2)) {
+        ++count;
+    }
+    return count;
 }
 
 }  // namespace
@@ -263,9 +273,15 @@ void TDovecot::AddMails(const std::string& folder, const std::vector<std::string
     }
     for (const std::string& mail : mails) {
         // Dovecot gives new files their UIDs in the order of these names.
+        // Sizes in the name as Dovecot writes them for the mails it
+        // delivers: without them it reads every file to answer RFC822.SIZE.
         const int n = nextMail_++;
+        const std::size_t bareLf =
+            static_cast<std::size_t>(std::count(mail.begin(), mail.end(), '\n')) - CountCrLf(mail);
         const std::filesystem::path file =
-            cur / (std::to_string(1000000000 + n) + ".M" + std::to_string(n) + "P1.kestrify:2,");
+            cur / (std::to_string(1000000000 + n) + ".M" + std::to_string(n) +
+                   "P1.kestrify,S=" + std::to_string(mail.size()) +
+                   ",W=" + std::to_string(mail.size() + bareLf) + ":2,");
         // Readable by the mail user; the folder, which is its own, lets it
         // rename the file when it records flags.
         const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
