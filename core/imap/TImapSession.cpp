@@ -232,14 +232,15 @@ void TImapSession::Deliver(const mailimap_msg_att* att) {
     }
 }
 
-void TImapSession::Fetch(std::span<const TMessage> messages, const TMailHandler& handler) {
+void TImapSession::Fetch(std::span<const TMessage> messages, const TMailHandler& handler,
+                         TPart part) {
     if (!messages.empty()) {
-        SendFetch(messages);
+        SendFetch(messages, part);
         ReceiveFetch(handler);
     }
 }
 
-void TImapSession::SendFetch(std::span<const TMessage> messages) {
+void TImapSession::SendFetch(std::span<const TMessage> messages, TPart part) {
     std::string command = "UID FETCH ";
     for (std::size_t i = 0; i < messages.size();) {
         std::size_t j = i + 1;
@@ -252,7 +253,7 @@ void TImapSession::SendFetch(std::span<const TMessage> messages) {
         }
         i = j;
     }
-    command += " (UID BODY.PEEK[])\r\n";
+    command += part == TPart::kHeader ? " (UID BODY.PEEK[HEADER])\r\n" : " (UID BODY.PEEK[])\r\n";
     int r = imap_->imap_state == MAILIMAP_STATE_SELECTED ? mailimap_send_current_tag(imap_)
                                                          : MAILIMAP_ERROR_BAD_STATE;
     if (r == MAILIMAP_NO_ERROR &&

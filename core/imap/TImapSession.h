@@ -33,6 +33,7 @@ class TImapSession {
         std::uint32_t exists = 0;
     };
     using TMailHandler = std::function<void(std::uint32_t uid, std::string_view raw)>;
+    enum class TPart { kWhole, kHeader };  // BODY.PEEK[] or BODY.PEEK[HEADER]
 
     // Connects, secures (TLS or STARTTLS) and logs in.
     TImapSession(const TImapUrl& url, const TImapAccess& access);
@@ -47,13 +48,14 @@ class TImapSession {
     // One UID FETCH of BODY.PEEK[] for `messages`; `handler` gets each mail
     // on this thread as soon as it has arrived. A mail the server no longer
     // has is left out.
-    void Fetch(std::span<const TMessage> messages, const TMailHandler& handler);
+    void Fetch(std::span<const TMessage> messages, const TMailHandler& handler,
+               TPart part = TPart::kWhole);
     // Fetch in two halves, so that several fetches can be on the way at
     // once: SendFetch asks without waiting, ReceiveFetch reads the answer to
     // the oldest fetch asked for (its mails may be mixed with mails of later
     // fetches where a server answers them side by side: `handler` gets those
     // too). The server works on the next batch while this one is converted.
-    void SendFetch(std::span<const TMessage> messages);
+    void SendFetch(std::span<const TMessage> messages, TPart part = TPart::kWhole);
     void ReceiveFetch(const TMailHandler& handler);
     std::size_t FetchesSent() const { return sentTags_.size(); }
     std::vector<TFolder> ListFolders();

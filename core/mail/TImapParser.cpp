@@ -14,20 +14,17 @@ namespace {
 // Mails asked for this far past the fetching are fetched from there on
 // instead (the preview jumping to the end must not wait for every mail).
 constexpr int kJumpBatches = 8;
+// Header blocks asked for in one UID FETCH (about 1 KB each).
+constexpr std::size_t kHeaderBatch = 1000;
 
 }  // namespace
 
-TImapParser::TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching,
-                         std::uint32_t afterUid)
-    : access_(std::move(access)), batching_(batching) {
-    const TImapUrl url = TImapUrl::Parse(TSjisUnicode::ToUtf8(sjisUrl));
-    session_ = std::make_unique<TImapSession>(url, access_);
-    selected_ = session_->Examine(url.folder);
-    messages_ = session_->ListMessages(afterUid);
-    arrivedOnce_.assign(messages_.size(), false);
-    if (!messages_.empty()) {
-        fetcher_ = std::thread(&TImapParser::FetchLoop, this);
-    }
+TImapParser::TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching)
+    : access_(std::move(access)),
+      batching_(batching),
+      url_(TImapUrl::Parse(TSjisUnicode::ToUtf8(sjisUrl))) {
+    session_ = std::make_unique<TImapSession>(url_, access_);
+    selected_ = session_->Examine(url_.folder);
 }
 
 TImapParser::~TImapParser() {
@@ -47,7 +44,82 @@ int TImapParser::GetCount() {
     if (fault_) {
         ThrowFault();
     }
+    if (!listed_) {
+        List(0);  // no fetching yet: the session is this thread's
+    }
     return static_cast<int>(messages_.size());
+}
+
+void TImapParser::List(std::uint32_t afterUid) {
+    messages_ = session_->ListMessages(afterUid);
+    highestUid_ = messages_.empty() ? 0 : messages_.back().uid;
+    arrivedOnce_.assign(messages_.size(), false);
+    listed_ = true;
+}
+
+bool TImapParser::ListAfter(std::uint32_t uidValidity, std::uint32_t uid) {
+    const std::lock_guard lock(mutex_);
+    if (listed_ || uid == 0 || uidValidity == 0 || selected_.uidValidity != uidValidity) {
+        return false;
+    }
+    List(uid);
+    return true;
+}
+
+void TImapParser::KeepOnly(const std::vector<int>& indexes) {
+    const std::lock_guard lock(mutex_);
+    std::vector<TImapSession::TMessage> kept;
+    kept.reserve(indexes.size());
+    for (const int index : indexes) {
+        kept.push_back(messages_.at(static_cast<std::size_t>(index)));
+    }
+    messages_ = std::move(kept);
+    arrivedOnce_.assign(messages_.size(), false);
+    headers_.clear();
+}
+
+std::string TImapParser::StoreKey() const {
+    return std::string(url_.security == TImapUrl::TSecurity::kTls ? "imaps://" : "imap://") +
+           url_.user + "@" + url_.host + ":" + std::to_string(url_.port) + "/" + url_.folder;
+}
+
+void TImapParser::AppendRawHeader(int index, std::string& out) {
+    if (index < 0 || index >= static_cast<int>(messages_.size())) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8("そのメールはありません"));
+    }
+    std::string raw;
+    if (fetching_) {
+        raw = Raw(index);
+    } else {
+        // No fetching thread yet: the session is still this thread's.
+        if (!headers_.contains(index)) {
+            headers_.clear();
+            const auto first = static_cast<std::size_t>(index);
+            const std::size_t count = std::min(messages_.size() - first, kHeaderBatch);
+            session_->Fetch(
+                std::span(messages_).subspan(first, count),
+                [this, first, count](std::uint32_t uid, std::string_view header) {
+                    const auto begin = messages_.begin() + static_cast<long>(first);
+                    const auto end = begin + static_cast<long>(count);
+                    const auto it = std::lower_bound(
+                        begin, end, uid, [](const TImapSession::TMessage& m, std::uint32_t value) {
+                            return m.uid < value;
+                        });
+                    if (it != end && it->uid == uid) {
+                        headers_.try_emplace(static_cast<int>(it - messages_.begin()), header);
+                    }
+                },
+                TImapSession::TPart::kHeader);
+        }
+        const auto it = headers_.find(index);
+        if (it == headers_.end()) {
+            throw TKestrifyError(Gone(Uid(index)));
+        }
+        raw = it->second;
+    }
+    std::vector<std::string_view> lines;
+    TLineSplitter::AppendViews(raw, lines, TLineSplitter::TZeroByte::kIsData);
+    AppendHeaderLines(lines, out);
 }
 
 void TImapParser::ThrowFault() const {
@@ -64,9 +136,10 @@ bool TImapParser::ShouldSend() const {
     if (next_ >= static_cast<int>(messages_.size())) {
         return false;
     }
-    // Someone waits for a mail not fetched yet: what is held ahead is not
-    // what they need, so it must not hold the fetching back.
-    if (waiting_ > 0) {
+    // Someone waits for a mail neither held nor on the way: what is held
+    // ahead is not what they need, so it must not hold the fetching back.
+    if (std::any_of(waitingFor_.begin(), waitingFor_.end(),
+                    [this](int index) { return !ready_.contains(index) && !InFlight(index); })) {
         return true;
     }
     std::size_t mails = ready_.size();
@@ -211,51 +284,74 @@ void TImapParser::Arrived(std::uint32_t uid, std::string_view raw) {
     arrived_.notify_all();
 }
 
-std::unique_ptr<TBasicMail> TImapParser::GetMail(int index) {
-    if (index < 0 || index >= static_cast<int>(messages_.size())) {
-        throw TKestrifyError(TSjisUnicode::FromUtf8("そのメールはありません"));
-    }
+std::string TImapParser::Gone(std::uint32_t uid) {
+    return TSjisUnicode::FromUtf8("UID " + std::to_string(uid) +
+                                  ": このメールは IMAP サーバにもうありません "
+                                  "(読んでいる間に削除されました)");
+}
+
+void TImapParser::StartFetching() {
+    std::call_once(startFetching_, [this] {
+        const std::lock_guard lock(mutex_);
+        if (!listed_) {
+            List(0);
+        }
+        if (!messages_.empty()) {
+            fetcher_ = std::thread(&TImapParser::FetchLoop, this);
+        }
+        fetching_ = true;
+    });
+}
+
+std::string TImapParser::Raw(int index) {
+    StartFetching();
     std::optional<std::string> raw;
     {
         std::unique_lock lock(mutex_);
-        bool waiting = false;
+        const auto waiter = waitingFor_.insert(index);
+        const auto leave = [this, waiter] {
+            waitingFor_.erase(waiter);
+            wanted_.notify_all();
+        };
         while (true) {
             if (const auto it = ready_.find(index); it != ready_.end()) {
                 raw = std::move(it->second);
                 readyBytes_ -= raw ? raw->size() : 0;
                 ready_.erase(it);
+                leave();
                 break;
             }
             if (fault_) {
-                waiting_ -= waiting ? 1 : 0;
+                leave();
                 ThrowFault();
             }
             const bool coming = index >= next_ && index < next_ + batching_.mails * kJumpBatches;
             if (!InFlight(index) && !coming) {
                 demand_ = index;
             }
-            if (!waiting) {
-                waiting = true;
-                ++waiting_;
-            }
             wanted_.notify_all();
             arrived_.wait_for(lock, std::chrono::milliseconds(100));
             if (access_.stopRequested && access_.stopRequested()) {
-                --waiting_;
+                leave();
                 lock.unlock();
                 session_->Cancel();
                 throw TKestrifyError(TSjisUnicode::FromUtf8("中断しました"));
             }
         }
-        waiting_ -= waiting ? 1 : 0;
-        wanted_.notify_all();
     }
-    const std::string uid = "UID " + std::to_string(Uid(index));
     if (!raw) {
-        throw TKestrifyError(TSjisUnicode::FromUtf8(
-            uid + ": このメールは IMAP サーバにもうありません (読んでいる間に削除されました)"));
+        throw TKestrifyError(Gone(Uid(index)));
     }
+    return std::move(*raw);
+}
+
+std::unique_ptr<TBasicMail> TImapParser::GetMail(int index) {
+    if (index < 0 || index >= static_cast<int>(messages_.size())) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8("そのメールはありません"));
+    }
+    const std::string raw = Raw(index);
     std::vector<std::string_view> lines;
-    TLineSplitter::AppendViews(*raw, lines, TLineSplitter::TZeroByte::kIsData);
-    return std::make_unique<TMail>(lines, Options(), TMailOrigin{uid});
+    TLineSplitter::AppendViews(raw, lines, TLineSplitter::TZeroByte::kIsData);
+    return std::make_unique<TMail>(lines, Options(),
+                                   TMailOrigin{"UID " + std::to_string(Uid(index))});
 }

@@ -1,15 +1,16 @@
 #pragma once
-// Reader of one folder on an IMAP server. The constructor connects, logs in,
-// examines the folder (read-only: mails stay unread) and lists its UIDs; a
-// thread of its own then fetches the mails in batches (one UID FETCH of a few
-// hundred mails or a few MB each), a bounded distance ahead of the mails
-// asked for. The next batch is asked for before the last one has arrived,
-// so the server never waits for the conversion, and the conversion gets
+// Reader of one folder on an IMAP server. The constructor connects, logs in
+// and examines the folder (read-only: mails stay unread); the first
+// GetCount lists its UIDs. From the first GetMail a thread of its own
+// fetches the mails in batches (one UID FETCH of a few hundred mails or a
+// few MB each), a bounded distance ahead of the mails asked for. The next batch is asked for before
+// the last one has arrived, so the server never waits for the conversion, and the conversion gets
 // each mail as soon as it is there. Mails are in UID order; a mail's origin
 // in warnings is its UID.
 // A fault of the connection makes GetCount() throw from then on, so a
 // conversion ends as failed rather than with every later mail missing.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -17,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,18 +39,32 @@ class TImapParser : public TBasicMailParser {
         int pipelined = 2;
     };
 
-    // Only mails with a UID above `afterUid` (0: all); the mails the folder
-    // had up to a UID converted before are not downloaded again.
-    TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching,
-                std::uint32_t afterUid = 0);
+    TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching);
     TImapParser(const std::string& sjisUrl, TImapAccess access)
         : TImapParser(sjisUrl, std::move(access), TBatching{}) {}
     ~TImapParser() override;
 
     int GetCount() override;
     std::unique_ptr<TBasicMail> GetMail(int index) override;
+    // Header blocks come in batches of their own (BODY.PEEK[HEADER]) while
+    // no mail was asked for: telling new mails from old ones does not
+    // download the old ones. Not while other threads read mails.
+    void AppendRawHeader(int index, std::string& out) override;
 
+    // For runs that convert only new mail, before the first GetCount: the
+    // folder lists only the mails above `uid` when its UIDVALIDITY is still
+    // `uidValidity` (so UIDs up to `uid` name the mails they named then);
+    // false, and the whole folder, when it is not.
+    bool ListAfter(std::uint32_t uidValidity, std::uint32_t uid);
+    // Before the first GetMail: only the mails at `indexes` (ascending) are
+    // read, as mails 0, 1, …; the others are not downloaded.
+    void KeepOnly(const std::vector<int>& indexes);
+    // The folder for a record of what was converted from it: its URL with
+    // the port and the folder as read.
+    std::string StoreKey() const;
     std::uint32_t UidValidity() const { return selected_.uidValidity; }
+    // The highest UID listed (KeepOnly does not change it); 0 for none.
+    std::uint32_t HighestUid() const { return highestUid_; }
     std::uint32_t Uid(int index) const { return messages_.at(static_cast<std::size_t>(index)).uid; }
 
   private:
@@ -58,6 +74,11 @@ class TImapParser : public TBasicMailParser {
         std::size_t bytes = 0;
     };
 
+    void List(std::uint32_t afterUid);
+    void StartFetching();
+    // Waits for mail `index` from the fetching thread.
+    std::string Raw(int index);
+    static std::string Gone(std::uint32_t uid);
     void FetchLoop();
     // Under the lock: the batches to ask for now (none when the mails held
     // and on the way fill the window).
@@ -72,9 +93,15 @@ class TImapParser : public TBasicMailParser {
 
     TImapAccess access_;
     TBatching batching_;
+    TImapUrl url_;
     std::unique_ptr<TImapSession> session_;
     TImapSession::TSelected selected_;
+    bool listed_ = false;
+    std::uint32_t highestUid_ = 0;
     std::vector<TImapSession::TMessage> messages_;
+    std::once_flag startFetching_;
+    std::atomic<bool> fetching_{false};
+    std::map<int, std::string> headers_;  // a batch of header blocks, before any GetMail
 
     mutable std::mutex mutex_;
     std::condition_variable arrived_;                  // a mail, the end of a batch or a fault
@@ -85,7 +112,7 @@ class TImapParser : public TBasicMailParser {
     int floor_ = 0;                     // mails below arrive for a place left behind
     std::deque<TBatch> inFlight_;       // asked for, oldest first
     int demand_ = -1;                   // a mail asked for that no batch brings
-    int waiting_ = 0;                   // GetMail calls waiting for a mail
+    std::multiset<int> waitingFor_;     // mails GetMail calls wait for
     std::vector<bool> arrivedOnce_;     // per mail, since it was last asked for (fetching thread)
     std::optional<std::string> fault_;  // Shift_JIS message
     bool closing_ = false;

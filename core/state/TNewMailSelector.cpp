@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <numeric>
 #include <unordered_set>
 
 #include "codeconv/TSjisUnicode.h"
 #include "mail/TFolderParser.h"
+#include "mail/TImapParser.h"
 #include "mail/TNumberedFileParser.h"
 #include "mail/TSplitFileParser.h"
 #include "state/THash128.h"
@@ -153,6 +155,15 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
                                                       const std::string& sjisLocation,
                                                       TOnlyNewRecord& record) {
     TSelection selection;
+    // An IMAP folder whose UIDVALIDITY is unchanged lists only the mails
+    // above the highest UID converted: the old ones are not downloaded.
+    auto* const imap = dynamic_cast<TImapParser*>(&store);
+    bool imapResumed = false;
+    if (imap != nullptr) {
+        const TOnlyNewRecord::TStoreEnd& old = record.StoreEnd();
+        imapResumed = old.store == imap->StoreKey() && old.mailType == mailType &&
+                      imap->ListAfter(old.uidValidity, old.highestUid);
+    }
     const int count = store.GetCount();
     const std::filesystem::path location = TSjisUnicode::ToPath(sjisLocation);
     std::vector<int> candidates;
@@ -193,10 +204,18 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
         // its identity.
         seenFiles([numbered](int i) { return numbered->MailPath(i); });
     } else {
-        wholeStore = true;
+        wholeStore = !imapResumed;
         for (int i = 0; i < count; ++i) {
             candidates.push_back(i);
         }
+    }
+    if (imap != nullptr) {
+        TOnlyNewRecord::TStoreEnd& end = selection.end;
+        end.store = imap->StoreKey();
+        end.mailType = mailType;
+        end.uidValidity = imap->UidValidity();
+        end.highestUid =
+            std::max(imap->HighestUid(), imapResumed ? record.StoreEnd().highestUid : 0);
     }
 
     // Many mails to tell: the record is read once rather than asked for each.
@@ -223,6 +242,11 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
         }
     }
     selection.skipped = count - static_cast<int>(selection.indexes.size());
+    if (imap != nullptr) {
+        // Only the new mails are downloaded, as the server's mails 0, 1, ….
+        imap->KeepOnly(selection.indexes);
+        std::iota(selection.indexes.begin(), selection.indexes.end(), 0);
+    }
     return selection;
 }
 

@@ -70,7 +70,7 @@ class TOnlyNewRecord::TStatement {
 
 namespace {
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS outputs(
     id INTEGER PRIMARY KEY,
@@ -81,7 +81,8 @@ CREATE TABLE IF NOT EXISTS outputs(
     staged INTEGER NOT NULL DEFAULT 0, batch INTEGER NOT NULL DEFAULT 0,
     pre_exists INTEGER, pre_device INTEGER, pre_inode INTEGER, pre_born INTEGER, pre_size INTEGER,
     next_store TEXT, next_mail_type INTEGER, next_size INTEGER, next_last_start INTEGER,
-    next_hash1 INTEGER, next_hash2 INTEGER);
+    next_hash1 INTEGER, next_hash2 INTEGER,
+    uid_validity INTEGER, highest_uid INTEGER, next_uid_validity INTEGER, next_highest_uid INTEGER);
 CREATE TABLE IF NOT EXISTS mails(
     output INTEGER NOT NULL, header1 INTEGER NOT NULL, header2 INTEGER NOT NULL,
     message_id INTEGER NOT NULL, batch INTEGER NOT NULL,
@@ -213,10 +214,18 @@ TOnlyNewRecord::TStatement& TOnlyNewRecord::Prepared(std::unique_ptr<TStatement>
 void TOnlyNewRecord::CreateSchema() {
     Execute("BEGIN IMMEDIATE");
     TStatement version(db_, "PRAGMA user_version");
-    const bool current =
-        version.IsValid() && version.Step() == SQLITE_ROW && version.Integer(0) == kSchemaVersion;
+    const std::int64_t found =
+        version.IsValid() && version.Step() == SQLITE_ROW ? version.Integer(0) : -1;
     version.Reset();
-    if (!current) {
+    if (found == 2) {
+        // Version 2 lacked only the IMAP columns: its records stay.
+        Execute(
+            "ALTER TABLE outputs ADD COLUMN uid_validity INTEGER; "
+            "ALTER TABLE outputs ADD COLUMN highest_uid INTEGER; "
+            "ALTER TABLE outputs ADD COLUMN next_uid_validity INTEGER; "
+            "ALTER TABLE outputs ADD COLUMN next_highest_uid INTEGER");
+        Execute(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    } else if (found != kSchemaVersion) {
         // A record of another layout is only a cache of what was converted:
         // it starts again rather than being misread.
         Execute(
@@ -263,7 +272,8 @@ void TOnlyNewRecord::Settle() {
 void TOnlyNewRecord::LoadOutput() {
     TStatement find(db_,
                     "SELECT id, device, inode, born, store, mail_type, store_size, last_start, "
-                    "last_hash1, last_hash2 FROM outputs WHERE path = ?");
+                    "last_hash1, last_hash2, uid_validity, highest_uid FROM outputs "
+                    "WHERE path = ?");
     if (!find.IsValid()) {
         Fail("読み書きできません");
     }
@@ -292,6 +302,8 @@ void TOnlyNewRecord::LoadOutput() {
         storeEnd_.lastStart = static_cast<std::uint64_t>(find.Integer(7));
         storeEnd_.lastHash1 = static_cast<std::uint64_t>(find.Integer(8));
         storeEnd_.lastHash2 = static_cast<std::uint64_t>(find.Integer(9));
+        storeEnd_.uidValidity = static_cast<std::uint32_t>(find.Integer(10));
+        storeEnd_.highestUid = static_cast<std::uint32_t>(find.Integer(11));
     }
 }
 
@@ -403,7 +415,7 @@ void TOnlyNewRecord::Stage(const std::vector<TMailIdentity>& mails,
                       "UPDATE outputs SET staged = 1, pre_exists = ?, pre_device = ?, "
                       "pre_inode = ?, pre_born = ?, pre_size = ?, next_store = ?, "
                       "next_mail_type = ?, next_size = ?, next_last_start = ?, next_hash1 = ?, "
-                      "next_hash2 = ? WHERE id = ?");
+                      "next_hash2 = ?, next_uid_validity = ?, next_highest_uid = ? WHERE id = ?");
     output.Bind(1, std::int64_t{before.exists})
         .Bind(2, static_cast<std::int64_t>(before.device))
         .Bind(3, static_cast<std::int64_t>(before.inode))
@@ -415,7 +427,9 @@ void TOnlyNewRecord::Stage(const std::vector<TMailIdentity>& mails,
         .Bind(9, end.lastStart)
         .Bind(10, end.lastHash1)
         .Bind(11, end.lastHash2)
-        .Bind(12, outputId_);
+        .Bind(12, std::int64_t{end.uidValidity})
+        .Bind(13, std::int64_t{end.highestUid})
+        .Bind(14, outputId_);
     if (output.Step() != SQLITE_DONE) {
         Fail("書き込めません");
     }
@@ -466,7 +480,8 @@ void TOnlyNewRecord::Commit() {
                       "store = next_store, "
                       "mail_type = next_mail_type, store_size = next_size, "
                       "last_start = next_last_start, last_hash1 = next_hash1, "
-                      "last_hash2 = next_hash2 WHERE id = ?");
+                      "last_hash2 = next_hash2, uid_validity = next_uid_validity, "
+                      "highest_uid = next_highest_uid WHERE id = ?");
     output.Bind(1, static_cast<std::int64_t>(now.device))
         .Bind(2, static_cast<std::int64_t>(now.inode))
         .Bind(3, now.born)

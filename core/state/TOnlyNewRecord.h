@@ -29,14 +29,17 @@ struct sqlite3_stmt;
 
 class TOnlyNewRecord {
   public:
-    // Where a store file ended after the last run, for the grown-file check.
+    // Where a store ended after the last run: for a store file the grown-file
+    // check, for an IMAP folder the highest UID of a UIDVALIDITY.
     struct TStoreEnd {
-        std::string store;  // the store's resolved path; empty when unknown
+        std::string store;  // the store's resolved path or URL; empty when unknown
         int mailType = -1;
         std::uint64_t size = 0;       // length of its text then
         std::uint64_t lastStart = 0;  // where its last mail started
         std::uint64_t lastHash1 = 0;  // hash of [lastStart, size)
         std::uint64_t lastHash2 = 0;
+        std::uint32_t uidValidity = 0;  // IMAP: UIDs below are of this folder's life
+        std::uint32_t highestUid = 0;   // IMAP: every mail up to it was seen
 
         bool operator==(const TStoreEnd&) const = default;
     };

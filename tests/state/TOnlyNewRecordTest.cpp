@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "StateTestUtil.h"
 #include "state/TOnlyNewRecord.h"
@@ -147,6 +148,36 @@ TEST_F(TOnlyNewRecordTest, ForgetClearsOneOutput) {
     EXPECT_TRUE(TOnlyNewRecord::Forget(Database(), Csv()));
     EXPECT_FALSE(Knows(kMail));
     EXPECT_FALSE(TOnlyNewRecord::Forget(Database(), Csv()));
+}
+
+// A database of the layout before IMAP folders had their place keeps its
+// records, and takes a folder's end from then on.
+TEST_F(TOnlyNewRecordTest, ARecordOfTheOlderLayoutIsKept) {
+    TStateHome::Append(Csv(), "title\r\n");
+    Run(TSave::Append, true);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Database().c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db,
+                           "ALTER TABLE outputs DROP COLUMN uid_validity; "
+                           "ALTER TABLE outputs DROP COLUMN highest_uid; "
+                           "ALTER TABLE outputs DROP COLUMN next_uid_validity; "
+                           "ALTER TABLE outputs DROP COLUMN next_highest_uid; "
+                           "PRAGMA user_version = 2",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const TOnlyNewRecord::TStoreEnd folder{"imaps://a@h:993/INBOX", 9, 0, 0, 0, 0, 4000000000u, 12};
+    {
+        TOnlyNewRecord record(Database(), Csv());
+        EXPECT_TRUE(record.Knows(kMail));
+        EXPECT_EQ(record.StoreEnd(), (TOnlyNewRecord::TStoreEnd{"store", 2, 100, 50, 5, 6}));
+        record.Stage({kOther}, {}, folder);
+        TStateHome::Append(Csv(), "row\r\n");
+        record.Commit();
+    }
+    TOnlyNewRecord record(Database(), Csv());
+    EXPECT_TRUE(record.Knows(kMail));
+    EXPECT_EQ(record.StoreEnd(), folder);
 }
 
 }  // namespace
