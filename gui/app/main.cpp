@@ -10,9 +10,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QSemaphore>
+#include <QThreadPool>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -125,6 +129,33 @@ class TKestrifyApplication : public QApplication {
     }
 };
 
+// Qt paints a large area in parts on QThreadPool::globalInstance() and waits
+// for every part; a part whose thread cannot be created (memory running out
+// under a limit) never runs, and the window's thread waits for ever. So the
+// pool's few threads, with small stacks, are made at the start while memory
+// is there, and kept: later parts never need a new thread.
+void KeepPaintThreads() {
+    constexpr int kMaxThreads = 4;
+    constexpr uint kStackBytes = 1024 * 1024;
+    QThreadPool* pool = QThreadPool::globalInstance();
+    pool->setMaxThreadCount(std::clamp(pool->maxThreadCount(), 1, kMaxThreads));
+    pool->setStackSize(kStackBytes);
+    pool->setExpiryTimeout(-1);
+    // Each task waits until all have started, so each gets a thread of its own.
+    const int count = pool->maxThreadCount();
+    auto started = std::make_shared<QSemaphore>();
+    auto go = std::make_shared<QSemaphore>();
+    for (int i = 0; i < count; ++i) {
+        pool->start([started, go] {
+            started->release();
+            go->acquire();
+        });
+    }
+    // A thread that could not be made even now is not waited for.
+    started->tryAcquire(count, 2000);
+    go->release(count);
+}
+
 bool HasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
@@ -163,6 +194,7 @@ int main(int argc, char** argv) {
     TTranslations::Load();
     TAppLook::Apply();
     TProgramEnd::InstallSignalHandlers();
+    KeepPaintThreads();
 
     TLoggingModalService logging(headless ||
                                  !qEnvironmentVariableIsEmpty("KESTRIFY_TEST_ANSWER_BOXES"));

@@ -3,15 +3,21 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <exception>
+#include <new>
 #include <system_error>
 #include <thread>
 
 #include "base/VectorState.h"
 
 namespace {
+
+// How often the wait looks whether the work is done, should its own wake-up
+// have found no memory.
+constexpr int kCheckMs = 100;
 
 // Keeps the user's input (and closing) away from a window while it waits;
 // it still paints and its boxes still answer.
@@ -81,7 +87,11 @@ void TWorkAside::Run(QWidget* window, const std::function<void()>& work,
             run();
             // Wakes the window's thread at once (run by its loop, even when the
             // loop starts only after this).
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            try {
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            } catch (const std::bad_alloc&) {
+                // No memory for the wake-up: the loop's check below sees `done`.
+            }
         });
     } catch (const std::system_error&) {
         // No thread to be had (a process limit): the work runs here, the
@@ -96,11 +106,21 @@ void TWorkAside::Run(QWidget* window, const std::function<void()>& work,
     if (!worker.joinable()) {
         run();
     } else if (!done) {
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (done) {
+                loop.quit();
+            }
+        });
+        check.start(kCheckMs);
         loop.exec();
     }
     // A loop left early (the program ends) waits here for the work, which
-    // checks for the end itself.
-    worker.join();
+    // checks for the end itself. Work done on this thread left none to wait
+    // for (join() would throw).
+    if (worker.joinable()) {
+        worker.join();
+    }
     if (error) {
         std::rethrow_exception(error);
     }

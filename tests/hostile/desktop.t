@@ -96,6 +96,19 @@ if command -v prlimit >/dev/null; then
         esac
         if [ "$(leftovers)" -eq 0 ]; then ok "memory limit $limit: no temporary file"; else not_ok "memory limit $limit: temporary files left"; fi
     done
+    # No thread to be had: each would need a stack larger than the address
+    # space left. Work meant for a thread runs on the window's, the run ends
+    # with the memory message and status 4; never a crash or a hang (Qt's
+    # painting waits for parts that a thread it cannot make would paint).
+    printf 'old\r\n' >t.csv
+    HOME=$PWD/home XDG_CONFIG_HOME=$PWD/home/.config QT_QPA_PLATFORM=offscreen \
+        KESTRIFY_TEST_ANSWER_BOXES=1 timeout 60 prlimit --stack=1900000000 --as=2000000000 \
+        "$KESTRIFY_GUI" -a small.KFY t.csv 0 0 >stdout 2>stderr </dev/null
+    rc=$?
+    expect_rc "no thread to be had" 4
+    expect_err "no thread to be had" "メモリが不足しています。"
+    if [ "$(cat t.csv)" = "$(printf 'old\r\n')" ]; then ok "no thread to be had: old CSV kept"; else not_ok "no thread to be had: old CSV changed"; fi
+    if [ "$(leftovers)" -eq 0 ]; then ok "no thread to be had: no temporary file"; else not_ok "no thread to be had: temporary files left"; fi
 else
     skip "memory limits: prlimit is missing"
 fi
