@@ -174,7 +174,10 @@ void TImapStream::StartTls(const std::string& host, const std::string& caFile) {
                  (r < 0 ? std::string(": ") + gnutls_strerror(r) : std::string()));
         }
     }
-    if (gnutls_init(&tls_, GNUTLS_CLIENT | GNUTLS_NONBLOCK) != GNUTLS_E_SUCCESS ||
+    // GNUTLS_NO_SIGNAL: a server that closes while we send must be a write
+    // error, not a SIGPIPE that kills the whole run.
+    if (gnutls_init(&tls_, GNUTLS_CLIENT | GNUTLS_NONBLOCK | GNUTLS_NO_SIGNAL) !=
+            GNUTLS_E_SUCCESS ||
         gnutls_set_default_priority(tls_) != GNUTLS_E_SUCCESS ||
         gnutls_credentials_set(tls_, GNUTLS_CRD_CERTIFICATE, credentials_) != GNUTLS_E_SUCCESS) {
         Fail("TLS を準備できません");
