@@ -1,7 +1,5 @@
 #include "TCliJob.h"
 
-#include "TImapSecret.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
