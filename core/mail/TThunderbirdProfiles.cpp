@@ -41,10 +41,11 @@ bool IsFile(const std::filesystem::path& path) {
     return std::filesystem::is_regular_file(path, ec);
 }
 
-// Account names from prefs.js: user_pref("mail.server.serverN.KEY", "VALUE");
-// for the keys "directory-rel" ("[ProfD]ImapMail/host") and "name".
-std::map<std::string, std::string> AccountNames(const std::filesystem::path& profile) {
-    const std::string prefs = ReadText(profile / "prefs.js");
+}  // namespace
+
+// user_pref("mail.server.serverN.KEY", "VALUE"); for the keys
+// "directory-rel" ("[ProfD]ImapMail/host") and "name".
+std::map<std::string, std::string> TThunderbirdProfiles::ParsePrefs(std::string_view prefs) {
     std::map<std::string, std::string> dirs;   // server -> folder below the profile
     std::map<std::string, std::string> names;  // server -> name
     constexpr std::string_view kPrefix = "user_pref(\"mail.server.";
@@ -61,8 +62,8 @@ std::map<std::string, std::string> AccountNames(const std::filesystem::path& pro
         if (prefs.find('\n', keyStart) < valueEnd) {
             continue;
         }
-        const std::string key = prefs.substr(keyStart, keyEnd - keyStart);
-        const std::string value = prefs.substr(valueStart + 1, valueEnd - valueStart - 1);
+        const std::string key(prefs.substr(keyStart, keyEnd - keyStart));
+        const std::string value(prefs.substr(valueStart + 1, valueEnd - valueStart - 1));
         const std::size_t dot = key.find('.');
         if (dot == std::string::npos) {
             continue;
@@ -83,8 +84,6 @@ std::map<std::string, std::string> AccountNames(const std::filesystem::path& pro
     }
     return byFolder;
 }
-
-}  // namespace
 
 std::vector<std::filesystem::path> TThunderbirdProfiles::Places(const std::filesystem::path& home) {
     return {home / ".thunderbird", home / "snap/thunderbird/common/.thunderbird",
@@ -165,7 +164,7 @@ std::vector<TThunderbirdProfiles::TProfile> TThunderbirdProfiles::Find(
 
 std::vector<TThunderbirdProfiles::TAccount> TThunderbirdProfiles::Accounts(
     const std::filesystem::path& folder) {
-    const std::map<std::string, std::string> names = AccountNames(folder);
+    const std::map<std::string, std::string> names = ParsePrefs(ReadText(folder / "prefs.js"));
     std::vector<TAccount> accounts;
     for (const char* kind : {"Mail", "ImapMail"}) {
         std::vector<TAccount> ofKind;

@@ -5,6 +5,7 @@
 // absolute or relative to the file. Nothing here is written.
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,9 @@ class TThunderbirdProfiles {
     // The profiles named in one profiles.ini text found in `place`.
     static std::vector<TProfile> ParseIni(std::string_view text,
                                           const std::filesystem::path& place);
+    // The account names a prefs.js text gives, by the account's folder
+    // below the profile ("ImapMail/imap.example.com").
+    static std::map<std::string, std::string> ParsePrefs(std::string_view prefs);
     // The accounts of the profile in `folder` (Mail/ and ImapMail/).
     static std::vector<TAccount> Accounts(const std::filesystem::path& folder);
     // The folder files in `folder` (an account's folder or a ".sbd").
