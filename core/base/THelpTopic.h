@@ -19,6 +19,7 @@ class THelpTopic {
         MaildirFolder = 180,
         MhFolder = 181,
         ThunderbirdFolder = 182,
+        ImapServer = 183,  // also the connection and password dialogs
         // The parameter grid, the parameter dialog and "no parameters".
         Parameters = 10,
         EmptyColumn = 135,

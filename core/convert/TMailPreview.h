@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "convert/TCSVConverter.h"
+#include "imap/TImapAccess.h"
 #include "mail/TBasicMailParser.h"
 #include "params/TFieldExtractor.h"
 
@@ -45,8 +46,11 @@ class TMailPreview {
     // Opens the store the Convert command would open, after its location
     // check (whose message becomes the problem of every shot). May take a
     // moment: readers index their store. `htmlText`: HTML-only mails are
-    // shown as the text the parameters see (TMailOptions).
-    void Open(int mailType, const std::string& sjisLocation, bool htmlText = false);
+    // shown as the text the parameters see (TMailOptions). `imap`: what an
+    // IMAP store needs besides its URL; its mails are fetched a few at a
+    // time, never far ahead of the one shown.
+    void Open(int mailType, const std::string& sjisLocation, bool htmlText = false,
+              const TImapAccess& imap = {});
     int Count() const { return count_; }
 
     // The project's parameters in list order, with the previewed one at

@@ -23,6 +23,7 @@ struct TPreviewWorker::TState {
         int mailType;
         std::string location;
         bool htmlText;
+        TImapAccess imap;
     };
     struct TParams {
         std::vector<TOrderedParamString> params;
@@ -40,6 +41,7 @@ struct TPreviewWorker::TState {
     int index = 0;
     bool search = false;
     std::atomic<bool> stop{false};
+    std::atomic<bool> closing{false};  // the worker is gone: a connection closes at once
 
     // Held while the sink is called, so the destructor can shut it off.
     std::mutex sinkMutex;
@@ -67,13 +69,19 @@ TPreviewWorker::~TPreviewWorker() {
     std::unique_lock lock(state_->mutex);
     state_->quit = true;
     state_->stop = true;
+    state_->closing = true;
     state_->wake.notify_one();
     state_->finishedCv.wait_for(lock, kJoinWait, [this] { return state_->finished; });
 }
 
-void TPreviewWorker::Open(int mailType, std::string sjisLocation, bool htmlText) {
+void TPreviewWorker::Open(int mailType, std::string sjisLocation, bool htmlText, TImapAccess imap) {
+    // The state outlives every reader it holds, so the reader may look at it.
+    std::function<bool()> stopped = std::move(imap.stopRequested);
+    imap.stopRequested = [closing = &state_->closing, stopped] {
+        return *closing || (stopped && stopped());
+    };
     const std::lock_guard lock(state_->mutex);
-    state_->open = TState::TOpen{mailType, std::move(sjisLocation), htmlText};
+    state_->open = TState::TOpen{mailType, std::move(sjisLocation), htmlText, std::move(imap)};
     state_->dirty = true;
     state_->stop = true;
     state_->wake.notify_one();
@@ -128,7 +136,7 @@ void TPreviewWorker::Run(std::shared_ptr<TState> state) {
         }
         TMailPreview& preview = state->preview;
         if (open) {
-            preview.Open(open->mailType, open->location, open->htmlText);
+            preview.Open(open->mailType, open->location, open->htmlText, open->imap);
         }
         if (params) {
             preview.SetParams(std::move(params->params), params->position);

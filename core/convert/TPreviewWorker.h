@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/TMailPreview.h"
+#include "imap/TImapAccess.h"
 
 class TPreviewWorker {
   public:
@@ -28,8 +29,10 @@ class TPreviewWorker {
     TPreviewWorker(const TPreviewWorker&) = delete;
     TPreviewWorker& operator=(const TPreviewWorker&) = delete;
 
-    // `htmlText`: HTML-only mails are previewed as text (TMailOptions).
-    void Open(int mailType, std::string sjisLocation, bool htmlText = false);
+    // `htmlText`: HTML-only mails are previewed as text (TMailOptions);
+    // `imap`: what an IMAP store needs besides its URL. Its connection
+    // closes at once when this worker goes.
+    void Open(int mailType, std::string sjisLocation, bool htmlText = false, TImapAccess imap = {});
     void SetParams(std::vector<TOrderedParamString> params, std::size_t position);
     void ShowMail(int index);
     // Looks for the next mail with a value after the one shown, then shows

@@ -6,6 +6,9 @@
 #include <string>
 
 struct TImapAccess {
+    // Where unattended runs find the secret when no keyring has it.
+    static constexpr const char* kPasswordVariable = "KESTRIFY_IMAP_PASSWORD";
+
     std::string secret;  // the password, or the bearer token for ;AUTH=XOAUTH2 (UTF-8)
     std::string caFile;  // extra CA certificates (PEM) besides the system's, or empty
     // Asked while waiting for the server, from any thread: true closes the

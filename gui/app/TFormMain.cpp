@@ -51,6 +51,8 @@
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/controls/TWorkAside.h"
 #include "gui/convert/TFormConvert.h"
+#include "gui/imap/TImapConnectDialog.h"
+#include "gui/imap/TImapPasswords.h"
 #include "gui/params/TFormEditParamOrder.h"
 #include "gui/params/TFormParamEdit.h"
 #include "gui/params/TFormSpaceParamEdit.h"
@@ -60,6 +62,7 @@
 #include "gui/settings/TFormClearSetting.h"
 #include "gui/settings/TFormCommonSetting.h"
 #include "gui/settings/TFormProjectSetting.h"
+#include "imap/TImapUrl.h"
 #include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
 #include "settings/TConvertParam.h"
@@ -82,7 +85,8 @@ struct TMailTypeInfo {
     const char* hint;
 };
 
-constexpr std::array<TMailTypeInfo, TMailStoreFactory::MailTypeCount> MailTypes{{
+// Indexed by TMailStoreFactory::TMailType: the local kinds, then IMAP.
+constexpr std::array<TMailTypeInfo, TMailStoreFactory::Imap + 1> MailTypes{{
     {"メールをコピーしたフォルダから", THelpTopic::MailFolder,
      "変換するメールをコピーしたフォルダを指定してください。|"
      "変換するメールをコピーしたフォルダを指定してください。"},
@@ -110,6 +114,10 @@ constexpr std::array<TMailTypeInfo, TMailStoreFactory::MailTypeCount> MailTypes{
     {"Thunderbirdのフォルダから", THelpTopic::ThunderbirdFolder,
      "変換するThunderbirdのフォルダのファイル (Inbox など、拡張子なし) を指定してください。|"
      "変換するThunderbirdのフォルダのファイルを指定してください。"},
+    {"IMAP サーバから", THelpTopic::ImapServer,
+     "変換するIMAPサーバのフォルダを[参照]で指定してください "
+     "(imaps://ユーザ名@サーバ/フォルダ)。|"
+     "変換するIMAPサーバのフォルダを指定してください。"},
 }};
 
 constexpr const char* MailTypeHint =
@@ -122,7 +130,9 @@ constexpr const char* MailTypeHint =
     "Shuriken Pro/Shurikenの場合、\n[Shuriken/Shuriken Pro形式のファイルから]を選択します。\n\n"
     "Thunderbirdの場合、\n[Thunderbirdのフォルダから]を選択します。\n\n"
     "mutt、notmuch、Dovecotなどの場合、\n[Maildir形式のフォルダから]を、"
-    "nmh、Claws Mailの場合、\n[MH形式のフォルダから]を選択します。"
+    "nmh、Claws Mailの場合、\n[MH形式のフォルダから]を選択します。\n\n"
+    "会社のメールサーバやGmailなど、サーバにあるメールを直接読む場合、\n"
+    "[IMAP サーバから]を選択します。"
     "|メールの形式";
 
 // Extensions are compared upper-cased.
@@ -506,6 +516,7 @@ std::string TFormMain::ProjectState() const {
     };
     add(comboBoxMailType_->currentIndex());
     add(Sjis(comboBoxDir_->currentText()));
+    add(Sjis(imapCaFile_));
     add(csvSaveParam_.GetSaveFileName());
     add(csvSaveParam_.GetSaveType());
     add(csvSaveParam_.GetMakeBackup());
@@ -584,7 +595,7 @@ void TFormMain::MailTypeChanged(int index) {
 }
 
 void TFormMain::ApplyLocationHint(int index) {
-    if (index < 0 || index >= TMailStoreFactory::MailTypeCount) {
+    if (index < 0 || index >= static_cast<int>(MailTypes.size())) {
         return;
     }
     const TMailTypeInfo& type = MailTypes[static_cast<std::size_t>(index)];
@@ -614,6 +625,7 @@ void TFormMain::OpenProject(const QString& path) {
     const int type = file.GetMailType();
     comboBoxMailType_->setCurrentIndex(TMailStoreFactory::IsKnown(type) ? type : -1);
     comboBoxDir_->setEditText(TQtText::FromSjis(file.GetDirectory()));
+    imapCaFile_ = TQtText::FromSjis(file.GetImapCaFile());
     csvSaveParam_ = file.GetCSVSaveParam();
     htmlText_ = file.Project().htmlText;
     gridParam_->ClearParam();
@@ -633,6 +645,7 @@ void TFormMain::SaveProject(const QString& path) {
         file.AddParam(param);
     }
     file.SetMailType(comboBoxMailType_->currentIndex());
+    file.SetImapCaFile(Sjis(imapCaFile_));
     file.SetCSVSaveParam(csvSaveParam_);
     file.Project().htmlText = htmlText_;
     file.Project().convertForm = convertForm_;
@@ -673,6 +686,7 @@ void TFormMain::ActionCreateNewParamExecute() {
     }
     comboBoxMailType_->setCurrentIndex(0);
     comboBoxDir_->setEditText(QString());
+    imapCaFile_.clear();
     gridParam_->ClearParam();
     SetTitleFromPath(QString());
     convertForm_.Reset();
@@ -723,11 +737,37 @@ void TFormMain::ActionSaveSettingExecute() {
 // Convert
 
 std::string TFormMain::ReaderLocation() const {
-    const QString location = comboBoxDir_->currentText();
-    if (location.isEmpty() || QDir::isAbsolutePath(location) || projectPath_.isEmpty()) {
-        return Sjis(location);
+    return Sjis(FromProjectFolder(comboBoxDir_->currentText()));
+}
+
+QString TFormMain::FromProjectFolder(const QString& location) const {
+    if (location.isEmpty() || QDir::isAbsolutePath(location) || projectPath_.isEmpty() ||
+        TImapUrl::IsImapUrl(location.toStdString())) {
+        return location;
     }
-    return Sjis(QFileInfo(projectPath_).absoluteDir().filePath(location));
+    return QFileInfo(projectPath_).absoluteDir().filePath(location);
+}
+
+std::optional<TImapAccess> TFormMain::ImapAccess(const std::string& sjisLocation) {
+    TImapAccess access;
+    access.caFile = QFile::encodeName(FromProjectFolder(imapCaFile_)).toStdString();
+    access.stopRequested = [] { return TProgramEnd::Requested(); };
+    TImapUrl url;
+    try {
+        url = TImapUrl::Parse(TQtText::FromSjis(sjisLocation).toStdString());
+    } catch (const TKestrifyError&) {
+        return access;  // the store check names what is wrong with it
+    }
+    if (autoRun_ != nullptr) {
+        access.secret = TImapPasswords::ForAutomaticRun(url);
+        return access;
+    }
+    std::optional<std::string> secret = TImapPasswords::ForDesktop(this, url);
+    if (!secret) {
+        return std::nullopt;
+    }
+    access.secret = std::move(*secret);
+    return access;
 }
 
 std::string TFormMain::ProjectOutput() const {
@@ -759,10 +799,23 @@ void TFormMain::ActionConvertExecute() {
     request.threads = TFormConvert::DefaultThreads();
     request.mailOptions.htmlText = htmlText_;
     onlyNewOutput_ = request.onlyNewOutput;
-    const int status = TConversionJob(std::move(request), *this).Run();
+    int status = TExitStatus::BadInput;
+    try {
+        status = TConversionJob(std::move(request), *this).Run();
+    } catch (const TNoPassword&) {
+        // The user cancelled the password: nothing to say.
+    }
     if (autoRun_ != nullptr) {
         exitStatus_ = status;
     }
+}
+
+TImapAccess TFormMain::StoreAccess() {
+    std::optional<TImapAccess> access = ImapAccess(ReaderLocation());
+    if (!access) {
+        throw TNoPassword{};
+    }
+    return std::move(*access);
 }
 
 void TFormMain::Refused(const TJobRefusal& refusal) {
@@ -771,6 +824,9 @@ void TFormMain::Refused(const TJobRefusal& refusal) {
 }
 
 void TFormMain::Failed(const std::exception& error) {
+    if (comboBoxMailType_->currentIndex() == TMailStoreFactory::Imap) {
+        TImapPasswords::Forget(ReaderLocation());  // a wrong one is asked for again next time
+    }
     Message(ErrorText(error), TMsgKind::Error, TMsgButtons::Ok);
 }
 
@@ -941,7 +997,7 @@ void TFormMain::ActionEditParamExecute() {
     }
 }
 
-void TFormMain::SetPreviewSource(TFormParamEdit& form, int position) const {
+void TFormMain::SetPreviewSource(TFormParamEdit& form, int position) {
     TFormParamEdit::TPreviewSource source;
     source.mailType = comboBoxMailType_->currentIndex();
     source.location = ReaderLocation();
@@ -952,6 +1008,10 @@ void TFormMain::SetPreviewSource(TFormParamEdit& form, int position) const {
         source.params.Add(p);
     }
     source.position = position;
+    if (source.mailType == TMailStoreFactory::Imap) {
+        // The main window outlives the editor whose preview asks.
+        source.imapAccess = [this, location = source.location] { return ImapAccess(location); };
+    }
     form.SetPreviewSource(source);
 }
 
@@ -1047,6 +1107,9 @@ void TFormMain::ActionSelectDirectoryExecute() {
         case TMailStoreFactory::ThunderbirdFolder:
             ChooseThunderbirdFolder();
             break;
+        case TMailStoreFactory::Imap:
+            ChooseImapFolder();
+            break;
         default:
             break;  // no mail type selected
     }
@@ -1087,6 +1150,16 @@ void TFormMain::ChooseThunderbirdFolder() {
     if (dialog.exec() == QDialog::Accepted && !dialog.SelectedFile().isEmpty()) {
         comboBoxDir_->Add(dialog.SelectedFile());
         comboBoxDir_->setEditText(dialog.SelectedFile());
+    }
+}
+
+void TFormMain::ChooseImapFolder() {
+    TImapConnectDialog dialog(this, comboBoxDir_->currentText(), imapCaFile_);
+    if (dialog.exec() == QDialog::Accepted) {
+        comboBoxDir_->Add(dialog.Url());
+        comboBoxDir_->setEditText(dialog.Url());
+        imapCaFile_ = dialog.CaFile();
+        UpdateModified();
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include "convert/TConversionJobHost.h"
 #include "gui/base/TModalService.h"
+#include "imap/TImapAccess.h"
 #include "params/TOrderedParamString.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TCSVSaveParam.h"
@@ -129,6 +130,8 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     void ChooseFolder(const QString& caption);
     void ChooseStoreFolder(int type, const QString& caption);
     void ChooseThunderbirdFolder();
+    // The connection dialog: its URL becomes the location, its CA file the project's.
+    void ChooseImapFolder();
     void ChooseFile(const QString& filter, const QString& startFile,
                     const std::optional<QString>& startFolder);
     void OpenRecent(int index);
@@ -141,7 +144,7 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     void AppendParam(TOrderedParamString param);
     // Lets the parameter editor's preview read the current store with the
     // project's parameters; `position` is the edited row's index, -1 for Add.
-    void SetPreviewSource(TFormParamEdit& form, int position) const;
+    void SetPreviewSource(TFormParamEdit& form, int position);
     void ShowGridMenu(const QPoint& pos);
 
     // What the project file would hold, to tell whether it changed.
@@ -162,6 +165,13 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     // The location as the reader needs it: a relative path counts from the
     // project file's folder.
     std::string ReaderLocation() const;
+    // A relative path counted from the project file's folder; an IMAP URL as it is.
+    QString FromProjectFolder(const QString& location) const;
+    // The password and CA file of the IMAP store at `sjisLocation`: asked
+    // for when no keyring has it, or from KESTRIFY_IMAP_PASSWORD in an
+    // automatic run (which throws when neither has it). Nothing when the
+    // user cancelled.
+    std::optional<TImapAccess> ImapAccess(const std::string& sjisLocation);
     // The project's CSV file (SAVEFILENAME from the project's folder), empty
     // when it names none.
     std::string ProjectOutput() const;
@@ -172,6 +182,10 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     void RunAside(const std::function<void()>& work) override;
     bool StopRequested() override;
     int Stopped() override;
+    // The IMAP store's password from the keyring or the user; throws
+    // TNoPassword when the user gave none.
+    TImapAccess StoreAccess() override;
+    struct TNoPassword {};
     int Convert(std::unique_ptr<TCSVConverter> converter, TOnlyNewRun* onlyNew) override;
     TModalResult Message(const QString& text, TMsgKind kind, TMsgButtons buttons,
                          int helpTopic = 0);
@@ -183,6 +197,7 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     QString projectPath_;
     TCSVSaveParam csvSaveParam_;
     bool htmlText_ = true;  // the project's HTMLTEXT; a new project has it on
+    QString imapCaFile_;    // the project's IMAPCAFILE as written there
     // The result window's geometry of the project: read and written with
     // it, lent to the result window and the project settings dialog.
     TParamFormConvert convertForm_;

@@ -26,6 +26,7 @@ const std::vector<THelpPage>& THelpTopics::All() {
         {THelpTopic::MaildirFolder, "Maildir形式のフォルダから"},
         {THelpTopic::MhFolder, "MH形式のフォルダから"},
         {THelpTopic::ThunderbirdFolder, "Thunderbirdのフォルダから"},
+        {THelpTopic::ImapServer, "IMAP サーバから"},
         {THelpTopic::Parameters, "パラメータの設定"},
         {THelpTopic::EmptyColumn, "空列"},
         {THelpTopic::RegexAndAddress, "正規表現とメールアドレスの抽出"},

@@ -262,7 +262,7 @@ void TFormParamEdit::Connect() {
 
 void TFormParamEdit::SetPreviewSource(const TPreviewSource& source) {
     previewSource_ = source;
-    previewPanel_->SetStore(source.mailType, source.location, source.htmlText);
+    previewPanel_->SetStore(source.mailType, source.location, source.htmlText, source.imapAccess);
     UpdatePreview();
 }
 

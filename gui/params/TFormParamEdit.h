@@ -12,6 +12,7 @@
 
 #include "gui/base/TModalService.h"
 #include "gui/params/TFormAbstructParamEdit.h"
+#include "gui/params/TParamPreviewPanel.h"
 #include "params/TGridParamList.h"
 
 class QCheckBox;
@@ -55,11 +56,13 @@ class TFormParamEdit : public TFormAbstructParamEdit {
     // shows the dialog (Add and Edit); without it the preview says that no
     // mail type is chosen. Nothing is read until the preview is opened.
     struct TPreviewSource {
-        int mailType = -1;      // the mail-type list's index, 0 to 8
+        int mailType = -1;      // the mail-type list's index, 0 to 9
         std::string location;   // Shift_JIS path as the Convert command hands it to the reader
         bool htmlText = false;  // the project's HTMLTEXT
         TGridParamList params;  // the project's parameters as the grid holds them
         int position = -1;      // the row being edited; -1 for Add (appended last)
+        // The password of an IMAP store, asked for when the preview opens it.
+        TParamPreviewPanel::TImapAccessSource imapAccess;
     };
     void SetPreviewSource(const TPreviewSource& source);
     // Opens or closes the preview panel, as its button does.

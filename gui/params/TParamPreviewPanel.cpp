@@ -17,6 +17,7 @@
 #include "gui/base/THint.h"
 #include "gui/base/TQtText.h"
 #include "gui/base/UiText.h"
+#include "mail/TMailStoreFactory.h"
 
 namespace {
 
@@ -163,15 +164,26 @@ TParamPreviewPanel::TParamPreviewPanel(QWidget* parent) : QWidget(parent) {
 
 TParamPreviewPanel::~TParamPreviewPanel() = default;
 
-void TParamPreviewPanel::SetStore(int mailType, const std::string& sjisLocation, bool htmlText) {
+void TParamPreviewPanel::SetStore(int mailType, const std::string& sjisLocation, bool htmlText,
+                                  TImapAccessSource imapAccess) {
     mailType_ = mailType;
     location_ = sjisLocation;
     htmlText_ = htmlText;
+    imapAccess_ = std::move(imapAccess);
     if (worker_) {
-        ShowMessage(U("メールを読み込んでいます..."));
-        worker_->Open(mailType_, location_, htmlText_);
+        OpenStore();
         worker_->ShowMail(0);
     }
+}
+
+void TParamPreviewPanel::OpenStore() {
+    TImapAccess imap;
+    if (mailType_ == TMailStoreFactory::Imap && imapAccess_) {
+        // None given: the server's refusal says that the password is missing.
+        imap = imapAccess_().value_or(TImapAccess{});
+    }
+    ShowMessage(U("メールを読み込んでいます..."));
+    worker_->Open(mailType_, location_, htmlText_, std::move(imap));
 }
 
 void TParamPreviewPanel::SetParams(std::vector<TOrderedParamString> params, std::size_t position) {
@@ -249,8 +261,7 @@ void TParamPreviewPanel::StartWorker() {
             this, [this, result] { Searched(result); }, Qt::QueuedConnection);
     };
     worker_ = std::make_unique<TPreviewWorker>(std::move(sink));
-    ShowMessage(U("メールを読み込んでいます..."));
-    worker_->Open(mailType_, location_, htmlText_);
+    OpenStore();
     if (!params_.empty()) {
         worker_->SetParams(params_, position_);
     }

@@ -8,10 +8,13 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "imap/TImapAccess.h"
 #include "params/TOrderedParamString.h"
 
 class QLabel;
@@ -29,8 +32,14 @@ class TParamPreviewPanel : public QWidget {
     explicit TParamPreviewPanel(QWidget* parent = nullptr);
     ~TParamPreviewPanel() override;
 
+    // What an IMAP store needs besides its URL (the password), asked for on
+    // the window's thread when the store is opened; nothing when the user
+    // gave none.
+    using TImapAccessSource = std::function<std::optional<TImapAccess>()>;
+
     // The store as the main window's mail type and location stand.
-    void SetStore(int mailType, const std::string& sjisLocation, bool htmlText);
+    void SetStore(int mailType, const std::string& sjisLocation, bool htmlText,
+                  TImapAccessSource imapAccess = {});
     // The project's parameters in list order with the previewed one at
     // `position`; clears a problem set before.
     void SetParams(std::vector<TOrderedParamString> params, std::size_t position);
@@ -57,6 +66,7 @@ class TParamPreviewPanel : public QWidget {
     struct TView;
 
     void StartWorker();
+    void OpenStore();
     void Display(const std::shared_ptr<const TView>& view);
     void Searched(const TPreviewSearch& result);
     void Progress(int index, int count);
@@ -80,6 +90,7 @@ class TParamPreviewPanel : public QWidget {
     int mailType_ = -1;
     bool htmlText_ = false;
     std::string location_;
+    TImapAccessSource imapAccess_;
     std::vector<TOrderedParamString> params_;
     std::size_t position_ = 0;
     QString paramProblem_;

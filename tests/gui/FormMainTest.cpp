@@ -8,8 +8,12 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
+#include "../imap/TDovecot.h"
+#include "FakeImapKeyring.h"
 #include "GuiTest.h"
 #include "TempDir.h"
 #include "TempHome.h"
@@ -118,7 +122,7 @@ TEST_F(FormMainTest, StartsUntitledOrWithTheArgumentAsTitle) {
 
 TEST_F(FormMainTest, ConvertChecksInOrderAndStopsWithTheirMessage) {
     TTempDir::Write(dir.Path() / "a.mbox", "From a\n\n");
-    TTempDir::Write(dir.Path() / "p.KFY", "[EML]\r\nMAILTYPE=9\r\nPARAM=0\r\n");
+    TTempDir::Write(dir.Path() / "p.KFY", "[EML]\r\nMAILTYPE=10\r\nPARAM=0\r\n");
     struct {
         int params;
         int mailType;
@@ -637,4 +641,37 @@ TEST_F(FormMainTest, EveryAltLetterOfAWindowIsItsOwn) {
         pages->setCurrentIndex(page);
         ExpectUnique(batch, page == 0 ? "script maker, project page" : "script maker, CSV page");
     }
+}
+
+TEST_F(FormMainTest, AnImapProjectConvertsWithTheKeyringsPasswordAndSavesNone) {
+    if (!TDovecot::Available()) {
+        GTEST_SKIP() << "dovecot is not installed";
+    }
+    TDovecot server;
+    server.AddMails("INBOX", {"From: a@example.jp\r\nSubject: s\r\n\r\nbody\r\n"});
+    fs::copy_file(server.CaFile(), dir.Path() / "ca.pem");  // named from the project's folder
+    const std::string port = std::to_string(server.ImapsPort());
+    {
+        TSettingFile file(dir.File("imap.KFY"));
+        file.SetMailType(9);
+        file.SetDirectory("imaps://alice@localhost:" + port + "/INBOX");
+        file.SetImapCaFile("ca.pem");
+        file.AddParam(Header("From:"));
+        file.Write();
+    }
+    TestKeyring().unreachable = false;
+    TestKeyring().entries.clear();
+    TestKeyring().entries.insert(QString::fromStdString("alice@localhost:" + port),
+                                 Q(TDovecot::kPassword));
+    TTestFormMain form(appIni, {QString::fromStdString(dir.File("imap.KFY"))});
+    EXPECT_EQ(form.MailTypeList()->currentText(), Q("IMAP サーバから"));
+    Action(form, "ActionConvert")->trigger();
+    EXPECT_EQ(form.conversions, 1);
+    EXPECT_TRUE(modal.Boxes().empty()) << BoxTexts().front().toStdString();
+    std::ifstream in(dir.File("imap.KFY"), std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(saved.find("IMAPCAFILE=ca.pem"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("/INBOX"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find(TDovecot::kPassword), std::string::npos) << saved;
+    TestKeyring().entries.clear();
 }

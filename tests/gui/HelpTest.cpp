@@ -14,8 +14,8 @@
 namespace {
 
 // Every topic number the windows and messages ask for.
-const int UsedTopics[] = {1,  8,  10, 15,  21,  25,  31,  34,  46,  48,  52,
-                          57, 61, 72, 135, 139, 150, 168, 169, 180, 181, 182};
+const int UsedTopics[] = {1,  8,  10,  15,  21,  25,  31,  34,  46,  48,  52, 57,
+                          61, 72, 135, 139, 150, 168, 169, 180, 181, 182, 183};
 
 TEST(HelpTopics, EveryUsedTopicHasARealPage) {
     for (const int topic : UsedTopics) {

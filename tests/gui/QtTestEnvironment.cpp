@@ -1,9 +1,11 @@
 // One QApplication for all GUI tests, on the offscreen platform unless the
-// environment names another.
+// environment names another, and a keyring in memory in place of the user's.
 
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <memory>
+
+#include "FakeImapKeyring.h"
 
 namespace {
 
@@ -14,8 +16,12 @@ class QtEnvironment : public ::testing::Environment {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
         app_ = std::make_unique<QApplication>(argc_, argv_);
+        TImapKeyring::Install(&TestKeyring());
     }
-    void TearDown() override { app_.reset(); }
+    void TearDown() override {
+        TImapKeyring::Install(nullptr);
+        app_.reset();
+    }
 
   private:
     int argc_ = 1;
@@ -28,3 +34,8 @@ class QtEnvironment : public ::testing::Environment {
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 }  // namespace
+
+TFakeImapKeyring& TestKeyring() {
+    static TFakeImapKeyring keyring;
+    return keyring;
+}

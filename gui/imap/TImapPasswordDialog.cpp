@@ -1,0 +1,70 @@
+#include "gui/imap/TImapPasswordDialog.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "base/THelpTopic.h"
+#include "gui/base/UiText.h"
+
+namespace {
+
+constexpr int HelpTopic = THelpTopic::ImapServer;
+
+}  // namespace
+
+TImapPasswordDialog::TImapPasswordDialog(QWidget* parent, const TImapUrl& url,
+                                         const QString& keyringProblem)
+    : TDialogForm(parent),
+      editPassword_(Named(new QLineEdit(this), "EditPassword")),
+      checkBoxSave_(Named(new QCheckBox(U("パスワードを保存する(&K)"), this), "CheckBoxSave")),
+      btnOK_(Named(new QPushButton(QStringLiteral("OK"), this), "BtnOK")) {
+    const bool token = url.auth == TImapUrl::TAuth::kXOAuth2;
+    setWindowTitle(token ? U("IMAP のアクセストークン") : U("IMAP のパスワード"));
+    SetHelpContext(HelpTopic);
+    auto* label =
+        new QLabel((token ? U("%1 (%2) のアクセストークンを入力してください(&P):")
+                          : U("%1 (%2) のパスワードを入力してください(&P):"))
+                       .arg(QString::fromStdString(url.user), QString::fromStdString(url.host)),
+                   this);
+    label->setWordWrap(true);
+    label->setBuddy(editPassword_);
+    editPassword_->setEchoMode(QLineEdit::Password);
+    auto* btnCancel = Named(new QPushButton(U("キャンセル"), this), "BtnCancel");
+    btnOK_->setDefault(true);
+    btnOK_->setEnabled(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(editPassword_);
+    layout->addWidget(checkBoxSave_);
+    if (!keyringProblem.isEmpty()) {
+        checkBoxSave_->setEnabled(false);
+        auto* note = Named(new QLabel(U("キーリングを使えないため、パスワードを保存できません。"
+                                        "パスワードは毎回入力してください。\n") +
+                                          keyringProblem,
+                                      this),
+                           "LabelKeyring");
+        note->setWordWrap(true);
+        layout->addWidget(note);
+    }
+    layout->addStretch(1);
+    layout->addLayout(ButtonRow({btnOK_, btnCancel}));
+    AddStatusBar(layout);
+
+    connect(editPassword_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { btnOK_->setEnabled(!text.isEmpty()); });
+    connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    FixSize(QSize(360, 150));
+}
+
+QString TImapPasswordDialog::Password() const {
+    return editPassword_->text();
+}
+
+bool TImapPasswordDialog::SaveInKeyring() const {
+    return checkBoxSave_->isEnabled() && checkBoxSave_->isChecked();
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Where the desktop program gets the password of an IMAP store: what this
+// session was already given, else the desktop keyring, else the user is
+// asked (and may have it kept in the keyring). An automatic run asks nobody:
+// the keyring, else KESTRIFY_IMAP_PASSWORD. A password lives only in memory
+// and the keyring, never in a project, the settings or a script.
+
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "imap/TImapUrl.h"
+
+class QWidget;
+
+class TImapPasswords {
+  public:
+    // The keyring's key of the account `url` logs in to.
+    static QString KeyOf(const TImapUrl& url);
+
+    // The secret (UTF-8), or nothing when the user cancelled.
+    static std::optional<std::string> ForDesktop(QWidget* parent, const TImapUrl& url);
+    // Throws TKestrifyError saying where to put the password when neither
+    // source has one.
+    static std::string ForAutomaticRun(const TImapUrl& url);
+
+    // Kept for the rest of the session (the connection dialog's password).
+    static void Remember(const TImapUrl& url, const QString& password);
+    // After a failed login: the next time asks the keyring or the user again.
+    static void Forget(const TImapUrl& url);
+    // The same for the store at `sjisLocation`; nothing for what is no IMAP URL.
+    static void Forget(const std::string& sjisLocation);
+};
