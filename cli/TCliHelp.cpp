@@ -31,8 +31,9 @@ CSV に書きます。
   --ca-file FILE        IMAP: サーバの証明書の確認にシステムの証明書と
                         合わせて使う CA 証明書 (PEM) (IMAPCAFILE より優先)
   --password-file FILE  IMAP: パスワードを読むファイル (自分の所有で、
-                        他のユーザが読めないもの)。環境変数
-                        KESTRIFY_IMAP_PASSWORD があればそちらを使う
+                        他のユーザが読めないもの)。デスクトップの
+                        キーリングか環境変数 KESTRIFY_IMAP_PASSWORD に
+                        あればそちらを使う
   --encoding sjis|utf-8 CSV の文字コード (既定: sjis)
   --bom                 UTF-8 の CSV の先頭に BOM を付ける
   --format csv|xlsx     CSV か Excel ブックか (既定: 名前が .xlsx なら
@@ -85,8 +86,8 @@ count from the project file's folder.
   --ca-file FILE        IMAP: CA certificates (PEM) trusted besides the
                         system's (instead of IMAPCAFILE)
   --password-file FILE  IMAP: file holding the password (your own, not
-                        readable by others); KESTRIFY_IMAP_PASSWORD in the
-                        environment comes first
+                        readable by others); the desktop's keyring and then
+                        KESTRIFY_IMAP_PASSWORD in the environment come first
   --encoding sjis|utf-8 encoding of the CSV (default: sjis)
   --bom                 start a UTF-8 CSV with a byte-order mark
   --format csv|xlsx     CSV or an Excel workbook (default: a workbook when

@@ -515,12 +515,13 @@ TImapAccess TCliJob::ImapAccess(const TSettingFile& project) const {
     if (!TMailStoreFactory::IsRemoteType(project.GetMailType())) {
         return access;
     }
-    access.secret = TImapSecret::Find(options_.passwordFile);
+    access.secret = TImapSecret::Find(options_.passwordFile, TSjisUnicode::ToUtf8(location_));
     if (access.secret.empty()) {
-        throw TUsageError("IMAP のパスワードがありません。環境変数 " +
-                          std::string(TImapSecret::kEnvironmentName) +
-                          " か --password-file で渡してください。 (no IMAP password: set " +
-                          TImapSecret::kEnvironmentName + " or give --password-file)");
+        throw TUsageError(
+            "IMAP のパスワードがありません。デスクトップのキーリングにもないため、環境変数 " +
+            std::string(TImapSecret::kEnvironmentName) +
+            " か --password-file で渡してください。 (no IMAP password in the keyring: set " +
+            TImapSecret::kEnvironmentName + " or give --password-file)");
     }
     if (!project.GetImapCaFile().empty()) {
         access.caFile = TSjisUnicode::ToPath(project.GetImapCaFile()).native();

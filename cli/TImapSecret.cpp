@@ -9,6 +9,9 @@
 #include <cstring>
 
 #include "TUsageError.h"
+#include "imap/TImapKeyringName.h"
+#include "imap/TImapUrl.h"
+#include "imap/TSecretServiceKeyring.h"
 
 namespace {
 
@@ -28,7 +31,26 @@ std::string FirstLine(std::string text) {
 
 }  // namespace
 
-std::string TImapSecret::Find(const std::optional<std::string>& passwordFile) {
+std::string TImapSecret::Find(const std::optional<std::string>& passwordFile,
+                              const std::string& utf8Url) {
+    TSecretServiceKeyring keyring;
+    return Find(passwordFile, utf8Url, keyring);
+}
+
+std::string TImapSecret::Find(const std::optional<std::string>& passwordFile,
+                              const std::string& utf8Url, TKeyringLookup& keyring) {
+    std::optional<TImapUrl> url;
+    try {
+        url = TImapUrl::Parse(utf8Url);
+    } catch (const std::exception&) {
+        // Said when the store is opened; no account to look up.
+    }
+    if (url) {
+        if (std::optional<std::string> stored =
+                keyring.Find(TImapKeyringName::Key(url->user, url->host, url->port))) {
+            return *stored;
+        }
+    }
     if (const char* value = std::getenv(kEnvironmentName); value != nullptr && *value != '\0') {
         return FirstLine(value);
     }

@@ -47,13 +47,15 @@ class TImapCliTest : public ::testing::Test {
         server_->AddMails("INBOX", mails_);
     }
 
-    // kestrify-cli's exit status; its messages go to `log`.
+    // kestrify-cli's exit status; its messages go to `log`. No session bus
+    // is named, so the desktop's keyring is never asked.
     int Run(const std::string& environment, const std::string& arguments,
             const std::string& output) const {
-        const std::string command = "cd " + dir_.Path().string() + " && env " + environment + " " +
-                                    KESTRIFY_PROGRAM_DIR + "/kestrify-cli -q " + arguments + " " +
-                                    KESTRIFY_EXAMPLES_DIR + "/inquiries.KFY " + output +
-                                    " >/dev/null 2>log";
+        const std::string command =
+            "cd " + dir_.Path().string() + " && env -u DBUS_SESSION_BUS_ADDRESS " + environment +
+            " XDG_RUNTIME_DIR=" + dir_.Path().string() + " " + KESTRIFY_PROGRAM_DIR +
+            "/kestrify-cli -q " + arguments + " " + KESTRIFY_EXAMPLES_DIR + "/inquiries.KFY " +
+            output + " >/dev/null 2>log";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
