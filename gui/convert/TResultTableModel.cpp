@@ -1,10 +1,36 @@
 #include "gui/convert/TResultTableModel.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <string_view>
 
+#include "base/SjisText.h"
 #include "gui/base/TQtText.h"
 #include "gui/controls/TMLCellDelegate.h"
 #include "gui/convert/TItemGrid.h"
+
+namespace {
+
+// A cell shows at most its first this many bytes: a mail body of many
+// megabytes was converted and laid out whole at every paint, which took
+// long and needed more memory than the conversion (a 60 MB body ran out
+// under a 1 GB limit, inside Qt's painting). Editing and saving take the
+// whole cell.
+constexpr std::size_t kShownBytes = 64 * 1024;
+
+// The cell's text as shown: cut at a character boundary with an ellipsis.
+QString Shown(std::string_view cell) {
+    if (cell.size() <= kShownBytes) {
+        return TQtText::FromSjis(cell);
+    }
+    std::size_t end = 0;
+    for (std::size_t next = 0; next <= kShownBytes; next += sjis::CharLength(cell, next)) {
+        end = next;
+    }
+    return TQtText::FromSjis(cell.substr(0, end)) + u'\u2026';
+}
+
+}  // namespace
 
 TResultTableModel::TResultTableModel(const std::vector<std::string>& fieldNames, QObject* parent)
     : QAbstractTableModel(parent), table_(fieldNames) {}
@@ -68,8 +94,9 @@ QVariant TResultTableModel::data(const QModelIndex& index, int role) const {
     if ((role != Qt::DisplayRole && role != Qt::EditRole) || !Arrived(index.row())) {
         return {};
     }
-    return TQtText::FromSjis(
-        table_.Cell(index.row() + TResultTable::FirstMailRow, index.column() + 1));
+    const std::string_view cell =
+        table_.Cell(index.row() + TResultTable::FirstMailRow, index.column() + 1);
+    return role == Qt::DisplayRole ? Shown(cell) : TQtText::FromSjis(cell);
 }
 
 bool TResultTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {

@@ -2,7 +2,8 @@
 // The result table as the result grid shows and edits it. During a
 // conversion the grid already has one row per mail of the store; the rows
 // not yet converted stay empty and read-only until their mail arrives.
-// Texts cross to Unicode only for the cells on screen.
+// Texts cross to Unicode only for the cells on screen; a cell shows at
+// most its first 64 KiB (with an ellipsis), an editor gets all of it.
 
 #include <QAbstractTableModel>
 #include <string>

@@ -20,10 +20,12 @@
 #include "convert/TCsvRowReader.h"
 #include "convert/TFakeMailStore.h"
 #include "convert/TResultTable.h"
+#include "gui/base/TQtText.h"
 #include "gui/controls/TMLInplaceEdit.h"
 #include "gui/convert/TFormConvert.h"
 #include "gui/convert/TFormSaveCSVDialog.h"
 #include "gui/convert/TItemGrid.h"
+#include "gui/convert/TResultTableModel.h"
 #include "mail/TMailStoreFactory.h"
 #include "params/TGridParamList.h"
 #include "params/TParamMaker.h"
@@ -688,6 +690,31 @@ TEST(ItemGridSizing, ColumnsWidenToTheirTitleAndFirstRowsWithinABound) {
                                     .horizontalAdvance(Q("とても長い列の見出しの名前")));
     EXPECT_EQ(grid.ColWidth(3), 320);
     EXPECT_EQ(grid.GetColType(), TItemGrid::COL_FIXED);
+}
+
+// A cell of megabytes is shown cut at a character (painting it whole took
+// longer and more memory than converting it); editing and saving take it whole.
+TEST(ResultTableModel, AHugeCellIsShownCutAtACharacterButEditedWhole) {
+    constexpr int kShown = 64 * 1024;
+    const struct {
+        std::string cell;
+        QString shown;
+    } cases[] = {
+        {std::string(kShown, 'a'), QString(kShown, u'a')},
+        // "あ" (82 A0) would end one byte past the limit.
+        {std::string(kShown - 1, 'a') + "\x82\xa0" + std::string(1000, 'b'),
+         QString(kShown - 1, u'a') + u'\u2026'},
+        {std::string(kShown - 2, 'a') + "\x82\xa0" + "b", QString(kShown - 2, u'a') + Q("あ…")},
+    };
+    for (const auto& c : cases) {
+        TResultTableModel model({"Body"});
+        TResultTable rows(2);
+        rows.PutRow(1, {c.cell});
+        model.Append(rows);
+        const QModelIndex cell = model.index(0, 0);
+        EXPECT_EQ(model.data(cell, Qt::DisplayRole).toString(), c.shown);
+        EXPECT_EQ(model.data(cell, Qt::EditRole).toString(), TQtText::FromSjis(c.cell));
+    }
 }
 
 TEST_F(FormConvertTest, SaveDialogStartsWhereTheProjectsCsvIs) {
