@@ -132,6 +132,31 @@ void TDovecot::Prepare(bool tls) {
         throw std::runtime_error("openssl could not make a certificate");
     }
     std::ofstream(root / "passwd") << kUser << ":{PLAIN}" << kPassword << "::::::\n";
+    // XOAUTH2: bearer tokens are JSON web tokens the server checks itself
+    // with this key (HS256), no OAuth server needed.
+    const std::filesystem::path keys = root / "oauth2-keys" / "default" / "HS256";
+    std::filesystem::create_directories(keys);
+    std::ofstream(keys / "default") << "a2VzdHJpZnktdGVzdC1rZXktMDEyMzQ1Njc4OWFiY2RlZg==";
+    std::ofstream(root / "oauth2.conf")
+        << "introspection_mode = local\n"
+        << "local_validation_key_dict = fs:posix:prefix=" << (root / "oauth2-keys").string()
+        << "/\n"
+        << "username_attribute = sub\n";
+    const std::string token =
+        "python3 -c 'import base64, hashlib, hmac, json, time\n"
+        "def part(b): return base64.urlsafe_b64encode(b).rstrip(b\"=\").decode()\n"
+        "head = part(json.dumps({\"alg\": \"HS256\", \"typ\": \"JWT\"}).encode())\n"
+        "body = part(json.dumps({\"sub\": \"" +
+        std::string(kUser) +
+        "\", \"exp\": int(time.time()) + 86400}).encode())\n"
+        "signed = head + \".\" + body\n"
+        "key = b\"kestrify-test-key-0123456789abcdef\"\n"
+        "print(signed + \".\" + part(hmac.new(key, signed.encode(), hashlib.sha256).digest()))'"
+        " > " +
+        Quoted(File("token"));
+    if (std::system(token.c_str()) != 0) {
+        throw std::runtime_error("python3 could not make a bearer token");
+    }
     imapPort_ = FreePort();
     imapsPort_ = FreePort();
     WriteConfig(tls);
@@ -161,11 +186,14 @@ void TDovecot::WriteConfig(bool tls) {
          << "default_internal_user = " << internalUser << "\n"
          << "first_valid_uid = 1\n"
          << "disable_plaintext_auth = yes\n"
-         << "auth_mechanisms = plain login\n"
+         << "auth_mechanisms = plain login xoauth2\n"
          << "auth_failure_delay = 0\n"
          << "mail_location = maildir:~/Maildir\n"
-         << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " << (root / "passwd").string()
-         << "\n}\n"
+         << "passdb {\n  driver = oauth2\n  mechanisms = xoauth2\n  args = "
+         << (root / "oauth2.conf").string() << "\n}\n"
+         << "passdb {\n  driver = passwd-file\n  mechanisms = plain login none\n  args = "
+            "scheme=PLAIN "
+         << (root / "passwd").string() << "\n}\n"
          << "userdb {\n  driver = static\n  args = uid=" << mailUid_ << " gid=" << mailGid_
          << " home=" << (root / "home").string() << "/%u\n}\n"
          << "service imap-login {\n  chroot =\n"
@@ -290,6 +318,14 @@ void TDovecot::AddMails(const std::string& folder, const std::vector<std::string
         }
         close(fd);
     }
+}
+
+std::string TDovecot::BearerToken() const {
+    std::string token = TTempDir::Read(root_ / "token");
+    while (!token.empty() && token.back() == '\n') {
+        token.pop_back();
+    }
+    return token;
 }
 
 std::vector<std::filesystem::path> TDovecot::MailFiles(const std::string& folder) const {

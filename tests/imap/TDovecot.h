@@ -29,6 +29,8 @@ class TDovecot {
     int ImapsPort() const { return imapsPort_; }  // TLS from the start
     // The server's certificate, to be trusted as a CA file.
     std::string CaFile() const { return File("cert.pem"); }
+    // A bearer token for kUser that the server takes for XOAUTH2.
+    std::string BearerToken() const;
     const std::filesystem::path& Root() const { return root_; }
 
     // Creates `folder` (UTF-8; INBOX exists) through doveadm.

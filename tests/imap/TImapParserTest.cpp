@@ -57,6 +57,11 @@ class TImapParserTest : public ::testing::Test {
                                       TDovecot::kUser + "@" + host + ":" + std::to_string(port) +
                                       "/" + utf8Folder);
     }
+    // XOAUTH2 with the server's bearer token instead of a password.
+    std::string BearerUrl() const {
+        return "imaps://alice;AUTH=XOAUTH2@localhost:" + std::to_string(server_->ImapsPort()) +
+               "/INBOX";
+    }
     TImapAccess Access() const {
         TImapAccess access;
         access.secret = TDovecot::kPassword;
@@ -123,6 +128,7 @@ TEST_F(TImapParserTest, RefusesServersItCannotTrustOrEnter) {
          wrongPassword,
          {"ログインできません", "alice", "Authentication failed"}},
         {"unknown folder", Url("Nothing"), Access(), {"「Nothing」を開けません", "doesn't exist"}},
+        {"password as a bearer token", BearerUrl(), Access(), {"ログインできません", "alice"}},
         {"nobody listening",
          "imaps://alice@127.0.0.1:" + std::to_string(TDovecot::FreePort()) + "/",
          Access(),
@@ -137,6 +143,9 @@ TEST_F(TImapParserTest, RefusesServersItCannotTrustOrEnter) {
         }
     }
     EXPECT_EQ(OpenError(Url("Orders"), Access()), "");
+    TImapAccess token = Access();
+    token.secret = server_->BearerToken();
+    EXPECT_EQ(OpenError(BearerUrl(), token), "");
 }
 
 TEST(TImapPlainServerTest, RefusesAServerWithoutTls) {
