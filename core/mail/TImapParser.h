@@ -63,6 +63,8 @@ class TImapParser : public TBasicMailParser {
     // the port and the folder as read.
     std::string StoreKey() const;
     std::uint32_t UidValidity() const { return selected_.uidValidity; }
+    // The mails in the folder as it was examined, listed or not.
+    int Exists() const { return static_cast<int>(selected_.exists); }
     // The highest UID listed (KeepOnly does not change it); 0 for none.
     std::uint32_t HighestUid() const { return highestUid_; }
     std::uint32_t Uid(int index) const { return messages_.at(static_cast<std::size_t>(index)).uid; }

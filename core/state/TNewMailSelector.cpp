@@ -242,6 +242,10 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
         }
     }
     selection.skipped = count - static_cast<int>(selection.indexes.size());
+    if (imapResumed) {
+        selection.unlisted = std::max(0, imap->Exists() - count);
+        selection.skipped += selection.unlisted;
+    }
     if (imap != nullptr) {
         // Only the new mails are downloaded, as the server's mails 0, 1, ….
         imap->KeepOnly(selection.indexes);

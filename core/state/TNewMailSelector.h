@@ -27,6 +27,7 @@ class TNewMailSelector {
         std::vector<TOnlyNewRecord::TSeenFile> files;       // of each new mail (folder stores)
         std::vector<TOnlyNewRecord::TSeenFile> knownFiles;  // unseen files of known mails
         int skipped = 0;                                    // mails found already converted
+        int unlisted = 0;               // of those, the ones an IMAP folder did not even list
         TOnlyNewRecord::TStoreEnd end;  // where the store ends now (store files)
     };
 

@@ -41,7 +41,8 @@ class TImapOnlyNewTest : public ::testing::Test {
 
     struct TRun {
         std::vector<std::string> subjects;  // of the new mails, converted
-        int skipped = 0;                    // listed, but converted before
+        int skipped = 0;                    // converted before
+        int unlisted = 0;                   // of those, not even listed
         std::uint32_t uidValidity = 0;
     };
     // One run with only new mail: select, read the new mails, save, commit.
@@ -55,7 +56,7 @@ class TImapOnlyNewTest : public ::testing::Test {
         TOnlyNewRecord record(dir_.File("only-new.sqlite3"), dir_.File("out.csv"));
         const TNewMailSelector::TSelection selection =
             TNewMailSelector::Select(reader, 9, url, record);
-        TRun run{{}, selection.skipped, reader.UidValidity()};
+        TRun run{{}, selection.skipped, selection.unlisted, reader.UidValidity()};
         for (const int index : selection.indexes) {
             run.subjects.push_back(reader.GetMail(index)->HeaderValues("SUBJECT:").at(0));
         }
@@ -77,11 +78,12 @@ TEST_F(TImapOnlyNewTest, NewMailsAboveTheHighestUidThenIdentitiesAfterTheFolderI
     // Nothing new: nothing is even listed.
     TRun run = Run();
     EXPECT_EQ(run.subjects, TSubjects{});
-    EXPECT_EQ(run.skipped, 0);
+    EXPECT_EQ(run.skipped, 3);
+    EXPECT_EQ(run.unlisted, 3);
     server_->AddMails("Orders", Mails(4, 2));
     run = Run();
     EXPECT_EQ(run.subjects, (TSubjects{"order 4", "order 5"}));
-    EXPECT_EQ(run.skipped, 0) << "old mails were listed";
+    EXPECT_EQ(run.unlisted, 3) << "old mails were listed";
 
     // The folder made anew with the same mails and one more: new UIDs of a
     // new UIDVALIDITY, the old mails known by their identities.
@@ -93,9 +95,10 @@ TEST_F(TImapOnlyNewTest, NewMailsAboveTheHighestUidThenIdentitiesAfterTheFolderI
     EXPECT_NE(run.uidValidity, before);
     EXPECT_EQ(run.subjects, TSubjects{"order 6"});
     EXPECT_EQ(run.skipped, 5);
+    EXPECT_EQ(run.unlisted, 0);
     run = Run();
     EXPECT_EQ(run.subjects, TSubjects{});
-    EXPECT_EQ(run.skipped, 0);
+    EXPECT_EQ(run.unlisted, 6);
 }
 
 }  // namespace
