@@ -86,6 +86,50 @@ std::optional<std::uint64_t> TMaildirName::SizeHint(std::string_view name) {
     return std::nullopt;
 }
 
+// A run of digits is coded as '0' (which orders against other bytes as any
+// digit does), its count of digits past leading zeros and those digits; a
+// name that ends is padded with 0 bytes (no byte of a name), and a run too
+// long to count fills the key with 0xFF (it is longer than any counted run).
+std::uint64_t TMaildirName::OrderKey(std::string_view rest) {
+    constexpr std::size_t kLongRun = 0xFF;
+    unsigned char code[8] = {};
+    std::size_t used = 0;
+    const auto put = [&](unsigned char c) {
+        if (used < sizeof code) {
+            code[used++] = c;
+        }
+    };
+    for (std::size_t i = 0; i < rest.size() && used < sizeof code;) {
+        if (!IsDigit(rest[i])) {
+            put(static_cast<unsigned char>(rest[i++]));
+            continue;
+        }
+        while (i < rest.size() && rest[i] == '0') {
+            ++i;
+        }
+        const std::size_t from = i;
+        while (i < rest.size() && IsDigit(rest[i])) {
+            ++i;
+        }
+        put('0');
+        if (i - from >= kLongRun) {
+            while (used < sizeof code) {
+                put(0xFF);
+            }
+            break;
+        }
+        put(static_cast<unsigned char>(i - from));
+        for (std::size_t k = from; k < i; ++k) {
+            put(static_cast<unsigned char>(rest[k]));
+        }
+    }
+    std::uint64_t key = 0;
+    for (const unsigned char c : code) {
+        key = key << 8 | c;
+    }
+    return key;
+}
+
 int TMaildirName::Compare(std::string_view a, std::string_view b) {
     const bool aTimed = TimeDigits(a) != 0;
     const bool bTimed = TimeDigits(b) != 0;

@@ -33,24 +33,30 @@ std::span<const std::string_view> SplitLines(std::string_view text, const TMappe
 }
 
 // Sorting a million names by whole-name comparisons mostly waits for
-// memory; most pairs differ in their time, told by this number alone.
-std::uint64_t SortKey(std::string_view name) {
+// memory; most pairs differ in their time, told by `time` alone, and most
+// of the rest in the beginning of what follows it, told by `rest`.
+struct TSortKeys {
+    std::uint64_t time;
+    std::uint64_t rest;
+};
+
+TSortKeys SortKeys(std::string_view name) {
     constexpr std::uint64_t kNoTime = UINT64_MAX;
     constexpr std::uint64_t kLongTime = UINT64_MAX - 1;  // beyond 19 digits
     const std::size_t digits = TMaildirName::TimeDigits(name);
     if (digits == 0) {
-        return kNoTime;
+        return {kNoTime, TMaildirName::OrderKey(name)};
     }
     std::string_view time = name.substr(0, digits);
     time.remove_prefix(std::min(time.find_first_not_of('0'), time.size()));
     if (time.size() > 19) {
-        return kLongTime;
+        return {kLongTime, TMaildirName::OrderKey(name)};  // times of any length
     }
     std::uint64_t value = 0;
     for (const char c : time) {
         value = value * 10 + static_cast<std::uint64_t>(c - '0');
     }
-    return value;
+    return {value, TMaildirName::OrderKey(name.substr(digits))};
 }
 
 }  // namespace
@@ -90,21 +96,26 @@ bool TNumberedFileParser::AddFiles(const std::string& sub, bool (*accept)(std::s
         // the name alone rules most entries out.
         if (name.size() <= UINT16_MAX && accept(name) && entry.IsFile()) {
             const std::string_view kept = Keep(name);
-            entries_.push_back(
-                {SortKey(name), kept.data(), static_cast<std::uint16_t>(kept.size()), subIndex});
+            const TSortKeys keys = SortKeys(name);
+            entries_.push_back({keys.time, keys.rest, kept.data(),
+                                static_cast<std::uint16_t>(kept.size()), subIndex});
         }
         return true;
     });
 }
 
 void TNumberedFileParser::Sort() {
-    // By the number first, without touching the names; then each run of
-    // equal numbers by its names, whose bytes then stay in the cache.
+    // By the time first, without touching the names; then each run of
+    // equal times by the rest's key and only then by the names, whose bytes
+    // then stay in the cache.
     const auto byKey = [](const TEntry& a, const TEntry& b) { return a.key < b.key; };
     std::sort(entries_.begin(), entries_.end(), byKey);
     for (auto run = entries_.begin(); run != entries_.end();) {
         const auto end = std::upper_bound(run, entries_.end(), *run, byKey);
         std::sort(run, end, [](const TEntry& a, const TEntry& b) {
+            if (a.restKey != b.restKey) {
+                return a.restKey < b.restKey;
+            }
             const int order = TMaildirName::Compare({a.name, a.size}, {b.name, b.size});
             return order != 0 ? order < 0 : a.sub < b.sub;
         });

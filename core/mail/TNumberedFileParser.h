@@ -49,6 +49,8 @@ class TNumberedFileParser : public TBasicMailParser {
         // The order of TMaildirName::Before where it can be told by a
         // number: the time at the start of the name, or past all of them.
         std::uint64_t key;
+        // Within one time: TMaildirName::OrderKey of the rest of the name.
+        std::uint64_t restKey;
         const char* name;
         std::uint16_t size;
         std::uint16_t sub;

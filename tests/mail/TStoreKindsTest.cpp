@@ -127,6 +127,32 @@ TEST(MaildirParser, MailsOfCurAndNewInOrderOfArrival) {
     EXPECT_EQ(parser.MailPath(2), box / "cur" / "1700000010.M5P1.h,S=30:2,S");
 }
 
+TEST(MaildirParser, MailsOfOneSecondInTheOrderOfTheirNames) {
+    // Listed in any order; told apart past the time by digit runs as
+    // numbers, then bytes, also past the first eight bytes.
+    const std::vector<std::string> names = {
+        "1700000000.M09P1.h",
+        "1700000000.M9P1.h",
+        "1700000000.M10P1.h",
+        "1700000000.M10P1.h2",
+        "1700000000.M10P1.hostname1",
+        "1700000000.M10P1.hostname2",
+        "1700000000.M10P1.hostname10",
+        "1700000000.Ma",
+        "1700000000.N1",
+    };
+    TTempDir dir;
+    std::filesystem::create_directories(dir.Path() / "cur");
+    for (std::size_t i = names.size(); i-- > 0;) {
+        WriteFile(dir.Path() / "cur" / names[i], Mail(std::to_string(i)));
+    }
+    TMaildirParser parser(TSjisUnicode::FromPath(dir.Path()));
+    ASSERT_EQ(parser.GetCount(), static_cast<int>(names.size()));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(parser.MailName(static_cast<int>(i)), names[i]);
+    }
+}
+
 TEST(MaildirParser, VanishedFileIsThatMailsFailureAndWarningsNameTheFile) {
     TTempDir dir;
     std::filesystem::create_directories(dir.Path() / "cur");
