@@ -5,10 +5,12 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "../imap/TDovecot.h"
 #include "GuiTest.h"
 #include "TempDir.h"
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/controls/TRadioGroup.h"
+#include "settings/TSettingFile.h"
 
 namespace {
 
@@ -172,6 +174,59 @@ TEST_F(MakeBatchTest, ScriptsRunTheExampleProject) {
         EXPECT_EQ(TTempDir::Read(dir.Path() / csv), expected);
         form.show();
     }
+}
+
+// A project of the IMAP kind: its script holds no password, and the
+// automatic run it starts asks nobody. Run as cron runs it (no display) and
+// without a keyring (the session bus pointed at nothing, so no real keyring
+// is reached), it reads KESTRIFY_IMAP_PASSWORD, and without that it ends
+// with the message.
+TEST_F(MakeBatchTest, AnImapProjectsScriptHoldsNoPasswordAndItsRunAsksNobody) {
+    if (!TDovecot::Available()) {
+        GTEST_SKIP() << "dovecot is not installed";
+    }
+    TDovecot server;
+    server.AddMails("INBOX", {"From: shop@example.jp\r\nSubject: order\r\n\r\nbody\r\n"});
+    project = dir.Path() / "imap.KFY";
+    {
+        TSettingFile file(project.string());
+        file.SetMailType(9);
+        file.SetDirectory("imaps://alice@localhost:" + std::to_string(server.ImapsPort()) +
+                          "/INBOX");
+        file.SetImapCaFile(server.CaFile());
+        TOrderedParamString from;
+        from.SetParamKey("Subject:");
+        from.SetFieldName("Subject");
+        from.SetPosType(TOrderedParamString::PosHeader);
+        from.SetRowType(TOrderedParamString::RowSingle);
+        file.AddParam(from);
+        file.Write();
+    }
+    const std::filesystem::path programs =
+        std::filesystem::path(KESTRIFY_CLI_PROGRAM).parent_path();
+    form.SetProgramPath(QString::fromStdString((programs / "kestrify").string()));
+    Make(Q("out.csv"), dir.Path() / "run.sh");
+    ASSERT_EQ(LastBox(), Q("作成しました。"));
+    EXPECT_EQ(TTempDir::Read(dir.Path() / "run.sh").find(TDovecot::kPassword), std::string::npos);
+
+    const std::string environment =
+        "cd '" + dir.Path().string() +
+        "' && HOME=\"$PWD\" XDG_CONFIG_HOME=\"$PWD/.config\" XDG_DATA_HOME=\"$PWD/.local\" "
+        "XDG_STATE_HOME=\"$PWD/.state\" XDG_RUNTIME_DIR=\"$PWD\" "
+        "DBUS_SESSION_BUS_ADDRESS=\"unix:path=$PWD/no-bus\" "
+        "timeout 60 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+    const std::string withPassword =
+        environment + "KESTRIFY_IMAP_PASSWORD='" + TDovecot::kPassword + "' ./run.sh 2>/dev/null";
+    EXPECT_EQ(std::system(withPassword.c_str()), 0);
+    EXPECT_EQ(TTempDir::Read(dir.Path() / "out.csv"), "Subject\r\norder\r\n");
+
+    std::filesystem::remove(dir.Path() / "out.csv");
+    const std::string without =
+        environment + "KESTRIFY_IMAP_PASSWORD= ./run.sh 2>'" + (dir.Path() / "err").string() + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(without.c_str())), 2);
+    EXPECT_NE(TTempDir::Read(dir.Path() / "err").find("KESTRIFY_IMAP_PASSWORD"), std::string::npos)
+        << TTempDir::Read(dir.Path() / "err");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.csv"));
 }
 
 }  // namespace
