@@ -1155,6 +1155,9 @@ void TFormMain::ChooseThunderbirdFolder() {
 
 void TFormMain::ChooseImapFolder() {
     TImapConnectDialog dialog(this, comboBoxDir_->currentText(), imapCaFile_);
+    if (!projectPath_.isEmpty()) {
+        dialog.SetProjectFolder(QFileInfo(projectPath_).absolutePath());
+    }
     if (dialog.exec() == QDialog::Accepted) {
         comboBoxDir_->Add(dialog.Url());
         comboBoxDir_->setEditText(dialog.Url());

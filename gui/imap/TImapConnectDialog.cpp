@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -273,7 +274,11 @@ void TImapConnectDialog::ConnectClick() {
     listing->receiver = this;
     TImapAccess access;
     access.secret = Utf8(editPassword_->text());
-    access.caFile = QFile::encodeName(editCaFile_->text().trimmed()).toStdString();
+    QString caFile = editCaFile_->text().trimmed();
+    if (!caFile.isEmpty() && QDir::isRelativePath(caFile) && !projectFolder_.isEmpty()) {
+        caFile = QDir(projectFolder_).filePath(caFile);
+    }
+    access.caFile = QFile::encodeName(caFile).toStdString();
     access.stopRequested = [listing = listing.get()] { return listing->stop.load(); };
     listing_ = listing;
     SetConnecting(true);

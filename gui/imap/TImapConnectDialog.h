@@ -34,6 +34,10 @@ class TImapConnectDialog : public TDialogForm {
     QString Url() const { return url_; }
     QString CaFile() const { return caFile_; }
 
+    // Where a relative CA file is counted from when connecting (the
+    // project's folder); none: the working folder.
+    void SetProjectFolder(const QString& folder) { projectFolder_ = folder; }
+
     QTreeWidget* Tree() const { return tree_; }
     bool Connecting() const { return listing_ != nullptr; }
     QString StatusText() const;
@@ -81,4 +85,5 @@ class TImapConnectDialog : public TDialogForm {
     std::shared_ptr<TListing> listing_;  // the connection under way
     QString url_;
     QString caFile_;
+    QString projectFolder_;
 };

@@ -48,6 +48,9 @@
 #include "gui/convert/TItemGrid.h"
 #include "gui/help/TBuiltInHelpService.h"
 #include "gui/help/THelpWindow.h"
+#include "gui/imap/TImapConnectDialog.h"
+#include "gui/imap/TImapFolderTree.h"
+#include "gui/imap/TImapKeyring.h"
 #include "gui/params/TFormEditParamOrder.h"
 #include "gui/params/TFormParamEdit.h"
 #include "gui/params/TFormSpaceParamEdit.h"
@@ -627,6 +630,28 @@ void ShootResultWindow(TShooter& shooter) {
     }
 }
 
+// The IMAP connection dialog with the folders a server listed; the user's
+// keyring is never asked.
+void ShootImapConnect(TShooter& shooter) {
+    class TNoKeyring : public TImapKeyring {
+      public:
+        TRead Read(const QString&) override { return {}; }
+        QString Write(const QString&, const QString&) override { return {}; }
+        QString Remove(const QString&) override { return {}; }
+    } keyring;
+    const TImapKeyringScope scope(keyring);
+    TImapConnectDialog dialog(nullptr, U("imaps://yamada%40example.co.jp@imap.example.co.jp/INBOX"),
+                              QString());
+    TImapFolderTree::Fill(*dialog.Tree(),
+                          {{"INBOX", '/', true},
+                           {"INBOX/お問い合わせ", '/', true},
+                           {"仕事", '/', false},
+                           {"仕事/注文", '/', true},
+                           {"送信済み", '/', true}},
+                          U("INBOX/お問い合わせ"));
+    shooter.Shoot(dialog, QStringLiteral("imap_connect"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -653,6 +678,7 @@ int main(int argc, char** argv) {
     ShootMessages(shooter);
     ShootMakeBatch(shooter);
     ShootFileDialog(shooter);
+    ShootImapConnect(shooter);
     ShootMainWindow(shooter);
     ShootSettings(shooter);
     ShootAboutAndHelp(shooter);
