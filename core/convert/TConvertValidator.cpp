@@ -99,7 +99,7 @@ std::optional<TConvertProblem> TConvertValidator::CheckLocation(int mailType,
         try {
             TImapUrl::Parse(TSjisUnicode::ToUtf8(sjisLocation));
         } catch (const std::exception& e) {
-            return TConvertProblem{e.what(), THelpTopic::DbxFile};
+            return TConvertProblem{e.what(), THelpTopic::ImapServer};
         }
         return std::nullopt;
     }

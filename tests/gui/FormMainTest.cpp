@@ -138,6 +138,9 @@ TEST_F(FormMainTest, ConvertChecksInOrderAndStopsWithTheirMessage) {
         {1, 1, dir.File("a.mbox"), "", TMsgButtons::OkHelp, 21},
         {1, 5, "", "テキストファイルのあるフォルダを指定してください。", TMsgButtons::OkHelp, 8},
         {1, -1, dir.File("a.mbox"), "メールの種類が正しくありません。", TMsgButtons::Ok, 0},
+        {1, 9, "imap.example.jp/INBOX",
+         "IMAP の URL を読めません: imap.example.jp/INBOX (imaps:// か imap:// で始まっていません)",
+         TMsgButtons::OkHelp, 183},
     };
     for (const auto& c : cases) {
         TTestFormMain form(appIni);
