@@ -22,6 +22,7 @@
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/convert/TFormConvert.h"
+#include "gui/imap/TImapConnectDialog.h"
 #include "gui/params/TFormParamEdit.h"
 #include "gui/params/TGridConvertParam.h"
 #include "gui/params/TParamPreviewPanel.h"
@@ -644,6 +645,9 @@ TEST_F(FormMainTest, EveryAltLetterOfAWindowIsItsOwn) {
         pages->setCurrentIndex(page);
         ExpectUnique(batch, page == 0 ? "script maker, project page" : "script maker, CSV page");
     }
+    TImapConnectDialog imap(&form, QString(), QString());
+    imap.show();
+    ExpectUnique(imap, "IMAP connection");
 }
 
 TEST_F(FormMainTest, AnImapProjectConvertsWithTheKeyringsPasswordAndSavesNone) {
