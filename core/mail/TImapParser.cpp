@@ -281,7 +281,9 @@ void TImapParser::Arrived(std::uint32_t uid, std::string_view raw) {
         return;
     }
     readyBytes_ += raw.size();
-    arrived_.notify_all();
+    if (waitingFor_.contains(static_cast<int>(index))) {
+        arrived_.notify_all();  // a wake-up per mail only for the mail waited for
+    }
 }
 
 std::string TImapParser::Gone(std::uint32_t uid) {
