@@ -35,8 +35,8 @@ class TImapParser : public TBasicMailParser {
     struct TBatching {
         int mails = 250;
         std::size_t bytes = 2u << 20;
-        int aheadBatches = 6;
-        int pipelined = 2;
+        int aheadBatches = 8;
+        int pipelined = 6;
     };
 
     TImapParser(const std::string& sjisUrl, TImapAccess access, TBatching batching);
