@@ -825,7 +825,7 @@ void TFormMain::Refused(const TJobRefusal& refusal) {
 
 void TFormMain::Failed(const std::exception& error) {
     if (comboBoxMailType_->currentIndex() == TMailStoreFactory::Imap) {
-        TImapPasswords::Forget(ReaderLocation());  // a wrong one is asked for again next time
+        TImapPasswords::OpenFailed(ReaderLocation());  // a wrong one is asked for again next time
     }
     Message(ErrorText(error), TMsgKind::Error, TMsgButtons::Ok);
 }

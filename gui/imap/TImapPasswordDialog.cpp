@@ -20,7 +20,11 @@ TImapPasswordDialog::TImapPasswordDialog(QWidget* parent, const TImapUrl& url,
     : TDialogForm(parent),
       editPassword_(Named(new QLineEdit(this), "EditPassword")),
       checkBoxSave_(Named(new QCheckBox(U("パスワードを保存する(&K)"), this), "CheckBoxSave")),
-      btnOK_(Named(new QPushButton(QStringLiteral("OK"), this), "BtnOK")) {
+      btnOK_(Named(new QPushButton(QStringLiteral("OK"), this), "BtnOK")),
+      labelFailed_(Named(new QLabel(U("前回は接続できませんでした。キーリングのパスワードが"
+                                      "正しいか確かめてください。"),
+                                    this),
+                         "LabelFailed")) {
     const bool token = url.auth == TImapUrl::TAuth::kXOAuth2;
     setWindowTitle(token ? U("IMAP のアクセストークン") : U("IMAP のパスワード"));
     SetHelpContext(HelpTopic);
@@ -37,6 +41,9 @@ TImapPasswordDialog::TImapPasswordDialog(QWidget* parent, const TImapUrl& url,
     btnOK_->setEnabled(false);
 
     auto* layout = new QVBoxLayout(this);
+    labelFailed_->setWordWrap(true);
+    labelFailed_->hide();
+    layout->addWidget(labelFailed_);
     layout->addWidget(label);
     layout->addWidget(editPassword_);
     layout->addWidget(checkBoxSave_);
@@ -59,6 +66,13 @@ TImapPasswordDialog::TImapPasswordDialog(QWidget* parent, const TImapUrl& url,
     connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     FixSize(QSize(360, 150));
+}
+
+void TImapPasswordDialog::SetKept(const QString& password) {
+    editPassword_->setText(password);
+    editPassword_->selectAll();
+    checkBoxSave_->setChecked(checkBoxSave_->isEnabled());
+    labelFailed_->show();
 }
 
 QString TImapPasswordDialog::Password() const {

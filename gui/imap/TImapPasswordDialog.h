@@ -7,6 +7,7 @@
 #include "imap/TImapUrl.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -16,6 +17,10 @@ class TImapPasswordDialog : public TDialogForm {
     // `keyringProblem`: why the keyring cannot be used, empty when it can.
     TImapPasswordDialog(QWidget* parent, const TImapUrl& url, const QString& keyringProblem);
 
+    // After a failure: the keyring's password, to be kept or replaced
+    // ("パスワードを保存する" ticked, so a new one replaces it there).
+    void SetKept(const QString& password);
+
     QString Password() const;
     bool SaveInKeyring() const;
 
@@ -23,4 +28,5 @@ class TImapPasswordDialog : public TDialogForm {
     QLineEdit* editPassword_;
     QCheckBox* checkBoxSave_;
     QPushButton* btnOK_;
+    QLabel* labelFailed_;
 };

@@ -1,6 +1,7 @@
 #include "gui/imap/TImapPasswords.h"
 
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <cstdlib>
 
@@ -20,6 +21,12 @@ QHash<QString, QString>& Session() {
     return passwords;
 }
 
+// Accounts whose store could not be opened with the password they had.
+QSet<QString>& Failed() {
+    static QSet<QString> keys;
+    return keys;
+}
+
 std::string Utf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
@@ -37,14 +44,21 @@ std::optional<std::string> TImapPasswords::ForDesktop(QWidget* parent, const TIm
     }
     TImapKeyring& keyring = TImapKeyring::Current();
     const TImapKeyring::TRead read = keyring.Read(key);
-    if (read.found == TImapKeyring::TFound::kYes && !read.password.isEmpty()) {
+    const bool kept = read.found == TImapKeyring::TFound::kYes && !read.password.isEmpty();
+    const bool failed = Failed().contains(key);
+    if (kept && !failed) {
         return Utf8(read.password);
     }
+    // After a failure the kept password is shown to be checked or replaced.
     TImapPasswordDialog dialog(
         parent, url, read.found == TImapKeyring::TFound::kUnreachable ? read.problem : QString());
+    if (kept) {
+        dialog.SetKept(read.password);
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
+    Failed().remove(key);
     const QString password = dialog.Password();
     if (dialog.SaveInKeyring()) {
         if (const QString problem = keyring.Write(key, password); !problem.isEmpty()) {
@@ -79,16 +93,20 @@ std::string TImapPasswords::ForAutomaticRun(const TImapUrl& url) {
 
 void TImapPasswords::Remember(const TImapUrl& url, const QString& password) {
     Session().insert(KeyOf(url), password);
+    Failed().remove(KeyOf(url));
 }
 
 void TImapPasswords::Forget(const TImapUrl& url) {
     Session().remove(KeyOf(url));
+    Failed().remove(KeyOf(url));
 }
 
-void TImapPasswords::Forget(const std::string& sjisLocation) {
+void TImapPasswords::OpenFailed(const std::string& sjisLocation) {
     try {
-        Forget(TImapUrl::Parse(TQtText::FromSjis(sjisLocation).toStdString()));
+        const TImapUrl url = TImapUrl::Parse(TQtText::FromSjis(sjisLocation).toStdString());
+        Forget(url);
+        Failed().insert(KeyOf(url));
     } catch (const TKestrifyError&) {
-        // no account to forget
+        // no account
     }
 }

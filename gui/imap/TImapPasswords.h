@@ -26,8 +26,12 @@ class TImapPasswords {
 
     // Kept for the rest of the session (the connection dialog's password).
     static void Remember(const TImapUrl& url, const QString& password);
-    // After a failed login: the next time asks the keyring or the user again.
+    // No longer kept for the session, no failure remembered: the next time
+    // asks the keyring, else the user.
     static void Forget(const TImapUrl& url);
-    // The same for the store at `sjisLocation`; nothing for what is no IMAP URL.
-    static void Forget(const std::string& sjisLocation);
+    // The store at `sjisLocation` could not be opened (a wrong or changed
+    // password among other causes): the next time the user is asked, with
+    // the keyring's password shown to be kept or replaced. Nothing for what
+    // is no IMAP URL.
+    static void OpenFailed(const std::string& sjisLocation);
 };

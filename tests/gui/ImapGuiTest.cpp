@@ -198,11 +198,15 @@ class ImapPasswordTest : public GuiFixture {
             }
             ++asked;
             auto* save = Find<QCheckBox>(*dialog, "CheckBoxSave");
+            auto* edit = Find<QLineEdit>(*dialog, "EditPassword");
             saveEnabled = save->isEnabled();
+            shown = edit->text();
+            ticked = save->isChecked();
             if (saveEnabled) {
                 save->setChecked(true);
             }
-            Type(Find<QLineEdit>(*dialog, "EditPassword"), password);
+            edit->clear();
+            Type(edit, password);
             Click(Find<QPushButton>(*dialog, "BtnOK"));
         });
     }
@@ -212,6 +216,8 @@ class ImapPasswordTest : public GuiFixture {
     QString key = Q("hanako@imap.example.jp:993");
     int asked = 0;
     bool saveEnabled = false;
+    QString shown;  // the password field as the dialog opened
+    bool ticked = false;
 };
 
 TEST_F(ImapPasswordTest, AutomaticRunTakesTheKeyringThenTheVariableAndAsksNobody) {
@@ -242,6 +248,21 @@ TEST_F(ImapPasswordTest, DesktopAsksOnceAndKeepsTheAnswerInTheKeyringWhenTicked)
     EXPECT_TRUE(saveEnabled);
     EXPECT_EQ(keyring.entries.value(key), Q("p@ss 日本"));
     EXPECT_EQ(TImapPasswords::ForDesktop(nullptr, url), std::string("p@ss 日本"));
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(ImapPasswordTest, AfterAFailedOpenTheKeptPasswordIsShownToBeKeptOrReplaced) {
+    keyring.entries.insert(key, Q("old"));
+    EXPECT_EQ(TImapPasswords::ForDesktop(nullptr, url), std::string("old"));
+    EXPECT_EQ(asked, 0);
+    TImapPasswords::OpenFailed(TQtText::ToSjis(TImapUrlText::Build(url)));
+    AnswerDialog(Q("new"));
+    EXPECT_EQ(TImapPasswords::ForDesktop(nullptr, url), std::string("new"));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(shown, Q("old"));
+    EXPECT_TRUE(ticked);
+    EXPECT_EQ(keyring.entries.value(key), Q("new"));
+    EXPECT_EQ(TImapPasswords::ForDesktop(nullptr, url), std::string("new"));
     EXPECT_EQ(asked, 1);
 }
 
