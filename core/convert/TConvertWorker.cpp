@@ -44,7 +44,11 @@ TConvertOutcome TConvertWorker::OutOfMemory() {
     TConvertOutcome outcome;
     outcome.end = TConvertOutcome::TEnd::Failed;
     outcome.outOfMemory = true;
-    outcome.message = TSjisUnicode::FromUtf8("メモリが不足しています。");
+    try {
+        outcome.message = TSjisUnicode::FromUtf8("メモリが不足しています。");
+    } catch (const std::bad_alloc&) {
+        // The flag alone tells the window which message to show.
+    }
     return outcome;
 }
 
@@ -62,7 +66,13 @@ void TConvertWorker::Run() {
         outcome = OutOfMemory();
     } catch (const std::exception& e) {
         outcome.end = TConvertOutcome::TEnd::Failed;
-        outcome.message = e.what();
+        try {
+            outcome.message = e.what();
+        } catch (const std::bad_alloc&) {
+            // Copying the message is the last allocation of a thread that
+            // must not end the process: it becomes the memory shortage.
+            outcome = OutOfMemory();
+        }
     }
     {
         std::lock_guard lock(mutex_);
