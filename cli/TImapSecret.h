@@ -9,11 +9,12 @@
 #include <optional>
 #include <string>
 
+#include "imap/TImapAccess.h"
 #include "imap/TKeyringLookup.h"
 
 class TImapSecret {
   public:
-    static constexpr const char* kEnvironmentName = "KESTRIFY_IMAP_PASSWORD";
+    static constexpr const char* kEnvironmentName = TImapAccess::kPasswordVariable;
 
     // The secret for the account `utf8Url` names, or empty when no source
     // gives one. Throws TUsageError for a password file that is not the
