@@ -11,22 +11,17 @@
 #include "base/TKestrifyError.h"
 #include "codeconv/TCharNkfConv.h"
 #include "codeconv/TCodePageConv.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
 
 void Bodies(std::string_view text) {
     for (const int cp : {50222, 51932, 65000, 65001, 932, 1252}) {
         try {
             const std::string out = TCodePageConv::ToSjis(text, cp);
             if (cp == 50222 && text.find('\x1B') != std::string_view::npos) {
-                Check(out.size() <= text.size());
-                Check(sjis::IsValid(out));
+                FuzzCheck(out.size() <= text.size());
+                FuzzCheck(sjis::IsValid(out));
             }
         } catch (const TKestrifyError&) {
             // a converter that cannot be set up is reported, not a fault

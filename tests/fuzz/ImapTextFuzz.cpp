@@ -8,30 +8,21 @@
 #include <string_view>
 
 #include "base/TKestrifyError.h"
+#include "fuzz/FuzzCheck.h"
 #include "imap/TImapFolderName.h"
 #include "imap/TImapUrl.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     try {
         const TImapUrl url = TImapUrl::Parse(text);
-        Check(!url.host.empty() && !url.user.empty() && !url.folder.empty());
-        Check(url.port >= 1 && url.port <= 65535);
+        FuzzCheck(!url.host.empty() && !url.user.empty() && !url.folder.empty());
+        FuzzCheck(url.port >= 1 && url.port <= 65535);
     } catch (const TKestrifyError&) {
     }
     const std::string utf8 = TImapFolderName::FromModifiedUtf7(text);
     try {
-        Check(TImapFolderName::FromModifiedUtf7(TImapFolderName::ToModifiedUtf7(utf8)) == utf8);
+        FuzzCheck(TImapFolderName::FromModifiedUtf7(TImapFolderName::ToModifiedUtf7(utf8)) == utf8);
     } catch (const TKestrifyError&) {
         // A server's bytes need not be UTF-8.
     }

@@ -9,17 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzCheck.h"
 #include "mail/TThunderbirdProfiles.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -28,12 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view prefs = cut < text.size() ? text.substr(cut + 1) : std::string_view();
 
     for (const auto& found : TThunderbirdProfiles::ParseIni(ini, "/home/user/.thunderbird")) {
-        Check(found.folder.is_absolute());
-        Check(found.folder.native().find('\0') == std::string::npos);
+        FuzzCheck(found.folder.is_absolute());
+        FuzzCheck(found.folder.native().find('\0') == std::string::npos);
     }
     for (const auto& [folder, name] : TThunderbirdProfiles::ParsePrefs(prefs)) {
-        Check(!name.empty() && name.find_first_of("\"\n") == std::string::npos);
-        Check(folder.find_first_of("\"\n") == std::string::npos);
+        FuzzCheck(!name.empty() && name.find_first_of("\"\n") == std::string::npos);
+        FuzzCheck(folder.find_first_of("\"\n") == std::string::npos);
     }
     return 0;
 }
