@@ -151,8 +151,13 @@ std::unique_ptr<TCSVConverter> TConversionJob::OpenStore(TOnlyNewRun* onlyNew,
     } catch (const std::bad_alloc&) {
         throw;  // said once, with its own status
     } catch (const std::exception& e) {
-        host_.Failed(e);
-        status = TExitStatus::BadInput;
+        // A stop closes a server's connection, which fails the opening: no news.
+        if (host_.StopRequested()) {
+            status = host_.Stopped();
+        } else {
+            host_.Failed(e);
+            status = TExitStatus::BadInput;
+        }
         return nullptr;
     }
     if (host_.StopRequested()) {

@@ -50,6 +50,7 @@
 #include "gui/base/UiText.h"
 #include "gui/controls/THistoryComboBox.h"
 #include "gui/controls/TWorkAside.h"
+#include "gui/controls/TWorkProgress.h"
 #include "gui/convert/TFormConvert.h"
 #include "gui/imap/TImapConnectDialog.h"
 #include "gui/imap/TImapPasswords.h"
@@ -799,6 +800,8 @@ void TFormMain::ActionConvertExecute() {
     request.threads = TFormConvert::DefaultThreads();
     request.mailOptions.htmlText = htmlText_;
     onlyNewOutput_ = request.onlyNewOutput;
+    imapOpening_ = false;
+    openingStopped_ = false;
     int status = TExitStatus::BadInput;
     try {
         status = TConversionJob(std::move(request), *this).Run();
@@ -815,6 +818,9 @@ TImapAccess TFormMain::StoreAccess() {
     if (!access) {
         throw TNoPassword{};
     }
+    // The connection closes as soon as the user stops the opening too.
+    access->stopRequested = [this] { return StopRequested(); };
+    imapOpening_ = true;
     return std::move(*access);
 }
 
@@ -831,15 +837,30 @@ void TFormMain::Failed(const std::exception& error) {
 }
 
 void TFormMain::RunAside(const std::function<void()>& work) {
-    TWorkAside::Run(this, work);
+    if (!imapOpening_) {
+        TWorkAside::Run(this, work);
+        return;
+    }
+    // A server may keep the window waiting until its timeouts: past a
+    // moment the user sees why and may stop it.
+    constexpr int kProgressDelayMs = 300;
+    TWorkProgress progress(this, U("IMAP サーバに接続しています…"),
+                           [this] { openingStopped_ = true; });
+    TWorkAside::Run(this, work, [&] { progress.ShowAfter(kProgressDelayMs); });
+    imapOpening_ = false;
 }
 
 bool TFormMain::StopRequested() {
-    return TProgramEnd::Requested();
+    return openingStopped_ || TProgramEnd::Requested();
 }
 
 int TFormMain::Stopped() {
-    return TExitStatus::BadInput;  // the program ends without a word
+    if (TProgramEnd::Requested()) {
+        return TExitStatus::BadInput;  // the program ends without a word
+    }
+    // The user stopped the opening: as a run stopped in the result window,
+    // nothing is saved and nothing is said.
+    return TExitStatus::WriteFailed;
 }
 
 int TFormMain::Convert(std::unique_ptr<TCSVConverter> converter, TOnlyNewRun* onlyNew) {

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -205,6 +206,11 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     // The only-new run of the conversion under way, for the result window.
     TOnlyNewRun* onlyNew_ = nullptr;
     std::string onlyNewOutput_;
+    // The conversion's server is being reached (StoreAccess came first): the
+    // wait shows a progress that can stop it.
+    bool imapOpening_ = false;
+    // The user stopped reaching the server; read by the opening's thread.
+    std::atomic<bool> openingStopped_{false};
     // One file request serves Choose and Open; it keeps the starting folder
     // and name of its previous use.
     TFileRequest openRequest_;

@@ -189,6 +189,13 @@ TEST_F(ConversionJob, OpeningEndsTheJobOnFailureOrStop) {
     EXPECT_EQ(TConversionJob(Request("inbox"), stopped).Run(), TExitStatus::AfterSignal(15));
     EXPECT_EQ(stopped.calls, (std::vector<std::string>{"aside", "stopped"}));
 
+    // A stop that closed a server's connection fails the opening: no failure told.
+    TFakeJobHost cut;
+    cut.aside = TFakeJobHost::TAside::Throw;
+    cut.stop = true;
+    EXPECT_EQ(TConversionJob(Request("inbox"), cut).Run(), TExitStatus::AfterSignal(15));
+    EXPECT_EQ(cut.calls, (std::vector<std::string>{"aside", "stopped"}));
+
     TFakeJobHost starved;
     starved.aside = TFakeJobHost::TAside::OutOfMemory;
     EXPECT_THROW(TConversionJob(Request("inbox"), starved).Run(), std::bad_alloc);

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
@@ -21,6 +23,7 @@
 #include "gui/app/TFormMain.h"
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/controls/THistoryComboBox.h"
+#include "gui/controls/TWorkProgress.h"
 #include "gui/convert/TFormConvert.h"
 #include "gui/imap/TImapConnectDialog.h"
 #include "gui/params/TFormParamEdit.h"
@@ -680,5 +683,72 @@ TEST_F(FormMainTest, AnImapProjectConvertsWithTheKeyringsPasswordAndSavesNone) {
     EXPECT_NE(saved.find("IMAPCAFILE=ca.pem"), std::string::npos) << saved;
     EXPECT_NE(saved.find("/INBOX"), std::string::npos) << saved;
     EXPECT_EQ(saved.find(TDovecot::kPassword), std::string::npos) << saved;
+    TestKeyring().entries.clear();
+}
+
+// A server that never answers: the opening's progress appears, its キャンセル
+// closes the connection at once, and the run ends as a stop (nothing saved,
+// no box), by hand and in the automatic run alike.
+TEST_F(FormMainTest, AStalledImapOpeningIsCancelledAtOnceAndSavesNothing) {
+    if (!TDovecot::Available()) {
+        GTEST_SKIP() << "dovecot is not installed";
+    }
+    TDovecot server;
+    TTcpRelay relay(server.ImapsPort(), 0, TTcpRelay::TMode::kStall);
+    const std::string port = std::to_string(relay.Port());
+    {
+        TSettingFile file(dir.File("imap.KFY"));
+        file.SetMailType(9);
+        file.SetDirectory("imaps://alice@localhost:" + port + "/INBOX");
+        file.SetImapCaFile(server.CaFile());
+        file.AddParam(Header("From:"));
+        file.Write();
+    }
+    TestKeyring().unreachable = false;
+    TestKeyring().entries.clear();
+    TestKeyring().entries.insert(QString::fromStdString("alice@localhost:" + port),
+                                 Q(TDovecot::kPassword));
+    const QString project = QString::fromStdString(dir.File("imap.KFY"));
+    struct {
+        const char* name;
+        QStringList arguments;
+        int status;
+    } const cases[] = {
+        {"by hand", {project}, 0},
+        {"automatic", {Q("-a"), project, QString::fromStdString(dir.File("x.csv")), Q("0")}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        modal.Clear();
+        TTestFormMain form(appIni, c.arguments);
+        bool shown = false;
+        QElapsedTimer sinceCancel;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* progress = form.findChild<TWorkProgress*>();
+            if (progress != nullptr && progress->isVisible() && !shown) {
+                shown = true;
+                EXPECT_TRUE(
+                    Find<QLabel>(*progress, "LabelText")->text().contains(Q("IMAP サーバに接続")));
+                sinceCancel.start();
+                Click(Find<QPushButton>(*progress, "BtnCancel"));
+            }
+        });
+        poll.start(50);
+        if (form.HasPendingAutoRun()) {
+            bool closed = false;
+            QObject::connect(&form, &TFormMain::Closed, [&] { closed = true; });
+            form.show();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 30000));
+        } else {
+            Action(form, "ActionConvert")->trigger();
+        }
+        ASSERT_TRUE(shown);
+        EXPECT_LT(sinceCancel.elapsed(), 5000);  // not the 60 s of silence
+        EXPECT_EQ(form.conversions, 0);
+        EXPECT_TRUE(modal.Boxes().empty()) << BoxTexts().front().toStdString();
+        EXPECT_EQ(form.ExitStatus(), c.status);
+        EXPECT_FALSE(fs::exists(dir.Path() / "x.csv"));
+    }
     TestKeyring().entries.clear();
 }
