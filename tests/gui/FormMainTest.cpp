@@ -89,6 +89,20 @@ class FormMainTest : public GuiFixture {
         return QString::fromStdString(dir.File(name));
     }
     QAction* Action(const TFormMain& form, const char* name) { return Find<QAction>(form, name); }
+    // An IMAP project on alice's INBOX at `port`, whose password the test keyring holds.
+    QString WriteImapProject(int port, const std::string& caFile) {
+        const std::string where = "alice@localhost:" + std::to_string(port);
+        TSettingFile file(dir.File("imap.KFY"));
+        file.SetMailType(9);
+        file.SetDirectory("imaps://" + where + "/INBOX");
+        file.SetImapCaFile(caFile);
+        file.AddParam(Header("From:"));
+        file.Write();
+        TestKeyring().unreachable = false;
+        TestKeyring().entries.clear();
+        TestKeyring().entries.insert(QString::fromStdString(where), Q(TDovecot::kPassword));
+        return QString::fromStdString(dir.File("imap.KFY"));
+    }
     std::vector<QString> BoxTexts() const {
         std::vector<QString> texts;
         for (const TRecordedBox& box : modal.Boxes()) {
@@ -660,20 +674,7 @@ TEST_F(FormMainTest, AnImapProjectConvertsWithTheKeyringsPasswordAndSavesNone) {
     TDovecot server;
     server.AddMails("INBOX", {"From: a@example.jp\r\nSubject: s\r\n\r\nbody\r\n"});
     fs::copy_file(server.CaFile(), dir.Path() / "ca.pem");  // named from the project's folder
-    const std::string port = std::to_string(server.ImapsPort());
-    {
-        TSettingFile file(dir.File("imap.KFY"));
-        file.SetMailType(9);
-        file.SetDirectory("imaps://alice@localhost:" + port + "/INBOX");
-        file.SetImapCaFile("ca.pem");
-        file.AddParam(Header("From:"));
-        file.Write();
-    }
-    TestKeyring().unreachable = false;
-    TestKeyring().entries.clear();
-    TestKeyring().entries.insert(QString::fromStdString("alice@localhost:" + port),
-                                 Q(TDovecot::kPassword));
-    TTestFormMain form(appIni, {QString::fromStdString(dir.File("imap.KFY"))});
+    TTestFormMain form(appIni, {WriteImapProject(server.ImapsPort(), "ca.pem")});
     EXPECT_EQ(form.MailTypeList()->currentText(), Q("IMAP サーバから"));
     Action(form, "ActionConvert")->trigger();
     EXPECT_EQ(form.conversions, 1);
@@ -695,20 +696,7 @@ TEST_F(FormMainTest, AStalledImapOpeningIsCancelledAtOnceAndSavesNothing) {
     }
     TDovecot server;
     TTcpRelay relay(server.ImapsPort(), 0, TTcpRelay::TMode::kStall);
-    const std::string port = std::to_string(relay.Port());
-    {
-        TSettingFile file(dir.File("imap.KFY"));
-        file.SetMailType(9);
-        file.SetDirectory("imaps://alice@localhost:" + port + "/INBOX");
-        file.SetImapCaFile(server.CaFile());
-        file.AddParam(Header("From:"));
-        file.Write();
-    }
-    TestKeyring().unreachable = false;
-    TestKeyring().entries.clear();
-    TestKeyring().entries.insert(QString::fromStdString("alice@localhost:" + port),
-                                 Q(TDovecot::kPassword));
-    const QString project = QString::fromStdString(dir.File("imap.KFY"));
+    const QString project = WriteImapProject(relay.Port(), server.CaFile());
     struct {
         const char* name;
         QStringList arguments;
