@@ -109,25 +109,33 @@ std::unique_ptr<TOnlyNewRun> TConversionJob::OpenRecord(std::optional<int>& stat
         return nullptr;
     }
     std::unique_ptr<TOnlyNewRun> onlyNew;
-    try {
-        // Waits for another run on the same output.
-        host_.RunAside([&] {
+    // Waits for another run on the same output.
+    const bool opened = RunStepAside(
+        [&] {
             onlyNew = std::make_unique<TOnlyNewRun>(request_.onlyNewOutput,
                                                     [this] { return host_.StopRequested(); });
-        });
+        },
+        status);
+    return opened ? std::move(onlyNew) : nullptr;
+}
+
+bool TConversionJob::RunStepAside(const std::function<void()>& work, std::optional<int>& status) {
+    try {
+        host_.RunAside(work);
+        return true;
     } catch (const std::bad_alloc&) {
         throw;  // said once, with its own status
     } catch (const std::exception& e) {
-        // A stop ends the wait with an error that is no news.
+        // A stop ends a wait or closes a server's connection, which fails
+        // the step with an error that is no news.
         if (host_.StopRequested()) {
             status = host_.Stopped();
         } else {
             host_.Failed(e);
             status = TExitStatus::BadInput;
         }
-        return nullptr;
+        return false;
     }
-    return onlyNew;
 }
 
 std::unique_ptr<TCSVConverter> TConversionJob::OpenStore(TOnlyNewRun* onlyNew,
@@ -136,30 +144,21 @@ std::unique_ptr<TCSVConverter> TConversionJob::OpenStore(TOnlyNewRun* onlyNew,
     const TImapAccess access =
         TMailStoreFactory::IsRemoteType(type) ? host_.StoreAccess() : TImapAccess{};
     std::unique_ptr<TBasicMailParser> reader;
-    std::unique_ptr<TCSVConverter> converter;
-    try {
-        // Opening a store reads all of it to find its mails.
-        host_.RunAside([&] {
+    // Opening a store reads all of it to find its mails.
+    const bool opened = RunStepAside(
+        [&] {
             reader = TMailStoreFactory::Create(type, request_.location, request_.threads, access);
             reader->SetOptions(request_.mailOptions);
             if (onlyNew != nullptr) {
                 reader = onlyNew->Choose(std::move(reader), type, request_.location);
             }
-        });
-        converter = std::make_unique<TCSVConverter>(
-            std::move(reader), std::make_unique<TConvertParam>(request_.params));
-    } catch (const std::bad_alloc&) {
-        throw;  // said once, with its own status
-    } catch (const std::exception& e) {
-        // A stop closes a server's connection, which fails the opening: no news.
-        if (host_.StopRequested()) {
-            status = host_.Stopped();
-        } else {
-            host_.Failed(e);
-            status = TExitStatus::BadInput;
-        }
+        },
+        status);
+    if (!opened) {
         return nullptr;
     }
+    auto converter = std::make_unique<TCSVConverter>(
+        std::move(reader), std::make_unique<TConvertParam>(request_.params));
     if (host_.StopRequested()) {
         status = host_.Stopped();
         return nullptr;

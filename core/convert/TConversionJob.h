@@ -9,6 +9,7 @@
 //     TConversionJob job(request, host);
 //     const int status = job.Run();  // a TExitStatus code
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,9 @@ class TConversionJob {
     // Null with `status` set when the job ends here.
     std::unique_ptr<TOnlyNewRun> OpenRecord(std::optional<int>& status);
     std::unique_ptr<TCSVConverter> OpenStore(TOnlyNewRun* onlyNew, std::optional<int>& status);
+    // Runs one step through the host; false when it failed (said once) or
+    // was stopped, with `status` set.
+    bool RunStepAside(const std::function<void()>& work, std::optional<int>& status);
     void Refuse(TJobRefusal::TStep step, const std::string& message, int helpTopic);
 
     TConversionRequest request_;
