@@ -206,7 +206,7 @@ void TImapConnectDialog::ReadKeyring() {
         checkBoxSave_->setChecked(false);
         checkBoxSave_->setEnabled(false);
         labelKeyring_->setText(U("キーリングを使えないため、パスワードを保存できません。"
-                                 "パスワードは毎回入力してください。\n") +
+                                 "パスワードはプログラムを起動するたびに入力してください。\n") +
                                read.problem);
         labelKeyring_->show();
     } else if (read.found == TImapKeyring::TFound::kYes) {

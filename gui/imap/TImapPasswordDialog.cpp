@@ -49,11 +49,12 @@ TImapPasswordDialog::TImapPasswordDialog(QWidget* parent, const TImapUrl& url,
     layout->addWidget(checkBoxSave_);
     if (!keyringProblem.isEmpty()) {
         checkBoxSave_->setEnabled(false);
-        auto* note = Named(new QLabel(U("キーリングを使えないため、パスワードを保存できません。"
-                                        "パスワードは毎回入力してください。\n") +
-                                          keyringProblem,
-                                      this),
-                           "LabelKeyring");
+        auto* note =
+            Named(new QLabel(U("キーリングを使えないため、パスワードを保存できません。"
+                               "パスワードはプログラムを起動するたびに入力してください。\n") +
+                                 keyringProblem,
+                             this),
+                  "LabelKeyring");
         note->setWordWrap(true);
         layout->addWidget(note);
     }
