@@ -40,6 +40,18 @@ struct TSet {
     ~TSet() { mailimap_set_free(set); }
 };
 
+// Calls `visit` with each static attribute of one FETCH answer (UID, size,
+// body); flags and other dynamic items are not wanted here.
+template <typename TVisit>
+void ForEachStatic(const mailimap_msg_att* att, TVisit&& visit) {
+    for (clistiter* i = clist_begin(att->att_list); i != nullptr; i = clist_next(i)) {
+        const auto* item = static_cast<mailimap_msg_att_item*>(clist_content(i));
+        if (item->att_type == MAILIMAP_MSG_ATT_ITEM_STATIC) {
+            visit(*item->att_data.att_static);
+        }
+    }
+}
+
 }  // namespace
 
 TImapSession::TImapSession(const TImapUrl& url, const TImapAccess& access)
@@ -175,18 +187,13 @@ std::vector<TImapSession::TMessage> TImapSession::ListMessages(std::uint32_t aft
     for (clistiter* it = clist_begin(result.list); it != nullptr; it = clist_next(it)) {
         const auto* att = static_cast<mailimap_msg_att*>(clist_content(it));
         TMessage message;
-        for (clistiter* i = clist_begin(att->att_list); i != nullptr; i = clist_next(i)) {
-            const auto* item = static_cast<mailimap_msg_att_item*>(clist_content(i));
-            if (item->att_type != MAILIMAP_MSG_ATT_ITEM_STATIC) {
-                continue;
+        ForEachStatic(att, [&](const mailimap_msg_att_static& s) {
+            if (s.att_type == MAILIMAP_MSG_ATT_UID) {
+                message.uid = s.att_data.att_uid;
+            } else if (s.att_type == MAILIMAP_MSG_ATT_RFC822_SIZE) {
+                message.size = s.att_data.att_rfc822_size;
             }
-            const mailimap_msg_att_static* s = item->att_data.att_static;
-            if (s->att_type == MAILIMAP_MSG_ATT_UID) {
-                message.uid = s->att_data.att_uid;
-            } else if (s->att_type == MAILIMAP_MSG_ATT_RFC822_SIZE) {
-                message.size = s->att_data.att_rfc822_size;
-            }
-        }
+        });
         if (message.uid > afterUid) {
             messages.push_back(message);
         }
@@ -209,18 +216,13 @@ void TImapSession::Deliver(const mailimap_msg_att* att) {
     }
     std::uint32_t uid = 0;
     const mailimap_msg_att_body_section* body = nullptr;
-    for (clistiter* i = clist_begin(att->att_list); i != nullptr; i = clist_next(i)) {
-        const auto* item = static_cast<mailimap_msg_att_item*>(clist_content(i));
-        if (item->att_type != MAILIMAP_MSG_ATT_ITEM_STATIC) {
-            continue;
+    ForEachStatic(att, [&](const mailimap_msg_att_static& s) {
+        if (s.att_type == MAILIMAP_MSG_ATT_UID) {
+            uid = s.att_data.att_uid;
+        } else if (s.att_type == MAILIMAP_MSG_ATT_BODY_SECTION) {
+            body = s.att_data.att_body_section;
         }
-        const mailimap_msg_att_static* s = item->att_data.att_static;
-        if (s->att_type == MAILIMAP_MSG_ATT_UID) {
-            uid = s->att_data.att_uid;
-        } else if (s->att_type == MAILIMAP_MSG_ATT_BODY_SECTION) {
-            body = s->att_data.att_body_section;
-        }
-    }
+    });
     if (uid == 0 || body == nullptr || body->sec_body_part == nullptr) {
         return;  // a flag change or a mail that is gone
     }
