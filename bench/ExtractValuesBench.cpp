@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "TFakeMail.h"
 #include "TestText.h"
-#include "params/TFakeMail.h"
 #include "params/TFieldExtractor.h"
 
 namespace {

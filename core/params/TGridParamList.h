@@ -23,8 +23,6 @@ class TGridParamList {
     void SetAutoSetParamOrder(bool v) { autoSetParamOrder_ = v; }
     bool GetAutoSetParamOrder() const { return autoSetParamOrder_; }
 
-    static constexpr int MaxParams = 256;
-
   private:
     void Renumber();
     void SetOrdersAt(int i);

@@ -7,6 +7,7 @@
 #include "base/TKestrifyError.h"
 #include "base/Utf8Text.h"
 #include "codeconv/TSjisUnicode.h"
+#include "params/TParamLimits.h"
 #include "settings/TIniDocument.h"
 
 namespace {
@@ -232,7 +233,7 @@ void TSettingFile::ReadKey(const TIniDocument& ini, const TProjectKey& key) {
 
 void TSettingFile::ReadParams(const TIniDocument& ini, bool newFormat) {
     project_.params.clear();
-    const int count = std::min(ini.ReadInteger(kEml, "PARAM", 0), MaxParams);
+    const int count = std::min(ini.ReadInteger(kEml, "PARAM", 0), TParamLimits::MaxParams);
     const int version = ini.ReadInteger(kSystem, "VERSION", 0);
     if (count <= 0) {
         return;

@@ -17,7 +17,6 @@ class TIniDocument;
 class TSettingFile {
   public:
     static constexpr int CurrentVersion = 4;
-    static constexpr int MaxParams = 256;
 
     // `fileName` is a Shift_JIS path. Nothing is read yet.
     explicit TSettingFile(std::string fileName) : fileName_(std::move(fileName)) {}

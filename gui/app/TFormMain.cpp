@@ -66,6 +66,7 @@
 #include "imap/TImapUrl.h"
 #include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
+#include "params/TParamLimits.h"
 #include "settings/TConvertParam.h"
 #include "settings/TSettingFile.h"
 #include "settings/TWineRegistry.h"
@@ -961,7 +962,7 @@ TFormMain::TConvertResult TFormMain::RunResultWindow(std::unique_ptr<TCSVConvert
 // Parameters
 
 bool TFormMain::AddAllowed() {
-    if (gridParam_->GetParamCount() >= MaxParams) {
+    if (gridParam_->GetParamCount() >= TParamLimits::MaxParams) {
         Message(U("これ以上パラメータは登録できません。"), TMsgKind::Information, TMsgButtons::Ok,
                 THelpTopic::Parameters);
         return false;

@@ -36,8 +36,6 @@ class THistoryComboBox;
 class TFormMain : public QMainWindow, private TConversionJobHost {
     Q_OBJECT
   public:
-    static constexpr int MaxParams = 256;
-
     // `appIni`: the program's settings, which outlive the window.
     // `arguments`: the command line without the program name.
     explicit TFormMain(TAppIni& appIni, const QStringList& arguments = {},

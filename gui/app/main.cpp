@@ -31,6 +31,7 @@
 #include "gui/base/TScriptedModalService.h"
 #include "gui/base/TTranslations.h"
 #include "gui/help/TBuiltInHelpService.h"
+#include "gui/imap/TQtImapKeyring.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TkKestrifyInfo.h"
 
@@ -195,6 +196,13 @@ int main(int argc, char** argv) {
     TAppLook::Apply();
     TProgramEnd::InstallSignalHandlers();
     KeepPaintThreads();
+
+    // The windows' boxes and dialogs are Qt's, the passwords the desktop's
+    // keyring's (below them, only their interfaces are known).
+    TQtModalService dialogs;
+    TModalServiceScope dialogsScope(dialogs);
+    TQtImapKeyring keyring;
+    TImapKeyringScope keyringScope(keyring);
 
     TLoggingModalService logging(headless ||
                                  !qEnvironmentVariableIsEmpty("KESTRIFY_TEST_ANSWER_BOXES"));

@@ -39,7 +39,10 @@ bool HasHelp(TMsgButtons buttons) {
 
 TMessageDialog::TMessageDialog(QWidget* parent, const QString& text, TMsgKind kind,
                                TMsgButtons buttons, int helpTopic)
-    : QDialog(parent), answer_(EscapeAnswer(buttons)), buttons_(buttons), helpTopic_(helpTopic) {
+    : QDialog(parent),
+      answer_(TModalService::EscapeAnswer(buttons)),
+      buttons_(buttons),
+      helpTopic_(helpTopic) {
     setWindowTitle(Title(kind));
     THelpService::SetContext(this, helpTopic);
 
@@ -119,22 +122,6 @@ QString TMessageDialog::Title(TMsgKind kind) {
     return QString::fromUtf8("確認");
 }
 
-TModalResult TMessageDialog::EscapeAnswer(TMsgButtons buttons) {
-    switch (buttons) {
-        case TMsgButtons::Ok:
-        case TMsgButtons::OkHelp:
-            return TModalResult::Ok;
-        case TMsgButtons::OkCancel:
-        case TMsgButtons::YesNoCancel:
-        case TMsgButtons::SaveDiscardCancel:
-            return TModalResult::Cancel;
-        case TMsgButtons::YesNo:
-        case TMsgButtons::YesNoHelp:
-            break;
-    }
-    return TModalResult::No;
-}
-
 QPushButton* TMessageDialog::AddButton(const QString& caption, TModalResult answer,
                                        QDialogButtonBox::ButtonRole role) {
     auto* button = new QPushButton(caption, this);
@@ -167,6 +154,6 @@ void TMessageDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void TMessageDialog::reject() {
-    answer_ = EscapeAnswer(buttons_);
+    answer_ = TModalService::EscapeAnswer(buttons_);
     QDialog::reject();
 }

@@ -19,8 +19,6 @@ class TMessageDialog : public QDialog {
     TModalResult Answer() const { return answer_; }
 
     static QString Title(TMsgKind kind);
-    // The answer Esc and closing the window give.
-    static TModalResult EscapeAnswer(TMsgButtons buttons);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

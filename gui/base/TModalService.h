@@ -1,8 +1,9 @@
 #pragma once
 // Everything modal that the windows show in fixed forms: message boxes of four
 // kinds with six button sets and a help topic, open and save file dialogs, and
-// the folder browser. Windows reach it through Current(); tests install a
-// scripted service that records each request and answers from a script.
+// the folder browser. Windows reach it through Current(); main() installs the
+// Qt dialogs (TQtModalService), tests a scripted service that records each
+// request and answers from a script.
 
 #include <QString>
 #include <optional>
@@ -42,10 +43,15 @@ class TModalService {
     virtual std::optional<QString> BrowseFolder(QWidget* parent, const QString& caption,
                                                 const QString& initialDir) = 0;
 
+    // Nothing installed (a tool, a test): every box gets the answer Esc
+    // would give and every dialog is cancelled, shown nowhere.
     static TModalService& Current();
-    // Installs a service (nullptr: the Qt dialogs again) and returns the
-    // previous one. The caller keeps ownership.
+    // Installs a service (nullptr: none) and returns the previous one. The
+    // caller keeps ownership.
     static TModalService* Install(TModalService* service);
+
+    // What Esc (or closing the box) answers: OK, No or Cancel.
+    static TModalResult EscapeAnswer(TMsgButtons buttons);
 };
 
 // Installs a service for the lifetime of the scope.

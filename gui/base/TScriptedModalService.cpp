@@ -1,7 +1,5 @@
 #include "gui/base/TScriptedModalService.h"
 
-#include "gui/base/TMessageDialog.h"
-
 int TScriptedModalService::PendingAnswers() const {
     return static_cast<int>(messageAnswers_.size() + fileAnswers_.size());
 }
@@ -17,7 +15,7 @@ TModalResult TScriptedModalService::Message(QWidget* /*parent*/, const QString& 
                                             TMsgButtons buttons, int helpTopic) {
     boxes_.push_back({text, kind, buttons, helpTopic});
     if (messageAnswers_.empty()) {
-        return TMessageDialog::EscapeAnswer(buttons);
+        return EscapeAnswer(buttons);
     }
     const TModalResult answer = messageAnswers_.front();
     messageAnswers_.pop_front();

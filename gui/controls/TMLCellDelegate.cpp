@@ -4,9 +4,12 @@
 #include <QPainter>
 
 #include "gui/controls/TMLInplaceEdit.h"
-#include "gui/controls/TMLStringGrid.h"
 
-TMLCellDelegate::TMLCellDelegate(TMLStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+TMLCellDelegate::TMLCellDelegate(QObject* parent, std::function<bool()> wordWrap,
+                                 std::function<void(TMLInplaceEdit*)> editorMade)
+    : QStyledItemDelegate(parent),
+      wordWrap_(std::move(wordWrap)),
+      editorMade_(std::move(editorMade)) {}
 
 QString TMLCellDelegate::ToDisplayLines(const QString& text) {
     if (!text.contains(u'\r')) {
@@ -44,7 +47,7 @@ void TMLCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         opt.palette.color(QPalette::Active, selected ? QPalette::HighlightedText : QPalette::Text));
     painter->setFont(opt.font);
     int flags = Qt::AlignLeft | Qt::AlignTop;
-    if (grid_->GetWordWrap()) {
+    if (wordWrap_()) {
         flags |= Qt::TextWordWrap;
     }
     painter->setClipRect(opt.rect);
@@ -56,7 +59,7 @@ QWidget* TMLCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewIt
                                        const QModelIndex& /*index*/) const {
     auto* editor = new TMLInplaceEdit(parent);
     editor->setFont(option.font);
-    grid_->AttachEditor(editor);
+    editorMade_(editor);
     return editor;
 }
 

@@ -1,16 +1,20 @@
 #pragma once
-// Draws cells of TMLStringGrid as multi-line text (wrapped at word boundaries
+// Draws the cells of a TMLStringGrid as multi-line text (wrapped at word boundaries
 // when the grid's WordWrap is on) and edits them with TMLInplaceEdit. Line
 // breaks written back into the model are CR LF, as everywhere in the program.
 
 #include <QStyledItemDelegate>
+#include <functional>
 
-class TMLStringGrid;
+class TMLInplaceEdit;
 
 class TMLCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
   public:
-    explicit TMLCellDelegate(TMLStringGrid* grid);
+    // `wordWrap` tells whether the grid wraps now; `editorMade` is told of
+    // each editor made, so that the grid handles its keys.
+    TMLCellDelegate(QObject* parent, std::function<bool()> wordWrap,
+                    std::function<void(TMLInplaceEdit*)> editorMade);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -28,5 +32,6 @@ class TMLCellDelegate : public QStyledItemDelegate {
     static QString ToStoredLines(const QString& text);
 
   private:
-    TMLStringGrid* grid_;
+    std::function<bool()> wordWrap_;
+    std::function<void(TMLInplaceEdit*)> editorMade_;
 };

@@ -6,7 +6,10 @@
 #include "gui/controls/TMLInplaceEdit.h"
 
 TMLStringGrid::TMLStringGrid(QWidget* parent)
-    : QTableView(parent), delegate_(new TMLCellDelegate(this)) {
+    : QTableView(parent),
+      delegate_(new TMLCellDelegate(
+          this, [this] { return wordWrap_; },
+          [this](TMLInplaceEdit* editor) { AttachEditor(editor); })) {
     setItemDelegate(delegate_);
     QTableView::setWordWrap(false);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |

@@ -21,13 +21,12 @@ class TMLStringGrid : public QTableView {
     // The open in-place editor, or nullptr.
     TMLInplaceEdit* InplaceEditor() const;
 
-    // Called by the delegate for each editor it creates.
-    void AttachEditor(TMLInplaceEdit* editor);
-
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // Each editor the delegate makes.
+    void AttachEditor(TMLInplaceEdit* editor);
     void EndEditing(TMLInplaceEdit* editor);
     void MoveEditing(TMLInplaceEdit* editor, int key);
     void CaretToEndOfEditor();

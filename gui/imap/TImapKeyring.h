@@ -1,7 +1,8 @@
 #pragma once
 // The desktop keyring as the IMAP windows use it: one password per
-// TImapKeyringName key. The program reaches it through Current(); tests
-// install a keyring of their own, so that no test touches the user's.
+// TImapKeyringName key. The program reaches it through Current(); main()
+// installs the desktop's (TQtImapKeyring), tests a keyring of their own, so
+// that no test touches the user's.
 
 #include <QString>
 
@@ -23,9 +24,10 @@ class TImapKeyring {
     // An empty text when removed or not there; else why not.
     virtual QString Remove(const QString& key) = 0;
 
+    // Nothing installed: a keyring that cannot be reached.
     static TImapKeyring& Current();
-    // Installs a keyring (nullptr: the desktop's again) and returns the
-    // previous one. The caller keeps ownership.
+    // Installs a keyring (nullptr: none) and returns the previous one. The
+    // caller keeps ownership.
     static TImapKeyring* Install(TImapKeyring* keyring);
 };
 

@@ -2,7 +2,6 @@
 
 #include "base/TKestrifyError.h"
 #include "gui/base/TQtText.h"
-#include "gui/settings/TkKestrifyInfo.h"
 
 namespace {
 
@@ -14,8 +13,7 @@ constexpr const char* Names[TkAppInfo::ValueCount] = {
 
 }  // namespace
 
-TkAppInfo::TkAppInfo() {
-    const QString version = TkKestrifyInfo::Version();
+TkAppInfo::TkAppInfo(const QString& version) {
     if (version.isEmpty()) {
         throw TKestrifyError(TQtText::ToSjis(QString::fromUtf8("バージョン情報を取得できません")));
     }

@@ -29,5 +29,7 @@ class TkKestrifyInfo {
     static QIcon ProgramIcon();
 
   private:
+    TkKestrifyInfo() : appInfo_(Version()) {}
+
     TkAppInfo appInfo_;
 };

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "TEnvironmentVariable.h"
 #include "TImapSecret.h"
 #include "TempDir.h"
 
@@ -26,31 +27,6 @@ class TFakeKeyring : public TKeyringLookup {
 
   private:
     std::optional<std::string> stored_;
-};
-
-// Sets or clears the variable for one case and puts the old value back.
-class TEnvironment {
-  public:
-    explicit TEnvironment(const char* value) {
-        if (const char* old = std::getenv(TImapSecret::kEnvironmentName)) {
-            old_ = old;
-        }
-        if (value != nullptr) {
-            ::setenv(TImapSecret::kEnvironmentName, value, 1);
-        } else {
-            ::unsetenv(TImapSecret::kEnvironmentName);
-        }
-    }
-    ~TEnvironment() {
-        if (old_) {
-            ::setenv(TImapSecret::kEnvironmentName, old_->c_str(), 1);
-        } else {
-            ::unsetenv(TImapSecret::kEnvironmentName);
-        }
-    }
-
-  private:
-    std::optional<std::string> old_;
 };
 
 TEST(TImapSecretTest, KeyringThenEnvironmentThenPasswordFile) {
@@ -73,7 +49,7 @@ TEST(TImapSecretTest, KeyringThenEnvironmentThenPasswordFile) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.expected);
-        const TEnvironment environment(c.environment);
+        const TEnvironmentVariable environment(TImapSecret::kEnvironmentName, c.environment);
         TFakeKeyring keyring(c.keyring);
         EXPECT_EQ(TImapSecret::Find(c.passwordFile ? std::optional(file) : std::nullopt,
                                     "imaps://alice@mail.example.jp/INBOX", keyring),
@@ -84,7 +60,7 @@ TEST(TImapSecretTest, KeyringThenEnvironmentThenPasswordFile) {
 }
 
 TEST(TImapSecretTest, TheKeyIsTheAccountOfTheUrl) {
-    const TEnvironment environment(nullptr);
+    const TEnvironmentVariable environment(TImapSecret::kEnvironmentName, nullptr);
     for (const auto& [url, key] :
          {std::pair{"imap://bob%40example.jp@host:10143/受信箱", "bob@example.jp@host:10143"},
           std::pair{"imaps://carol;AUTH=XOAUTH2@imap.example.com/",

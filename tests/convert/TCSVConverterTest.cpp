@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "TFakeMailStore.h"
+#include "TParamMaker.h"
 #include "base/TKestrifyError.h"
-#include "params/TParamMaker.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 
 #include <new>
 
+#include "StateTestUtil.h"
+#include "TParamMaker.h"
 #include "TempDir.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TCSVConverter.h"
 #include "convert/TExitStatus.h"
 #include "mail/TMailStoreCheck.h"
-#include "params/TParamMaker.h"
-#include "state/StateTestUtil.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "TFakeMailStore.h"
+#include "TParamMaker.h"
 #include "TestText.h"
 #include "convert/TResultTable.h"
-#include "params/TParamMaker.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "TFakeMailStore.h"
-#include "params/TParamMaker.h"
+#include "TParamMaker.h"
 
 namespace {
 

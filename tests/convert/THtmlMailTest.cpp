@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "MailTestUtil.h"
+#include "TParamMaker.h"
 #include "TestText.h"
 #include "base/LineSplitter.h"
 #include "base/SjisText.h"
-#include "mail/MailTestUtil.h"
 #include "mail/TMail.h"
 #include "params/TFieldExtractor.h"
-#include "params/TParamMaker.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "DbxImage.h"
+#include "TParamMaker.h"
 #include "TempDir.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TMailPreview.h"
 #include "convert/TPreviewWorker.h"
-#include "mail/DbxImage.h"
-#include "params/TParamMaker.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "base/SjisText.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TCharNkfConv.h"
 #include "codeconv/TCodePageConv.h"
-#include "fuzz/FuzzCheck.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "SplitReaderFuzz.h"
 #include "base/TKestrifyError.h"
-#include "fuzz/SplitReaderFuzz.h"
 #include "mail/TDBXParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

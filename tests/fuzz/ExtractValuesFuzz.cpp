@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "TFakeMail.h"
+#include "TParamMaker.h"
 #include "base/LineSplitter.h"
-#include "params/TFakeMail.h"
 #include "params/TFieldExtractor.h"
-#include "params/TParamMaker.h"
 #include "regex/TJreException.h"
 
 namespace {

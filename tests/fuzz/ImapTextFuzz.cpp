@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "base/TKestrifyError.h"
-#include "fuzz/FuzzCheck.h"
 #include "imap/TImapFolderName.h"
 #include "imap/TImapUrl.h"
 

@@ -1,6 +1,6 @@
 // The mbox reader over arbitrary bytes.
 
-#include "fuzz/SplitReaderFuzz.h"
+#include "SplitReaderFuzz.h"
 #include "mail/TMBOXParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/FuzzCheck.h"
+#include "FuzzCheck.h"
 #include "mail/TThunderbirdProfiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "fuzz/SplitReaderFuzz.h"
+#include "SplitReaderFuzz.h"
 #include "mail/TMozillaStatus.h"
 #include "mail/TThunderbirdParser.h"
 

@@ -14,11 +14,12 @@
 #include <optional>
 
 #include "GuiTest.h"
+#include "TFakeMailStore.h"
+#include "TParamMaker.h"
 #include "TempDir.h"
 #include "TempHome.h"
 #include "WorkbookCells.h"
 #include "convert/TCsvRowReader.h"
-#include "convert/TFakeMailStore.h"
 #include "convert/TResultTable.h"
 #include "gui/base/TQtText.h"
 #include "gui/controls/TMLInplaceEdit.h"
@@ -28,7 +29,6 @@
 #include "gui/convert/TResultTableModel.h"
 #include "mail/TMailStoreFactory.h"
 #include "params/TGridParamList.h"
-#include "params/TParamMaker.h"
 #include "settings/TSettingFile.h"
 #include "state/TOnlyNewRun.h"
 

@@ -3,9 +3,9 @@
 #include <QToolButton>
 
 #include "GuiTest.h"
+#include "TParamMaker.h"
 #include "gui/params/TFormEditParamOrder.h"
 #include "gui/params/TGridConvertParam.h"
-#include "params/TParamMaker.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <functional>
 #include <iterator>
 
-#include "../imap/TDovecot.h"
 #include "FakeImapKeyring.h"
 #include "GuiTest.h"
+#include "TDovecot.h"
 #include "TempDir.h"
 #include "TempHome.h"
 #include "convert/TCSVConverter.h"

@@ -5,8 +5,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include "../imap/TDovecot.h"
 #include "GuiTest.h"
+#include "TDovecot.h"
 #include "TempDir.h"
 #include "gui/app/TFormMakeBatch.h"
 #include "gui/controls/TRadioGroup.h"

@@ -7,9 +7,9 @@
 #include <QTabWidget>
 
 #include "GuiTest.h"
+#include "TParamMaker.h"
 #include "gui/controls/TRadioGroup.h"
 #include "gui/params/TFormParamEdit.h"
-#include "params/TParamMaker.h"
 
 namespace {
 

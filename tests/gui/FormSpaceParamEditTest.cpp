@@ -3,8 +3,8 @@
 #include <QPushButton>
 
 #include "GuiTest.h"
+#include "TParamMaker.h"
 #include "gui/params/TFormSpaceParamEdit.h"
-#include "params/TParamMaker.h"
 
 using SpaceParamEditTest = GuiFixture;
 

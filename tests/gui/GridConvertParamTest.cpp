@@ -3,9 +3,9 @@
 #include <QHeaderView>
 
 #include "GuiTest.h"
+#include "TParamMaker.h"
 #include "gui/params/TGridConvertParam.h"
 #include "gui/params/TParamGridModel.h"
-#include "params/TParamMaker.h"
 
 namespace {
 

@@ -15,9 +15,10 @@
 #include <QTreeWidget>
 #include <cstdlib>
 
-#include "../imap/TDovecot.h"
 #include "FakeImapKeyring.h"
 #include "GuiTest.h"
+#include "TDovecot.h"
+#include "TEnvironmentVariable.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 #include "gui/imap/TImapConnectDialog.h"
@@ -153,31 +154,6 @@ TEST(ImapFolderTreeTest, SplitsNamesAtTheServersDelimiter) {
     EXPECT_EQ(TImapFolderTree::FolderOf(tree.currentItem()), Q("INBOX.請求書"));
 }
 
-// The environment variable as a test sets it, restored afterwards.
-class TPasswordVariable {
-  public:
-    explicit TPasswordVariable(const char* value) {
-        if (const char* old = std::getenv(TImapAccess::kPasswordVariable)) {
-            old_ = old;
-        }
-        if (value != nullptr) {
-            setenv(TImapAccess::kPasswordVariable, value, 1);
-        } else {
-            unsetenv(TImapAccess::kPasswordVariable);
-        }
-    }
-    ~TPasswordVariable() {
-        if (old_) {
-            setenv(TImapAccess::kPasswordVariable, old_->c_str(), 1);
-        } else {
-            unsetenv(TImapAccess::kPasswordVariable);
-        }
-    }
-
-  private:
-    std::optional<std::string> old_;
-};
-
 class ImapPasswordTest : public GuiFixture {
   protected:
     ImapPasswordTest() {
@@ -222,14 +198,14 @@ class ImapPasswordTest : public GuiFixture {
 
 TEST_F(ImapPasswordTest, AutomaticRunTakesTheKeyringThenTheVariableAndAsksNobody) {
     {
-        TPasswordVariable variable("from env\nsecond line");
+        TEnvironmentVariable variable(TImapAccess::kPasswordVariable, "from env\nsecond line");
         EXPECT_EQ(TImapPasswords::ForAutomaticRun(url), "from env");
         keyring.entries.insert(key, Q("鍵の中"));
         EXPECT_EQ(TImapPasswords::ForAutomaticRun(url), "鍵の中");
         keyring.unreachable = true;
         EXPECT_EQ(TImapPasswords::ForAutomaticRun(url), "from env");
     }
-    TPasswordVariable none(nullptr);
+    TEnvironmentVariable none(TImapAccess::kPasswordVariable, nullptr);
     try {
         TImapPasswords::ForAutomaticRun(url);
         ADD_FAILURE() << "no password, no refusal";

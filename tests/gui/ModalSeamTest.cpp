@@ -135,7 +135,7 @@ TEST(MessageDialog, ButtonSetsInJapanese) {
     for (const Case& c : cases) {
         TMessageDialog box(nullptr, Q("本文"), TMsgKind::Warning, c.buttons, 0);
         EXPECT_EQ(ButtonCaptions(box), c.captions);
-        EXPECT_EQ(TMessageDialog::EscapeAnswer(c.buttons), c.escape);
+        EXPECT_EQ(TModalService::EscapeAnswer(c.buttons), c.escape);
     }
     EXPECT_EQ(TMessageDialog::Title(TMsgKind::Error), Q("エラー"));
     EXPECT_EQ(TMessageDialog::Title(TMsgKind::Warning), Q("警告"));

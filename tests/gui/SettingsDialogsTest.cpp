@@ -5,6 +5,7 @@
 
 #include "GuiTest.h"
 #include "TempHome.h"
+#include "base/TKestrifyError.h"
 #include "gui/settings/TAppIni.h"
 #include "gui/settings/TFileAssociation.h"
 #include "gui/settings/TFormAbout.h"
@@ -12,6 +13,7 @@
 #include "gui/settings/TFormCommonSetting.h"
 #include "gui/settings/TFormProjectSetting.h"
 #include "gui/settings/TkAppInfo.h"
+#include "gui/settings/TkKestrifyInfo.h"
 #include "settings/TParamFormConvert.h"
 
 namespace {
@@ -144,10 +146,11 @@ TEST_F(SettingsDialogsTest, AboutShowsProductAndVersionAndLinksToHelp) {
     TFormAbout form;
     ShowActive(form);
     EXPECT_EQ(form.windowTitle(), Q("バージョン情報"));
-    const TkAppInfo info;
+    const TkAppInfo& info = TkKestrifyInfo::Instance().AppInfo();
     EXPECT_EQ(info.Value(TkAppInfo::ProductName), Q("Kestrify"));
     EXPECT_FALSE(info.Value(TkAppInfo::FileVersion).isEmpty());
     EXPECT_TRUE(info.Value(11).isEmpty());
+    EXPECT_THROW(TkAppInfo{QString()}, TKestrifyError);  // a build without a version
     EXPECT_EQ(Find<QLabel>(form, "LabelProductName")->text(), Q("Kestrify"));
     EXPECT_EQ(Find<QLabel>(form, "LabelVersion")->text(), info.Value(TkAppInfo::FileVersion));
     EXPECT_FALSE(Find<QLabel>(form, "ProgramIcon")->pixmap().isNull());

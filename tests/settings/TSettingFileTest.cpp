@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "TParamMaker.h"
 #include "TempDir.h"
 #include "TestText.h"
 #include "base/TKestrifyError.h"
-#include "params/TParamMaker.h"
 
 namespace {
 

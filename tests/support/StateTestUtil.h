@@ -2,30 +2,16 @@
 // A private state folder for a test: XDG_STATE_HOME points into a temporary
 // folder while the test runs, so no test writes the real home.
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "TEnvironmentVariable.h"
 #include "TempDir.h"
 
 class TStateHome {
   public:
-    TStateHome() {
-        const char* old = std::getenv("XDG_STATE_HOME");
-        if (old != nullptr) {
-            old_ = old;
-            hadOld_ = true;
-        }
-        ::setenv("XDG_STATE_HOME", dir_.File("state").c_str(), 1);
-    }
-    ~TStateHome() {
-        if (hadOld_) {
-            ::setenv("XDG_STATE_HOME", old_.c_str(), 1);
-        } else {
-            ::unsetenv("XDG_STATE_HOME");
-        }
-    }
+    TStateHome() : variable_("XDG_STATE_HOME", dir_.File("state").c_str()) {}
     TStateHome(const TStateHome&) = delete;
     TStateHome& operator=(const TStateHome&) = delete;
 
@@ -37,6 +23,5 @@ class TStateHome {
 
   private:
     TTempDir dir_;
-    std::string old_;
-    bool hadOld_ = false;
+    TEnvironmentVariable variable_;
 };

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "convert/TFakeMailStore.h"
+#include "TFakeMailStore.h"
+#include "TParamMaker.h"
 #include "convert/TResultTable.h"
-#include "params/TParamMaker.h"
 
 namespace {
 
