@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -69,6 +70,52 @@ std::size_t CountCrLf(const std::string& text) {
     return count;
 }
 
+// A server that no TDovecot uses now, kept for the next of its kind.
+struct TIdleServer {
+    std::filesystem::path root;
+    int imapPort = 0;
+    int imapsPort = 0;
+    pid_t pid = -1;
+    uid_t mailUid = 0;
+    gid_t mailGid = 0;
+};
+
+void StopServer(pid_t pid, const std::filesystem::path& root) {
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+}
+
+// One slot per kind (index: with TLS), emptied when the program ends.
+class TIdleServers {
+  public:
+    ~TIdleServers() {
+        for (std::optional<TIdleServer>& idle : slots_) {
+            if (idle) {
+                StopServer(idle->pid, idle->root);
+            }
+        }
+    }
+    std::optional<TIdleServer>& For(bool tls) { return slots_[tls ? 1 : 0]; }
+
+  private:
+    std::optional<TIdleServer> slots_[2];
+};
+
+TIdleServers& Idle() {
+    static TIdleServers idle;
+    return idle;
+}
+
+bool Running(pid_t pid) {
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, WNOHANG) == 0;
+}
+
 }  // namespace
 
 bool TDovecot::Available() {
@@ -94,12 +141,28 @@ static std::filesystem::path MakeRoot() {
     return pattern;
 }
 
-TDovecot::TDovecot(bool tls) : root_(MakeRoot()) {
+TDovecot::TDovecot(bool tls) : tls_(tls) {
+    if (std::optional<TIdleServer>& idle = Idle().For(tls); idle && Running(idle->pid)) {
+        root_ = idle->root;
+        imapPort_ = idle->imapPort;
+        imapsPort_ = idle->imapsPort;
+        pid_ = idle->pid;
+        mailUid_ = idle->mailUid;
+        mailGid_ = idle->mailGid;
+        idle.reset();
+        try {
+            NewHome();
+        } catch (...) {
+            Stop();
+            throw;
+        }
+        return;
+    }
+    root_ = MakeRoot();
     try {
         Prepare(tls);
     } catch (...) {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
+        Stop();
         throw;
     }
 }
@@ -160,11 +223,28 @@ void TDovecot::Prepare(bool tls) {
     imapPort_ = FreePort();
     imapsPort_ = FreePort();
     WriteConfig(tls);
-    std::filesystem::create_directories(root / "home" / kUser / "Maildir" / "cur");
-    std::filesystem::create_directories(root / "home" / kUser / "Maildir" / "new");
-    std::filesystem::create_directories(root / "home" / kUser / "Maildir" / "tmp");
     GiveToMailUser(root / "home");
+    NewHome();
     Start();
+}
+
+void TDovecot::NewHome() {
+    static int homes = 0;
+    const std::filesystem::path home = root_ / "homes" / std::to_string(++homes);
+    for (const char* sub : {"cur", "new", "tmp"}) {
+        std::filesystem::create_directories(home / "Maildir" / sub);
+    }
+    GiveToMailUser(root_ / "homes");
+    // The link is replaced in one step: the server, which follows it at each
+    // login, sees the old home or the new one, never none.
+    const std::filesystem::path link = root_ / "home" / kUser;
+    const std::filesystem::path next = root_ / "home" / (std::string(kUser) + ".next");
+    std::error_code ec;
+    std::filesystem::remove(next, ec);
+    std::filesystem::create_directory_symlink(home, next);
+    GiveToMailUser(next);
+    std::filesystem::rename(next, link);
+    home_ = home;
 }
 
 void TDovecot::WriteConfig(bool tls) {
@@ -189,6 +269,8 @@ void TDovecot::WriteConfig(bool tls) {
          << "auth_mechanisms = plain login xoauth2\n"
          << "auth_failure_delay = 0\n"
          << "mail_location = maildir:~/Maildir\n"
+         // Connections of earlier tests may still be closing.
+         << "mail_max_userip_connections = 1000\n"
          << "passdb {\n  driver = oauth2\n  mechanisms = xoauth2\n  args = "
          << (root / "oauth2.conf").string() << "\n}\n"
          << "passdb {\n  driver = passwd-file\n  mechanisms = plain login none\n  args = "
@@ -236,13 +318,19 @@ void TDovecot::Start() {
 }
 
 TDovecot::~TDovecot() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
+    std::optional<TIdleServer>& idle = Idle().For(tls_);
+    if (idle || !Running(pid_)) {
+        Stop();
+        return;
     }
     std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
+    std::filesystem::remove_all(home_, ec);
+    idle = TIdleServer{root_, imapPort_, imapsPort_, pid_, mailUid_, mailGid_};
+}
+
+void TDovecot::Stop() {
+    StopServer(pid_, root_);
+    pid_ = -1;
 }
 
 int TDovecot::Doveadm(const std::string& arguments) const {

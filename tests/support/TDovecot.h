@@ -1,8 +1,14 @@
 #pragma once
 // A private Dovecot IMAP server for tests: configuration, users, a
 // self-signed certificate for "localhost" and Maildir folders all in a
-// temporary folder, listening on 127.0.0.1 at free ports, stopped (and the
-// folder removed) by the destructor. Nothing outside the folder is touched.
+// temporary folder, listening on 127.0.0.1 at free ports. Nothing outside the
+// folder is touched.
+//
+// Each TDovecot starts with an empty mailbox of its own, but the server
+// process is shared by the test program: starting one takes about a second,
+// giving its user a new home a few milliseconds. A server no TDovecot uses is
+// kept for the next one of its kind (with or without TLS) and stopped, its
+// folder removed, when the program ends; two in use at once are two servers.
 
 #include <sys/types.h>
 
@@ -47,6 +53,9 @@ class TDovecot {
   private:
     std::filesystem::path FolderPath(const std::string& folder) const;
     void Prepare(bool tls);
+    // An empty Maildir that the user's home names from now on.
+    void NewHome();
+    void Stop();
     void WriteConfig(bool tls);
     void Start();
     void GiveToMailUser(const std::filesystem::path& path) const;
@@ -56,6 +65,8 @@ class TDovecot {
     // In memory where the machine offers it: writing 20,000 mail files to a
     // disk takes ten times as long.
     std::filesystem::path root_;
+    std::filesystem::path home_;  // this object's, under root_/homes
+    bool tls_ = true;
     int imapPort_ = 0;
     int imapsPort_ = 0;
     pid_t pid_ = -1;
