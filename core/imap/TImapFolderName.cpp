@@ -83,7 +83,11 @@ void AppendShifted(const std::vector<std::uint16_t>& units, std::string& out) {
     out.push_back('-');
 }
 
-// The code points of one "&...-" run, or false when it is not a valid one.
+constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// The code points of one "&...-" run, or false when it is not a valid one:
+// base64 of UTF-16 as ToModifiedUtf7 spells it, holding no character that
+// is written as itself or that is a control character.
 bool DecodeShifted(std::string_view run, std::string& out) {
     std::uint32_t bits = 0;
     int count = 0;
@@ -112,13 +116,24 @@ bool DecodeShifted(std::string_view run, std::string& out) {
                 return false;
             }
             cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+        } else if ((cp >= 0xDC00 && cp <= 0xDFFF) || cp <= 0x7F || (cp >= 0x80 && cp < 0xA0)) {
             return false;
         }
         utf8::Append(text, static_cast<char32_t>(cp));
     }
+    std::string spelled;
+    AppendShifted(units, spelled);
+    if (spelled.compare(1, spelled.size() - 2, run) != 0) {
+        return false;  // the same text spelled otherwise: not the server's name back
+    }
     out += text;
     return true;
+}
+
+// The end of the "&...-" run at `pos` ('&'): past its '-', or the end.
+std::size_t RunEnd(std::string_view text, std::size_t pos) {
+    const std::size_t dash = text.find('-', pos + 1);
+    return dash == std::string_view::npos ? text.size() : dash + 1;
 }
 
 }  // namespace
@@ -155,27 +170,37 @@ std::string TImapFolderName::ToModifiedUtf7(std::string_view utf8) {
     return out;
 }
 
-std::string TImapFolderName::FromModifiedUtf7(std::string_view mutf7) {
-    std::string out;
+TImapFolderName::TRead TImapFolderName::Read(std::string_view mutf7) {
+    TRead read;
+    bool damaged = false;
     std::size_t pos = 0;
     while (pos < mutf7.size()) {
         const char c = mutf7[pos];
         if (c != '&') {
-            out.push_back(c);
+            const auto byte = static_cast<unsigned char>(c);
+            const bool shown = byte >= 0x20 && byte < 0x7F;
+            damaged = damaged || !shown;
+            read.name.push_back(c);
+            read.display += shown ? std::string(1, c) : std::string(kReplacement);
             ++pos;
             continue;
         }
-        const std::size_t end = mutf7.find('-', pos + 1);
-        if (end == std::string_view::npos) {
-            out.append(mutf7.substr(pos));
-            break;
+        const std::size_t end = RunEnd(mutf7, pos);
+        std::string text;
+        if (end == pos + 2) {
+            text = "&";
+        } else if (mutf7[end - 1] != '-' ||
+                   !DecodeShifted(mutf7.substr(pos + 1, end - pos - 2), text)) {
+            damaged = true;
+            text = kReplacement;
         }
-        if (end == pos + 1) {
-            out.push_back('&');
-        } else if (!DecodeShifted(mutf7.substr(pos + 1, end - pos - 1), out)) {
-            out.append(mutf7.substr(pos, end - pos + 1));
-        }
-        pos = end + 1;
+        read.name += text;
+        read.display += text;
+        pos = end;
     }
-    return out;
+    // Runs side by side, say, read well but spell back otherwise.
+    if (damaged || ToModifiedUtf7(read.name) != mutf7) {
+        read.name.assign(mutf7);  // the server's bytes: Examine sends them back as they are
+    }
+    return read;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // One logged-in IMAP connection (libetpan), read-only: it examines a folder,
 // lists its mails and fetches them in batches. Every failure throws
-// TKestrifyError with a Japanese message and the server's own words.
+// TKestrifyError with a Japanese message and the server's own words. Every
+// step has a deadline (TImapStream); a connection that failed or timed out
+// is closed without another word.
 
 #include <cstdint>
 #include <deque>
@@ -24,7 +26,11 @@ class TImapSession {
         std::uint32_t size = 0;  // bytes, as the server counts them
     };
     struct TFolder {
-        std::string name;  // UTF-8, full path with the server's delimiter
+        // UTF-8, full path with the server's delimiter; a damaged
+        // modified UTF-7 run is kept as the server spelled it, so that
+        // Examine finds the folder again.
+        std::string name;
+        std::string display;  // as shown: U+FFFD for what cannot be read
         char delimiter = 0;
         bool selectable = true;
     };
@@ -34,6 +40,9 @@ class TImapSession {
     };
     using TMailHandler = std::function<void(std::uint32_t uid, std::string_view raw)>;
     enum class TPart { kWhole, kHeader };  // BODY.PEEK[] or BODY.PEEK[HEADER]
+    // The largest mail read; a larger one (by its listed size) is never
+    // fetched and fails alone.
+    static constexpr std::uint32_t kMaxMail = 256u << 20;
 
     // Connects, secures (TLS or STARTTLS) and logs in.
     TImapSession(const TImapUrl& url, const TImapAccess& access);
@@ -47,7 +56,7 @@ class TImapSession {
     std::vector<TMessage> ListMessages(std::uint32_t afterUid = 0);
     // One UID FETCH of BODY.PEEK[] for `messages`; `handler` gets each mail
     // on this thread as soon as it has arrived. A mail the server no longer
-    // has is left out.
+    // has is left out, and so is one larger than kMaxMail.
     void Fetch(std::span<const TMessage> messages, const TMailHandler& handler,
                TPart part = TPart::kWhole);
     // Fetch in two halves, so that several fetches can be on the way at
@@ -68,13 +77,23 @@ class TImapSession {
     void Open(const TImapUrl& url, const TImapAccess& access);
     void Secure(const TImapUrl& url, const std::string& caFile);
     void LogIn(const TImapUrl& url, const std::string& secret);
-    [[noreturn]] void Fail(int code, const std::string& what) const;
+    // LOGIN with the user and password as quoted strings or literals.
+    int SendLogin(const std::string& user, const std::string& password);
+    void Write(const std::string& bytes);
+    // After a literal's size: waits for the server's "+".
+    int AwaitContinuation();
+    int ReadTagged();
+    int ExamineName(const std::string& name);
+    // Closes the connection: LOGOUT only on one that never failed.
+    void Close() noexcept;
+    [[noreturn]] void Fail(int code, const std::string& what);
     static void OnMail(struct mailimap_msg_att* att, void* context);
     // Gives one FETCH response's mail to the handler of the fetch under way.
     void Deliver(const struct mailimap_msg_att* att);
 
     TImapStream stream_;
     mailimap* imap_ = nullptr;
+    bool failed_ = false;
     std::deque<int> sentTags_;               // of fetches not answered yet, oldest first
     const TMailHandler* handler_ = nullptr;  // during ReceiveFetch
     std::exception_ptr handlerError_;

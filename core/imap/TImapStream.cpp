@@ -1,9 +1,11 @@
 #include "imap/TImapStream.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +18,9 @@
 namespace {
 
 constexpr int kSliceMs = 100;  // how often a wait looks at the stop request
+// A CA file holds a few certificates; a system bundle of all of them is
+// about 200 KB.
+constexpr off_t kMaxCaFile = 4 << 20;
 
 [[noreturn]] void Fail(const std::string& utf8) {
     throw TKestrifyError(TSjisUnicode::FromUtf8(utf8));
@@ -29,6 +34,43 @@ bool IsAddress(const std::string& host) {
     in6_addr address{};
     return inet_pton(AF_INET, host.c_str(), &address) == 1 ||
            inet_pton(AF_INET6, host.c_str(), &address) == 1;
+}
+
+// The CA file's text: a regular file of sane size (not a device, a FIFO or
+// a folder that would be read without end or block).
+std::string ReadCaFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        Fail("CA ファイル " + path + " を開けません: " + std::strerror(errno));
+    }
+    struct stat info {};
+    std::string why;
+    std::string text;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        why = "普通のファイルではありません。PEM 形式の証明書のファイルを指定してください";
+    } else if (info.st_size > kMaxCaFile) {
+        why = "大きすぎます (" + std::to_string(kMaxCaFile >> 20) +
+              " MB まで)。PEM 形式の証明書のファイルを指定してください";
+    } else {
+        text.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t r = read(fd, text.data() + done, text.size() - done);
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            if (r <= 0) {
+                why = std::string("読めません: ") + (r < 0 ? std::strerror(errno) : "short file");
+                break;
+            }
+            done += static_cast<std::size_t>(r);
+        }
+    }
+    close(fd);
+    if (!why.empty()) {
+        Fail("CA ファイル " + path + " は" + why);
+    }
+    return text;
 }
 
 }  // namespace
@@ -85,12 +127,48 @@ void TImapStream::Close() {
     }
 }
 
-bool TImapStream::WaitFor(short events, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+void TImapStream::BeginStep(std::string name, TPace pace, int seconds) {
+    step_ = std::move(name);
+    pace_ = pace;
+    stepSeconds_ = seconds > 0 ? seconds : limits_.idleSeconds;
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(stepSeconds_);
+    progress_ = guard_.Progress();
+}
+
+bool TImapStream::Expired() {
+    if (pace_ == TPace::kProgress && guard_.Progress() != progress_) {
+        progress_ = guard_.Progress();
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(stepSeconds_);
+        return false;
+    }
+    if (std::chrono::steady_clock::now() < deadline_) {
+        return false;
+    }
+    fault_ = "IMAP サーバから " + std::to_string(stepSeconds_) + " 秒間応答がありません (" + step_ +
+             ")。サーバとネットワークが動いているか確かめてください";
+    Cancel();  // a connection that timed out is closed, never spoken to again
+    return true;
+}
+
+bool TImapStream::Guard(const void* buffer, ssize_t size) {
+    if (size <= 0) {
+        return true;
+    }
+    const std::string why = guard_.Feed(
+        std::string_view(static_cast<const char*>(buffer), static_cast<std::size_t>(size)));
+    if (why.empty()) {
+        return true;
+    }
+    fault_ = "サーバの応答が異常です (" + why + ")。接続を切りました";
+    Cancel();
+    return false;
+}
+
+bool TImapStream::WaitFor(short events) {
     while (true) {
         if (cancelled_ || (stopRequested_ && stopRequested_())) {
             cancelled_ = true;
-            fault_ = "中断しました";
+            fault_ = fault_.empty() ? "中断しました" : fault_;
             return false;
         }
         pollfd p{fd_.load(), events, 0};
@@ -106,8 +184,7 @@ bool TImapStream::WaitFor(short events, int seconds) {
             fault_ = std::string("IMAP サーバとの接続を待てません: ") + std::strerror(errno);
             return false;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            fault_ = "IMAP サーバから " + std::to_string(seconds) + " 秒間応答がありません";
+        if (Expired()) {
             return false;
         }
     }
@@ -136,10 +213,11 @@ void TImapStream::Connect(const std::string& host, int port) {
         if (connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
             error = errno;
             if (error == EINPROGRESS) {
-                if (!WaitFor(POLLOUT, limits_.connectSeconds)) {
+                BeginStep("接続", TPace::kWhole, limits_.connectSeconds);
+                if (!WaitFor(POLLOUT)) {
                     Close();
                     freeaddrinfo(found);
-                    if (cancelled_) {
+                    if (cancelled_ && fault_ == "中断しました") {
                         Fail(fault_);
                     }
                     Fail("IMAP サーバ " + where + " に " + std::to_string(limits_.connectSeconds) +
@@ -167,8 +245,11 @@ void TImapStream::StartTls(const std::string& host, const std::string& caFile) {
     // A machine without a trust store still works with a CA file.
     gnutls_certificate_set_x509_system_trust(credentials_);
     if (!caFile.empty()) {
-        const int r = gnutls_certificate_set_x509_trust_file(credentials_, caFile.c_str(),
-                                                             GNUTLS_X509_FMT_PEM);
+        const std::string text = ReadCaFile(caFile);
+        const gnutls_datum_t data{reinterpret_cast<unsigned char*>(const_cast<char*>(text.data())),
+                                  static_cast<unsigned int>(text.size())};
+        const int r =
+            gnutls_certificate_set_x509_trust_mem(credentials_, &data, GNUTLS_X509_FMT_PEM);
         if (r <= 0) {
             Fail("CA ファイル " + caFile + " から証明書を読めません" +
                  (r < 0 ? std::string(": ") + gnutls_strerror(r) : std::string()));
@@ -187,6 +268,7 @@ void TImapStream::StartTls(const std::string& host, const std::string& caFile) {
     }
     gnutls_session_set_verify_cert(tls_, host.c_str(), 0);
     gnutls_transport_set_int(tls_, fd_.load());
+    BeginStep("TLS の開始");
     Handshake(host);
 }
 
@@ -197,8 +279,7 @@ void TImapStream::Handshake(const std::string& host) {
             return;
         }
         if (r == GNUTLS_E_AGAIN || r == GNUTLS_E_INTERRUPTED) {
-            if (!WaitFor(gnutls_record_get_direction(tls_) == 1 ? POLLOUT : POLLIN,
-                         limits_.idleSeconds)) {
+            if (!WaitFor(gnutls_record_get_direction(tls_) == 1 ? POLLOUT : POLLIN)) {
                 Fail(fault_);
             }
             continue;
@@ -221,7 +302,11 @@ void TImapStream::Handshake(const std::string& host) {
 ssize_t TImapStream::Read(void* buffer, std::size_t size) {
     while (true) {
         if (cancelled_) {
-            fault_ = "中断しました";
+            fault_ = fault_.empty() ? "中断しました" : fault_;
+            return -1;
+        }
+        // A server that trickles a byte at a time never lets a wait expire.
+        if (Expired()) {
             return -1;
         }
         ssize_t r = 0;
@@ -248,9 +333,9 @@ ssize_t TImapStream::Read(void* buffer, std::size_t size) {
             if (r == 0) {
                 fault_ = "IMAP サーバが接続を切りました";
             }
-            return r;
+            return Guard(buffer, r) ? r : -1;
         }
-        if (!WaitFor(POLLIN, limits_.idleSeconds)) {
+        if (!WaitFor(POLLIN)) {
             return -1;
         }
     }
@@ -261,7 +346,7 @@ ssize_t TImapStream::Write(const void* buffer, std::size_t size) {
     std::size_t left = size;
     while (left > 0) {
         if (cancelled_) {
-            fault_ = "中断しました";
+            fault_ = fault_.empty() ? "中断しました" : fault_;
             return -1;
         }
         ssize_t r = 0;
@@ -283,7 +368,7 @@ ssize_t TImapStream::Write(const void* buffer, std::size_t size) {
             }
         }
         if (again) {
-            if (!WaitFor(POLLOUT, limits_.idleSeconds)) {
+            if (!WaitFor(POLLOUT)) {
                 return -1;
             }
             continue;

@@ -1,10 +1,15 @@
 #pragma once
-// The connection under a libetpan IMAP session: a TCP socket with timeouts
-// (connect, no data) and TLS by GnuTLS with the certificate checked against
-// the system's trust store, an optional CA file and the server's name. There
-// is no way to turn the check off, and no plain connection past STARTTLS.
+// The connection under a libetpan IMAP session: a TCP socket with a
+// deadline for each step (connect, TLS, greeting, each command) and TLS by
+// GnuTLS with the certificate checked against the system's trust store, an
+// optional CA file and the server's name. There is no way to turn the check
+// off, and no plain connection past STARTTLS. What the server sends passes
+// a TImapReplyGuard before libetpan holds it: past its limits the
+// connection ends.
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -12,6 +17,7 @@
 #include <libetpan/libetpan.h>
 
 #include "imap/TImapAccess.h"
+#include "imap/TImapReplyGuard.h"
 
 class TImapStream {
   public:
@@ -21,6 +27,15 @@ class TImapStream {
     ~TImapStream();
     TImapStream(const TImapStream&) = delete;
     TImapStream& operator=(const TImapStream&) = delete;
+
+    // How a step's deadline runs: from the step's start, or from the last
+    // progress (a fetch that is slow but moving goes on).
+    enum class TPace { kWhole, kProgress };
+    // Names the step under way (in messages) and starts its deadline: the
+    // idle limit, or `seconds` when given.
+    void BeginStep(std::string name, TPace pace = TPace::kWhole, int seconds = 0);
+    // While FETCH answers are handed over one at a time (see TImapReplyGuard).
+    void SetStreaming(bool streaming) { guard_.SetStreaming(streaming); }
 
     // Each throws TKestrifyError with the reason.
     void Connect(const std::string& host, int port);
@@ -36,9 +51,14 @@ class TImapStream {
     bool Cancelled() const { return cancelled_; }
     // Why the last read or write failed (UTF-8), empty if none did.
     const std::string& Fault() const { return fault_; }
+    // No read or write failed and nothing was cancelled: the connection may
+    // still be closed politely.
+    bool Sound() const { return fault_.empty() && !cancelled_; }
 
   private:
-    bool WaitFor(short events, int seconds);
+    bool WaitFor(short events);
+    bool Expired();
+    bool Guard(const void* buffer, ssize_t size);
     ssize_t Read(void* buffer, std::size_t size);
     ssize_t Write(const void* buffer, std::size_t size);
     void Close();
@@ -53,4 +73,10 @@ class TImapStream {
     gnutls_session_t tls_ = nullptr;
     gnutls_certificate_credentials_t credentials_ = nullptr;
     std::string fault_;
+    std::string step_;
+    TPace pace_ = TPace::kWhole;
+    int stepSeconds_ = 0;
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    TImapReplyGuard guard_;
+    std::uint64_t progress_ = 0;
 };

@@ -27,9 +27,33 @@ std::size_t FindNoCase(std::string_view text, std::string_view lowerNeedle) {
     return std::string_view::npos;
 }
 
+// The URL as a message shows it: control bytes %-encoded, so that a line
+// break in it cannot forge a line of the message.
+std::string Shown(std::string_view url) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += {'%', kHex[byte >> 4], kHex[byte & 15]};
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 [[noreturn]] void Fail(std::string_view url, const char* why) {
     throw TKestrifyError(
-        TSjisUnicode::FromUtf8("IMAP の URL を読めません: " + std::string(url) + " (" + why + ")"));
+        TSjisUnicode::FromUtf8("IMAP の URL を読めません: " + Shown(url) + " (" + why + ")"));
+}
+
+// A line break or a zero byte would end or cut a command to the server.
+constexpr const char* kBreakWhy =
+    "改行 (CR, LF) と 0 のバイトは URL のどこにも使えません。%0D, %0A, %00 を除いてください";
+
+bool HasBreakOrZero(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
 std::string PercentDecoded(std::string_view text, std::string_view url) {
@@ -48,8 +72,8 @@ std::string PercentDecoded(std::string_view text, std::string_view url) {
         out.push_back(static_cast<char>(high * 16 + low));
         i += 2;
     }
-    if (out.find('\0') != std::string::npos) {
-        Fail(url, "0 のバイトは使えません");
+    if (HasBreakOrZero(out)) {
+        Fail(url, kBreakWhy);
     }
     return out;
 }
@@ -62,6 +86,9 @@ bool TImapUrl::IsImapUrl(std::string_view text) {
 
 TImapUrl TImapUrl::Parse(std::string_view utf8Url) {
     TImapUrl url;
+    if (HasBreakOrZero(utf8Url)) {
+        Fail(utf8Url, kBreakWhy);
+    }
     std::string_view rest;
     if (StartsWithNoCase(utf8Url, "imaps://")) {
         rest = utf8Url.substr(8);

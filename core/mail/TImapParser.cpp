@@ -126,6 +126,42 @@ void TImapParser::ThrowFault() const {
     throw TKestrifyError(*fault_);
 }
 
+TImapParser::TLoad TImapParser::Load() const {
+    TLoad load{ready_.size(), readyBytes_};
+    for (const TBatch& batch : inFlight_) {
+        load.mails += static_cast<std::size_t>(batch.end - batch.first) - batch.arrivedMails;
+        load.bytes += batch.bytes - batch.arrivedBytes;
+    }
+    return load;
+}
+
+bool TImapParser::Fits(const TBatch& batch) const {
+    const TLoad load = Load();
+    if (load.mails == 0) {
+        return true;  // a batch of one large mail goes when nothing else is there
+    }
+    const auto window = static_cast<std::size_t>(batching_.aheadBatches);
+    return load.mails + static_cast<std::size_t>(batch.end - batch.first) <=
+               static_cast<std::size_t>(batching_.mails) * window &&
+           load.bytes + batch.bytes <= batching_.bytes * window;
+}
+
+bool TImapParser::Urgent() const {
+    return std::any_of(waitingFor_.begin(), waitingFor_.end(),
+                       [this](int index) { return !ready_.contains(index) && !InFlight(index); });
+}
+
+bool TImapParser::Evict() {
+    for (auto it = ready_.rbegin(); it != ready_.rend(); ++it) {
+        if (!waitingFor_.contains(it->first)) {
+            readyBytes_ -= it->second ? it->second->size() : 0;
+            ready_.erase(std::next(it).base());
+            return true;
+        }
+    }
+    return false;
+}
+
 bool TImapParser::ShouldSend() const {
     if (fault_ || static_cast<int>(inFlight_.size()) >= batching_.pipelined) {
         return false;
@@ -137,20 +173,13 @@ bool TImapParser::ShouldSend() const {
         return false;
     }
     // Someone waits for a mail neither held nor on the way: what is held
-    // ahead is not what they need, so it must not hold the fetching back.
-    if (std::any_of(waitingFor_.begin(), waitingFor_.end(),
-                    [this](int index) { return !ready_.contains(index) && !InFlight(index); })) {
+    // ahead is not what they need, so it makes room (TakeBatches).
+    if (Urgent() && std::any_of(ready_.begin(), ready_.end(), [this](const auto& held) {
+            return !waitingFor_.contains(held.first);
+        })) {
         return true;
     }
-    std::size_t mails = ready_.size();
-    std::size_t bytes = readyBytes_;
-    for (const TBatch& batch : inFlight_) {
-        mails += static_cast<std::size_t>(batch.end - batch.first);
-        bytes += batch.bytes;
-    }
-    const auto window = static_cast<std::size_t>(batching_.aheadBatches);
-    return mails < static_cast<std::size_t>(batching_.mails) * window &&
-           bytes < batching_.bytes * window;
+    return Fits(NextBatch());
 }
 
 TImapParser::TBatch TImapParser::NextBatch() const {
@@ -161,11 +190,14 @@ TImapParser::TBatch TImapParser::NextBatch() const {
             limit = std::min(limit, batch.first);
         }
     }
-    TBatch batch{next_, next_, 0};
+    const auto size = [this](int index) -> std::size_t {
+        const std::uint32_t bytes = messages_[static_cast<std::size_t>(index)].size;
+        return bytes > TImapSession::kMaxMail ? 0 : bytes;  // never fetched
+    };
+    TBatch batch{next_, next_};
     while (batch.end < limit && batch.end - batch.first < batching_.mails &&
-           (batch.end == batch.first ||
-            batch.bytes + messages_[static_cast<std::size_t>(batch.end)].size <= batching_.bytes)) {
-        batch.bytes += messages_[static_cast<std::size_t>(batch.end)].size;
+           (batch.end == batch.first || batch.bytes + size(batch.end) <= batching_.bytes)) {
+        batch.bytes += size(batch.end);
         ++batch.end;
     }
     return batch;
@@ -196,11 +228,30 @@ std::vector<TImapParser::TBatch> TImapParser::TakeBatches() {
             }
             continue;
         }
+        // Held mails nobody waits for, furthest first, give way to one
+        // that somebody waits for; they are fetched again when asked for.
+        while (!Fits(batch) && Urgent() && Evict()) {
+        }
+        if (!Fits(batch)) {
+            break;
+        }
         next_ = batch.end;
         inFlight_.push_back(batch);
         batches.push_back(batch);
+        NotePeak();
     }
     return batches;
+}
+
+void TImapParser::NotePeak() {
+    const TLoad load = Load();
+    peak_.mails = std::max(peak_.mails, load.mails);
+    peak_.bytes = std::max(peak_.bytes, load.bytes);
+}
+
+TImapParser::TLoad TImapParser::Peak() const {
+    const std::lock_guard lock(mutex_);
+    return peak_;
 }
 
 bool TImapParser::InFlight(int index) const {
@@ -281,6 +332,14 @@ void TImapParser::Arrived(std::uint32_t uid, std::string_view raw) {
         return;
     }
     readyBytes_ += raw.size();
+    for (TBatch& batch : inFlight_) {
+        if (static_cast<int>(index) >= batch.first && static_cast<int>(index) < batch.end) {
+            ++batch.arrivedMails;
+            batch.arrivedBytes += std::min<std::size_t>(it->size, TImapSession::kMaxMail);
+            break;
+        }
+    }
+    NotePeak();
     if (waitingFor_.contains(static_cast<int>(index))) {
         arrived_.notify_all();  // a wake-up per mail only for the mail waited for
     }
@@ -340,6 +399,13 @@ std::string TImapParser::Raw(int index) {
                 throw TKestrifyError(TSjisUnicode::FromUtf8("中断しました"));
             }
         }
+    }
+    if (!raw && messages_[static_cast<std::size_t>(index)].size > TImapSession::kMaxMail) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8(
+            "UID " + std::to_string(Uid(index)) + ": メールが " +
+            std::to_string(TImapSession::kMaxMail >> 20) +
+            " MB より大きいため読みません (IMAP サーバの示す大きさ " +
+            std::to_string(messages_[static_cast<std::size_t>(index)].size) + " バイト)"));
     }
     if (!raw) {
         throw TKestrifyError(Gone(Uid(index)));

@@ -69,11 +69,23 @@ class TImapParser : public TBasicMailParser {
     std::uint32_t HighestUid() const { return highestUid_; }
     std::uint32_t Uid(int index) const { return messages_.at(static_cast<std::size_t>(index)).uid; }
 
+    // Mails and bytes (as the server lists them; a mail once arrived, as it
+    // is) held and on the way.
+    struct TLoad {
+        std::size_t mails = 0;
+        std::size_t bytes = 0;
+    };
+    // The most held and on the way at once so far: within aheadBatches
+    // batches, or one batch alone (of one large mail) while nothing else is.
+    TLoad Peak() const;
+
   private:
     struct TBatch {
         int first = 0;
         int end = 0;
         std::size_t bytes = 0;
+        std::size_t arrivedMails = 0;  // of this batch, while it is on the way
+        std::size_t arrivedBytes = 0;  // their listed sizes
     };
 
     void List(std::uint32_t afterUid);
@@ -87,6 +99,14 @@ class TImapParser : public TBasicMailParser {
     std::vector<TBatch> TakeBatches();
     bool ShouldSend() const;
     TBatch NextBatch() const;
+    TLoad Load() const;
+    // Whether `batch` may be asked for now without passing the window.
+    bool Fits(const TBatch& batch) const;
+    // Somebody waits for a mail neither held nor on the way.
+    bool Urgent() const;
+    // Drops the furthest held mail that nobody waits for; false if none.
+    bool Evict();
+    void NotePeak();
     bool InFlight(int index) const;
     // The end of a batch: every mail it was asked for has arrived or is gone.
     void Completed(const TBatch& batch);
@@ -110,6 +130,7 @@ class TImapParser : public TBasicMailParser {
     std::condition_variable wanted_;                   // room ahead, a mail asked for, or the end
     std::map<int, std::optional<std::string>> ready_;  // nullopt: the server no longer has it
     std::size_t readyBytes_ = 0;
+    TLoad peak_;
     int next_ = 0;                      // first mail of the next batch
     int floor_ = 0;                     // mails below arrive for a place left behind
     std::deque<TBatch> inFlight_;       // asked for, oldest first

@@ -26,9 +26,13 @@ void TImapFolderTree::Fill(QTreeWidget& tree, const std::vector<TImapSession::TF
 
     QHash<QString, QTreeWidgetItem*> items;  // by full path of each level
     for (const TImapSession::TFolder* folder : order) {
+        // Shown with U+FFFD where the server's name is damaged; the URL gets
+        // the name that finds the folder again.
         const QString name = QString::fromStdString(folder->name);
+        const QString shown =
+            QString::fromStdString(folder->display.empty() ? folder->name : folder->display);
         const QStringList parts =
-            folder->delimiter != 0 ? name.split(QChar(folder->delimiter)) : QStringList{name};
+            folder->delimiter != 0 ? shown.split(QChar(folder->delimiter)) : QStringList{shown};
         QTreeWidgetItem* parent = nullptr;
         QString path;
         for (qsizetype i = 0; i < parts.size(); ++i) {
@@ -44,7 +48,7 @@ void TImapFolderTree::Fill(QTreeWidget& tree, const std::vector<TImapSession::TF
         if (folder->selectable) {
             parent->setData(0, kFolderRole, name);
             parent->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            parent->setToolTip(0, name);
+            parent->setToolTip(0, shown);
             if (name == current) {
                 tree.setCurrentItem(parent);
             }

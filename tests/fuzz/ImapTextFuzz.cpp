@@ -1,6 +1,8 @@
 // Arbitrary bytes as an IMAP URL and as folder names: nothing may crash or
-// read out of bounds, a name read from a server always spells back to what
-// it came from, and a UTF-8 name survives the round trip.
+// read out of bounds, a URL never holds a line break or a zero byte, a name
+// read from a server always spells back to what it came from (as written,
+// or as the server's own bytes), and what is shown of it is UTF-8 without
+// control characters.
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 
 #include "FuzzCheck.h"
 #include "base/TKestrifyError.h"
+#include "base/Utf8Text.h"
 #include "imap/TImapFolderName.h"
 #include "imap/TImapUrl.h"
 
@@ -18,13 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const TImapUrl url = TImapUrl::Parse(text);
         FuzzCheck(!url.host.empty() && !url.user.empty() && !url.folder.empty());
         FuzzCheck(url.port >= 1 && url.port <= 65535);
+        for (const std::string* part : {&url.user, &url.host, &url.folder}) {
+            FuzzCheck(part->find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos);
+        }
     } catch (const TKestrifyError&) {
     }
-    const std::string utf8 = TImapFolderName::FromModifiedUtf7(text);
-    try {
-        FuzzCheck(TImapFolderName::FromModifiedUtf7(TImapFolderName::ToModifiedUtf7(utf8)) == utf8);
-    } catch (const TKestrifyError&) {
-        // A server's bytes need not be UTF-8.
+    const TImapFolderName::TRead read = TImapFolderName::Read(text);
+    FuzzCheck(read.name == text || TImapFolderName::ToModifiedUtf7(read.name) == text);
+    FuzzCheck(utf8::IsValid(read.display));
+    for (const char c : read.display) {
+        FuzzCheck(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
     }
     return 0;
 }

@@ -66,6 +66,26 @@ TEST(TImapUrlTest, RefusesWhatCannotBeReached) {
     }
 }
 
+TEST(TImapUrlTest, RefusesLineBreaksAndZeroBytesInEveryPart) {
+    // A line break that reached a command would start a command of the
+    // project's choosing ("X DELETE INBOX").
+    for (const char* url :
+         {"imaps://u%0D%0AX%20DELETE%20INBOX@host/INBOX", "imaps://u%0A@host/INBOX",
+          "imaps://u%00@host/INBOX", "imaps://u;AUTH=XOAUTH2%0D@host/INBOX",
+          "imaps://u@ho%0Ast/INBOX", "imaps://u@host/IN%0DBOX", "imaps://u@host/IN%00BOX",
+          "imaps://u\r\n@host/INBOX", "imaps://u@host/IN\nBOX"}) {
+        SCOPED_TRACE(url);
+        try {
+            TImapUrl::Parse(url);
+            ADD_FAILURE() << "accepted";
+        } catch (const TKestrifyError& e) {
+            const std::string message = TSjisUnicode::ToUtf8(e.what());
+            EXPECT_NE(message.find("IMAP の URL を読めません"), std::string::npos) << message;
+            EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << message;
+        }
+    }
+}
+
 TEST(TImapFolderNameTest, SpellsNamesAsServersDo) {
     const std::pair<const char*, const char*> pairs[] = {
         {"INBOX", "INBOX"},
@@ -73,18 +93,36 @@ TEST(TImapFolderNameTest, SpellsNamesAsServersDo) {
         {"A&B", "A&-B"},
         {"受信箱", "&U9dP4Xux-"},
         {"😀", "&2D3eAA-"},  // outside the BMP: a surrogate pair
-        {"a\tb", "a&AAk-b"},
     };
     for (const auto& [utf8, mutf7] : pairs) {
         SCOPED_TRACE(utf8);
         EXPECT_EQ(TImapFolderName::ToModifiedUtf7(utf8), mutf7);
-        EXPECT_EQ(TImapFolderName::FromModifiedUtf7(mutf7), utf8);
+        EXPECT_EQ(TImapFolderName::Read(mutf7).name, utf8);
+        EXPECT_EQ(TImapFolderName::Read(mutf7).display, utf8);
     }
+    EXPECT_EQ(TImapFolderName::ToModifiedUtf7("a\tb"), "a&AAk-b");
     EXPECT_THROW(TImapFolderName::ToModifiedUtf7("\xff"), TKestrifyError);
     EXPECT_THROW(TImapFolderName::ToModifiedUtf7("\xe5\x8f"), TKestrifyError);
-    // Damaged runs from a server stay readable as they came.
-    for (const char* damaged : {"&", "&Zz!-", "&2D3-", "&AB-"}) {
-        EXPECT_EQ(TImapFolderName::FromModifiedUtf7(damaged), damaged);
+}
+
+TEST(TImapFolderNameTest, DamagedNamesKeepTheServersBytesAndShowAReplacement) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"&", "\uFFFD"},
+        {"&Zz!-", "\uFFFD"},
+        {"&2D3-", "\uFFFD"},                     // half a surrogate pair
+        {"&AB-", "\uFFFD"},                      // bits left over
+        {"a&AAA-b", "a\uFFFDb"},                 // NUL
+        {"a&AAk-b", "a\uFFFDb"},                 // a control character
+        {"&AGEAYg-", "\uFFFD"},                  // "ab", which is written as itself
+        {"&ZeU-&Zyw-", "日本"},                  // readable, but spelled back otherwise
+        {"x&U9dP4Xux-\x01", "x受信箱\uFFFD"},    // a raw control byte
+        {"\xe5\x8f\x97", "\uFFFD\uFFFD\uFFFD"},  // raw 8-bit bytes
+    };
+    for (const auto& [mutf7, display] : cases) {
+        SCOPED_TRACE(mutf7);
+        const TImapFolderName::TRead read = TImapFolderName::Read(mutf7);
+        EXPECT_EQ(read.name, mutf7);
+        EXPECT_EQ(read.display, display);
     }
 }
 
