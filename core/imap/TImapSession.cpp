@@ -225,7 +225,7 @@ void TImapSession::Secure(const TImapUrl& url, const std::string& caFile) {
     }
     stream_.BeginStep("STARTTLS");
     r = mailimap_starttls(imap_);
-    if (r == MAILIMAP_NO_ERROR && imap_->imap_stream->read_buffer_len > 0) {
+    if (imap_->imap_stream->read_buffer_len > 0) {
         // Text after the answer was sent before TLS: a man in the middle
         // may have put it there to be read as if it came encrypted.
         failed_ = true;

@@ -111,7 +111,8 @@ TImapUrl TImapUrl::Parse(std::string_view utf8Url) {
     std::string_view user = authority.substr(0, at);
     authority.remove_prefix(at + 1);
     if (const std::size_t semi = FindNoCase(user, ";auth="); semi != std::string_view::npos) {
-        const std::string_view mechanism = user.substr(semi + 6);
+        const std::string decoded = PercentDecoded(user.substr(semi + 6), utf8Url);
+        const std::string_view mechanism = decoded;
         if (StartsWithNoCase(mechanism, "xoauth2") && mechanism.size() == 7) {
             url.auth = TAuth::kXOAuth2;
         } else if (mechanism != "*" &&

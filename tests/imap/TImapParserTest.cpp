@@ -204,6 +204,11 @@ TEST_F(TImapParserTest, ManyMailsInSmallBatchesFromSeveralThreads) {
     // A jump far ahead and back, as the preview makes.
     EXPECT_EQ(Subject(reader, kMails - 1), "order " + std::to_string(kMails - 1));
     EXPECT_EQ(Subject(reader, 5), "order 5");
+    // Held and on the way never passed the two batches of the window.
+    const TImapParser::TLoad peak = reader.Peak();
+    EXPECT_LE(peak.mails, 2u * 97);
+    EXPECT_LE(peak.bytes, 2u * (64 << 10));
+    EXPECT_GT(peak.mails, 97u);
 }
 
 TEST_F(TImapParserTest, AMailDeletedWhileReadingFailsAloneAndNamesItsUid) {
