@@ -170,6 +170,7 @@ std::string TImapReplyGuard::EndOfLine() {
         case TKind::kTagged:
             responseBytes_ = 0;
             untagged_ = 0;
+            streamed_ = 0;
             ++progress_;
             break;
         case TKind::kContinuation:
@@ -177,6 +178,10 @@ std::string TImapReplyGuard::EndOfLine() {
         case TKind::kFetch:
             if (streaming_) {
                 ++progress_;
+                if (++streamed_ > limits_.untagged + answers_) {
+                    why = "1 つの応答の行が " + std::to_string(limits_.untagged + answers_) +
+                          " 行を超えています";
+                }
                 break;
             }
             [[fallthrough]];

@@ -29,8 +29,12 @@ class TImapReplyGuard {
     // limits, else why not (UTF-8).
     std::string Feed(std::string_view bytes);
     // While FETCH answers are handed over one by one as they arrive, they
-    // are not kept and count only against the text of the response.
-    void SetStreaming(bool streaming) { streaming_ = streaming; }
+    // are not kept: they count against the text of the response, and
+    // against the untagged limit only beyond the `answers` expected.
+    void SetStreaming(bool streaming, std::size_t answers = 0) {
+        streaming_ = streaming;
+        answers_ = answers;
+    }
     // Rises with each FETCH answer completed and each share of a literal.
     std::uint64_t Progress() const { return progress_; }
     const TLimits& Limits() const { return limits_; }
@@ -45,6 +49,7 @@ class TImapReplyGuard {
 
     TLimits limits_{};
     bool streaming_ = false;
+    std::size_t answers_ = 0;
     std::uint64_t progress_ = 0;
 
     std::uint64_t literalLeft_ = 0;
@@ -52,6 +57,7 @@ class TImapReplyGuard {
     std::size_t lineBytes_ = 0;
     std::size_t responseBytes_ = 0;
     std::size_t untagged_ = 0;
+    std::size_t streamed_ = 0;  // FETCH answers handed over in this response
     TKind kind_ = TKind::kUnknown;
     int tokens_ = 0;  // of the current response line, literals aside
     bool quoted_ = false;

@@ -57,13 +57,14 @@ struct TMailboxList {
 // callbacks are set); the stream's limits count them apart.
 class TStreamingFetch {
   public:
+    // `answers`: how many FETCH answers the commands on the way call for.
     TStreamingFetch(mailimap* imap, TImapStream& stream, mailimap_msg_att_handler* handler,
-                    void* context)
+                    void* context, std::size_t answers)
         : imap_(imap), stream_(stream) {
         mailimap_set_msg_att_handler(imap_, handler, context);
         mailprogress_function* const ignore = [](std::size_t, std::size_t, void*) {};
         mailimap_set_progress_callback(imap_, ignore, ignore, nullptr);
-        stream_.SetStreaming(true);
+        stream_.SetStreaming(true, answers);
     }
     ~TStreamingFetch() {
         stream_.SetStreaming(false);
@@ -434,7 +435,8 @@ std::vector<TImapSession::TMessage> TImapSession::ListMessages(std::uint32_t aft
     TFetchList result;
     int r = MAILIMAP_NO_ERROR;
     {
-        const TStreamingFetch streaming(imap_, stream_, onAnswer, &listing);
+        const TStreamingFetch streaming(imap_, stream_, onAnswer, &listing,
+                                        imap_->imap_selection_info->sel_exists);
         stream_.BeginStep(afterUid == 0 ? "FETCH" : "UID FETCH", TImapStream::TPace::kProgress);
         r = afterUid == 0 ? mailimap_fetch(imap_, set.set, type.type, &result.list)
                           : mailimap_uid_fetch(imap_, set.set, type.type, &result.list);
@@ -521,6 +523,8 @@ void TImapSession::SendFetch(std::span<const TMessage> messages, TPart part) {
     }
     Write(command);
     sentTags_.push_back(imap_->imap_tag);
+    sentCounts_.push_back(messages.size());
+    sentMails_ += messages.size();
 }
 
 void TImapSession::ReceiveFetch(const TMailHandler& handler) {
@@ -536,12 +540,14 @@ void TImapSession::ReceiveFetch(const TMailHandler& handler) {
     TResponse answer;
     int r = MAILIMAP_NO_ERROR;
     {
-        const TStreamingFetch streaming(imap_, stream_, &TImapSession::OnMail, this);
+        const TStreamingFetch streaming(imap_, stream_, &TImapSession::OnMail, this, sentMails_);
         stream_.BeginStep("UID FETCH", TImapStream::TPace::kProgress);
         r = mailimap_read_line(imap_) == nullptr ? MAILIMAP_ERROR_STREAM
                                                  : mailimap_parse_response(imap_, &answer.response);
     }
     imap_->imap_tag = newest;
+    sentMails_ -= sentCounts_.front();
+    sentCounts_.pop_front();
     if (r == MAILIMAP_NO_ERROR) {
         if (const mailimap_response_info* info = imap_->imap_response_info;
             info != nullptr && info->rsp_fetch_list != nullptr) {

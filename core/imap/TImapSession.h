@@ -30,9 +30,9 @@ class TImapSession {
         // modified UTF-7 run is kept as the server spelled it, so that
         // Examine finds the folder again.
         std::string name;
-        std::string display;  // as shown: U+FFFD for what cannot be read
         char delimiter = 0;
         bool selectable = true;
+        std::string display;  // as shown: U+FFFD for what cannot be read; empty: the name
     };
     struct TSelected {
         std::uint32_t uidValidity = 0;
@@ -94,6 +94,8 @@ class TImapSession {
     TImapStream stream_;
     mailimap* imap_ = nullptr;
     bool failed_ = false;
+    std::deque<std::size_t> sentCounts_;     // their mails
+    std::size_t sentMails_ = 0;              // all of them
     std::deque<int> sentTags_;               // of fetches not answered yet, oldest first
     const TMailHandler* handler_ = nullptr;  // during ReceiveFetch
     std::exception_ptr handlerError_;

@@ -35,7 +35,9 @@ class TImapStream {
     // idle limit, or `seconds` when given.
     void BeginStep(std::string name, TPace pace = TPace::kWhole, int seconds = 0);
     // While FETCH answers are handed over one at a time (see TImapReplyGuard).
-    void SetStreaming(bool streaming) { guard_.SetStreaming(streaming); }
+    void SetStreaming(bool streaming, std::size_t answers = 0) {
+        guard_.SetStreaming(streaming, answers);
+    }
 
     // Each throws TKestrifyError with the reason.
     void Connect(const std::string& host, int port);

@@ -2,7 +2,8 @@
 // read out of bounds, a URL never holds a line break or a zero byte, a name
 // read from a server always spells back to what it came from (as written,
 // or as the server's own bytes), and what is shown of it is UTF-8 without
-// control characters.
+// control characters. The reply guard comes to the same verdict however
+// the bytes are split.
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "base/TKestrifyError.h"
 #include "base/Utf8Text.h"
 #include "imap/TImapFolderName.h"
+#include "imap/TImapReplyGuard.h"
 #include "imap/TImapUrl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -26,6 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } catch (const TKestrifyError&) {
     }
+    const TImapReplyGuard::TLimits limits{
+        .line = 256, .mail = 4096, .response = 8192, .untagged = 16, .progressBytes = 64};
+    TImapReplyGuard whole(limits);
+    TImapReplyGuard bytewise(limits);
+    std::string byByte;
+    for (std::size_t i = 0; i < text.size() && byByte.empty(); ++i) {
+        byByte = bytewise.Feed(text.substr(i, 1));
+    }
+    FuzzCheck(whole.Feed(text) == byByte);
+
     const TImapFolderName::TRead read = TImapFolderName::Read(text);
     FuzzCheck(read.name == text || TImapFolderName::ToModifiedUtf7(read.name) == text);
     FuzzCheck(utf8::IsValid(read.display));

@@ -141,6 +141,9 @@ TEST(ImapFolderTreeTest, SplitsNamesAtTheServersDelimiter) {
         {"no delimiter: one level", {{"a.b", 0, true}, {"c/d", 0, true}}, "a.b* c/d*"},
         {"a child listed before its parent", {{"x/y", '/', true}, {"x", '/', true}}, "x*(y*)"},
         {"inbox in any case", {{"Drafts", '.', true}, {"inbox", '.', true}}, "inbox* Drafts*"},
+        {"a damaged name shown with U+FFFD",
+         {{"x/a&AAA-b", '/', true, "x/a\uFFFDb"}},
+         "x(a\uFFFDb*)"},
     };
     for (const TTreeCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -152,6 +155,10 @@ TEST(ImapFolderTreeTest, SplitsNamesAtTheServersDelimiter) {
     TImapFolderTree::Fill(tree, cases[0].folders, Q("INBOX.請求書"));
     ASSERT_NE(tree.currentItem(), nullptr);
     EXPECT_EQ(TImapFolderTree::FolderOf(tree.currentItem()), Q("INBOX.請求書"));
+    // The damaged name is chosen as the server spells it.
+    TImapFolderTree::Fill(tree, cases[5].folders, Q("x/a&AAA-b"));
+    ASSERT_NE(tree.currentItem(), nullptr);
+    EXPECT_EQ(TImapFolderTree::FolderOf(tree.currentItem()), Q("x/a&AAA-b"));
 }
 
 class ImapPasswordTest : public GuiFixture {

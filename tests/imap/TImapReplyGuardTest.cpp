@@ -35,45 +35,46 @@ TEST(TImapReplyGuardTest, BoundsLinesLiteralsResponsesAndNumbers) {
     const std::string mail(900, 'm');
     struct TCase {
         const char* what;
-        bool streaming;
+        int answers;  // FETCH answers expected while streaming; -1: not streaming
         std::string bytes;
         const char* complaint;  // a word of it, or nullptr: accepted
     };
     const TCase cases[] = {
-        {"a listing", false,
+        {"a listing", -1,
          "* 1 FETCH (UID 4294967295 RFC822.SIZE 12)\r\n* OK [UIDVALIDITY 3] x\r\n2 OK done\r\n",
          nullptr},
-        {"mails one by one, many in one response", true,
+        {"mails one by one, many in one response", 20,
          Repeat("* 1 FETCH (UID 7 BODY[] {900}\r\n" + mail + ")\r\n", 20) + "3 OK done\r\n",
          nullptr},
-        {"the count starts again at each tagged line", false,
+        {"the count starts again at each tagged line", -1,
          Repeat(Repeat("* 1 EXISTS\r\n", 9) + "4 OK done\r\n", 5), nullptr},
-        {"braces, a big number and a quote inside a quoted string", false,
+        {"braces, a big number and a quote inside a quoted string", -1,
          "* LIST () \"/\" \"a {99999} \\\" UID 99999999999\"\r\n5 OK done\r\n", nullptr},
-        {"a line too long", false, std::string(201, 'x'), "1 行"},
-        {"a literal too large", true, "* 1 FETCH (BODY[] {1001}\r\n", "データ"},
-        {"two literals of one line too large", true,
+        {"a line too long", -1, std::string(201, 'x'), "1 行"},
+        {"a literal too large", 20, "* 1 FETCH (BODY[] {1001}\r\n", "データ"},
+        {"two literals of one line too large", 20,
          "* 1 FETCH (BODY[] {600}\r\n" + std::string(600, 'm') + " BODY[HEADER] {600}\r\n",
          "データ"},
-        {"a huge literal", true, "* 1 FETCH (BODY[] {99999999999}\r\n", "データ"},
-        {"untagged lines kept past the limit", false, Repeat("* 1 EXISTS\r\n", 11), "行を超え"},
-        {"FETCH answers kept when not streamed", false,
-         Repeat("* 1 FETCH (FLAGS ())\r\n", 11), "行を超え"},
-        {"streamed FETCH answers still count as text", true,
+        {"a huge literal", 20, "* 1 FETCH (BODY[] {99999999999}\r\n", "データ"},
+        {"untagged lines kept past the limit", -1, Repeat("* 1 EXISTS\r\n", 11), "行を超え"},
+        {"FETCH answers kept when not streamed", -1, Repeat("* 1 FETCH (FLAGS ())\r\n", 11),
+         "行を超え"},
+        {"streamed FETCH answers still count as text", 1000,
          Repeat("* 1 FETCH (FLAGS ())\r\n", 300), "応答が"},
-        {"literals of lines that are kept count as text", false,
+        {"literals of lines that are kept count as text", -1,
          Repeat("* LIST () \"/\" {900}\r\n" + mail + "\r\n", 6), "応答が"},
-        {"a UID beyond 32 bits", false, "* 1 FETCH (UID 4294967296)\r\n", "32 ビット"},
-        {"a size beyond 32 bits", false, "* 1 FETCH (RFC822.SIZE 99999999999999999999)\r\n",
+        {"a UID beyond 32 bits", -1, "* 1 FETCH (UID 4294967296)\r\n", "32 ビット"},
+        {"a size beyond 32 bits", -1, "* 1 FETCH (RFC822.SIZE 99999999999999999999)\r\n",
          "32 ビット"},
-        {"a sequence number beyond 32 bits", false, "* 4294967296 EXISTS\r\n", "32 ビット"},
-        {"UIDVALIDITY beyond 32 bits", false, "* OK [UIDVALIDITY 4294967296] x\r\n",
-         "32 ビット"},
+        {"a sequence number beyond 32 bits", -1, "* 4294967296 EXISTS\r\n", "32 ビット"},
+        {"UIDVALIDITY beyond 32 bits", -1, "* OK [UIDVALIDITY 4294967296] x\r\n", "32 ビット"},
+        {"streamed FETCH answers beyond those asked for", 5, Repeat("* 1 FETCH (FLAGS ())\r\n", 16),
+         "行を超え"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.what);
         TImapReplyGuard guard(limits);
-        guard.SetStreaming(c.streaming);
+        guard.SetStreaming(c.answers >= 0, c.answers < 0 ? 0 : c.answers);
         const std::string why = Feed(guard, c.bytes);
         if (c.complaint == nullptr) {
             EXPECT_EQ(why, "");
