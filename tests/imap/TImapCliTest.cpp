@@ -16,7 +16,10 @@ namespace {
 
 // The example store's mails, each with CR LF line ends as a server keeps them.
 std::vector<std::string> ExampleMails() {
-    const std::string mbox = TTempDir::Read(std::string(KESTRIFY_EXAMPLES_DIR) + "/inquiries.mbox");
+    // A path joined, not a string literal appended: GCC 12 at -O1 warns
+    // (array-bounds) on the latter for some lengths of the folder's name.
+    const std::string mbox =
+        TTempDir::Read(std::filesystem::path(KESTRIFY_EXAMPLES_DIR) / "inquiries.mbox");
     std::vector<std::string> mails;
     std::size_t at = 0;
     while (at < mbox.size()) {
