@@ -79,7 +79,7 @@ void SearchPerMail(benchmark::State& state) {
     auto params = ProjectParams();
     params[9].SetParamKey("no such key");
     preview.SetParams(params, 9);
-    const std::atomic<bool> stop{false};
+    const std::stop_token stop;
     for (auto _ : state) {
         benchmark::DoNotOptimize(preview.FindNext(-1, stop, {}).found);
     }

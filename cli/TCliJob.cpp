@@ -99,6 +99,7 @@ bool EndsWith(const std::string& name, std::string_view extension) {
 }  // namespace
 
 int TCliJob::Run() {
+    const TStopSignal::TRelay relay(stop_);  // a signal asks the run's stop
     try {
         projectPath_ = SjisPath(options_.project);
         TSettingFile project(projectPath_);
@@ -109,7 +110,7 @@ int TCliJob::Run() {
         // Settled before the mails are read: a bad name fails at once.
         target_ = Target(save_);
         project_ = &project;
-        TConversionJob job(Request(project), *this);
+        TConversionJob job(Request(project), *this, stop_.get_token());
         if (options_.forget) {
             return job.OutputAllowed() ? Forget() : TExitStatus::BadInput;
         }
@@ -290,10 +291,6 @@ void TCliJob::RegexUnusable(const TParamCheck::TRegexError& error,
         " (the regular expression does not compile; its column stays empty)");
 }
 
-bool TCliJob::StopRequested() {
-    return TStopSignal::Requested();
-}
-
 int TCliJob::Stopped() {
     // As a stopped automatic run: nothing is saved.
     terminal_.Message("中断しました。CSV は保存していません。 (interrupted, nothing saved)");
@@ -328,7 +325,7 @@ int TCliJob::Convert(std::unique_ptr<TCSVConverter> converter, TOnlyNewRun* only
     }
     TConvertLoop loop(*converter, rows, host_);
     loop.SetThreads(Threads());
-    const TConvertOutcome outcome = loop.Run();
+    const TConvertOutcome outcome = loop.Run(stop_.get_token());
     host_.Finish();
     converter.reset();  // the store is closed before the CSV is written
     if (outcome.end == TConvertOutcome::TEnd::Failed) {
@@ -407,7 +404,7 @@ int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCs
             terminal_.MessageSjis(ErrorText(e));
         }
     }
-    if (!TStopSignal::Requested()) {
+    if (!stop_.stop_requested()) {
         return status;
     }
     // A stop before the save's point of no return saved nothing; one after
@@ -424,13 +421,13 @@ int TCliJob::Save(const TResultTable& titles, TCsvSpool& rows, std::optional<TCs
 
 TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
                                   std::optional<TCsvFile>& file, const TCSVSaveParam& save) {
-    if (TStopSignal::Requested()) {
+    if (stop_.stop_requested()) {
         return TExitStatus::WriteFailed;
     }
     if (!target_ && IsWorkbook(target_)) {
-        TWorkbookFile workbook(titles, host_, CsvOptions().sheetName, &rows);
-        if (!TCsvStream::WriteWorkbook(workbook, stdout)) {
-            if (TStopSignal::Requested()) {
+        TWorkbookFile workbook(titles, host_, CsvOptions().sheetName, &rows, stop_.get_token());
+        if (!TCsvStream::WriteWorkbook(workbook, stdout, stop_.get_token())) {
+            if (stop_.stop_requested()) {
                 return TExitStatus::WriteFailed;
             }
             host_.SetTarget("-");
@@ -447,7 +444,7 @@ TExitStatus::TCode TCliJob::Write(const TResultTable& titles, TCsvSpool& rows,
             streamOptions.utf8 = true;  // a terminal shows UTF-8; pipes and files get the bytes
         }
         if (!TCsvStream::Write(titles, stdout, save.GetSaveType(), streamOptions, &rows)) {
-            if (TStopSignal::Requested()) {
+            if (stop_.stop_requested()) {
                 return TExitStatus::WriteFailed;
             }
             host_.SetTarget("-");
@@ -500,6 +497,7 @@ TCsvOptions TCliJob::CsvOptions() const {
                                                                 : TCsvOptions::TFormat::ByName;
     // The sheet is named after the project file, as the window names it.
     csv.sheetName = TSjisUnicode::FromPath(TSjisUnicode::ToPath(projectPath_).stem());
+    csv.stop = stop_.get_token();
     return csv;
 }
 
@@ -526,8 +524,7 @@ TImapAccess TCliJob::ImapAccess(const TSettingFile& project) const {
     if (!project.GetImapCaFile().empty()) {
         access.caFile = TSjisUnicode::ToPath(project.GetImapCaFile()).native();
     }
-    access.stopRequested = [] { return TStopSignal::Requested(); };
-    return access;
+    return access;  // the job adds the run's stop
 }
 
 std::string TCliJob::FromProjectFolder(const std::string& sjisPath) const {

@@ -5,6 +5,7 @@
 // Reports on the terminal and returns the exit status.
 
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "TCliOptions.h"
@@ -45,7 +46,6 @@ class TCliJob : private TConversionJobHost {
     void Failed(const std::exception& error) override;
     void RegexUnusable(const TParamCheck::TRegexError& error,
                        const TOrderedParamString& param) override;
-    bool StopRequested() override;
     int Stopped() override;
     TImapAccess StoreAccess() override;
     // Converts into a spool and saves at once.
@@ -76,7 +76,7 @@ class TCliJob : private TConversionJobHost {
     // A path from the project: a relative one counts from the project's
     // folder, so a project can be moved together with its mails.
     std::string FromProjectFolder(const std::string& sjisPath) const;
-    // The password, CA file and stop request an IMAP store is opened with.
+    // The password and CA file an IMAP store is opened with.
     TImapAccess ImapAccess(const TSettingFile& project) const;
     // A path from the command line as Shift_JIS; throws TUsageError when it
     // holds characters Shift_JIS cannot.
@@ -93,4 +93,7 @@ class TCliJob : private TConversionJobHost {
     TCSVSaveParam save_;
     TTarget target_;
     bool backupMade_ = false;
+    // The run's one stop, asked by a signal (TStopSignal::TRelay) and
+    // passed down to the job, the loop and the save.
+    std::stop_source stop_;
 };

@@ -3,10 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
-#include "TStopSignal.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TCsvText.h"
 
@@ -18,7 +18,7 @@ constexpr std::size_t kBlockSize = 1 << 20;
 // stream's write goes on after a write a signal cut short, so a stop would
 // wait for a reader that may never come back. A stop is looked at after
 // every partial or interrupted write.
-bool Put(std::FILE* stream, std::string_view text) {
+bool Put(std::FILE* stream, std::string_view text, const std::stop_token& stop) {
     const int fd = ::fileno(stream);
     while (!text.empty()) {
         const ssize_t n = ::write(fd, text.data(), text.size());
@@ -28,7 +28,7 @@ bool Put(std::FILE* stream, std::string_view text) {
         if (n > 0) {
             text.remove_prefix(static_cast<std::size_t>(n));
         }
-        if (!text.empty() && TStopSignal::Requested()) {
+        if (!text.empty() && stop.stop_requested()) {
             return false;
         }
     }
@@ -46,13 +46,14 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
     if (std::fflush(stream) != 0) {
         return false;
     }
-    if (options.utf8 && options.byteOrderMark && !Put(stream, "\xEF\xBB\xBF")) {
+    const std::stop_token& stop = options.stop;
+    if (options.utf8 && options.byteOrderMark && !Put(stream, "\xEF\xBB\xBF", stop)) {
         return false;
     }
     std::string block;
     const auto flush = [&] {
         // Blocks end at line ends, so no character is ever cut in two.
-        const bool written = Put(stream, options.utf8 ? TSjisUnicode::ToUtf8(block) : block);
+        const bool written = Put(stream, options.utf8 ? TSjisUnicode::ToUtf8(block) : block, stop);
         block.clear();
         return written;
     };
@@ -60,7 +61,7 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
         saveType == TCsvFile::Overwrite ? TResultTable::TitleRow : TResultTable::FirstMailRow;
     for (int row = first; row < table.RowCount(); ++row) {
         TCsvText::AppendRow(block, table.Row(row), options.safeCells);
-        if (block.size() >= kBlockSize && (TStopSignal::Requested() || !flush())) {
+        if (block.size() >= kBlockSize && (stop.stop_requested() || !flush())) {
             return false;
         }
     }
@@ -68,16 +69,18 @@ bool TCsvStream::Write(const TResultTable& table, std::FILE* stream, int saveTyp
         return false;
     }
     const bool rows = mailRows == nullptr || mailRows->ForEachBlock([&](std::string_view text) {
-        if (TStopSignal::Requested()) {
+        if (stop.stop_requested()) {
             return false;
         }
-        return options.utf8 ? Put(stream, TSjisUnicode::ToUtf8(text)) : Put(stream, text);
+        return options.utf8 ? Put(stream, TSjisUnicode::ToUtf8(text), stop)
+                            : Put(stream, text, stop);
     });
     return rows;
 }
 
-bool TCsvStream::WriteWorkbook(TWorkbookFile& workbook, std::FILE* stream) {
-    return std::fflush(stream) == 0 && workbook.WriteTo([stream](std::string_view bytes) {
-        return !TStopSignal::Requested() && Put(stream, bytes);
+bool TCsvStream::WriteWorkbook(TWorkbookFile& workbook, std::FILE* stream,
+                               const std::stop_token& stop) {
+    return std::fflush(stream) == 0 && workbook.WriteTo([stream, &stop](std::string_view bytes) {
+        return !stop.stop_requested() && Put(stream, bytes, stop);
     });
 }

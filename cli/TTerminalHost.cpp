@@ -1,6 +1,5 @@
 #include "TTerminalHost.h"
 
-#include "TStopSignal.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TConvertMessages.h"
 
@@ -31,10 +30,6 @@ bool TTerminalHost::ContinueAfterError(const TConvertError& error) {
     text += TConvertMessages::LoopError(error.count, error.mailNumber, error.message);
     terminal_.MessageSjis(text);
     return !answers_.stopOnError;
-}
-
-bool TTerminalHost::StopRequested() {
-    return TStopSignal::Requested();
 }
 
 bool TTerminalHost::ConfirmBackupFailure(const std::string& message) {

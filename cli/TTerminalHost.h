@@ -28,8 +28,6 @@ class TTerminalHost : public TConvertHost, public TCsvSaveHost {
     void ConvertStarted(int count, bool multiLine) override;
     void MailConverted(int position, int count) override;
     bool ContinueAfterError(const TConvertError& error) override;
-    bool StopRequested() override;
-    bool SaveStopRequested() override { return StopRequested(); }
 
     bool ConfirmBackupFailure(const std::string& message) override;
     void ReportSaveFailure(const std::string& message) override;

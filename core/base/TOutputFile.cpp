@@ -113,9 +113,9 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-TOutputFile::TOutputFile(const std::filesystem::path& target, TMode mode,
-                         std::function<bool()> stopRequested, std::optional<TLook> look)
-    : target_(target), stopRequested_(std::move(stopRequested)), look_(look) {
+TOutputFile::TOutputFile(const std::filesystem::path& target, TMode mode, std::stop_token stop,
+                         std::optional<TLook> look)
+    : target_(target), stop_(std::move(stop)), look_(look) {
     if (const std::optional<int> caller = CallerDescriptor(target)) {
         // The caller's descriptor: written where it stands, as a shell's
         // redirection asked.
@@ -393,7 +393,7 @@ void TOutputFile::ReadExisting() {
 }
 
 bool TOutputFile::Stop() {
-    if (!committing_ && stopRequested_ && stopRequested_()) {
+    if (!committing_ && stop_.stop_requested()) {
         error_ = error_ == 0 ? EINTR : error_;
         return true;
     }

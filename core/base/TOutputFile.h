@@ -25,8 +25,8 @@
 //
 // Nothing is ever created in /dev, and no temporary file is made beside the
 // target but the Renamed one. Temporary files of this target left by a run
-// that was killed are removed when the next one opens it. A stop (the
-// `stopRequested` callback) is checked before each write, after each partial
+// that was killed are removed when the next one opens it. A stop (the run's
+// `stop` token) is checked before each write, after each partial
 // or interrupted one and while waiting to open or lock; it counts until
 // Commit begins: from then on the new file is saved. A stream caller may feed
 // Write() any number of times before Commit().
@@ -35,8 +35,8 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -65,8 +65,8 @@ class TOutputFile {
         gid_t gid = 0;
     };
 
-    TOutputFile(const std::filesystem::path& target, TMode mode,
-                std::function<bool()> stopRequested = {}, std::optional<TLook> look = {});
+    TOutputFile(const std::filesystem::path& target, TMode mode, std::stop_token stop = {},
+                std::optional<TLook> look = {});
     ~TOutputFile();
     TOutputFile(const TOutputFile&) = delete;
     TOutputFile& operator=(const TOutputFile&) = delete;
@@ -121,7 +121,7 @@ class TOutputFile {
     TKind kind_ = TKind::Stream;
     std::filesystem::path target_;  // the file finally written (links followed)
     std::filesystem::path temp_;    // Renamed only
-    std::function<bool()> stopRequested_;
+    std::stop_token stop_;
     std::optional<TLook> look_;
     int fd_ = -1;
     int scratch_ = -1;  // InPlace: the new text until Commit

@@ -111,11 +111,7 @@ std::unique_ptr<TOnlyNewRun> TConversionJob::OpenRecord(std::optional<int>& stat
     std::unique_ptr<TOnlyNewRun> onlyNew;
     // Waits for another run on the same output.
     const bool opened = RunStepAside(
-        [&] {
-            onlyNew = std::make_unique<TOnlyNewRun>(request_.onlyNewOutput,
-                                                    [this] { return host_.StopRequested(); });
-        },
-        status);
+        [&] { onlyNew = std::make_unique<TOnlyNewRun>(request_.onlyNewOutput, stop_); }, status);
     return opened ? std::move(onlyNew) : nullptr;
 }
 
@@ -128,7 +124,7 @@ bool TConversionJob::RunStepAside(const std::function<void()>& work, std::option
     } catch (const std::exception& e) {
         // A stop ends a wait or closes a server's connection, which fails
         // the step with an error that is no news.
-        if (host_.StopRequested()) {
+        if (stop_.stop_requested()) {
             status = host_.Stopped();
         } else {
             host_.Failed(e);
@@ -141,8 +137,9 @@ bool TConversionJob::RunStepAside(const std::function<void()>& work, std::option
 std::unique_ptr<TCSVConverter> TConversionJob::OpenStore(TOnlyNewRun* onlyNew,
                                                          std::optional<int>& status) {
     const int type = request_.mailType;
-    const TImapAccess access =
+    TImapAccess access =
         TMailStoreFactory::IsRemoteType(type) ? host_.StoreAccess() : TImapAccess{};
+    access.stop = stop_;  // the connection closes as soon as the run stops
     std::unique_ptr<TBasicMailParser> reader;
     // Opening a store reads all of it to find its mails.
     const bool opened = RunStepAside(
@@ -159,7 +156,7 @@ std::unique_ptr<TCSVConverter> TConversionJob::OpenStore(TOnlyNewRun* onlyNew,
     }
     auto converter = std::make_unique<TCSVConverter>(
         std::move(reader), std::make_unique<TConvertParam>(request_.params));
-    if (host_.StopRequested()) {
+    if (stop_.stop_requested()) {
         status = host_.Stopped();
         return nullptr;
     }

@@ -6,12 +6,13 @@
 // building the converter; then the host converts and saves. What the
 // programs show, ask and how they save goes through TConversionJobHost.
 //
-//     TConversionJob job(request, host);
+//     TConversionJob job(request, host, stop.get_token());  // the run's one stop
 //     const int status = job.Run();  // a TExitStatus code
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,10 @@ struct TConversionRequest {
 
 class TConversionJob {
   public:
-    TConversionJob(TConversionRequest request, TConversionJobHost& host)
-        : request_(std::move(request)), host_(host) {}
+    // `stop`: the run's stop, passed down to every wait and thread of the
+    // job (the record's lock, the store's reading, a server's connection).
+    TConversionJob(TConversionRequest request, TConversionJobHost& host, std::stop_token stop = {})
+        : request_(std::move(request)), host_(host), stop_(std::move(stop)) {}
 
     // Every step in order; a TExitStatus code: BadInput after a refusal or a
     // failure to open, else the host's (Stopped or Convert). Memory that
@@ -65,4 +68,5 @@ class TConversionJob {
 
     TConversionRequest request_;
     TConversionJobHost& host_;
+    std::stop_token stop_;
 };

@@ -55,13 +55,11 @@ class TConversionJobHost {
     // (it reads the whole store); rethrows what it threw. A window keeps
     // painting meanwhile.
     virtual void RunAside(const std::function<void()>& work) { work(); }
-    // From any thread: a stop (a signal, the program ending) was asked.
-    virtual bool StopRequested() { return false; }
-    // The job ends because of a stop, before any mail was converted; returns
-    // the exit status.
+    // The job ends because its stop was asked, before any mail was
+    // converted; returns the exit status.
     virtual int Stopped() = 0;
-    // The password and certificates of a remote store; may throw, which ends
-    // the job with the exception.
+    // The password and certificates of a remote store (the job adds its
+    // stop); may throw, which ends the job with the exception.
     virtual TImapAccess StoreAccess() { return {}; }
     // Converts the mails and saves the rows; returns the exit status.
     // `onlyNew`: the run of only new mail (the host commits it once the CSV

@@ -37,6 +37,4 @@ class TConvertHost {
     }
     // A mail failed: true to go on with the next one, false to end the loop.
     virtual bool ContinueAfterError(const TConvertError& error) = 0;
-    // Asked before each mail.
-    virtual bool StopRequested() { return false; }
 };

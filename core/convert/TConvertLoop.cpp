@@ -48,7 +48,7 @@ void EndIfOutOfMemory(const std::exception_ptr& error) {
 
 }  // namespace
 
-TConvertOutcome TConvertLoop::Run() {
+TConvertOutcome TConvertLoop::Run(std::stop_token stop) {
     TConvertOutcome outcome;
     int number = 1;  // of the mail at hand
     const auto fail = [&](const std::exception_ptr& error) {
@@ -92,7 +92,7 @@ TConvertOutcome TConvertLoop::Run() {
         if (done) {
             break;
         }
-        if (host_.StopRequested()) {
+        if (stop.stop_requested()) {
             outcome.end = TConvertOutcome::TEnd::Stopped;
             break;
         }

@@ -5,6 +5,7 @@
 // rows, the progress and every question still go strictly in mail order on
 // the calling thread.
 
+#include <stop_token>
 #include <string>
 
 #include "convert/TCSVConverter.h"
@@ -14,7 +15,7 @@
 struct TConvertOutcome {
     enum class TEnd {
         Finished,   // every mail was converted (some may have failed and been skipped)
-        Stopped,    // the host asked to stop
+        Stopped,    // the run's stop was asked
         Abandoned,  // the host chose not to go on after a failed mail
         Failed,     // the loop itself failed; `message` says why
     };
@@ -35,7 +36,8 @@ class TConvertLoop {
     // 0 or 1: sequential. More: rows are built ahead on that many threads.
     void SetThreads(int threads) { threads_ = threads; }
 
-    TConvertOutcome Run();
+    // Asks `stop` before every mail.
+    TConvertOutcome Run(std::stop_token stop = {});
 
   private:
     TCSVConverter& converter_;

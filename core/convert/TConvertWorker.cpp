@@ -13,21 +13,10 @@ TConvertWorker::TConvertWorker(TCSVConverter& converter)
     news_.rows = TResultTable(columns_);
 }
 
-TConvertWorker::~TConvertWorker() {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    answered_.notify_all();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
-
 void TConvertWorker::Start(int threads) {
     threads_ = threads;
     try {
-        thread_ = std::thread([this] { Run(); });
+        thread_ = std::jthread([this](std::stop_token stop) { Run(std::move(stop)); });
     } catch (const std::system_error&) {
         // No thread to be had: under a memory limit its stack is what ran
         // out. The run ends as at any other shortage, through the news, so
@@ -52,7 +41,8 @@ TConvertOutcome TConvertWorker::OutOfMemory() {
     return outcome;
 }
 
-void TConvertWorker::Run() {
+void TConvertWorker::Run(std::stop_token stop) {
+    stop_ = stop;
     // Started by a window's thread: drop what its vector registers held
     // (the helper threads of the loop start from this one).
     vecstate::ClearUpperHalves();
@@ -60,7 +50,7 @@ void TConvertWorker::Run() {
     loop.SetThreads(threads_);
     TConvertOutcome outcome;
     try {
-        outcome = loop.Run();
+        outcome = loop.Run(std::move(stop));
     } catch (const std::bad_alloc&) {
         // Memory ran out in a mail or while keeping rows: the whole run ends.
         outcome = OutOfMemory();
@@ -95,8 +85,7 @@ void TConvertWorker::TellUrgently() {
 }
 
 void TConvertWorker::RequestStop() {
-    std::lock_guard lock(mutex_);
-    stop_ = true;
+    thread_.request_stop();
 }
 
 TConvertWorker::TNews TConvertWorker::Take() {
@@ -157,7 +146,7 @@ void TConvertWorker::PutPacked(int number, std::string_view packed) {
 
 bool TConvertWorker::ContinueAfterError(const TConvertError& error) {
     std::unique_lock lock(mutex_);
-    if (stop_) {
+    if (stop_.stop_requested()) {
         return false;
     }
     answer_.reset();
@@ -165,10 +154,6 @@ bool TConvertWorker::ContinueAfterError(const TConvertError& error) {
     lock.unlock();
     TellUrgently();
     lock.lock();
-    answered_.wait(lock, [this] { return answer_.has_value() || stop_; });
+    answered_.wait(lock, stop_, [this] { return answer_.has_value(); });
     return answer_.value_or(false);
-}
-
-bool TConvertWorker::StopRequested() {
-    return stop_;
 }

@@ -8,11 +8,11 @@
 // Header warnings of the reader may arrive from any thread; the latest one
 // is passed on with the other news.
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,8 +42,9 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     };
 
     explicit TConvertWorker(TCSVConverter& converter);
-    // Stops the loop (a waiting question is answered No) and waits for it.
-    ~TConvertWorker() override;
+    // Stops the loop (a waiting question is answered No) and waits for it:
+    // the loop's thread is the last member, so it goes first.
+    ~TConvertWorker() override = default;
     TConvertWorker(const TConvertWorker&) = delete;
     TConvertWorker& operator=(const TConvertWorker&) = delete;
 
@@ -54,7 +55,7 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     // Never throws: when no thread can be made, the end (out of memory) is
     // the first news.
     void Start(int threads);
-    // The loop stops before the next mail.
+    // The loop stops before the next mail (its thread's stop).
     void RequestStop();
     // Everything new since the last call.
     TNews Take();
@@ -64,14 +65,13 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     void Warning(const std::string& sjisMessage);
 
   private:
-    void Run();
+    void Run(std::stop_token stop);
     static TConvertOutcome OutOfMemory();
     void TellUrgently();
 
     void ConvertStarted(int count, bool multiLine) override;
     void MailConverted(int position, int count) override;
     bool ContinueAfterError(const TConvertError& error) override;
-    bool StopRequested() override;
     void PutRow(int number, std::vector<std::string>&& values) override;
     void Pack(int number, std::vector<std::string>&& values, std::string& out) const override;
     void PutPacked(int number, std::string_view packed) override;
@@ -79,13 +79,13 @@ class TConvertWorker : private TConvertHost, private TRowSink {
     TCSVConverter& converter_;
     const int columns_;
     int threads_ = 1;
-    std::thread thread_;
     TResultTable packed_;  // rows: the worker's thread only; Pack reads just the width
 
     std::mutex mutex_;
-    std::condition_variable answered_;
+    std::condition_variable_any answered_;
     TNews news_;
     std::optional<bool> answer_;
     std::function<void()> urgentNews_;
-    std::atomic<bool> stop_{false};  // asked before every mail, without the lock
+    std::stop_token stop_;  // the loop's: its thread only
+    std::jthread thread_;   // last: stopped and joined before the rest goes
 };

@@ -177,8 +177,7 @@ bool TCsvFile::StreamRowsTo(const std::string& fileName, int saveType) {
         return false;
     }
     auto file = std::make_unique<TOutputFile>(TSjisUnicode::ToPath(fileName),
-                                              TOutputFile::TMode::RenamedOnly,
-                                              [this] { return host_.SaveStopRequested(); });
+                                              TOutputFile::TMode::RenamedOnly, options_.stop);
     if (!file->IsOpen() || file->Kind() != TOutputFile::TKind::Renamed) {
         return false;
     }
@@ -224,7 +223,7 @@ bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
         return false;
     }
     if (IsWorkbook(fileName)) {
-        TWorkbookFile workbook(table_, host_, options_.sheetName, mailRows_);
+        TWorkbookFile workbook(table_, host_, options_.sheetName, mailRows_, options_.stop);
         TBusy busy(host_);
         const bool written = workbook.Write(fileName, saveType);
         lastError_ = workbook.Error();
@@ -233,8 +232,7 @@ bool TCsvFile::WriteCsvFile(const std::string& fileName, int saveType) {
     }
     const TOutputFile::TMode mode =
         saveType == Overwrite ? TOutputFile::TMode::Replace : TOutputFile::TMode::Append;
-    TOutputFile file(TSjisUnicode::ToPath(fileName), mode,
-                     [this] { return host_.SaveStopRequested(); });
+    TOutputFile file(TSjisUnicode::ToPath(fileName), mode, options_.stop);
     if (!file.IsOpen()) {
         lastError_ = file.Error();
         return false;

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "base/TOutputFile.h"
@@ -32,6 +33,9 @@ struct TCsvOptions {
     TFormat format = TFormat::ByName;
     // A workbook's sheet name (Shift_JIS): the project's file name.
     std::string sheetName = {};
+    // The run's stop: a save it reaches leaves the file as it was and
+    // reports no failure (Stopped()).
+    std::stop_token stop = {};
 };
 
 class TCsvFile {
@@ -93,7 +97,7 @@ class TCsvFile {
     TCsvOptions options_;
     TCsvSpool* mailRows_;
     int lastError_ = 0;
-    std::string lastFailure_;                // a workbook's refusal
+    std::string lastFailure_;  // a workbook's refusal
     bool backupMade_ = false;
     std::unique_ptr<TOutputFile> streamed_;  // StreamRowsTo's file until it is finished
     std::string streamedName_;

@@ -14,23 +14,12 @@ TCsvPrewriter::TCsvPrewriter(const TResultTable& table, TCsvSaveHost& host,
       file_(table, host, options, &spool_) {
     if (spool_.IsOpen() && file_.StreamRowsTo(fileName, saveType)) {
         try {
-            writer_ = std::thread([this] { Write(); });
+            writer_ = std::jthread([this](const std::stop_token& stop) { Write(stop); });
         } catch (const std::system_error&) {
             // No thread (a memory or process limit): nothing is written
             // early, the save writes the table; the streamed file goes with
             // this object.
         }
-    }
-}
-
-TCsvPrewriter::~TCsvPrewriter() {
-    if (writer_.joinable()) {
-        {
-            std::lock_guard lock(mutex_);
-            dropping_ = true;
-        }
-        added_.notify_one();
-        writer_.join();
     }
 }
 
@@ -63,15 +52,15 @@ TCsvFile* TCsvPrewriter::Finish() {
     return failed_ ? nullptr : &file_;
 }
 
-void TCsvPrewriter::Write() {
+void TCsvPrewriter::Write(const std::stop_token& stop) {
     vecstate::ClearUpperHalves();  // started by the window's thread
     std::vector<TResultTable::TRowView> rows;
     std::string line;
     while (true) {
         {
             std::unique_lock lock(mutex_);
-            added_.wait(lock, [this] { return !queued_.empty() || finishing_ || dropping_; });
-            if (dropping_ || failed_ || queued_.empty()) {
+            added_.wait(lock, stop, [this] { return !queued_.empty() || finishing_; });
+            if (stop.stop_requested() || failed_ || queued_.empty()) {
                 return;
             }
             rows.swap(queued_);

@@ -19,6 +19,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,8 +32,8 @@ class TCsvPrewriter {
   public:
     TCsvPrewriter(const TResultTable& table, TCsvSaveHost& host, const std::string& fileName,
                   int saveType, TCsvOptions options = {});
-    // Stops writing; the unfinished file goes.
-    ~TCsvPrewriter();
+    // Stops writing (the writer's stop); the unfinished file goes.
+    ~TCsvPrewriter() = default;
     TCsvPrewriter(const TCsvPrewriter&) = delete;
     TCsvPrewriter& operator=(const TCsvPrewriter&) = delete;
 
@@ -47,7 +48,7 @@ class TCsvPrewriter {
     TCsvFile* Finish();
 
   private:
-    void Write();
+    void Write(const std::stop_token& stop);
 
     const TResultTable& table_;
     const bool safeCells_;
@@ -55,10 +56,9 @@ class TCsvPrewriter {
     TCsvFile file_;
 
     std::mutex mutex_;
-    std::condition_variable added_;
+    std::condition_variable_any added_;
     std::vector<TResultTable::TRowView> queued_;
     bool finishing_ = false;
-    bool dropping_ = false;
     bool failed_ = false;
-    std::thread writer_;
+    std::jthread writer_;  // last: stopped and joined before the rest goes
 };

@@ -18,9 +18,6 @@ class TCsvSaveHost {
     virtual void SaveWarning(const std::string& message) { (void)message; }
     // Status bar text.
     virtual void ShowStatus(const std::string& message) { (void)message; }
-    // A stop asked while the file is written (the file is then left as it
-    // was and no failure is reported).
-    virtual bool SaveStopRequested() { return false; }
     // Busy cursor on and off around writing.
     virtual void SetBusy(bool busy) { (void)busy; }
 };

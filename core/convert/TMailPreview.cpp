@@ -153,14 +153,14 @@ TPreviewShot TMailPreview::Show(int index) {
     return shot;
 }
 
-TPreviewSearch TMailPreview::FindNext(int index, const std::atomic<bool>& stop,
+TPreviewSearch TMailPreview::FindNext(int index, const std::stop_token& stop,
                                       const std::function<void(int index)>& progress) {
     TPreviewSearch result;
     if (!converter_) {
         return result;
     }
     for (int i = std::max(index + 1, 0); i < count_; ++i) {
-        if (stop.load(std::memory_order_relaxed)) {
+        if (stop.stop_requested()) {
             result.stopped = true;
             return result;
         }

@@ -6,10 +6,10 @@
 // the cell a conversion writes. Only the mails asked for are read.
 // One thread uses an instance at a time (TPreviewWorker's).
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -62,7 +62,7 @@ class TMailPreview {
 
     // The first mail after `index` whose value is not empty. Unreadable
     // mails are passed over. `progress` hears of each mail looked at.
-    TPreviewSearch FindNext(int index, const std::atomic<bool>& stop,
+    TPreviewSearch FindNext(int index, const std::stop_token& stop,
                             const std::function<void(int index)>& progress);
 
   private:

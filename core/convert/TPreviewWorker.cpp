@@ -1,10 +1,10 @@
 #include "convert/TPreviewWorker.h"
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <thread>
 
 #include "base/VectorState.h"
@@ -13,11 +13,10 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 constexpr auto kProgressEvery = std::chrono::milliseconds(50);
-constexpr auto kJoinWait = std::chrono::milliseconds(250);
 
 }  // namespace
 
-// Everything the thread touches; it keeps the state alive while it runs.
+// Everything the thread and the requests share.
 struct TPreviewWorker::TState {
     struct TOpen {
         int mailType;
@@ -29,19 +28,23 @@ struct TPreviewWorker::TState {
         std::vector<TOrderedParamString> params;
         std::size_t position;
     };
+    struct TRequestStop {
+        std::stop_source* source;
+        void operator()() const { source->request_stop(); }
+    };
 
     std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable finishedCv;
-    bool quit = false;
-    bool finished = false;
+    std::condition_variable_any wake;
     bool dirty = false;
     std::optional<TOpen> open;
     std::optional<TParams> params;
     int index = 0;
     bool search = false;
-    std::atomic<bool> stop{false};
-    std::atomic<bool> closing{false};  // the worker is gone: a connection closes at once
+    std::stop_source searchStop;  // the search under way: any request but FindNext stops it
+    // The worker goes: its thread quits and a store's connection closes at
+    // once; the opener's own stop asks it too.
+    std::stop_source closing;
+    std::optional<std::stop_callback<TRequestStop>> openerStop;
 
     // Held while the sink is called, so the destructor can shut it off.
     std::mutex sinkMutex;
@@ -54,11 +57,17 @@ struct TPreviewWorker::TState {
         const std::lock_guard lock(sinkMutex);
         call(sink);
     }
+    // A new request: the search under way stops. Under `mutex`.
+    void Changed() {
+        dirty = true;
+        searchStop.request_stop();
+        wake.notify_one();
+    }
 };
 
-TPreviewWorker::TPreviewWorker(TSink sink) : state_(std::make_shared<TState>()) {
+TPreviewWorker::TPreviewWorker(TSink sink) : state_(std::make_unique<TState>()) {
     state_->sink = std::move(sink);
-    std::thread(Run, state_).detach();
+    thread_ = std::jthread([state = state_.get()] { Run(*state, state->closing.get_token()); });
 }
 
 TPreviewWorker::~TPreviewWorker() {
@@ -66,41 +75,37 @@ TPreviewWorker::~TPreviewWorker() {
         const std::lock_guard lock(state_->sinkMutex);
         state_->sink = TSink{};
     }
-    std::unique_lock lock(state_->mutex);
-    state_->quit = true;
-    state_->stop = true;
-    state_->closing = true;
-    state_->wake.notify_one();
-    state_->finishedCv.wait_for(lock, kJoinWait, [this] { return state_->finished; });
+    {
+        const std::lock_guard lock(state_->mutex);
+        state_->searchStop.request_stop();
+    }
+    state_->closing.request_stop();  // wakes the thread's wait too
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    state_->openerStop.reset();
 }
 
 void TPreviewWorker::Open(int mailType, std::string sjisLocation, bool htmlText, TImapAccess imap) {
-    // The state outlives every reader it holds, so the reader may look at it.
-    std::function<bool()> stopped = std::move(imap.stopRequested);
-    imap.stopRequested = [closing = &state_->closing, stopped] {
-        return *closing || (stopped && stopped());
-    };
     const std::lock_guard lock(state_->mutex);
+    // The state outlives every reader it holds, so the reader may look at it.
+    state_->openerStop.reset();
+    state_->openerStop.emplace(imap.stop, TState::TRequestStop{&state_->closing});
+    imap.stop = state_->closing.get_token();
     state_->open = TState::TOpen{mailType, std::move(sjisLocation), htmlText, std::move(imap)};
-    state_->dirty = true;
-    state_->stop = true;
-    state_->wake.notify_one();
+    state_->Changed();
 }
 
 void TPreviewWorker::SetParams(std::vector<TOrderedParamString> params, std::size_t position) {
     const std::lock_guard lock(state_->mutex);
     state_->params = TState::TParams{std::move(params), position};
-    state_->dirty = true;
-    state_->stop = true;
-    state_->wake.notify_one();
+    state_->Changed();
 }
 
 void TPreviewWorker::ShowMail(int index) {
     const std::lock_guard lock(state_->mutex);
     state_->index = index;
-    state_->dirty = true;
-    state_->stop = true;
-    state_->wake.notify_one();
+    state_->Changed();
 }
 
 void TPreviewWorker::FindNext() {
@@ -111,30 +116,33 @@ void TPreviewWorker::FindNext() {
 }
 
 void TPreviewWorker::StopSearch() {
-    state_->stop = true;
+    const std::lock_guard lock(state_->mutex);
+    state_->searchStop.request_stop();
 }
 
-void TPreviewWorker::Run(std::shared_ptr<TState> state) {
+void TPreviewWorker::Run(TState& state, const std::stop_token& quit) {
     vecstate::ClearUpperHalves();  // started by the window's thread
     for (;;) {
         std::optional<TState::TOpen> open;
         std::optional<TState::TParams> params;
         bool search = false;
         int index = 0;
+        std::stop_token searchStop;
         {
-            std::unique_lock lock(state->mutex);
-            state->wake.wait(lock, [&] { return state->quit || state->dirty; });
-            if (state->quit) {
+            std::unique_lock lock(state.mutex);
+            state.wake.wait(lock, quit, [&] { return state.dirty; });
+            if (quit.stop_requested()) {
                 break;
             }
-            open.swap(state->open);
-            params.swap(state->params);
-            search = std::exchange(state->search, false);
-            index = state->index;
-            state->dirty = false;
-            state->stop = false;
+            open.swap(state.open);
+            params.swap(state.params);
+            search = std::exchange(state.search, false);
+            index = state.index;
+            state.dirty = false;
+            state.searchStop = std::stop_source();
+            searchStop = state.searchStop.get_token();
         }
-        TMailPreview& preview = state->preview;
+        TMailPreview& preview = state.preview;
         if (open) {
             preview.Open(open->mailType, open->location, open->htmlText, open->imap);
         }
@@ -144,30 +152,27 @@ void TPreviewWorker::Run(std::shared_ptr<TState> state) {
         if (search) {
             auto last = TClock::now();
             const int count = preview.Count();
-            const TPreviewSearch result = preview.FindNext(index, state->stop, [&](int i) {
+            const TPreviewSearch result = preview.FindNext(index, searchStop, [&](int i) {
                 if (TClock::now() - last >= kProgressEvery) {
                     last = TClock::now();
-                    state->Emit([&](TSink& sink) {
+                    state.Emit([&](TSink& sink) {
                         if (sink.progress)
                             sink.progress(i, count);
                     });
                 }
             });
-            state->Emit([&](TSink& sink) {
+            state.Emit([&](TSink& sink) {
                 if (sink.searched)
                     sink.searched(result);
             });
             continue;
         }
         TPreviewShot shot = preview.Show(index);
-        state->Emit([&](TSink& sink) {
+        state.Emit([&](TSink& sink) {
             if (sink.shown)
                 sink.shown(std::move(shot));
         });
     }
-    // The store closes here, on this thread, whether or not anyone waits.
-    state->preview.Open(-1, std::string());
-    const std::lock_guard lock(state->mutex);
-    state->finished = true;
-    state->finishedCv.notify_all();
+    // The store closes here, on this thread.
+    state.preview.Open(-1, std::string());
 }

@@ -8,7 +8,9 @@
 
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/TMailPreview.h"
@@ -23,15 +25,16 @@ class TPreviewWorker {
     };
 
     explicit TPreviewWorker(TSink sink);
-    // Waits a short moment for the thread; one still busy (indexing a large
-    // store) is left to finish on its own.
+    // Stops the thread and waits for it: a search ends before its next mail
+    // and a server's connection closes at once (a local store being indexed
+    // is waited for).
     ~TPreviewWorker();
     TPreviewWorker(const TPreviewWorker&) = delete;
     TPreviewWorker& operator=(const TPreviewWorker&) = delete;
 
     // `htmlText`: HTML-only mails are previewed as text (TMailOptions);
     // `imap`: what an IMAP store needs besides its URL. Its connection
-    // closes at once when this worker goes.
+    // closes at once when this worker goes or `imap.stop` is asked.
     void Open(int mailType, std::string sjisLocation, bool htmlText = false, TImapAccess imap = {});
     void SetParams(std::vector<TOrderedParamString> params, std::size_t position);
     void ShowMail(int index);
@@ -42,7 +45,8 @@ class TPreviewWorker {
 
   private:
     struct TState;
-    static void Run(std::shared_ptr<TState> state);
+    static void Run(TState& state, const std::stop_token& quit);
 
-    std::shared_ptr<TState> state_;
+    std::unique_ptr<TState> state_;
+    std::jthread thread_;  // last: joined before the state goes
 };

@@ -11,7 +11,7 @@ TRowPrefetcher::TRowPrefetcher(const TCSVConverter& converter, const TRowSink& p
     workers_.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         try {
-            workers_.emplace_back([this] { Work(); });
+            workers_.emplace_back([this] { Work(stop_.get_token()); });
         } catch (const std::system_error&) {
             break;  // a process or memory limit: the threads made so far do the work
         }
@@ -19,14 +19,8 @@ TRowPrefetcher::TRowPrefetcher(const TCSVConverter& converter, const TRowSink& p
 }
 
 TRowPrefetcher::~TRowPrefetcher() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    workAvailable_.notify_all();
-    for (std::thread& worker : workers_) {
-        worker.join();
-    }
+    // Wakes the waiting workers; each is joined as `workers_` goes, first.
+    stop_.request_stop();
 }
 
 int TRowPrefetcher::ClaimSize() const {
@@ -42,7 +36,7 @@ int TRowPrefetcher::ClaimSize() const {
 void TRowPrefetcher::Build(int first, int last, TRowChunk& chunk) const {
     chunk.Clear();
     chunk.first = first;
-    for (int index = first; index < last && !stopping_; ++index) {
+    for (int index = first; index < last && !stop_.stop_requested(); ++index) {
         try {
             packer_.Pack(index + 1, converter_.BuildRow(index), chunk.packed);
             chunk.errors.emplace_back();
@@ -53,16 +47,16 @@ void TRowPrefetcher::Build(int first, int last, TRowChunk& chunk) const {
     }
 }
 
-void TRowPrefetcher::Work() {
+void TRowPrefetcher::Work(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
     const long slotCount = static_cast<long>(slots_.size());
     while (true) {
         ++workersWaiting_;
-        workAvailable_.wait(lock, [&] {
-            return stopping_ || nextRow_ >= count_ || nextToClaim_ < nextToTake_ + slotCount;
+        workAvailable_.wait(lock, stop, [&] {
+            return nextRow_ >= count_ || nextToClaim_ < nextToTake_ + slotCount;
         });
         --workersWaiting_;
-        if (stopping_ || nextRow_ >= count_) {
+        if (stop.stop_requested() || nextRow_ >= count_) {
             return;
         }
         const long sequence = nextToClaim_++;

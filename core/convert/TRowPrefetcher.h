@@ -9,10 +9,10 @@
 // building it), with large ones few, so the rows held ahead stay within a
 // few chunks per thread however large the cells are.
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -51,7 +51,7 @@ class TRowPrefetcher {
         TRowChunk chunk;
     };
 
-    void Work();
+    void Work(const std::stop_token& stop);
     // Rows of the next claim, from the packed size of the rows so far.
     int ClaimSize() const;
     void Build(int first, int last, TRowChunk& chunk) const;
@@ -63,7 +63,7 @@ class TRowPrefetcher {
     std::vector<TSlot> slots_;  // by chunk sequence number modulo their count
     std::vector<TRowChunk> spare_;
     std::mutex mutex_;
-    std::condition_variable workAvailable_;
+    std::condition_variable_any workAvailable_;
     std::condition_variable chunkReady_;
     int nextRow_ = 0;       // first row of the next claim
     long nextToClaim_ = 0;  // sequence number of the next claim
@@ -72,6 +72,6 @@ class TRowPrefetcher {
     long builtRows_ = 0;
     int workersWaiting_ = 0;
     bool consumerWaiting_ = false;
-    std::atomic<bool> stopping_{false};  // also read while building, without the lock
-    std::vector<std::thread> workers_;
+    std::stop_source stop_;              // the workers' one stop, also asked while building
+    std::vector<std::jthread> workers_;  // last: joined before the rest goes
 };

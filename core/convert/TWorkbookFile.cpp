@@ -37,7 +37,7 @@ bool TWorkbookFile::IsWorkbookName(const std::string& fileName) {
 }
 
 void TWorkbookFile::CheckStop() {
-    if (++checked_ % kStopCheckRows == 0 && host_.SaveStopRequested()) {
+    if (++checked_ % kStopCheckRows == 0 && stop_.stop_requested()) {
         throw TStopped();
     }
 }
@@ -145,8 +145,7 @@ bool TWorkbookFile::Write(const std::string& fileName, int saveType) {
             "保存しません。");
         return false;
     }
-    TOutputFile file(TSjisUnicode::ToPath(fileName), TOutputFile::TMode::Replace,
-                     [this] { return host_.SaveStopRequested(); });
+    TOutputFile file(TSjisUnicode::ToPath(fileName), TOutputFile::TMode::Replace, stop_);
     if (!file.IsOpen()) {
         error_ = file.Error();
         return false;

@@ -11,6 +11,7 @@
 // the old rows and then the new ones. A workbook whose first sheet is not
 // plain cells is refused, so the old rows are never lost.
 
+#include <stop_token>
 #include <string>
 
 #include "convert/TCsvSaveHost.h"
@@ -24,10 +25,15 @@ class TWorkbookFile {
   public:
     // `sheetName`: Shift_JIS, usually the project's file name. With
     // `mailRows` (written without formula guards), the table gives only the
-    // title row and the mail rows come from the spool.
+    // title row and the mail rows come from the spool. A `stop` leaves the
+    // file as it was (Error() EINTR).
     TWorkbookFile(const TResultTable& table, TCsvSaveHost& host, std::string sheetName,
-                  TCsvSpool* mailRows = nullptr)
-        : table_(table), host_(host), sheetName_(std::move(sheetName)), mailRows_(mailRows) {}
+                  TCsvSpool* mailRows = nullptr, std::stop_token stop = {})
+        : table_(table),
+          host_(host),
+          sheetName_(std::move(sheetName)),
+          mailRows_(mailRows),
+          stop_(std::move(stop)) {}
 
     // Writes the workbook `fileName` (Shift_JIS path): save type 0 with the
     // title row and the mail rows, save type 1 with the old workbook's rows
@@ -60,6 +66,7 @@ class TWorkbookFile {
     TCsvSaveHost& host_;
     std::string sheetName_;
     TCsvSpool* mailRows_;
+    std::stop_token stop_;
     int error_ = 0;
     std::string failure_;
     std::vector<std::string> utf8_;  // the row being added

@@ -2,7 +2,7 @@
 // What opening an IMAP store needs besides its URL. The secret is held only
 // here, in memory: never in a project, the settings or a script.
 
-#include <functional>
+#include <stop_token>
 #include <string>
 
 struct TImapAccess {
@@ -11,9 +11,9 @@ struct TImapAccess {
 
     std::string secret;  // the password, or the bearer token for ;AUTH=XOAUTH2 (UTF-8)
     std::string caFile;  // extra CA certificates (PEM) besides the system's, or empty
-    // Asked while waiting for the server, from any thread: true closes the
-    // connection at once. Empty: never.
-    std::function<bool()> stopRequested;
+    // The run's stop: asking it (from any thread) closes the connection at
+    // once. Default: never.
+    std::stop_token stop;
     struct TTimeouts {
         int connectSeconds = 30;
         int idleSeconds = 60;  // without a byte moving either way

@@ -150,7 +150,7 @@ TArgument Astring(std::string_view value) {
 }  // namespace
 
 TImapSession::TImapSession(const TImapUrl& url, const TImapAccess& access)
-    : stream_(access.stopRequested, access.timeouts) {
+    : stream_(access.stop, access.timeouts) {
     stream_.Connect(url.host, url.port);
     if (url.security == TImapUrl::TSecurity::kTls) {
         stream_.StartTls(url.host, access.caFile);

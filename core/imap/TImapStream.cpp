@@ -95,10 +95,12 @@ mailstream_low_driver TImapStream::driver_ = {
 }
 ;
 
-TImapStream::TImapStream(std::function<bool()> stopRequested, TLimits limits)
-    : stopRequested_(std::move(stopRequested)), limits_(limits) {}
+TImapStream::TImapStream(const std::stop_token& stop, TLimits limits) : limits_(limits) {
+    cancelOnStop_.emplace(stop, TCancelOnStop{this});
+}
 
 TImapStream::~TImapStream() {
+    cancelOnStop_.reset();  // no stop reaches the descriptor while it closes
     Close();
     if (tls_ != nullptr) {
         gnutls_deinit(tls_);
@@ -166,8 +168,7 @@ bool TImapStream::Guard(const void* buffer, ssize_t size) {
 
 bool TImapStream::WaitFor(short events) {
     while (true) {
-        if (cancelled_ || (stopRequested_ && stopRequested_())) {
-            cancelled_ = true;
+        if (cancelled_) {
             fault_ = fault_.empty() ? "中断しました" : fault_;
             return false;
         }

@@ -10,7 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
+#include <optional>
+#include <stop_token>
 #include <string>
 
 #include <gnutls/gnutls.h>
@@ -23,7 +24,8 @@ class TImapStream {
   public:
     using TLimits = TImapAccess::TTimeouts;
 
-    TImapStream(std::function<bool()> stopRequested, TLimits limits);
+    // Asking `stop` cancels the connection (Cancel) from the asking thread.
+    TImapStream(const std::stop_token& stop, TLimits limits);
     ~TImapStream();
     TImapStream(const TImapStream&) = delete;
     TImapStream& operator=(const TImapStream&) = delete;
@@ -68,7 +70,11 @@ class TImapStream {
 
     static mailstream_low_driver driver_;
 
-    std::function<bool()> stopRequested_;
+    struct TCancelOnStop {
+        TImapStream* stream;
+        void operator()() const { stream->Cancel(); }
+    };
+
     TLimits limits_;
     std::atomic<int> fd_{-1};
     std::atomic<bool> cancelled_{false};
@@ -81,4 +87,6 @@ class TImapStream {
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
     TImapReplyGuard guard_;
     std::uint64_t progress_ = 0;
+    // Last: gone (and any Cancel it runs finished) before the rest.
+    std::optional<std::stop_callback<TCancelOnStop>> cancelOnStop_;
 };

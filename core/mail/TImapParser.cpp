@@ -28,12 +28,8 @@ TImapParser::TImapParser(const std::string& sjisUrl, TImapAccess access, TBatchi
 }
 
 TImapParser::~TImapParser() {
-    {
-        const std::lock_guard lock(mutex_);
-        closing_ = true;
-    }
-    session_->Cancel();  // a fetch under way ends now, not after its batch
-    wanted_.notify_all();
+    fetcher_.request_stop();  // wakes its wait for work
+    session_->Cancel();       // a fetch under way ends now, not after its batch
     if (fetcher_.joinable()) {
         fetcher_.join();
     }
@@ -260,7 +256,7 @@ bool TImapParser::InFlight(int index) const {
     });
 }
 
-void TImapParser::FetchLoop() {
+void TImapParser::FetchLoop(const std::stop_token& stop) {
     const TImapSession::TMailHandler arrived = [this](std::uint32_t uid, std::string_view raw) {
         Arrived(uid, raw);
     };
@@ -268,8 +264,8 @@ void TImapParser::FetchLoop() {
         std::vector<TBatch> batches;
         {
             std::unique_lock lock(mutex_);
-            wanted_.wait(lock, [this] { return closing_ || !inFlight_.empty() || ShouldSend(); });
-            if (closing_) {
+            wanted_.wait(lock, stop, [this] { return !inFlight_.empty() || ShouldSend(); });
+            if (stop.stop_requested()) {
                 return;
             }
             batches = TakeBatches();
@@ -358,7 +354,7 @@ void TImapParser::StartFetching() {
             List(0);
         }
         if (!messages_.empty()) {
-            fetcher_ = std::thread(&TImapParser::FetchLoop, this);
+            fetcher_ = std::jthread([this](const std::stop_token& stop) { FetchLoop(stop); });
         }
         fetching_ = true;
     });
@@ -392,7 +388,7 @@ std::string TImapParser::Raw(int index) {
             }
             wanted_.notify_all();
             arrived_.wait_for(lock, std::chrono::milliseconds(100));
-            if (access_.stopRequested && access_.stopRequested()) {
+            if (access_.stop.stop_requested()) {
                 leave();
                 lock.unlock();
                 session_->Cancel();

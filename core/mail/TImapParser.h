@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,7 +94,7 @@ class TImapParser : public TBasicMailParser {
     // Waits for mail `index` from the fetching thread.
     std::string Raw(int index);
     static std::string Gone(std::uint32_t uid);
-    void FetchLoop();
+    void FetchLoop(const std::stop_token& stop);
     // Under the lock: the batches to ask for now (none when the mails held
     // and on the way fill the window).
     std::vector<TBatch> TakeBatches();
@@ -127,7 +128,7 @@ class TImapParser : public TBasicMailParser {
 
     mutable std::mutex mutex_;
     std::condition_variable arrived_;                  // a mail, the end of a batch or a fault
-    std::condition_variable wanted_;                   // room ahead, a mail asked for, or the end
+    std::condition_variable_any wanted_;               // room ahead, a mail asked for, or the end
     std::map<int, std::optional<std::string>> ready_;  // nullopt: the server no longer has it
     std::size_t readyBytes_ = 0;
     TLoad peak_;
@@ -138,6 +139,5 @@ class TImapParser : public TBasicMailParser {
     std::multiset<int> waitingFor_;     // mails GetMail calls wait for
     std::vector<bool> arrivedOnce_;     // per mail, since it was last asked for (fetching thread)
     std::optional<std::string> fault_;  // Shift_JIS message
-    bool closing_ = false;
-    std::thread fetcher_;
+    std::jthread fetcher_;              // stopped by the destructor
 };

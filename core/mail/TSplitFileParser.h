@@ -88,7 +88,7 @@ void TSplitFileParser::IndexInPieces(int threads, TScan scan) {
     const auto bound = [&](std::size_t p) { return p == pieces ? size : size / pieces * p; };
     std::vector<std::vector<std::uint64_t>> later(pieces - 1);
     std::vector<std::exception_ptr> errors(pieces - 1);
-    std::vector<std::thread> helpers;
+    std::vector<std::jthread> helpers;  // joined also when the first piece throws
     const auto scanLater = [&](std::size_t p) {
         try {
             scan(bound(p), bound(p + 1), [&](std::uint64_t at) { later[p - 1].push_back(at); });
@@ -104,7 +104,7 @@ void TSplitFileParser::IndexInPieces(int threads, TScan scan) {
         }
     }
     scan(0, bound(1), [this](std::uint64_t at) { AddStart(at); });
-    for (std::thread& helper : helpers) {
+    for (std::jthread& helper : helpers) {
         helper.join();
     }
     for (std::size_t p = 1; p < pieces; ++p) {

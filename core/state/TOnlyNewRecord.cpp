@@ -140,13 +140,12 @@ TOnlyNewRecord::TFileState TOnlyNewRecord::StateOf(const std::filesystem::path& 
 }
 
 TOnlyNewRecord::TOnlyNewRecord(const std::filesystem::path& database,
-                               const std::filesystem::path& output,
-                               const std::function<bool()>& stopRequested)
+                               const std::filesystem::path& output, const std::stop_token& stop)
     : path_(Resolve(output).string()) {
     std::error_code ec;
     std::filesystem::create_directories(database.parent_path(), ec);
     ::chmod(database.parent_path().c_str(), 0700);  // what a user converted is theirs alone
-    LockOutput(database, stopRequested);
+    LockOutput(database, stop);
     if (sqlite3_open_v2(database.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK) {
         Fail("開けません");
@@ -172,7 +171,7 @@ TOnlyNewRecord::~TOnlyNewRecord() {
 }
 
 void TOnlyNewRecord::LockOutput(const std::filesystem::path& database,
-                                const std::function<bool()>& stopRequested) {
+                                const std::stop_token& stop) {
     const std::filesystem::path lock =
         database.parent_path() / ("only-new-" + Hex(THash128::Of64(path_)) + ".lock");
     lockFd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -180,7 +179,7 @@ void TOnlyNewRecord::LockOutput(const std::filesystem::path& database,
         Fail("開けません");
     }
     while (::flock(lockFd_, LOCK_EX) != 0) {
-        if (errno != EINTR || (stopRequested && stopRequested())) {
+        if (errno != EINTR || stop.stop_requested()) {
             Fail("待っている間に中断しました");
         }
     }

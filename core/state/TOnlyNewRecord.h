@@ -17,8 +17,8 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -60,10 +60,10 @@ class TOnlyNewRecord {
     // of `output`: a stage left by a killed run is settled, and a record for
     // another file of that name (or an empty one) is dropped. Runs on one
     // output take turns: this waits for another run's record of it to end
-    // (a signal ends the wait when `stopRequested` says so). Throws
+    // (a signal ends the wait once the run's `stop` was asked). Throws
     // TKestrifyError.
     TOnlyNewRecord(const std::filesystem::path& database, const std::filesystem::path& output,
-                   const std::function<bool()>& stopRequested = {});
+                   const std::stop_token& stop = {});
     ~TOnlyNewRecord();
     TOnlyNewRecord(const TOnlyNewRecord&) = delete;
     TOnlyNewRecord& operator=(const TOnlyNewRecord&) = delete;
@@ -113,8 +113,7 @@ class TOnlyNewRecord {
     };
 
     static TFileState StateOf(const std::filesystem::path& path);
-    void LockOutput(const std::filesystem::path& database,
-                    const std::function<bool()>& stopRequested);
+    void LockOutput(const std::filesystem::path& database, const std::stop_token& stop);
     void CreateSchema();
     void Settle();
     void LoadOutput();

@@ -14,9 +14,9 @@ bool HasText(const std::string& sjisPath) {
 
 }  // namespace
 
-TOnlyNewRun::TOnlyNewRun(const std::string& sjisOutput, const std::function<bool()>& stopRequested)
+TOnlyNewRun::TOnlyNewRun(const std::string& sjisOutput, const std::stop_token& stop)
     : output_(sjisOutput),
-      record_(TOnlyNewRecord::DefaultDatabase(), TSjisUnicode::ToPath(sjisOutput), stopRequested) {}
+      record_(TOnlyNewRecord::DefaultDatabase(), TSjisUnicode::ToPath(sjisOutput), stop) {}
 
 std::unique_ptr<TBasicMailParser> TOnlyNewRun::Choose(std::unique_ptr<TBasicMailParser> store,
                                                       int mailType,

@@ -7,8 +7,8 @@
 //   Choose → (convert) → Stage → save the CSV, synced → Commit, or Drop
 //   when the save failed or was stopped.
 
-#include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "mail/TBasicMailParser.h"
@@ -19,8 +19,7 @@ class TOnlyNewRun {
   public:
     // `sjisOutput`: the CSV file. Throws TKestrifyError when the record
     // cannot be opened.
-    explicit TOnlyNewRun(const std::string& sjisOutput,
-                         const std::function<bool()>& stopRequested = {});
+    explicit TOnlyNewRun(const std::string& sjisOutput, const std::stop_token& stop = {});
 
     // A reader of the mails of `store` not yet converted into the output.
     std::unique_ptr<TBasicMailParser> Choose(std::unique_ptr<TBasicMailParser> store, int mailType,

@@ -753,7 +753,7 @@ QString TFormMain::FromProjectFolder(const QString& location) const {
 std::optional<TImapAccess> TFormMain::ImapAccess(const std::string& sjisLocation) {
     TImapAccess access;
     access.caFile = QFile::encodeName(FromProjectFolder(imapCaFile_)).toStdString();
-    access.stopRequested = [] { return TProgramEnd::Requested(); };
+    access.stop = TProgramEnd::Token();  // a conversion's job puts its run's in
     TImapUrl url;
     try {
         url = TImapUrl::Parse(TQtText::FromSjis(sjisLocation).toStdString());
@@ -802,10 +802,13 @@ void TFormMain::ActionConvertExecute() {
     request.mailOptions.htmlText = htmlText_;
     onlyNewOutput_ = request.onlyNewOutput;
     imapOpening_ = false;
-    openingStopped_ = false;
+    // The run's one stop: the opening's キャンセル asks it, and the
+    // program's end.
+    runStop_ = std::stop_source();
+    const std::stop_callback followEnd(TProgramEnd::Token(), [this] { runStop_.request_stop(); });
     int status = TExitStatus::BadInput;
     try {
-        status = TConversionJob(std::move(request), *this).Run();
+        status = TConversionJob(std::move(request), *this, runStop_.get_token()).Run();
     } catch (const TNoPassword&) {
         // The user cancelled the password: nothing to say.
     }
@@ -819,8 +822,7 @@ TImapAccess TFormMain::StoreAccess() {
     if (!access) {
         throw TNoPassword{};
     }
-    // The connection closes as soon as the user stops the opening too.
-    access->stopRequested = [this] { return StopRequested(); };
+    // The job closes the connection as soon as the user stops the opening.
     imapOpening_ = true;
     return std::move(*access);
 }
@@ -846,13 +848,9 @@ void TFormMain::RunAside(const std::function<void()>& work) {
     // moment the user sees why and may stop it.
     constexpr int kProgressDelayMs = 300;
     TWorkProgress progress(this, U("IMAP サーバに接続しています…"),
-                           [this] { openingStopped_ = true; });
+                           [this] { runStop_.request_stop(); });
     TWorkAside::Run(this, work, [&] { progress.ShowAfter(kProgressDelayMs); });
     imapOpening_ = false;
-}
-
-bool TFormMain::StopRequested() {
-    return openingStopped_ || TProgramEnd::Requested();
 }
 
 int TFormMain::Stopped() {

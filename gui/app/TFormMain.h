@@ -6,9 +6,9 @@
 
 #include <QMainWindow>
 #include <QStringList>
-#include <atomic>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -179,7 +179,6 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     void Refused(const TJobRefusal& refusal) override;
     void Failed(const std::exception& error) override;
     void RunAside(const std::function<void()>& work) override;
-    bool StopRequested() override;
     int Stopped() override;
     // The IMAP store's password from the keyring or the user; throws
     // TNoPassword when the user gave none.
@@ -207,8 +206,9 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     // The conversion's server is being reached (StoreAccess came first): the
     // wait shows a progress that can stop it.
     bool imapOpening_ = false;
-    // The user stopped reaching the server; read by the opening's thread.
-    std::atomic<bool> openingStopped_{false};
+    // The conversion's one stop, passed down to its job (the opening's
+    // thread and a server's connection).
+    std::stop_source runStop_;
     // One file request serves Choose and Open; it keeps the starting folder
     // and name of its previous use.
     TFileRequest openRequest_;

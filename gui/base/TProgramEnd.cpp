@@ -13,6 +13,9 @@
 namespace {
 
 std::atomic<int> requested{0};
+// Asked on the window's thread (from the pipe's notice, or where memory ran
+// out), never in a handler.
+std::stop_source ended;
 // The handler tells the window's thread through this pipe: it may not touch
 // Qt itself.
 int wakeFds[2] = {-1, -1};
@@ -60,6 +63,7 @@ void TProgramEnd::InstallSignalHandlers() {
 void TProgramEnd::Request(int status) {
     int none = 0;
     if (requested.compare_exchange_strong(none, status)) {
+        ended.request_stop();
         QCoreApplication::exit(status);
     }
 }
@@ -72,8 +76,13 @@ int TProgramEnd::Status() {
     return requested.load();
 }
 
+std::stop_token TProgramEnd::Token() {
+    return ended.get_token();
+}
+
 void TProgramEnd::Reset() {
     requested.store(0);
+    ended = std::stop_source();
 }
 
 bool TProgramEnd::IsOutOfMemory(const std::exception_ptr& error) {

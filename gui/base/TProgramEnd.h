@@ -5,8 +5,10 @@
 // the windows unwind as if closed. Work in progress stops at its next check:
 // a conversion before its next mail, a save before it replaces the old file
 // (its temporary file goes). A second signal ends the program at once.
+// Every run's stop source follows the program's stop (Token()).
 
 #include <exception>
+#include <stop_token>
 
 class TProgramEnd {
   public:
@@ -16,6 +18,9 @@ class TProgramEnd {
     // Asks the program to end with `status`; only the first request counts.
     static void Request(int status);
     static bool Requested();
+    // Asked with the first request; a run's own stop follows it through a
+    // std::stop_callback.
+    static std::stop_token Token();
     // The status of the first request, 0 while none came.
     static int Status();
     // Forgets a request (tests).

@@ -88,8 +88,6 @@ class TWindowThreadHost : public TCsvSaveHost {
     void SaveWarning(const std::string& message) override {
         OnWindowThread([&] { target_.SaveWarning(message); });
     }
-    // Read on the writing thread: a flag, no call to the window.
-    bool SaveStopRequested() override { return target_.SaveStopRequested(); }
 
   private:
     void OnWindowThread(const std::function<void()>& call) {
@@ -259,8 +257,9 @@ void TFormConvert::StartConversion() {
     if (autoParam_) {
         // The rows go to the file as they arrive: the save then only
         // finishes it, as in kestrify-cli.
-        auto early = std::make_unique<TCsvPrewriter>(
-            model_->Table(), *windowHost_, autoParam_->GetCsvFile(), autoParam_->GetSaveType());
+        auto early =
+            std::make_unique<TCsvPrewriter>(model_->Table(), *windowHost_, autoParam_->GetCsvFile(),
+                                            autoParam_->GetSaveType(), SaveOptions());
         if (early->IsWriting()) {
             prewriter_ = std::move(early);
         }
@@ -428,9 +427,7 @@ void TFormConvert::SaveAutomatic() {
 // the save come back to the window's thread, which answers them as usual.
 bool TFormConvert::SaveAside(const std::function<bool(TCsvFile&)>& save, std::string& error,
                              TCsvPrewriter* early) {
-    TCsvOptions options;
-    options.sheetName = sheetName_;
-    TCsvFile file(model_->Table(), *windowHost_, options);
+    TCsvFile file(model_->Table(), *windowHost_, SaveOptions());
     bool saved = false;
     TWorkAside::Run(
         this,
@@ -718,8 +715,13 @@ void TFormConvert::ReportSaveFailure(const std::string& message) {
         TMsgButtons::Ok, 0);
 }
 
-bool TFormConvert::SaveStopRequested() {
-    return TProgramEnd::Requested();
+// A save stops only when the program ends: the window's stop button ends
+// the conversion, never a save under way.
+TCsvOptions TFormConvert::SaveOptions() const {
+    TCsvOptions options;
+    options.sheetName = sheetName_;
+    options.stop = TProgramEnd::Token();
+    return options;
 }
 
 // A cell the save changed (cut to Excel's limit, a character with no

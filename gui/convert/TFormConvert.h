@@ -23,6 +23,7 @@
 
 #include "convert/TCSVConverter.h"
 #include "convert/TConvertLoop.h"
+#include "convert/TCsvFile.h"
 #include "convert/TCsvSaveHost.h"
 #include "convert/TOutputTargetCheck.h"
 #include "gui/base/TDialogForm.h"
@@ -154,7 +155,8 @@ class TFormConvert : public TDialogForm, private TCsvSaveHost {
     void ShowStatus(const std::string& message) override;
     void SetBusy(bool busy) override;
     void SaveWarning(const std::string& message) override;
-    bool SaveStopRequested() override;
+    // How this window's saves write (the program's end stops them).
+    TCsvOptions SaveOptions() const;
 
     std::unique_ptr<TCSVConverter> converter_;
     TParamFormConvert& geometry_;

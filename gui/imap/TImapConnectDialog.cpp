@@ -12,7 +12,6 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <atomic>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -49,7 +48,6 @@ QString ErrorText(const std::exception& e) {
 // it (receiver null) when it stops or closes, and the thread then keeps
 // what it found to itself.
 struct TImapConnectDialog::TListing {
-    std::atomic<bool> stop{false};
     std::mutex mutex;
     TImapConnectDialog* receiver = nullptr;
     std::vector<TImapSession::TFolder> folders;
@@ -279,31 +277,33 @@ void TImapConnectDialog::ConnectClick() {
         caFile = QDir(projectFolder_).filePath(caFile);
     }
     access.caFile = QFile::encodeName(caFile).toStdString();
-    access.stopRequested = [listing = listing.get()] { return listing->stop.load(); };
     listing_ = listing;
     SetConnecting(true);
     ShowStatus(U("%1 に接続しています...").arg(editServer_->text().trimmed()));
-    // The thread owns its share of the listing; the dialog may be gone when it ends.
-    std::thread([listing, url = *url, access = std::move(access)] {
-        std::vector<TImapSession::TFolder> folders;
-        QString error;
-        try {
-            TImapSession session(url, access);
-            folders = session.ListFolders();
-        } catch (const std::bad_alloc&) {
-            error = U("メモリが不足しています。");
-        } catch (const std::exception& e) {
-            error = ErrorText(e);
-        }
-        const std::lock_guard lock(listing->mutex);
-        if (listing->receiver != nullptr) {
-            listing->folders = std::move(folders);
-            listing->error = error;
-            TImapConnectDialog* dialog = listing->receiver;
-            QMetaObject::invokeMethod(
-                dialog, [dialog, listing] { dialog->Listed(listing); }, Qt::QueuedConnection);
-        }
-    }).detach();
+    // The thread owns its share of the listing; its stop closes the
+    // connection at once. A connection that ended is joined here.
+    connection_ = std::jthread(
+        [listing, url = *url, access = std::move(access)](const std::stop_token& stop) mutable {
+            access.stop = stop;
+            std::vector<TImapSession::TFolder> folders;
+            QString error;
+            try {
+                TImapSession session(url, access);
+                folders = session.ListFolders();
+            } catch (const std::bad_alloc&) {
+                error = U("メモリが不足しています。");
+            } catch (const std::exception& e) {
+                error = ErrorText(e);
+            }
+            const std::lock_guard lock(listing->mutex);
+            if (listing->receiver != nullptr) {
+                listing->folders = std::move(folders);
+                listing->error = error;
+                TImapConnectDialog* dialog = listing->receiver;
+                QMetaObject::invokeMethod(
+                    dialog, [dialog, listing] { dialog->Listed(listing); }, Qt::QueuedConnection);
+            }
+        });
 }
 
 void TImapConnectDialog::StopClick() {
@@ -314,7 +314,9 @@ void TImapConnectDialog::StopClick() {
         const std::lock_guard lock(listing_->mutex);
         listing_->receiver = nullptr;
     }
-    listing_->stop = true;  // the connection closes at once
+    // The connection closes at once; the thread is joined when the dialog goes.
+    connection_.request_stop();
+    stopped_.push_back(std::move(connection_));
     listing_.reset();
     SetConnecting(false);
     ShowStatus(U("接続を中止しました。"));

@@ -10,6 +10,8 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "gui/base/TDialogForm.h"
 #include "imap/TImapUrl.h"
@@ -83,6 +85,8 @@ class TImapConnectDialog : public TDialogForm {
     TImapUrl::TAuth auth_ = TImapUrl::TAuth::kPassword;  // kept from the URL it was opened on
     bool keyringUsable_ = true;
     std::shared_ptr<TListing> listing_;  // the connection under way
+    std::jthread connection_;            // its thread, or the last one's
+    std::vector<std::jthread> stopped_;  // stopped connections, closing
     QString url_;
     QString caFile_;
     QString projectFolder_;

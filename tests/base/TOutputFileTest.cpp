@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <iostream>
+#include <stop_token>
 #include <thread>
 
 #include "AsUser.h"
@@ -201,10 +202,10 @@ TEST(OutputFile, StopLeavesTheTargetAsItWas) {
         TTempDir dir;
         const fs::path target = dir.Path() / "out.csv";
         TTempDir::Write(target, "old\r\n");
-        bool stop = false;
-        TOutputFile file(target, mode, [&] { return stop; });
+        std::stop_source stop;
+        TOutputFile file(target, mode, stop.get_token());
         EXPECT_TRUE(file.Write("part"));
-        stop = true;
+        stop.request_stop();
         EXPECT_FALSE(file.Write("more"));
         EXPECT_FALSE(file.Commit());
         EXPECT_TRUE(file.Stopped());

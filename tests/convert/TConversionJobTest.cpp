@@ -40,7 +40,6 @@ class TFakeJobHost : public TConversionJobHost {
         }
         work();
     }
-    bool StopRequested() override { return stop; }
     int Stopped() override {
         calls.push_back("stopped");
         return TExitStatus::AfterSignal(15);
@@ -53,7 +52,7 @@ class TFakeJobHost : public TConversionJobHost {
     }
 
     TAside aside = TAside::Run;
-    bool stop = false;
+    std::stop_source stop;  // the run's
     std::vector<std::string> calls;
     std::vector<TJobRefusal> refusals;
     int mails = -1;
@@ -185,15 +184,17 @@ TEST_F(ConversionJob, OpeningEndsTheJobOnFailureOrStop) {
     EXPECT_EQ(failing.calls, (std::vector<std::string>{"aside", "failed: broken"}));
 
     TFakeJobHost stopped;
-    stopped.stop = true;
-    EXPECT_EQ(TConversionJob(Request("inbox"), stopped).Run(), TExitStatus::AfterSignal(15));
+    stopped.stop.request_stop();
+    EXPECT_EQ(TConversionJob(Request("inbox"), stopped, stopped.stop.get_token()).Run(),
+              TExitStatus::AfterSignal(15));
     EXPECT_EQ(stopped.calls, (std::vector<std::string>{"aside", "stopped"}));
 
     // A stop that closed a server's connection fails the opening: no failure told.
     TFakeJobHost cut;
     cut.aside = TFakeJobHost::TAside::Throw;
-    cut.stop = true;
-    EXPECT_EQ(TConversionJob(Request("inbox"), cut).Run(), TExitStatus::AfterSignal(15));
+    cut.stop.request_stop();
+    EXPECT_EQ(TConversionJob(Request("inbox"), cut, cut.stop.get_token()).Run(),
+              TExitStatus::AfterSignal(15));
     EXPECT_EQ(cut.calls, (std::vector<std::string>{"aside", "stopped"}));
 
     TFakeJobHost starved;

@@ -20,6 +20,9 @@ class TRecordingHost : public TConvertHost {
     }
     void MailConverted(int position, int count) override {
         events.push_back(TConvertMessages::Progress(position, count));
+        if (position == stopAfterMail) {
+            stop.request_stop();
+        }
     }
     bool ContinueAfterError(const TConvertError& error) override {
         events.push_back("error " + std::to_string(error.mailNumber) +
@@ -28,13 +31,12 @@ class TRecordingHost : public TConvertHost {
         const auto it = answers.find(error.mailNumber);
         return it == answers.end() || it->second;
     }
-    bool StopRequested() override { return ++asked == stopBeforeMail; }
 
     std::vector<std::string> events;
     std::vector<std::string> texts;
     std::map<int, bool> answers;  // mail number -> go on?
-    int stopBeforeMail = 0;
-    int asked = 0;
+    int stopAfterMail = 0;
+    std::stop_source stop;
 };
 
 struct TRun {
@@ -42,7 +44,8 @@ struct TRun {
     TConvertOutcome outcome;
 };
 
-TRun Convert(std::unique_ptr<TFakeReader> reader, TConvertHost& host, int threads = 0) {
+TRun Convert(std::unique_ptr<TFakeReader> reader, TConvertHost& host, int threads = 0,
+             std::stop_token stop = {}) {
     const TOrderedParamString name = PlainParam("Name:", 1, "name", TOrderedParamString::RowSingle,
                                                 TOrderedParamString::PosBody);
     const TOrderedParamString subject = PlainParam(
@@ -53,7 +56,7 @@ TRun Convert(std::unique_ptr<TFakeReader> reader, TConvertHost& host, int thread
     TRun run{TResultTable(converter.GetFieldNames()), {}};
     TConvertLoop loop(converter, run.table, host);
     loop.SetThreads(threads);
-    run.outcome = loop.Run();
+    run.outcome = loop.Run(std::move(stop));
     return run;
 }
 
@@ -114,8 +117,8 @@ TEST(ConvertLoop, AnsweringNoKeepsOnlyEarlierMails) {
 
 TEST(ConvertLoop, StopBeforeMailKeepsOnlyEarlierMails) {
     TRecordingHost host;
-    host.stopBeforeMail = 3;
-    const TRun run = Convert(std::make_unique<TFakeReader>(5), host);
+    host.stopAfterMail = 2;
+    const TRun run = Convert(std::make_unique<TFakeReader>(5), host, 0, host.stop.get_token());
     EXPECT_EQ(run.outcome.end, TEnd::Stopped);
     EXPECT_EQ(MailRows(run.table), (TRows{{"1", "s0", "n0"}, {"2", "s1", "n1"}}));
 }

@@ -75,7 +75,7 @@ TEST_P(PreviewStoreKinds, ShowsValuesAndFindsTheNextMailWithOne) {
     EXPECT_EQ(second.value, "");
     EXPECT_FALSE(second.span);
 
-    std::atomic<bool> stop{false};
+    const std::stop_token stop;
     std::vector<int> looked;
     EXPECT_EQ(preview.FindNext(-1, stop, [&](int i) { looked.push_back(i); }).found, 0);
     EXPECT_FALSE(preview.FindNext(0, stop, [&](int i) { looked.push_back(i); }).found);
@@ -117,8 +117,9 @@ TEST(Preview, StoppedSearchSaysSo) {
     TMailPreview preview;
     preview.Open(2, WriteStore(dir, 2));
     preview.SetParams({BodyParam(0, "Name:")}, 0);
-    const std::atomic<bool> stop{true};
-    const TPreviewSearch result = preview.FindNext(-1, stop, {});
+    std::stop_source stop;
+    stop.request_stop();
+    const TPreviewSearch result = preview.FindNext(-1, stop.get_token(), {});
     EXPECT_TRUE(result.stopped);
     EXPECT_FALSE(result.found);
 }

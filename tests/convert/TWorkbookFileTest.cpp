@@ -21,11 +21,9 @@ class TWarningHost : public TCsvSaveHost {
         failures.push_back(Utf(message));
     }
     void SaveWarning(const std::string& message) override { warnings.push_back(Utf(message)); }
-    bool SaveStopRequested() override { return stop; }
 
     std::vector<std::string> warnings;
     std::vector<std::string> failures;
-    bool stop = false;
 };
 
 // Titles and two mails with what CSV loses in a spreadsheet: leading
@@ -156,8 +154,12 @@ TEST_F(WorkbookFile, RefusalsLeaveTheOldFileAsItWas) {
     EXPECT_EQ(TTempDir::Read(Path("text.xlsx")), "a,b\r\n");
 
     // A stop while the workbook is made.
-    host_.stop = true;
-    EXPECT_FALSE(tooLong.WriteCsvFile(Path("other.xlsx"), 0));
+    std::stop_source stop;
+    stop.request_stop();
+    TCsvOptions stopped;
+    stopped.stop = stop.get_token();
+    TCsvFile stoppedBook(titles, host_, stopped, &many);
+    EXPECT_FALSE(stoppedBook.WriteCsvFile(Path("other.xlsx"), 0));
     EXPECT_EQ(dir_.Listing(), "text.xlsx ");
 }
 

@@ -261,14 +261,14 @@ TEST_F(TImapParserTest, ADroppedOrStalledConnectionFailsTheStore) {
 TEST_F(TImapParserTest, AStopClosesAStalledConnectionAtOnce) {
     server_->AddMails("INBOX", FormMails(1, 100, 2000));
     TTcpRelay relay(server_->ImapsPort(), 60000, TTcpRelay::TMode::kStall);
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     TImapAccess access = Access();
-    access.stopRequested = [&stop] { return stop.load(); };
+    access.stop = stop.get_token();
     TImapParser reader("imaps://alice@localhost:" + std::to_string(relay.Port()) + "/INBOX",
                        access);
     std::thread stopper([&stop] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stop = true;
+        stop.request_stop();
     });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_THROW(
