@@ -21,6 +21,7 @@
 #include "convert/TCsvFile.h"
 #include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
+#include "mail/TStoreKind.h"
 #include "params/TGridParamList.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TFileErrors.h"
@@ -46,16 +47,6 @@ std::string ErrorText(const std::exception& e) {
     return text.empty() ? TSjisUnicode::FromUtf8("原因不明のエラーです。") : text;
 }
 
-// Indexed by mail type; the English words of the location checks beside
-// the Japanese ones of TMailStoreCheck::KindName.
-constexpr const char* kEnglishStoreNames[] = {
-    "a folder of mail files",    "an Outlook Express DBX file",
-    "a Unix mbox file",          "a Shuriken file",
-    "a Eudora mbx file",         "a folder of text files",
-    "a Maildir folder",          "an MH folder",
-    "a Thunderbird folder file",
-};
-
 // "…のようです" advice for what a misnamed store looks like.
 std::string LooksLike(std::optional<int> guess) {
     if (!guess) {
@@ -70,8 +61,9 @@ std::string LooksLike(std::optional<int> guess) {
                "looks like one mail file: give its folder with --mail-type 0)";
     }
     const std::string type = std::to_string(*guess);
-    return std::string(TMailStoreCheck::KindName(*guess)) + "のようです: --mail-type " + type +
-           " (it looks like " + kEnglishStoreNames[*guess] + ": --mail-type " + type + ")";
+    const TStoreKind& kind = TStoreKind::Get(*guess);
+    return std::string(kind.names.name) + "のようです: --mail-type " + type + " (it looks like " +
+           kind.names.english + ": --mail-type " + type + ")";
 }
 
 // A byte-order mark of UTF-16, or ASCII text with a zero byte beside each
@@ -272,11 +264,10 @@ std::string TCliJob::ShownLocation() const {
 }
 
 std::string TCliJob::NotOfKind(const TJobRefusal& refusal) const {
-    const int mailType = project_->GetMailType();
+    const TStoreKind& kind = TStoreKind::Get(project_->GetMailType());
     const std::string advice = LooksLike(refusal.looksLike);
-    return ShownLocation() + ": " + TMailStoreCheck::KindName(mailType) +
-           "ではないようです。 (not " + kEnglishStoreNames[mailType] + ")" +
-           (advice.empty() ? "" : "\n" + advice);
+    return ShownLocation() + ": " + kind.names.name + "ではないようです。 (not " +
+           kind.names.english + ")" + (advice.empty() ? "" : "\n" + advice);
 }
 
 void TCliJob::Failed(const std::exception& error) {

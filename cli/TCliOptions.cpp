@@ -8,7 +8,7 @@
 
 #include "TUsageError.h"
 #include "base/SjisText.h"
-#include "mail/TMailStoreFactory.h"
+#include "mail/TStoreKind.h"
 
 namespace {
 
@@ -153,8 +153,8 @@ class TCliOptions::TParser {
                 options_.makeBackup = code == OptBackup;
                 break;
             case OptMailType:
-                options_.mailType = WholeNumber("--mail-type", value, 0, TMailStoreFactory::Imap);
-                if (!TMailStoreFactory::IsKnown(*options_.mailType)) {
+                options_.mailType = WholeNumber("--mail-type", value, 0, TStoreKind::Count() - 1);
+                if (!TStoreKind::IsKnown(*options_.mailType)) {
                     Refuse("--mail-type " + value +
                            " というメールの種類はありません。 (no such kind)");
                 }

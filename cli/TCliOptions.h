@@ -20,7 +20,7 @@ class TCliOptions {
     std::optional<std::string> output;  // "-" is standard output
     std::optional<int> saveType;        // 0 overwrite, 1 append
     std::optional<bool> makeBackup;
-    std::optional<int> mailType;  // a kind TMailStoreFactory knows
+    std::optional<int> mailType;  // a kind TStoreKind knows
     std::optional<std::string> location;
     std::optional<std::string> caFile;        // IMAP: extra CA certificates
     std::optional<std::string> passwordFile;  // IMAP: the password's file

@@ -1,6 +1,5 @@
 #include "convert/TConvertValidator.h"
 
-#include <array>
 #include <filesystem>
 #include <system_error>
 
@@ -8,35 +7,11 @@
 #include "codeconv/TSjisUnicode.h"
 #include "imap/TImapUrl.h"
 #include "mail/TMailStoreCheck.h"
-#include "mail/TMailStoreFactory.h"
+#include "mail/TStoreKind.h"
 
 namespace {
 
-struct TLocationRule {
-    const char* utf8Message;
-    int helpTopic;
-    const char* utf8Name;  // what the store is, in the kind checks' words
-};
-
-// Indexed by mail type. A missing location shows the help of the first
-// store of its shape: every folder kind the folder page, every file kind the
-// DBX file page.
-constexpr std::array<TLocationRule, TMailStoreFactory::MailTypeCount> kRules{{
-    {"メールのあるフォルダを指定してください。", THelpTopic::MailFolder, "メールのあるフォルダ"},
-    {"DBXファイルを指定してください。", THelpTopic::DbxFile, "DBXファイル"},
-    {"Unix mbox形式のファイルを指定してください。", THelpTopic::DbxFile, "Unix mbox形式のファイル"},
-    {"Shuriken形式のファイルを指定してください。", THelpTopic::DbxFile, "Shuriken形式のファイル"},
-    {"Eudoraのmbxファイルを指定してください。", THelpTopic::DbxFile, "Eudoraのmbxファイル"},
-    {"テキストファイルのあるフォルダを指定してください。", THelpTopic::MailFolder,
-     "テキストファイルのあるフォルダ"},
-    {"Maildir 形式のフォルダを指定してください。", THelpTopic::MailFolder,
-     "Maildir 形式のフォルダ"},
-    {"MH 形式のフォルダを指定してください。", THelpTopic::MailFolder, "MH 形式のフォルダ"},
-    {"Thunderbird のフォルダのファイルを指定してください。", THelpTopic::DbxFile,
-     "Thunderbird のフォルダのファイル"},
-}};
-
-bool LocationFits(int mailType, const std::string& sjisLocation) {
+bool LocationFits(const TStoreKind& kind, const std::string& sjisLocation) {
     if (sjisLocation.empty()) {
         return false;
     }
@@ -44,13 +19,14 @@ bool LocationFits(int mailType, const std::string& sjisLocation) {
     const std::filesystem::path path = TSjisUnicode::ToPath(sjisLocation);
     // Both follow links; anything but a plain file (a folder, a device, a
     // pipe) is no mail file.
-    return TMailStoreFactory::IsFolderType(mailType) ? std::filesystem::is_directory(path, ec)
-                                                     : std::filesystem::is_regular_file(path, ec);
+    return kind.IsFolder() ? std::filesystem::is_directory(path, ec)
+                           : std::filesystem::is_regular_file(path, ec);
 }
 
-// A store kind with a file or folder of its own (and a rule above).
-bool IsLocalKind(int mailType) {
-    return mailType >= 0 && mailType < TMailStoreFactory::MailTypeCount;
+// A store kind with a file or folder of its own.
+const TStoreKind* LocalKind(int mailType) {
+    const TStoreKind* kind = TStoreKind::Find(mailType);
+    return kind != nullptr && !kind->IsRemote() ? kind : nullptr;
 }
 
 std::string LooksLike(std::optional<int> guess) {
@@ -63,10 +39,11 @@ std::string LooksLike(std::optional<int> guess) {
     if (*guess == TMailStoreCheck::LooksLikeOneMail) {
         return "\n" + TSjisUnicode::FromUtf8("メールファイル 1 通のようです。");
     }
-    if (!IsLocalKind(*guess)) {
+    const TStoreKind* kind = LocalKind(*guess);
+    if (kind == nullptr) {
         return {};
     }
-    return "\n" + TSjisUnicode::FromUtf8(kRules[static_cast<std::size_t>(*guess)].utf8Name) +
+    return "\n" + TSjisUnicode::FromUtf8(kind->names.location) +
            TSjisUnicode::FromUtf8("のようです。");
 }
 
@@ -90,22 +67,24 @@ std::optional<TConvertProblem> TConvertValidator::CheckParams(std::size_t paramC
 
 std::optional<TConvertProblem> TConvertValidator::CheckLocation(int mailType,
                                                                 const std::string& sjisLocation) {
-    if (!TMailStoreFactory::IsKnown(mailType)) {
+    const TStoreKind* kind = TStoreKind::Find(mailType);
+    if (kind == nullptr) {
         // A project may hold a type this program does not list; no reader
         // could be made for it.
         return TConvertProblem{TSjisUnicode::FromUtf8("メールの種類が正しくありません。"), 0};
     }
-    if (TMailStoreFactory::IsRemoteType(mailType)) {
+    if (kind->IsRemote()) {
         try {
             TImapUrl::Parse(TSjisUnicode::ToUtf8(sjisLocation));
         } catch (const std::exception& e) {
-            return TConvertProblem{e.what(), THelpTopic::ImapServer};
+            return TConvertProblem{e.what(), kind->LocationHelpTopic()};
         }
         return std::nullopt;
     }
-    const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
-    if (!LocationFits(mailType, sjisLocation)) {
-        return TConvertProblem{TSjisUnicode::FromUtf8(rule.utf8Message), rule.helpTopic};
+    if (!LocationFits(*kind, sjisLocation)) {
+        return TConvertProblem{
+            TSjisUnicode::FromUtf8(std::string(kind->names.location) + "を指定してください。"),
+            kind->LocationHelpTopic()};
     }
     return std::nullopt;
 }
@@ -127,19 +106,19 @@ std::optional<TConvertProblem> TConvertValidator::CheckNamed(std::size_t paramCo
 std::optional<TConvertProblem> TConvertValidator::CheckExists(int mailType,
                                                               const std::string& sjisLocation) {
     std::error_code ec;
-    if (!IsLocalKind(mailType) || sjisLocation.empty() ||
+    const TStoreKind* kind = LocalKind(mailType);
+    if (kind == nullptr || sjisLocation.empty() ||
         std::filesystem::exists(TSjisUnicode::ToPath(sjisLocation), ec)) {
         return std::nullopt;
     }
-    const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
     return TConvertProblem{
         sjisLocation + "\n" + TSjisUnicode::FromUtf8("このメールの場所は存在しません。"),
-        rule.helpTopic};
+        kind->LocationHelpTopic()};
 }
 
 std::optional<TConvertProblem> TConvertValidator::CheckStoreKind(int mailType,
                                                                  const std::string& sjisLocation) {
-    if (!IsLocalKind(mailType)) {
+    if (LocalKind(mailType) == nullptr) {
         return std::nullopt;
     }
     const TMailStoreCheck::TResult shape = TMailStoreCheck::Check(mailType, sjisLocation);
@@ -151,8 +130,8 @@ std::optional<TConvertProblem> TConvertValidator::CheckStoreKind(int mailType,
 
 TConvertProblem TConvertValidator::NotOfKind(int mailType, const std::string& sjisLocation,
                                              std::optional<int> looksLike) {
-    const TLocationRule& rule = kRules[static_cast<std::size_t>(mailType)];
-    return TConvertProblem{sjisLocation + "\n" + TSjisUnicode::FromUtf8(rule.utf8Name) +
+    const TStoreKind& kind = TStoreKind::Get(mailType);
+    return TConvertProblem{sjisLocation + "\n" + TSjisUnicode::FromUtf8(kind.names.location) +
                                TSjisUnicode::FromUtf8("ではないようです。") + LooksLike(looksLike),
-                           rule.helpTopic};
+                           kind.LocationHelpTopic()};
 }

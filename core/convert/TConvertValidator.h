@@ -23,7 +23,7 @@ class TConvertValidator {
                                                 const std::string& sjisLocation);
 
     static std::optional<TConvertProblem> CheckParams(std::size_t paramCount);
-    // `sjisLocation` is a Shift_JIS path; a mail type outside 0..5 is refused.
+    // `sjisLocation` is a Shift_JIS path; a number no store kind has is refused.
     static std::optional<TConvertProblem> CheckLocation(int mailType,
                                                         const std::string& sjisLocation);
 

@@ -6,16 +6,10 @@
 #include "base/SjisText.h"
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TConvertValidator.h"
-#include "mail/TImapParser.h"
 #include "mail/TMailStoreFactory.h"
 #include "settings/TConvertParam.h"
 
 namespace {
-
-// A preview shows one mail at a time: a few are fetched ahead of it, not the
-// hundreds a conversion asks for in one go.
-constexpr TImapParser::TBatching kImapPreviewBatching{
-    .mails = 10, .bytes = 1u << 20, .aheadBatches = 1, .pipelined = 1};
 
 std::string ErrorText(const std::exception& e) {
     const std::string text = e.what();
@@ -51,11 +45,10 @@ void TMailPreview::Open(int mailType, const std::string& sjisLocation, bool html
         return;
     }
     try {
-        if (mailType == TMailStoreFactory::Imap) {
-            reader_ = std::make_unique<TImapParser>(sjisLocation, imap, kImapPreviewBatching);
-        } else {
-            reader_ = TMailStoreFactory::Create(mailType, sjisLocation);
-        }
+        TStoreOpening opening;
+        opening.imap = imap;
+        opening.preview = true;
+        reader_ = TMailStoreFactory::Create(mailType, sjisLocation, opening);
         TMailOptions options;
         options.warning = [this](const std::string& message) { warnings_.push_back(message); };
         options.htmlText = htmlText;

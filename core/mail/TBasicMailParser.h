@@ -3,7 +3,9 @@
 // it closes the store. After GetCount() has been called once, GetMail() may
 // be called from several threads at once for different indexes.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,6 +14,7 @@
 
 #include "mail/TBasicMail.h"
 #include "mail/TMailOptions.h"
+#include "mail/TMailPlace.h"
 
 class TBasicMailParser {
   public:
@@ -27,6 +30,23 @@ class TBasicMailParser {
     // give it without decoding the mail; this default rebuilds the block
     // from the decoded header. Throws what GetMail throws.
     virtual void AppendRawHeader(int index, std::string& out);
+
+    // Where mail `index` (0 .. GetCount() - 1) lives. Unknown here: such mails
+    // are told apart between runs by their identity alone.
+    virtual TMailPlace Place(int /*index*/) const { return {}; }
+    // The text the mails are cut from, for a store that is one file (places
+    // InText); none for other stores.
+    virtual std::optional<std::string_view> StoreText() const { return std::nullopt; }
+    // How the store numbers its mails (places Numbered); none for others.
+    virtual std::optional<TMailPlace::TNumbering> Numbering() const { return std::nullopt; }
+    // For a run of only new mail, before the first GetCount: a store that
+    // numbers its mails lists only those above `number` when its epoch is
+    // still `epoch`. False, and every mail, otherwise.
+    virtual bool ListAfter(std::uint32_t /*epoch*/, std::uint32_t /*number*/) { return false; }
+    // Before the first GetMail: only the mails at `indexes` (ascending) are
+    // read, as mails 0, 1, … (true), so the others are never fetched; false
+    // for a store that reads each mail only when asked anyway.
+    virtual bool KeepOnly(const std::vector<int>& /*indexes*/) { return false; }
 
     // How the mails are parsed (the warning callback). Set before the first
     // GetMail, never while mails are being read.

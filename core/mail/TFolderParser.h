@@ -23,6 +23,10 @@ class TFolderParser : public TBasicMailParser {
     void AppendRawHeader(int index, std::string& out) override;
 
     const std::vector<std::filesystem::path>& Files() const { return files_; }
+    // A mail lives in its own file.
+    TMailPlace Place(int index) const override {
+        return {TMailPlace::TKind::OwnFile, 0, files_.at(static_cast<std::size_t>(index)), 0};
+    }
 
   protected:
     // `accept` is given each file name (UTF-8, as on disk).

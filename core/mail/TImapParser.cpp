@@ -62,7 +62,7 @@ bool TImapParser::ListAfter(std::uint32_t uidValidity, std::uint32_t uid) {
     return true;
 }
 
-void TImapParser::KeepOnly(const std::vector<int>& indexes) {
+bool TImapParser::KeepOnly(const std::vector<int>& indexes) {
     const std::lock_guard lock(mutex_);
     std::vector<TImapSession::TMessage> kept;
     kept.reserve(indexes.size());
@@ -72,11 +72,23 @@ void TImapParser::KeepOnly(const std::vector<int>& indexes) {
     messages_ = std::move(kept);
     arrivedOnce_.assign(messages_.size(), false);
     headers_.clear();
+    return true;
 }
 
 std::string TImapParser::StoreKey() const {
     return std::string(url_.security == TImapUrl::TSecurity::kTls ? "imaps://" : "imap://") +
            url_.user + "@" + url_.host + ":" + std::to_string(url_.port) + "/" + url_.folder;
+}
+
+TMailPlace TImapParser::Place(int index) const {
+    TMailPlace place;
+    place.kind = TMailPlace::TKind::Numbered;
+    place.number = Uid(index);
+    return place;
+}
+
+std::optional<TMailPlace::TNumbering> TImapParser::Numbering() const {
+    return TMailPlace::TNumbering{StoreKey(), UidValidity(), HighestUid(), Exists()};
 }
 
 void TImapParser::AppendRawHeader(int index, std::string& out) {

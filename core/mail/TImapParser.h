@@ -52,14 +52,18 @@ class TImapParser : public TBasicMailParser {
     // download the old ones. Not while other threads read mails.
     void AppendRawHeader(int index, std::string& out) override;
 
+    // A mail lives at its UID; the folder numbers its mails by UID, valid
+    // while its UIDVALIDITY (the epoch) stays.
+    TMailPlace Place(int index) const override;
+    std::optional<TMailPlace::TNumbering> Numbering() const override;
     // For runs that convert only new mail, before the first GetCount: the
     // folder lists only the mails above `uid` when its UIDVALIDITY is still
     // `uidValidity` (so UIDs up to `uid` name the mails they named then);
     // false, and the whole folder, when it is not.
-    bool ListAfter(std::uint32_t uidValidity, std::uint32_t uid);
+    bool ListAfter(std::uint32_t uidValidity, std::uint32_t uid) override;
     // Before the first GetMail: only the mails at `indexes` (ascending) are
     // read, as mails 0, 1, …; the others are not downloaded.
-    void KeepOnly(const std::vector<int>& indexes);
+    bool KeepOnly(const std::vector<int>& indexes) override;
     // The folder for a record of what was converted from it: its URL with
     // the port and the folder as read.
     std::string StoreKey() const;

@@ -9,9 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "mail/TFolderShape.h"
+
 class TMailStoreCheck {
   public:
-    // What a file looks like, besides the mail types of TMailStoreFactory.
+    // What a file looks like, besides the kinds of TStoreKind.
     static constexpr int LooksLikeProject = -1;
     static constexpr int LooksLikeOneMail = -2;  // a single mail file: its folder is a store
 
@@ -36,19 +38,14 @@ class TMailStoreCheck {
     static std::optional<int> Detect(const std::string& sjisPath);
 
     // The Japanese name of a kind of store in the check's messages (UTF-8):
-    // "Maildir 形式のフォルダ"; empty for an unknown kind.
+    // "Maildir 形式のフォルダ" (TStoreKind's name); empty for an unknown kind.
     static const char* KindName(int mailType);
     // "…ではないようです。" for a store that does not fit `mailType`, and
     // "…のようです。" when it looks like another kind (UTF-8); empty when it fits.
     static std::string Message(int mailType, const TResult& result);
 
     // What a folder holds, as far as telling folder stores apart goes.
-    struct TFolderShape {
-        bool maildir = false;   // cur/ and new/ folders
-        bool numbered = false;  // files named by a number
-        bool mhMarker = false;  // .mh_sequences or Claws Mail's files
-        bool eml = false;       // *.eml files
-    };
+    using TFolderShape = ::TFolderShape;
     static TFolderShape Shape(const std::filesystem::path& folder);
     // The check of a folder store on what its folder holds.
     static TResult CheckShape(int mailType, const TFolderShape& shape);

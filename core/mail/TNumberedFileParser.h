@@ -29,6 +29,9 @@ class TNumberedFileParser : public TBasicMailParser {
     // name as on disk and its path. Throws for a bad index.
     std::string_view MailName(int index) const;
     std::filesystem::path MailPath(int index) const;
+    TMailPlace Place(int index) const override {
+        return {TMailPlace::TKind::OwnFile, 0, MailPath(index), 0};
+    }
 
     ~TNumberedFileParser() override;
     TNumberedFileParser(const TNumberedFileParser&) = delete;

@@ -35,6 +35,11 @@ class TSplitFileParser : public TBasicMailParser {
     // Where mail `index` (its separator line included) starts in Text();
     // it ends where the next one starts, or at the end of the text.
     virtual std::uint64_t MailStart(int index) const;
+    // A mail lives in Text() from its start on.
+    TMailPlace Place(int index) const override {
+        return {TMailPlace::TKind::InText, MailStart(index), {}, 0};
+    }
+    std::optional<std::string_view> StoreText() const override { return text_; }
 
   protected:
     explicit TSplitFileParser(std::unique_ptr<TMappedFile> file);

@@ -7,10 +7,6 @@
 #include <unordered_set>
 
 #include "codeconv/TSjisUnicode.h"
-#include "mail/TFolderParser.h"
-#include "mail/TImapParser.h"
-#include "mail/TNumberedFileParser.h"
-#include "mail/TSplitFileParser.h"
 #include "state/THash128.h"
 
 namespace {
@@ -36,12 +32,12 @@ bool OnlyGrew(const TOnlyNewRecord::TStoreEnd& old, const TOnlyNewRecord::TStore
 }
 
 // The first mail that starts at or after `offset`.
-int FirstFrom(const TSplitFileParser& file, int count, std::uint64_t offset) {
+int FirstFrom(const TBasicMailParser& store, int count, std::uint64_t offset) {
     int low = 0;
     int high = count;
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (file.MailStart(mid) < offset) {
+        if (store.Place(mid).offset < offset) {
             low = mid + 1;
         } else {
             high = mid;
@@ -155,67 +151,64 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
                                                       const std::string& sjisLocation,
                                                       TOnlyNewRecord& record) {
     TSelection selection;
-    // An IMAP folder whose UIDVALIDITY is unchanged lists only the mails
-    // above the highest UID converted: the old ones are not downloaded.
-    auto* const imap = dynamic_cast<TImapParser*>(&store);
-    bool imapResumed = false;
-    if (imap != nullptr) {
-        const TOnlyNewRecord::TStoreEnd& old = record.StoreEnd();
-        imapResumed = old.store == imap->StoreKey() && old.mailType == mailType &&
-                      imap->ListAfter(old.uidValidity, old.highestUid);
-    }
+    // A folder on a server whose numbering is unchanged (IMAP: UIDVALIDITY)
+    // lists only the mails above the highest number converted: the old ones
+    // are not downloaded.
+    const TOnlyNewRecord::TStoreEnd& old = record.StoreEnd();
+    const std::optional<TMailPlace::TNumbering> before = store.Numbering();
+    const bool resumed = before && old.store == before->store && old.mailType == mailType &&
+                         store.ListAfter(old.uidValidity, old.highestUid);
     const int count = store.GetCount();
     const std::filesystem::path location = TSjisUnicode::ToPath(sjisLocation);
     std::vector<int> candidates;
     std::vector<TOnlyNewRecord::TSeenFile> candidateFiles;
     bool wholeStore = false;
-    // Folder stores: a mail file seen before, unchanged, is known.
-    const auto seenFiles = [&](auto pathOf) {
+    const std::optional<std::string_view> text = store.StoreText();
+    const TMailPlace::TKind places =
+        text ? TMailPlace::TKind::InText
+             : (count > 0 ? store.Place(0).kind : TMailPlace::TKind::Unknown);
+    if (text) {
+        TOnlyNewRecord::TStoreEnd& end = selection.end;
+        end.store = TOnlyNewRecord::Resolve(location).string();
+        end.mailType = mailType;
+        end.size = text->size();
+        end.lastStart = count > 0 ? store.Place(count - 1).offset : text->size();
+        const THash128::TValue last = THash128::Of(text->substr(end.lastStart));
+        end.lastHash1 = last[0];
+        end.lastHash2 = last[1];
+        // From the last converted mail on: it is known again, the rest is new.
+        const bool grew = OnlyGrew(old, end, *text);
+        const int first = grew ? FirstFrom(store, count, old.lastStart) : 0;
+        wholeStore = !grew;
+        for (int i = first; i < count; ++i) {
+            candidates.push_back(i);
+        }
+    } else if (places == TMailPlace::TKind::OwnFile) {
+        // A mail file seen before, unchanged, is known; a Maildir mail
+        // renamed for a new flag is told by its identity.
         for (int i = 0; i < count; ++i) {
-            TOnlyNewRecord::TSeenFile seen = SeenFile(pathOf(i), location);
+            TOnlyNewRecord::TSeenFile seen = SeenFile(store.Place(i).file, location);
             if (!record.Saw(seen)) {
                 candidates.push_back(i);
                 candidateFiles.push_back(std::move(seen));
             }
         }
         wholeStore = candidates.size() == static_cast<std::size_t>(count);
-    };
-    if (const auto* file = dynamic_cast<const TSplitFileParser*>(&store)) {
-        const std::string_view text = file->Text();
-        TOnlyNewRecord::TStoreEnd& end = selection.end;
-        end.store = TOnlyNewRecord::Resolve(location).string();
-        end.mailType = mailType;
-        end.size = text.size();
-        end.lastStart = count > 0 ? file->MailStart(count - 1) : text.size();
-        const THash128::TValue last = THash128::Of(text.substr(end.lastStart));
-        end.lastHash1 = last[0];
-        end.lastHash2 = last[1];
-        // From the last converted mail on: it is known again, the rest is new.
-        const bool grew = OnlyGrew(record.StoreEnd(), end, text);
-        const int first = grew ? FirstFrom(*file, count, record.StoreEnd().lastStart) : 0;
-        wholeStore = !grew;
-        for (int i = first; i < count; ++i) {
-            candidates.push_back(i);
-        }
-    } else if (const auto* folder = dynamic_cast<const TFolderParser*>(&store)) {
-        seenFiles([folder](int i) { return folder->Files()[static_cast<std::size_t>(i)]; });
-    } else if (const auto* numbered = dynamic_cast<const TNumberedFileParser*>(&store)) {
-        // Maildir and MH; a Maildir mail renamed for a new flag is told by
-        // its identity.
-        seenFiles([numbered](int i) { return numbered->MailPath(i); });
     } else {
-        wholeStore = !imapResumed;
+        wholeStore = !resumed;
         for (int i = 0; i < count; ++i) {
             candidates.push_back(i);
         }
     }
-    if (imap != nullptr) {
+    if (const std::optional<TMailPlace::TNumbering> now = store.Numbering()) {
         TOnlyNewRecord::TStoreEnd& end = selection.end;
-        end.store = imap->StoreKey();
+        end.store = now->store;
         end.mailType = mailType;
-        end.uidValidity = imap->UidValidity();
-        end.highestUid =
-            std::max(imap->HighestUid(), imapResumed ? record.StoreEnd().highestUid : 0);
+        end.uidValidity = now->epoch;
+        end.highestUid = std::max(now->highest, resumed ? old.highestUid : 0);
+        if (resumed) {
+            selection.unlisted = std::max(0, now->total - count);
+        }
     }
 
     // Many mails to tell: the record is read once rather than asked for each.
@@ -241,14 +234,9 @@ TNewMailSelector::TSelection TNewMailSelector::Select(TBasicMailParser& store, i
             (known ? selection.knownFiles : selection.files).push_back(candidateFiles[c]);
         }
     }
-    selection.skipped = count - static_cast<int>(selection.indexes.size());
-    if (imapResumed) {
-        selection.unlisted = std::max(0, imap->Exists() - count);
-        selection.skipped += selection.unlisted;
-    }
-    if (imap != nullptr) {
-        // Only the new mails are downloaded, as the server's mails 0, 1, ….
-        imap->KeepOnly(selection.indexes);
+    selection.skipped = count - static_cast<int>(selection.indexes.size()) + selection.unlisted;
+    if (store.KeepOnly(selection.indexes)) {
+        // Only the new mails are read, as the store's mails 0, 1, ….
         std::iota(selection.indexes.begin(), selection.indexes.end(), 0);
     }
     return selection;

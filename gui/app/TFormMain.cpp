@@ -66,6 +66,7 @@
 #include "imap/TImapUrl.h"
 #include "mail/TMailStoreCheck.h"
 #include "mail/TMailStoreFactory.h"
+#include "mail/TStoreKind.h"
 #include "params/TParamLimits.h"
 #include "settings/TConvertParam.h"
 #include "settings/TSettingFile.h"
@@ -80,47 +81,6 @@ std::string Sjis(const QString& text) {
 
 const QString Untitled = QStringLiteral("(無題)");
 const QString TitlePrefix = QStringLiteral("Kestrify - ");
-
-struct TMailTypeInfo {
-    const char* text;
-    int helpTopic;
-    const char* hint;
-};
-
-// Indexed by TMailStoreFactory::TMailType: the local kinds, then IMAP.
-constexpr std::array<TMailTypeInfo, TMailStoreFactory::Imap + 1> MailTypes{{
-    {"メールをコピーしたフォルダから", THelpTopic::MailFolder,
-     "変換するメールをコピーしたフォルダを指定してください。|"
-     "変換するメールをコピーしたフォルダを指定してください。"},
-    {"Outlook Express 5のDBXファイルから", THelpTopic::DbxFile,
-     "変換するOutlook Express 5のDBXファイルを指定してください。|"
-     "変換するOutlook Express 5のDBXファイルを指定してください。"},
-    {"Unix mbox形式のファイルから", THelpTopic::MboxFile,
-     "変換するUnix mbox形式のファイルを指定してください。|"
-     "変換するUnix mbox形式のファイルを指定してください。"},
-    {"Shuriken/Shuriken Pro形式のファイルから", THelpTopic::ShurikenFile,
-     "変換するShuriken形式のファイルを指定してください。|"
-     "変換するShuriken形式のファイルを指定してください。"},
-    {"Eudoraのmbxファイルから", THelpTopic::EudoraFile,
-     "変換するEudoraのmbxファイルを指定してください。|"
-     "変換するEudoraのmbxファイルを指定してください。"},
-    {"テキストファイルから", THelpTopic::TextFolder,
-     "変換するテキストファイルのあるフォルダを指定してください。|"
-     "変換するテキストファイルのあるフォルダを指定してください。"},
-    {"Maildir形式のフォルダから", THelpTopic::MaildirFolder,
-     "変換するMaildir形式のフォルダ (cur と new のあるフォルダ) を指定してください。|"
-     "変換するMaildir形式のフォルダを指定してください。"},
-    {"MH形式のフォルダから", THelpTopic::MhFolder,
-     "変換するMH形式のフォルダ (番号の名前のメールファイルがあるフォルダ) を指定してください。|"
-     "変換するMH形式のフォルダを指定してください。"},
-    {"Thunderbirdのフォルダから", THelpTopic::ThunderbirdFolder,
-     "変換するThunderbirdのフォルダのファイル (Inbox など、拡張子なし) を指定してください。|"
-     "変換するThunderbirdのフォルダのファイルを指定してください。"},
-    {"IMAP サーバから", THelpTopic::ImapServer,
-     "変換するIMAPサーバのフォルダを[参照]で指定してください "
-     "(imaps://ユーザ名@サーバ/フォルダ)。|"
-     "変換するIMAPサーバのフォルダを指定してください。"},
-}};
 
 constexpr const char* MailTypeHint =
     "AL-Mail、Datula、EdMax、Netscape Messenger 4の場合、\n"
@@ -148,6 +108,23 @@ bool IsFile(const QString& path) {
 
 bool IsFolder(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+// Where a Windows program under Wine keeps the stores; none when there is no
+// Wine or the program's folder is not known.
+std::optional<QString> WineStoreFolder(TStoreKind::TWineFolder wine) {
+    const std::optional<std::filesystem::path> prefix = TWineRegistry::DefaultPrefix();
+    if (!prefix) {
+        return std::nullopt;
+    }
+    const TWineRegistry registry(*prefix);
+    const std::optional<std::filesystem::path> folder =
+        wine == TStoreKind::TWineFolder::OutlookExpress ? registry.OutlookExpressStoreRoot()
+                                                        : registry.EudoraFolder();
+    if (!folder) {
+        return std::nullopt;
+    }
+    return QString::fromStdString(folder->string());
 }
 
 // The message of a failure as the user reads it; the core's errors carry
@@ -258,7 +235,8 @@ void TFormMain::CreateActions() {
     actionConvert_ = MakeAction("ActionConvert", "変換(&Y)", "メールを読み込む|メールを読み込む");
     actionConvert_->setShortcut(QKeySequence(Qt::Key_F5));
     actionClose_ = MakeAction("ActionClose", "閉じる(&C)", "閉じる|閉じる");
-    actionSelectDirectory_ = MakeAction("ActionSelectDirectory", "参照(&S)", MailTypes[0].hint);
+    actionSelectDirectory_ =
+        MakeAction("ActionSelectDirectory", "参照(&S)", TStoreKind::All().front().desktop.hint);
     actionInsertParam_ =
         MakeAction("ActionInsertParam", "追加(&I)", "パラメータを追加|パラメータを追加");
     actionEditParam_ =
@@ -361,8 +339,8 @@ void TFormMain::CreateControls() {
     labelMailType->setObjectName(QStringLiteral("LabelMailType"));
     comboBoxMailType_ = new QComboBox;
     comboBoxMailType_->setObjectName(QStringLiteral("ComboBoxMailType"));
-    for (const TMailTypeInfo& type : MailTypes) {
-        comboBoxMailType_->addItem(U(type.text));
+    for (const TStoreKind& kind : TStoreKind::All()) {
+        comboBoxMailType_->addItem(U(kind.desktop.choice));
     }
     comboBoxMailType_->setCurrentIndex(0);
     THint::Apply(comboBoxMailType_, U(MailTypeHint));
@@ -597,17 +575,18 @@ void TFormMain::MailTypeChanged(int index) {
 }
 
 void TFormMain::ApplyLocationHint(int index) {
-    if (index < 0 || index >= static_cast<int>(MailTypes.size())) {
+    const TStoreKind* kind = TStoreKind::Find(index);
+    if (kind == nullptr) {
         return;
     }
-    const TMailTypeInfo& type = MailTypes[static_cast<std::size_t>(index)];
-    THint::ApplyToGroup(comboBoxDir_, U(type.hint));
-    THelpService::SetContext(comboBoxDir_, type.helpTopic);
+    const QString hint = U(kind->desktop.hint);
+    THint::ApplyToGroup(comboBoxDir_, hint);
+    THelpService::SetContext(comboBoxDir_, kind->helpTopic);
     if (comboBoxDir_->lineEdit() != nullptr) {
-        THelpService::SetContext(comboBoxDir_->lineEdit(), type.helpTopic);
+        THelpService::SetContext(comboBoxDir_->lineEdit(), kind->helpTopic);
     }
-    actionSelectDirectory_->setToolTip(THint::ToolTip(U(type.hint)));
-    actionSelectDirectory_->setStatusTip(THint::StatusTip(U(type.hint)));
+    actionSelectDirectory_->setToolTip(THint::ToolTip(hint));
+    actionSelectDirectory_->setStatusTip(THint::StatusTip(hint));
 }
 
 void TFormMain::ShowGridMenu(const QPoint& pos) {
@@ -625,7 +604,7 @@ void TFormMain::OpenProject(const QString& path) {
     // Anything else opened as a project would be overwritten by the next save.
     file.ReadProject();
     const int type = file.GetMailType();
-    comboBoxMailType_->setCurrentIndex(TMailStoreFactory::IsKnown(type) ? type : -1);
+    comboBoxMailType_->setCurrentIndex(TStoreKind::IsKnown(type) ? type : -1);
     comboBoxDir_->setEditText(TQtText::FromSjis(file.GetDirectory()));
     imapCaFile_ = TQtText::FromSjis(file.GetImapCaFile());
     csvSaveParam_ = file.GetCSVSaveParam();
@@ -833,7 +812,7 @@ void TFormMain::Refused(const TJobRefusal& refusal) {
 }
 
 void TFormMain::Failed(const std::exception& error) {
-    if (comboBoxMailType_->currentIndex() == TMailStoreFactory::Imap) {
+    if (TMailStoreFactory::IsRemoteType(comboBoxMailType_->currentIndex())) {
         TImapPasswords::OpenFailed(ReaderLocation());  // a wrong one is asked for again next time
     }
     Message(ErrorText(error), TMsgKind::Error, TMsgButtons::Ok);
@@ -1028,7 +1007,7 @@ void TFormMain::SetPreviewSource(TFormParamEdit& form, int position) {
         source.params.Add(p);
     }
     source.position = position;
-    if (source.mailType == TMailStoreFactory::Imap) {
+    if (TMailStoreFactory::IsRemoteType(source.mailType)) {
         // The main window outlives the editor whose preview asks.
         source.imapAccess = [this, location = source.location] { return ImapAccess(location); };
     }
@@ -1079,60 +1058,43 @@ void TFormMain::ActionParamSortExecute() {
 // Mail location
 
 void TFormMain::ActionSelectDirectoryExecute() {
-    const int type = comboBoxMailType_->currentIndex();
-    const QString location = comboBoxDir_->currentText();
-    const std::optional<std::filesystem::path> prefix = TWineRegistry::DefaultPrefix();
-    const auto wineFolder = [&](auto lookup) -> std::optional<QString> {
-        if (!prefix) {
-            return std::nullopt;
-        }
-        const TWineRegistry registry(*prefix);
-        if (std::optional<std::filesystem::path> folder = (registry.*lookup)()) {
-            return QString::fromStdString(folder->string());
-        }
-        return std::nullopt;
-    };
-    switch (type) {
-        case TMailStoreFactory::EmlFolder:
-            ChooseFolder(U("メールをコピーしたフォルダを指定してください。"));
+    const TStoreKind* kind = TStoreKind::Find(comboBoxMailType_->currentIndex());
+    if (kind == nullptr) {
+        return;  // no mail type selected
+    }
+    const TStoreKind::TDesktop& desktop = kind->desktop;
+    switch (desktop.browse) {
+        case TStoreKind::TBrowse::File:
+            ChooseStoreFile(*kind);
             break;
-        case TMailStoreFactory::TextFolder:
-            ChooseFolder(U("変換するテキストファイルのあるフォルダを指定してください。"));
+        case TStoreKind::TBrowse::Folder:
+            ChooseFolder(U(desktop.browseText));
             break;
-        case TMailStoreFactory::DbxFile:
-            ChooseFile(U("DBXファイル(*.dbx)|*.dbx"),
-                       UpperSuffix(location) == QLatin1String(".DBX") && IsFile(location)
-                           ? location
-                           : QString(),
-                       wineFolder(&TWineRegistry::OutlookExpressStoreRoot));
+        case TStoreKind::TBrowse::CheckedFolder:
+            ChooseStoreFolder(kind->number, U(desktop.browseText));
             break;
-        case TMailStoreFactory::EudoraMbx:
-            ChooseFile(U("MBXファイル(*.mbx)|*.mbx|全てのファイル(*.*)|*.*"),
-                       UpperSuffix(location) == QLatin1String(".MBX") && IsFile(location)
-                           ? location
-                           : QString(),
-                       wineFolder(&TWineRegistry::EudoraFolder));
-            break;
-        case TMailStoreFactory::MboxFile:
-        case TMailStoreFactory::Shuriken:
-            ChooseFile(U("すべてのファイル(*.*)|*.*"), IsFile(location) ? location : QString(),
-                       QString());
-            break;
-        case TMailStoreFactory::Maildir:
-            ChooseStoreFolder(type, U("変換するMaildir形式のフォルダを指定してください。"));
-            break;
-        case TMailStoreFactory::MhFolder:
-            ChooseStoreFolder(type, U("変換するMH形式のフォルダを指定してください。"));
-            break;
-        case TMailStoreFactory::ThunderbirdFolder:
+        case TStoreKind::TBrowse::ThunderbirdFolder:
             ChooseThunderbirdFolder();
             break;
-        case TMailStoreFactory::Imap:
+        case TStoreKind::TBrowse::ImapFolder:
             ChooseImapFolder();
             break;
-        default:
-            break;  // no mail type selected
     }
+}
+
+// The dialog starts on the location when it is a file of the kind's suffix,
+// else in the folder where the Windows program under Wine keeps its stores.
+void TFormMain::ChooseStoreFile(const TStoreKind& kind) {
+    const TStoreKind::TDesktop& desktop = kind.desktop;
+    const QString location = comboBoxDir_->currentText();
+    const QString suffix = QString::fromLatin1(desktop.suffix);
+    const bool startOnLocation =
+        IsFile(location) && (suffix.isEmpty() || UpperSuffix(location) == suffix);
+    std::optional<QString> startFolder = QString();
+    if (desktop.wine != TStoreKind::TWineFolder::None) {
+        startFolder = WineStoreFolder(desktop.wine);
+    }
+    ChooseFile(U(desktop.browseText), startOnLocation ? location : QString(), startFolder);
 }
 
 void TFormMain::ChooseFolder(const QString& caption) {
@@ -1159,7 +1121,7 @@ void TFormMain::ChooseStoreFolder(int type, const QString& caption) {
         }
         TModalService::Current().Message(
             this, QString::fromStdString(TMailStoreCheck::Message(type, shape)), TMsgKind::Warning,
-            TMsgButtons::OkHelp, MailTypes[static_cast<std::size_t>(type)].helpTopic);
+            TMsgButtons::OkHelp, TStoreKind::Get(type).helpTopic);
         start = *folder;
     }
 }
@@ -1212,18 +1174,29 @@ void TFormMain::ChooseFile(const QString& filter, const QString& startFile,
 
 namespace {
 
-// The kind a dropped folder or file is taken as, by what the store check
-// sees in it: a folder as a Maildir, an MH folder or else a folder of mail
-// files; a file only as a Thunderbird folder (other files stay ignored).
+// The kind a dropped folder or file is taken as: a file by its suffix for
+// the kinds that go by it (DBX), else by what the store check sees in it,
+// for the kinds whose files tell (Thunderbird; other files stay ignored); a
+// folder as a Maildir, an MH folder or else a folder of mail files.
 std::optional<int> DroppedStoreKind(const QFileInfo& info) {
     if (!info.isDir() && !info.isFile()) {
         return std::nullopt;
     }
+    if (info.isFile()) {
+        for (const TStoreKind& kind : TStoreKind::All()) {
+            if (kind.desktop.drop == TStoreKind::TDrop::BySuffix &&
+                UpperSuffix(info.filePath()) == QString::fromLatin1(kind.desktop.suffix)) {
+                return kind.number;
+            }
+        }
+    }
     const std::optional<int> kind = TMailStoreCheck::Detect(Sjis(info.filePath()));
     if (info.isDir()) {
-        return kind.value_or(TMailStoreFactory::EmlFolder);
+        return kind.value_or(TStoreKind::EmlFolder);
     }
-    return kind == TMailStoreFactory::ThunderbirdFolder ? kind : std::nullopt;
+    const TStoreKind* found = kind ? TStoreKind::Find(*kind) : nullptr;
+    return found != nullptr && found->desktop.drop == TStoreKind::TDrop::ByContent ? kind
+                                                                                   : std::nullopt;
 }
 
 }  // namespace
@@ -1243,9 +1216,6 @@ void TFormMain::DropPaths(const QStringList& paths) {
         if (info.isFile() && (ext == QLatin1String(".INI") || ext == QLatin1String(".KFY"))) {
             // A project that cannot be read is reported; the other paths still count.
             Guarded([&] { OpenProject(path); });
-        } else if (info.isFile() && ext == QLatin1String(".DBX")) {
-            comboBoxMailType_->setCurrentIndex(TMailStoreFactory::DbxFile);
-            comboBoxDir_->setEditText(path);
         } else if (const std::optional<int> kind = DroppedStoreKind(info)) {
             comboBoxMailType_->setCurrentIndex(*kind);
             comboBoxDir_->setEditText(path);

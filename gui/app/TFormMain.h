@@ -31,6 +31,7 @@ struct TConvertReport;
 class TFormParamEdit;
 class TGridConvertParam;
 class TOnlyNewRun;
+class TStoreKind;
 class THistoryComboBox;
 
 class TFormMain : public QMainWindow, private TConversionJobHost {
@@ -129,6 +130,8 @@ class TFormMain : public QMainWindow, private TConversionJobHost {
     void ChooseFolder(const QString& caption);
     void ChooseStoreFolder(int type, const QString& caption);
     void ChooseThunderbirdFolder();
+    // An open-file dialog for a store file of `kind`.
+    void ChooseStoreFile(const TStoreKind& kind);
     // The connection dialog: its URL becomes the location, its CA file the project's.
     void ChooseImapFolder();
     void ChooseFile(const QString& filter, const QString& startFile,

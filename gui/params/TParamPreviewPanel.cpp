@@ -178,7 +178,7 @@ void TParamPreviewPanel::SetStore(int mailType, const std::string& sjisLocation,
 
 void TParamPreviewPanel::OpenStore() {
     TImapAccess imap;
-    if (mailType_ == TMailStoreFactory::Imap && imapAccess_) {
+    if (TMailStoreFactory::IsRemoteType(mailType_) && imapAccess_) {
         // None given: the server's refusal says that the password is missing.
         imap = imapAccess_().value_or(TImapAccess{});
     }
