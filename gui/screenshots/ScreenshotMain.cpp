@@ -643,11 +643,11 @@ void ShootImapConnect(TShooter& shooter) {
     TImapConnectDialog dialog(nullptr, U("imaps://yamada%40example.co.jp@imap.example.co.jp/INBOX"),
                               QString());
     TImapFolderTree::Fill(*dialog.Tree(),
-                          {{"INBOX", '/', true},
-                           {"INBOX/お問い合わせ", '/', true},
-                           {"仕事", '/', false},
-                           {"仕事/注文", '/', true},
-                           {"送信済み", '/', true}},
+                          {{"INBOX", '/', true, ""},
+                           {"INBOX/お問い合わせ", '/', true, ""},
+                           {"仕事", '/', false, ""},
+                           {"仕事/注文", '/', true, ""},
+                           {"送信済み", '/', true, ""}},
                           U("INBOX/お問い合わせ"));
     shooter.Shoot(dialog, QStringLiteral("imap_connect"));
 }
