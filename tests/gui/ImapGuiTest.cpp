@@ -138,7 +138,7 @@ TEST(ImapFolderTreeTest, SplitsNamesAtTheServersDelimiter) {
         {"slashes and a \\Noselect level",
          {{"INBOX", '/', true, ""}, {"[Gmail]", '/', false, ""}, {"[Gmail]/送信済みメール", '/', true, ""}},
          "INBOX* [Gmail](送信済みメール*)"},
-        {"no delimiter: one level", {{"a.b", 0, true}, {"c/d", 0, true}}, "a.b* c/d*"},
+        {"no delimiter: one level", {{"a.b", 0, true, ""}, {"c/d", 0, true, ""}}, "a.b* c/d*"},
         {"a child listed before its parent", {{"x/y", '/', true, ""}, {"x", '/', true, ""}}, "x*(y*)"},
         {"inbox in any case", {{"Drafts", '.', true, ""}, {"inbox", '.', true, ""}}, "inbox* Drafts*"},
         {"a damaged name shown with U+FFFD",
