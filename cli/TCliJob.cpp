@@ -25,6 +25,8 @@
 #include "params/TGridParamList.h"
 #include "settings/TAutoExexParam.h"
 #include "settings/TFileErrors.h"
+#include "state/TOutputChanged.h"
+#include "state/TRecordDamaged.h"
 
 namespace {
 
@@ -210,7 +212,16 @@ TCliJob::TTarget TCliJob::Target(const TCSVSaveParam& save) const {
     const auto allowed = [](const std::string& file) {
         return EndsWith(file, ".csv") || EndsWith(file, ".xlsx");
     };
-    if (!allowed(save.GetSaveFileName()) || !allowed(final.filename().string())) {
+    if (allowed(save.GetSaveFileName()) && !allowed(final.filename().string())) {
+        throw TUsageError(options_.project +
+                          ": SAVEFILENAME はリンクで、リンク先が .csv か .xlsx "
+                          "のファイルではないため使いません: " +
+                          TSjisUnicode::ToUtf8(name) + " -> " +
+                          TSjisUnicode::ToUtf8(TSjisUnicode::FromPath(final)) +
+                          "\n出力ファイルを指定してください。 (SAVEFILENAME is a link to a file "
+                          "that is no .csv or .xlsx: give OUTPUT)");
+    }
+    if (!allowed(save.GetSaveFileName())) {
         throw TUsageError(options_.project +
                           ": SAVEFILENAME が .csv か .xlsx で終わらないため使いません: " +
                           TSjisUnicode::ToUtf8(save.GetSaveFileName()) +
@@ -272,6 +283,12 @@ std::string TCliJob::NotOfKind(const TJobRefusal& refusal) const {
 
 void TCliJob::Failed(const std::exception& error) {
     terminal_.MessageSjis(ErrorText(error));
+    if (dynamic_cast<const TOutputChanged*>(&error) != nullptr) {
+        terminal_.Message(
+            "CSV ファイルを元に戻すか、--forget で変換済みメールの記録を消してください (次の実行"
+            "ですべてのメールを変換し直します)。 (the CSV was cut or replaced since the last run: "
+            "restore it, or clear the record with --forget)");
+    }
 }
 
 void TCliJob::RegexUnusable(const TParamCheck::TRegexError& error,
@@ -327,6 +344,9 @@ int TCliJob::Convert(std::unique_ptr<TCSVConverter> converter, TOnlyNewRun* only
         return Stopped();
     }
     if (!rows.Finish()) {
+        if (TStopSignal::Requested()) {
+            return Stopped();  // the streamed file was given up, the old CSV stays
+        }
         host_.SetTarget(shownTarget);
         host_.ReportSaveFailure(TConvertMessages::SaveFailed(rows.Error()));
         return TExitStatus::WriteFailed;
@@ -474,6 +494,9 @@ int TCliJob::Forget() {
                                    : ": 変換済みメールの記録はありません。 (no record of "
                                      "converted mails)"));
         }
+        return TExitStatus::Success;
+    } catch (const TRecordDamaged& e) {
+        terminal_.MessageSjis(ErrorText(e));  // moved aside: nothing is left to forget
         return TExitStatus::Success;
     } catch (const TKestrifyError& e) {
         terminal_.MessageSjis(ErrorText(e));

@@ -1,6 +1,7 @@
 #include "state/TOnlyNewRecord.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,11 +13,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <tuple>
 
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
 #include "state/THash128.h"
+#include "state/TRecordDamaged.h"
 
 // One prepared statement, reset after each use.
 class TOnlyNewRecord::TStatement {
@@ -70,7 +73,9 @@ class TOnlyNewRecord::TStatement {
 
 namespace {
 
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
+// Bytes hashed at the output's start and before the end the last run left.
+constexpr std::int64_t kCsvEndBytes = 4096;
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS outputs(
     id INTEGER PRIMARY KEY,
@@ -82,7 +87,8 @@ CREATE TABLE IF NOT EXISTS outputs(
     pre_exists INTEGER, pre_device INTEGER, pre_inode INTEGER, pre_born INTEGER, pre_size INTEGER,
     next_store TEXT, next_mail_type INTEGER, next_size INTEGER, next_last_start INTEGER,
     next_hash1 INTEGER, next_hash2 INTEGER,
-    uid_validity INTEGER, highest_uid INTEGER, next_uid_validity INTEGER, next_highest_uid INTEGER);
+    uid_validity INTEGER, highest_uid INTEGER, next_uid_validity INTEGER, next_highest_uid INTEGER,
+    csv_size INTEGER, csv_head1 INTEGER, csv_head2 INTEGER, csv_tail1 INTEGER, csv_tail2 INTEGER);
 CREATE TABLE IF NOT EXISTS mails(
     output INTEGER NOT NULL, header1 INTEGER NOT NULL, header2 INTEGER NOT NULL,
     message_id INTEGER NOT NULL, batch INTEGER NOT NULL,
@@ -92,6 +98,61 @@ CREATE TABLE IF NOT EXISTS files(
     modified INTEGER NOT NULL, batch INTEGER NOT NULL,
     PRIMARY KEY(output, name, size, modified)) WITHOUT ROWID;
 )";
+
+// Columns a version-3 record lacks; a version 2 one lacks the IMAP ones too.
+constexpr const char* kAddCsvEnd =
+    "ALTER TABLE outputs ADD COLUMN csv_size INTEGER; "
+    "ALTER TABLE outputs ADD COLUMN csv_head1 INTEGER; "
+    "ALTER TABLE outputs ADD COLUMN csv_head2 INTEGER; "
+    "ALTER TABLE outputs ADD COLUMN csv_tail1 INTEGER; "
+    "ALTER TABLE outputs ADD COLUMN csv_tail2 INTEGER";
+constexpr const char* kAddImap =
+    "ALTER TABLE outputs ADD COLUMN uid_validity INTEGER; "
+    "ALTER TABLE outputs ADD COLUMN highest_uid INTEGER; "
+    "ALTER TABLE outputs ADD COLUMN next_uid_validity INTEGER; "
+    "ALTER TABLE outputs ADD COLUMN next_highest_uid INTEGER";
+
+std::string Utf8(const std::filesystem::path& path) {
+    return TSjisUnicode::ToUtf8(TSjisUnicode::FromPath(path));
+}
+
+// The whole of [at, at + size) or false.
+bool ReadAt(int fd, std::int64_t at, std::string& out, std::int64_t size) {
+    out.assign(static_cast<std::size_t>(size), '\0');
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::pread(fd, out.data() + done, out.size() - done,
+                                  static_cast<off_t>(at + static_cast<std::int64_t>(done)));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::filesystem::path HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return home;
+    }
+    // cron and services may start a run without HOME: the user's own home
+    // still is where the record lives, never the folder the run started in.
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::string buffer(size > 0 ? static_cast<std::size_t>(size) : 16384, '\0');
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+        return found->pw_dir;
+    }
+    throw TKestrifyError(TSjisUnicode::FromUtf8(
+        "ホームフォルダがわからないため、変換済みメールの記録を置けません。環境変数 HOME か "
+        "XDG_STATE_HOME に記録を置くフォルダを設定してください。"));
+}
 
 std::string Hex(std::uint64_t value) {
     char text[17];
@@ -107,8 +168,7 @@ std::filesystem::path TOnlyNewRecord::DefaultDatabase() {
     if (state != nullptr && state[0] == '/') {
         folder = state;
     } else {
-        const char* home = std::getenv("HOME");
-        folder = std::filesystem::path(home != nullptr ? home : "") / ".local" / "state";
+        folder = HomeFolder() / ".local" / "state";
     }
     return folder / "kestrify" / "only-new.sqlite3";
 }
@@ -139,14 +199,81 @@ TOnlyNewRecord::TFileState TOnlyNewRecord::StateOf(const std::filesystem::path& 
     return state;
 }
 
+TOnlyNewRecord::TCsvEnd TOnlyNewRecord::CsvEndOf(const std::filesystem::path& path,
+                                                 std::int64_t size) {
+    TCsvEnd end;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return end;
+    }
+    struct stat info {};
+    std::string head;
+    std::string tail;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= size && size > 0) {
+        const std::int64_t headSize = std::min(size, kCsvEndBytes);
+        if (ReadAt(fd, 0, head, headSize) && ReadAt(fd, size - headSize, tail, headSize)) {
+            end.known = true;
+            end.size = size;
+            const THash128::TValue h = THash128::Of(head);
+            const THash128::TValue t = THash128::Of(tail);
+            end.head1 = h[0];
+            end.head2 = h[1];
+            end.tail1 = t[0];
+            end.tail2 = t[1];
+        }
+    }
+    ::close(fd);
+    return end;
+}
+
+void TOnlyNewRecord::MakePrivateFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    // The state home is the user's as they made it; only the record's own
+    // folder is made private, and only when it is made here.
+    std::filesystem::create_directories(folder.parent_path(), ec);
+    if (::mkdir(folder.c_str(), 0700) == 0) {
+        return;
+    }
+    const int made = errno;
+    struct stat info {};
+    if (made != EEXIST || ::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        throw TKestrifyError(
+            TSjisUnicode::FromUtf8("変換済みメールの記録のフォルダを作れません: " + Utf8(folder) +
+                                   " (" + std::strerror(made != EEXIST ? made : ENOTDIR) + ")"));
+    }
+    // A folder others may write (or own) lets them change what is skipped
+    // or hold the lock of a run forever: it is not used, and its mode is
+    // theirs to decide, never changed here.
+    if (info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8(
+            "変換済みメールの記録のフォルダ " + Utf8(folder) +
+            " はほかのユーザも書き込めるため使えません。自分だけが書き込めるフォルダにするか、"
+            "環境変数 XDG_STATE_HOME に別のフォルダを指定してください。"));
+    }
+}
+
 TOnlyNewRecord::TOnlyNewRecord(const std::filesystem::path& database,
                                const std::filesystem::path& output, const std::stop_token& stop)
-    : path_(Resolve(output).string()) {
-    std::error_code ec;
-    std::filesystem::create_directories(database.parent_path(), ec);
-    ::chmod(database.parent_path().c_str(), 0700);  // what a user converted is theirs alone
-    LockOutput(database, stop);
-    if (sqlite3_open_v2(database.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    : database_(database), path_(Resolve(output).string()) {
+    try {
+        Open(stop);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TOnlyNewRecord::Open(const std::stop_token& stop) {
+    MakePrivateFolder(database_.parent_path());
+    LockOutput(stop);
+    // Private from the start: it names the user's files.
+    const int made =
+        ::open(database_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    if (made < 0) {
+        Fail("開けません");
+    }
+    ::close(made);
+    if (sqlite3_open_v2(database_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK) {
         Fail("開けません");
     }
@@ -162,18 +289,23 @@ TOnlyNewRecord::TOnlyNewRecord(const std::filesystem::path& database,
 }
 
 TOnlyNewRecord::~TOnlyNewRecord() {
+    Close();
+}
+
+void TOnlyNewRecord::Close() {
     knows_.reset();
     saw_.reset();
     sqlite3_close(db_);
+    db_ = nullptr;
     if (lockFd_ >= 0) {
         ::close(lockFd_);
+        lockFd_ = -1;
     }
 }
 
-void TOnlyNewRecord::LockOutput(const std::filesystem::path& database,
-                                const std::stop_token& stop) {
+void TOnlyNewRecord::LockOutput(const std::stop_token& stop) {
     const std::filesystem::path lock =
-        database.parent_path() / ("only-new-" + Hex(THash128::Of64(path_)) + ".lock");
+        database_.parent_path() / ("only-new-" + Hex(THash128::Of64(path_)) + ".lock");
     lockFd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lockFd_ < 0) {
         Fail("開けません");
@@ -185,10 +317,59 @@ void TOnlyNewRecord::LockOutput(const std::filesystem::path& database,
     }
 }
 
-void TOnlyNewRecord::Fail(const char* what) const {
+void TOnlyNewRecord::Fail(const char* what) {
+    const int code = db_ != nullptr ? sqlite3_errcode(db_) & 0xff : SQLITE_OK;
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+        MoveAside();
+    }
     std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : std::strerror(errno);
-    throw TKestrifyError(TSjisUnicode::FromUtf8(std::string("変換済みメールの記録を") + what +
-                                                "。 (" + detail + ")"));
+    throw TKestrifyError(TSjisUnicode::FromUtf8(std::string("変換済みメールの記録 ") +
+                                                Utf8(database_) + " を" + what + "。 (" + detail +
+                                                ")"));
+}
+
+// A damaged record cannot be mended: it goes aside (with its journal, which
+// belongs to it) so the next run starts a new one, and the user is told.
+void TOnlyNewRecord::MoveAside() {
+    const std::string detail = sqlite3_errmsg(db_);
+    char stamp[32] = "";
+    const std::time_t now = std::time(nullptr);
+    struct tm local {};
+    if (::localtime_r(&now, &local) != nullptr) {
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    }
+    std::filesystem::path aside = database_.string() + ".corrupt-" + stamp;
+    for (int n = 2; ::access(aside.c_str(), F_OK) == 0 && n < 1000; ++n) {
+        aside = database_.string() + ".corrupt-" + stamp + "-" + std::to_string(n);
+    }
+    const std::string journal = database_.string() + "-journal";
+    const bool moved = ::rename(database_.c_str(), aside.c_str()) == 0;
+    if (moved) {
+        ::rename(journal.c_str(), (aside.string() + "-journal").c_str());
+    }
+    const std::string error = moved ? "" : std::strerror(errno);
+    Close();
+    if (!moved) {
+        throw TKestrifyError(TSjisUnicode::FromUtf8(
+            "変換済みメールの記録 " + Utf8(database_) + " が壊れています (" + detail +
+            ")。移すこともできませんでした (" + error + ")。このファイルを消してください。次の" +
+            "実行では、すべてのメールをもう一度変換します。"));
+    }
+    throw TRecordDamaged(TSjisUnicode::FromUtf8(
+        "変換済みメールの記録 " + Utf8(database_) + " が壊れていたため (" + detail + ")、" +
+        Utf8(aside) +
+        " に移しました。記録は新しく始まります: 次の実行では、すべてのメールをもう一度変換し"
+        "ます。"));
+}
+
+bool TOnlyNewRecord::Row(TStatement& statement) {
+    const int step = statement.Step();
+    if (step != SQLITE_ROW && step != SQLITE_DONE) {
+        // A damaged page must not read as "nothing recorded": every mail
+        // would be converted again.
+        Fail("読み込めません");
+    }
+    return step == SQLITE_ROW;
 }
 
 void TOnlyNewRecord::Execute(const char* sql) {
@@ -213,16 +394,18 @@ TOnlyNewRecord::TStatement& TOnlyNewRecord::Prepared(std::unique_ptr<TStatement>
 void TOnlyNewRecord::CreateSchema() {
     Execute("BEGIN IMMEDIATE");
     TStatement version(db_, "PRAGMA user_version");
-    const std::int64_t found =
-        version.IsValid() && version.Step() == SQLITE_ROW ? version.Integer(0) : -1;
+    if (!version.IsValid()) {
+        Fail("読み込めません");
+    }
+    const std::int64_t found = Row(version) ? version.Integer(0) : -1;
     version.Reset();
-    if (found == 2) {
-        // Version 2 lacked only the IMAP columns: its records stay.
-        Execute(
-            "ALTER TABLE outputs ADD COLUMN uid_validity INTEGER; "
-            "ALTER TABLE outputs ADD COLUMN highest_uid INTEGER; "
-            "ALTER TABLE outputs ADD COLUMN next_uid_validity INTEGER; "
-            "ALTER TABLE outputs ADD COLUMN next_highest_uid INTEGER");
+    if (found == 2 || found == 3) {
+        // Older versions lacked only columns (the IMAP ones, the CSV's end):
+        // their records stay, and the CSV's end is known after the next run.
+        if (found == 2) {
+            Execute(kAddImap);
+        }
+        Execute(kAddCsvEnd);
         Execute(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     } else if (found != kSchemaVersion) {
         // A record of another layout is only a cache of what was converted:
@@ -244,7 +427,7 @@ void TOnlyNewRecord::Settle() {
         Fail("読み書きできません");
     }
     find.Bind(1, path_);
-    if (find.Step() != SQLITE_ROW) {
+    if (!Row(find)) {
         return;
     }
     outputId_ = find.Integer(0);
@@ -271,13 +454,13 @@ void TOnlyNewRecord::Settle() {
 void TOnlyNewRecord::LoadOutput() {
     TStatement find(db_,
                     "SELECT id, device, inode, born, store, mail_type, store_size, last_start, "
-                    "last_hash1, last_hash2, uid_validity, highest_uid FROM outputs "
-                    "WHERE path = ?");
+                    "last_hash1, last_hash2, uid_validity, highest_uid, csv_size, csv_head1, "
+                    "csv_head2, csv_tail1, csv_tail2 FROM outputs WHERE path = ?");
     if (!find.IsValid()) {
         Fail("読み書きできません");
     }
     find.Bind(1, path_);
-    if (find.Step() != SQLITE_ROW) {
+    if (!Row(find)) {
         outputId_ = 0;
         return;
     }
@@ -287,12 +470,28 @@ void TOnlyNewRecord::LoadOutput() {
     recorded.device = static_cast<dev_t>(find.Integer(1));
     recorded.inode = static_cast<ino_t>(find.Integer(2));
     recorded.born = find.Integer(3);
+    TCsvEnd end;
+    end.known = !find.IsNull(12);
+    end.size = find.Integer(12);
+    end.head1 = static_cast<std::uint64_t>(find.Integer(13));
+    end.head2 = static_cast<std::uint64_t>(find.Integer(14));
+    end.tail1 = static_cast<std::uint64_t>(find.Integer(15));
+    end.tail2 = static_cast<std::uint64_t>(find.Integer(16));
     const TFileState now = StateOf(path_);
-    const bool same = now.size > 0 && now.IsSameFile(recorded);
-    if (!same) {
-        // Deleted, emptied or replaced by another file: its mails are not in it.
+    const bool same = now.IsSameFile(recorded);
+    if (now.size == 0 || !recorded.exists || (!same && !end.known)) {
+        // Deleted or emptied (or, for a record that does not know the file's
+        // end, replaced): its mails are not in it.
         ClearOutput();
         return;
+    }
+    if (end.known && !HoldsEnd(end, !same)) {
+        // Appending now would go into a cut row, or add every row again.
+        outputState_ = same ? TOutputState::Cut : TOutputState::Replaced;
+        return;
+    }
+    if (!same) {
+        Rekey(now);  // saved by rename (an editor, sed -i) with the rows kept
     }
     if (!find.IsNull(4)) {
         storeEnd_.store = find.Text(4);
@@ -303,6 +502,25 @@ void TOnlyNewRecord::LoadOutput() {
         storeEnd_.lastHash2 = static_cast<std::uint64_t>(find.Integer(9));
         storeEnd_.uidValidity = static_cast<std::uint32_t>(find.Integer(10));
         storeEnd_.highestUid = static_cast<std::uint32_t>(find.Integer(11));
+    }
+}
+
+bool TOnlyNewRecord::HoldsEnd(const TCsvEnd& recorded, bool replaced) const {
+    const TCsvEnd now = CsvEndOf(path_, recorded.size);
+    // The same file may have grown (or have been edited before its last
+    // rows); one made anew must begin as the recorded one did too.
+    return now.known && now.tail1 == recorded.tail1 && now.tail2 == recorded.tail2 &&
+           (!replaced || (now.head1 == recorded.head1 && now.head2 == recorded.head2));
+}
+
+void TOnlyNewRecord::Rekey(const TFileState& now) {
+    TStatement update(db_, "UPDATE outputs SET device = ?, inode = ?, born = ? WHERE id = ?");
+    update.Bind(1, static_cast<std::int64_t>(now.device))
+        .Bind(2, static_cast<std::int64_t>(now.inode))
+        .Bind(3, now.born)
+        .Bind(4, outputId_);
+    if (update.Step() != SQLITE_DONE) {
+        Fail("書き込めません");
     }
 }
 
@@ -325,7 +543,7 @@ bool TOnlyNewRecord::IsEmpty() {
     }
     TStatement any(db_, "SELECT 1 FROM mails WHERE output = ? LIMIT 1");
     any.Bind(1, outputId_);
-    return any.Step() != SQLITE_ROW;
+    return !Row(any);
 }
 
 namespace {
@@ -374,7 +592,7 @@ bool TOnlyNewRecord::Knows(const TMailIdentity& identity) {
         .Bind(2, identity.header1)
         .Bind(3, identity.header2)
         .Bind(4, identity.messageId);
-    return s.Step() == SQLITE_ROW;
+    return Row(s);
 }
 
 bool TOnlyNewRecord::KnowsMessageId(std::uint64_t messageId) {
@@ -395,7 +613,7 @@ bool TOnlyNewRecord::Saw(const TSeenFile& file) {
                              "SELECT 1 FROM files WHERE output = ? AND name = ? AND size = ? "
                              "AND modified = ?");
     s.Bind(1, outputId_).Bind(2, file.name).Bind(3, file.size).Bind(4, file.modified);
-    return s.Step() == SQLITE_ROW;
+    return Row(s);
 }
 
 void TOnlyNewRecord::Stage(const std::vector<TMailIdentity>& mails,
@@ -469,8 +687,10 @@ void TOnlyNewRecord::Stage(const std::vector<TMailIdentity>& mails,
 
 void TOnlyNewRecord::Commit() {
     const TFileState now = StateOf(path_);
+    // Where this run's rows end: the next run appends only to a file that
+    // still ends (or, made anew, begins and ends) as this one.
+    const TCsvEnd end = CsvEndOf(path_, now.size);
     Execute("BEGIN IMMEDIATE");
-    const std::string id = std::to_string(outputId_);
     // The staged rows carry the next batch number: counting it committed
     // is all it takes, however many mails there are.
     TStatement output(db_,
@@ -480,13 +700,22 @@ void TOnlyNewRecord::Commit() {
                       "mail_type = next_mail_type, store_size = next_size, "
                       "last_start = next_last_start, last_hash1 = next_hash1, "
                       "last_hash2 = next_hash2, uid_validity = next_uid_validity, "
-                      "highest_uid = next_highest_uid WHERE id = ?");
+                      "highest_uid = next_highest_uid, csv_size = ?, csv_head1 = ?, "
+                      "csv_head2 = ?, csv_tail1 = ?, csv_tail2 = ? WHERE id = ?");
     output.Bind(1, static_cast<std::int64_t>(now.device))
         .Bind(2, static_cast<std::int64_t>(now.inode))
         .Bind(3, now.born)
-        .Bind(4, outputId_);
+        .Bind(4, end.size)
+        .Bind(5, end.head1)
+        .Bind(6, end.head2)
+        .Bind(7, end.tail1)
+        .Bind(8, end.tail2)
+        .Bind(9, outputId_);
     if (!now.exists) {
         output.BindNull(1);  // no file holds the mails: the next run starts over
+    }
+    if (!end.known) {
+        output.BindNull(4);  // unreadable: told by device and inode alone
     }
     if (output.Step() != SQLITE_DONE) {
         Fail("書き込めません");
@@ -511,6 +740,7 @@ bool TOnlyNewRecord::Forget(const std::filesystem::path& database,
     if (!std::filesystem::exists(database, ec)) {
         return false;
     }
+    // A cut or replaced output keeps its record until it is forgotten here.
     TOnlyNewRecord record(database, output);
     if (record.outputId_ == 0) {
         return false;

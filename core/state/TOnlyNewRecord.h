@@ -4,8 +4,11 @@
 // store seen by name, size and modification time, and where a store file
 // ended. One SQLite database holds the record of every output, keyed by the
 // output's resolved path together with its device and inode (and birth time
-// where the file system keeps one), so a CSV that was deleted or replaced by
-// another file starts again from nothing.
+// where the file system keeps one), so a CSV that was deleted or emptied
+// starts again from nothing. The record also keeps the CSV's size and hashes
+// of its first bytes and of the bytes before its end after each run: a CSV
+// cut since, or replaced by a file that does not begin with the recorded
+// rows, is told (OutputState) rather than appended to or started again.
 //
 // A run stages what it converted before its CSV is saved and commits it
 // after the save was synced. A run killed in between leaves the stage; the
@@ -50,18 +53,31 @@ class TOnlyNewRecord {
         std::int64_t modified = 0;  // nanoseconds since the epoch
     };
 
+    // What the output is against the record (see OutputState).
+    enum class TOutputState {
+        Kept,      // as the last run left it, maybe grown: new rows go at its end
+        Cut,       // the same file, shorter or no longer holding the last run's end
+        Replaced,  // another file that does not begin with the recorded rows
+    };
+
     // $XDG_STATE_HOME/kestrify/only-new.sqlite3, else
-    // ~/.local/state/kestrify/only-new.sqlite3.
+    // ~/.local/state/kestrify/only-new.sqlite3 in $HOME or, without one,
+    // the home of the user's passwd entry. Throws TKestrifyError when there
+    // is none: a record in the current folder would be another one for
+    // every folder a run starts in.
     static std::filesystem::path DefaultDatabase();
     // The key path of an output: absolute, links followed.
     static std::filesystem::path Resolve(const std::filesystem::path& output);
 
     // Opens (creating folder and database when missing) and takes the record
-    // of `output`: a stage left by a killed run is settled, and a record for
-    // another file of that name (or an empty one) is dropped. Runs on one
-    // output take turns: this waits for another run's record of it to end
-    // (a signal ends the wait once the run's `stop` was asked). Throws
-    // TKestrifyError.
+    // of `output`: a stage left by a killed run is settled, and the record of
+    // a deleted or emptied output is dropped; a replaced output that begins
+    // with the recorded rows keeps it. Runs on one output take turns: this
+    // waits for another run's record of it to end (a signal ends the wait
+    // once the run's `stop` was asked). Throws TKestrifyError; TRecordDamaged
+    // when the database was damaged and moved aside. The folder must be the
+    // user's own: one that others may write is refused, and only a folder
+    // made here is given mode 0700.
     TOnlyNewRecord(const std::filesystem::path& database, const std::filesystem::path& output,
                    const std::stop_token& stop = {});
     ~TOnlyNewRecord();
@@ -70,6 +86,9 @@ class TOnlyNewRecord {
 
     // Nothing is recorded for the output.
     bool IsEmpty();
+    // Anything but Kept: nothing of the record is loaded, and it stays for
+    // the user to restore the file or forget the record.
+    TOutputState OutputState() const { return outputState_; }
     const TStoreEnd& StoreEnd() const { return storeEnd_; }
     // Reads the output's whole record into memory, for a run that asks
     // about many mails: one pass over the table instead of a lookup each.
@@ -92,7 +111,8 @@ class TOnlyNewRecord {
     void Drop();
 
     // Removes the record of `output` (its whole history). False when there
-    // was none. A missing database is no error.
+    // was none. A missing database is no error; a damaged one is moved aside
+    // (TRecordDamaged says where).
     static bool Forget(const std::filesystem::path& database, const std::filesystem::path& output);
 
   private:
@@ -112,21 +132,42 @@ class TOnlyNewRecord {
         }
     };
 
+    // The output's size and hashes of its first and of its last bytes, as
+    // the last run left it.
+    struct TCsvEnd {
+        bool known = false;  // false for records of older layouts or an unreadable file
+        std::int64_t size = 0;
+        std::uint64_t head1 = 0, head2 = 0;
+        std::uint64_t tail1 = 0, tail2 = 0;
+    };
+
     static TFileState StateOf(const std::filesystem::path& path);
-    void LockOutput(const std::filesystem::path& database, const std::stop_token& stop);
+    static TCsvEnd CsvEndOf(const std::filesystem::path& path, std::int64_t size);
+    static void MakePrivateFolder(const std::filesystem::path& folder);
+    void Open(const std::stop_token& stop);
+    void Close();
+    void LockOutput(const std::stop_token& stop);
     void CreateSchema();
     void Settle();
     void LoadOutput();
+    // Whether the output still holds what `recorded` says the last run left.
+    bool HoldsEnd(const TCsvEnd& recorded, bool replaced) const;
+    void Rekey(const TFileState& now);
     void ClearOutput();
     void Execute(const char* sql);
+    // Steps a query: true for a row, false when done; fails on an error.
+    bool Row(TStatement& statement);
     TStatement& Prepared(std::unique_ptr<TStatement>& slot, const char* sql);
-    [[noreturn]] void Fail(const char* what) const;
+    [[noreturn]] void Fail(const char* what);
+    [[noreturn]] void MoveAside();
 
+    std::filesystem::path database_;
     int lockFd_ = -1;
     sqlite3* db_ = nullptr;
     std::string path_;  // the output's resolved path
     std::int64_t outputId_ = 0;
     TStoreEnd storeEnd_;
+    TOutputState outputState_ = TOutputState::Kept;
     bool preloaded_ = false;
     std::vector<TMailIdentity> mails_;       // preloaded, by (header1, header2, messageId)
     std::vector<std::uint64_t> messageIds_;  // preloaded, sorted

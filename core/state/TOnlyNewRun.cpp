@@ -4,6 +4,7 @@
 
 #include "codeconv/TSjisUnicode.h"
 #include "state/TNewMailReader.h"
+#include "state/TOutputChanged.h"
 
 namespace {
 
@@ -16,7 +17,24 @@ bool HasText(const std::string& sjisPath) {
 
 TOnlyNewRun::TOnlyNewRun(const std::string& sjisOutput, const std::stop_token& stop)
     : output_(sjisOutput),
-      record_(TOnlyNewRecord::DefaultDatabase(), TSjisUnicode::ToPath(sjisOutput), stop) {}
+      record_(TOnlyNewRecord::DefaultDatabase(), TSjisUnicode::ToPath(sjisOutput), stop) {
+    switch (record_.OutputState()) {
+        case TOnlyNewRecord::TOutputState::Kept:
+            return;
+        case TOnlyNewRecord::TOutputState::Cut:
+            throw TOutputChanged(
+                sjisOutput +
+                TSjisUnicode::FromUtf8(": 前回の変換の後で CSV ファイルが短くなったか、前回の"
+                                       "最後の行が変わっています。壊れた行に追加しないよう、"
+                                       "変換しませんでした。"));
+        case TOnlyNewRecord::TOutputState::Replaced:
+            throw TOutputChanged(
+                sjisOutput +
+                TSjisUnicode::FromUtf8(": 前回の変換の後で CSV ファイルが作り直され、前回までの"
+                                       "行で始まっていません。同じ行を二度追加しないよう、変換"
+                                       "しませんでした。"));
+    }
+}
 
 std::unique_ptr<TBasicMailParser> TOnlyNewRun::Choose(std::unique_ptr<TBasicMailParser> store,
                                                       int mailType,

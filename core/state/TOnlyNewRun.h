@@ -18,7 +18,9 @@
 class TOnlyNewRun {
   public:
     // `sjisOutput`: the CSV file. Throws TKestrifyError when the record
-    // cannot be opened.
+    // cannot be opened, TOutputChanged when the CSV was cut or replaced since
+    // the last run (nothing may be appended until it is restored or the
+    // record forgotten).
     explicit TOnlyNewRun(const std::string& sjisOutput, const std::stop_token& stop = {});
 
     // A reader of the mails of `store` not yet converted into the output.

@@ -72,6 +72,7 @@
 #include "settings/TSettingFile.h"
 #include "settings/TWineRegistry.h"
 #include "state/TOnlyNewRun.h"
+#include "state/TOutputChanged.h"
 
 namespace {
 
@@ -815,7 +816,13 @@ void TFormMain::Failed(const std::exception& error) {
     if (TMailStoreFactory::IsRemoteType(comboBoxMailType_->currentIndex())) {
         TImapPasswords::OpenFailed(ReaderLocation());  // a wrong one is asked for again next time
     }
-    Message(ErrorText(error), TMsgKind::Error, TMsgButtons::Ok);
+    QString text = ErrorText(error);
+    if (dynamic_cast<const TOutputChanged*>(&error) != nullptr) {
+        text +=
+            U("\nCSV ファイルを元に戻すか、プロジェクトの設定の「変換済みの記録を消す」で"
+              "記録を消してください (次の変換ですべてのメールを変換し直します)。");
+    }
+    Message(text, TMsgKind::Error, TMsgButtons::Ok);
 }
 
 void TFormMain::RunAside(const std::function<void()>& work) {

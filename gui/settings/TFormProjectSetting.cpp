@@ -13,6 +13,7 @@
 #include "gui/base/UiText.h"
 #include "settings/TParamFormConvert.h"
 #include "state/TOnlyNewRun.h"
+#include "state/TRecordDamaged.h"
 
 TFormProjectSetting::TFormProjectSetting(TParamFormConvert& geometry, TCSVSaveParam& save,
                                          std::string sjisOutput, bool& htmlText, QWidget* parent)
@@ -108,6 +109,10 @@ void TFormProjectSetting::BtnForgetClick() {
                                          name + U(had ? "\n変換済みメールの記録を消しました。"
                                                       : "\n変換済みメールの記録はありません。"),
                                          TMsgKind::Information, TMsgButtons::Ok, 0);
+    } catch (const TRecordDamaged& e) {
+        // Moved aside: every record is gone, this one too.
+        TModalService::Current().Message(this, TQtText::FromSjis(e.what()), TMsgKind::Warning,
+                                         TMsgButtons::Ok, 0);
     } catch (const std::exception& e) {
         TModalService::Current().Message(this, name + U("\n") + TQtText::FromSjis(e.what()),
                                          TMsgKind::Error, TMsgButtons::Ok, 0);
