@@ -257,6 +257,13 @@ class TCliOptions::TParser {
         if (positional_.size() == 2) {
             options_.output = positional_[1];
         }
+        // An empty name is most likely an unset shell variable: no file is
+        // meant, and standard output is "-".
+        if (options_.project.empty() || (options_.output && options_.output->empty())) {
+            Refuse(
+                "空のファイル名は使えません。標準出力には - を指定してください。 (an empty file "
+                "name: give a file, or - for standard output)");
+        }
         if (options_.byteOrderMark && !options_.utf8) {
             Refuse(
                 "--bom は --encoding utf-8 と一緒に指定してください。 (--bom needs --encoding "

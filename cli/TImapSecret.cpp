@@ -63,6 +63,12 @@ std::string TImapSecret::Find(const std::optional<std::string>& passwordFile,
 std::string TImapSecret::FromFile(const std::string& utf8Path) {
     // Not following a link, and not waiting on a FIFO.
     const int fd = open(utf8Path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ELOOP) {
+        // Where a link points can change under the run: only the file itself.
+        Refuse(utf8Path,
+               "パスワードファイルがシンボリックリンクのため使いません。自分の普通のファイル"
+               "（chmod 600）を指定してください (a symbolic link: give your own plain file)");
+    }
     if (fd < 0) {
         Refuse(utf8Path, std::string("パスワードファイルを開けません: ") + std::strerror(errno) +
                              " (cannot open the password file)");
@@ -70,7 +76,9 @@ std::string TImapSecret::FromFile(const std::string& utf8Path) {
     struct stat info {};
     std::string why;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        why = "パスワードファイルが普通のファイルではありません (not a regular file)";
+        why =
+            "パスワードファイルが普通のファイルではありません。自分の普通のファイル（chmod "
+            "600）を指定してください (not a regular file: give your own plain file)";
     } else if (info.st_uid != geteuid()) {
         why = "パスワードファイルの所有者があなたではないため使いません (not your own file)";
     } else if ((info.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0) {

@@ -379,12 +379,17 @@ void TOutputFile::ReadExisting() {
         return;
     }
     char last = '\n';
-    if (::pread(fd_, &last, 1, info.st_size - 1) == 1) {
+    ssize_t got = 0;
+    while ((got = ::pread(fd_, &last, 1, info.st_size - 1)) < 0 && errno == EINTR) {
+    }
+    if (got == 1) {
         existing_.endsInLineBreak = last == '\n';
     }
     std::string head(static_cast<std::size_t>(std::min<long long>(existing_.size, kHeadSize)),
                      '\0');
-    const ssize_t n = ::pread(fd_, head.data(), head.size(), 0);
+    ssize_t n = 0;
+    while ((n = ::pread(fd_, head.data(), head.size(), 0)) < 0 && errno == EINTR) {
+    }
     if (n <= 0) {
         return;
     }
@@ -520,8 +525,12 @@ bool TOutputFile::Commit() {
         Fail(errno);
     }
     // Devices, FIFOs and terminals cannot be flushed; that is no failure.
-    if (kind_ != TKind::Stream && error_ == 0 && ::fsync(fd_) != 0) {
-        Fail(errno);
+    // A signal may interrupt the flush: the save goes on (past the point
+    // of no return a stop lets it finish).
+    while (kind_ != TKind::Stream && error_ == 0 && ::fsync(fd_) != 0) {
+        if (errno != EINTR) {
+            Fail(errno);
+        }
     }
     if (error_ == 0 && kind_ == TKind::Renamed && !LockForRename()) {
         Fail(EINTR);

@@ -157,10 +157,15 @@ void KeepPaintThreads() {
     go->release(count);
 }
 
+// A platform named in QT_QPA_PLATFORM decides: offscreen and minimal show
+// nothing to anyone, so a box there would wait for ever.
 bool HasDisplay() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty()) {
+        return !platform.startsWith("offscreen") && !platform.startsWith("minimal");
+    }
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 }  // namespace
@@ -181,7 +186,7 @@ int main(int argc, char** argv) {
     const bool ownArguments = automatic || arguments.value(0) == QLatin1String("--");
     // cron, ssh, a service: the run goes on without windows.
     const bool headless = automatic && !HasDisplay();
-    if (headless) {
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     int qtArgc = ownArguments ? 1 : argc;

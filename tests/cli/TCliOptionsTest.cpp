@@ -88,6 +88,8 @@ TEST(TCliOptionsTest, RefusesWhatItCannotActOn) {
         {"--encoding", "euc-jp", "p"},
         {"--bom", "p"},
         {"--quiet=yes", "p"},
+        {"p", ""},
+        {""},
     };
     for (const auto& args : bad) {
         std::string joined;

@@ -12,6 +12,7 @@
 
 #include "TEnvironmentVariable.h"
 #include "TImapSecret.h"
+#include "TUsageError.h"
 #include "TempDir.h"
 
 namespace {
@@ -72,6 +73,27 @@ TEST(TImapSecretTest, TheKeyIsTheAccountOfTheUrl) {
     TFakeKeyring keyring("token");
     EXPECT_EQ(TImapSecret::Find(std::nullopt, "not a url", keyring), "");
     EXPECT_TRUE(keyring.asked.empty());
+}
+
+// A password file is the user's own plain file, never reached through a
+// link (whose target may change) or anything else; the refusal says so.
+TEST(TImapSecretTest, APasswordFileMustBeTheUsersOwnPlainFile) {
+    const TTempDir dir;
+    const std::filesystem::path file = dir.Path() / "password";
+    TTempDir::Write(file, "secret\n");
+    ::chmod(file.c_str(), 0600);
+    std::filesystem::create_symlink(file, dir.Path() / "link");
+    std::filesystem::create_directory(dir.Path() / "folder");
+    for (const char* name : {"link", "folder"}) {
+        try {
+            TImapSecret::FromFile((dir.Path() / name).string());
+            ADD_FAILURE() << name << ": read";
+        } catch (const TUsageError& e) {
+            EXPECT_NE(std::string(e.what()).find("自分の普通のファイル"), std::string::npos)
+                << name << ": " << e.what();
+        }
+    }
+    EXPECT_EQ(TImapSecret::FromFile(file.string()), "secret");
 }
 
 }  // namespace
