@@ -295,7 +295,8 @@ TOnlyNewRecord::~TOnlyNewRecord() {
 void TOnlyNewRecord::Close() {
     knows_.reset();
     saw_.reset();
-    sqlite3_close(db_);
+    // Statements of a failing step may still be open: the close waits for them.
+    sqlite3_close_v2(db_);
     db_ = nullptr;
     if (lockFd_ >= 0) {
         ::close(lockFd_);
