@@ -118,15 +118,19 @@ bool TWorkbookFile::AddOldRows(TOutputFile& file, TWorkbookWriter& book) {
         throw TKestrifyError(Sjis("追記先の Excel ブックを読めないため、保存しません。\n") +
                              TSjisUnicode::FromUtf8(std::strerror(errno)));
     }
-    TWorkbookReader::ReadFirstSheet(old.Get(), [&](std::vector<std::string>& cells) {
-        CheckStop();
-        const long long row = book.RowCount() + 1;
-        book.AddRow(cells, row == 1, [&](std::size_t) {
-            host_.SaveWarning(Sjis("既存のブックの ") + std::to_string(row) +
-                              Sjis(" 行目: セルが Excel の上限 (32,767 文字) を超えるため、"
-                                   "切り詰めました。"));
+    // The reader hands over no cell beyond Excel's limit and no row beyond
+    // the writer's: the old rows go over as they are.
+    TWorkbookReader::ReadFirstSheet(
+        old.Get(),
+        [&](std::vector<std::string>& cells) {
+            CheckStop();
+            book.AddRow(cells, book.RowCount() == 0);
+        },
+        [&] {
+            if (host_.SaveStopRequested()) {
+                throw TStopped();
+            }
         });
-    });
     return book.RowCount() > 0;
 }
 

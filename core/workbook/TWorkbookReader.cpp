@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -17,11 +18,11 @@
 
 namespace {
 
-// Bounds on what is held in memory while reading: the shared strings, one
-// cell's text and the columns of a row.
-constexpr std::size_t kMaxSharedBytes = std::size_t{512} << 20;
-constexpr std::size_t kMaxCellBytes = 4 * TWorkbookText::MaxCellChars;
-constexpr std::size_t kMaxColumns = 16384;
+// Raw bytes of one cell's text before its "_xHHHH_" escapes are decoded
+// (seven bytes each at most): beyond this it cannot fit Excel's limit.
+constexpr std::size_t kMaxRawCellBytes = 8 * TWorkbookText::MaxCellChars;
+// A stop is looked for each time this much more of a part was unpacked.
+constexpr std::uint64_t kPollBytes = std::uint64_t{1} << 20;
 
 constexpr std::string_view kRelationshipNs =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -36,6 +37,50 @@ constexpr std::string_view kRelationshipNs =
     Refuse("ブックが壊れているか、Excel ブックではありません (" + part + ")。");
 }
 
+// A limit of the list in the README and the manual page.
+[[noreturn]] void BeyondLimit(const std::string& what) {
+    Refuse(what + "\n追記できるブックの上限を超えています。新しい出力先に保存してください。");
+}
+
+std::string Thousands(unsigned long long value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+std::string Bytes(std::uint64_t bytes) {
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    if (bytes % (kMiB << 10) == 0) {
+        return Thousands(bytes >> 30) + " GiB";
+    }
+    if (bytes % kMiB == 0) {
+        return Thousands(bytes >> 20) + " MiB";
+    }
+    return Thousands(bytes) + " B";
+}
+
+// What every part of one reading shares.
+struct TReading {
+    const TWorkbookReader::TPoll& poll;
+    const TWorkbookReader::TLimits& limits;
+};
+
+// "B12" for the cell of 0-based `column` in 1-based `row`.
+std::string CellName(std::size_t column, long long row) {
+    std::string letters;
+    for (std::size_t c = column + 1; c > 0; c = (c - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    }
+    return letters + std::to_string(row);
+}
+
+std::string TooLongCell(const std::string& where) {
+    return where + " の文字列が Excel のセルの上限 (" + Thousands(TWorkbookText::MaxCellChars) +
+           " 文字) を超えています。";
+}
+
 struct TZipCloser {
     void operator()(zip_t* zip) const { zip_discard(zip); }
 };
@@ -45,10 +90,12 @@ struct TReaderFree {
     void operator()(xmlTextReader* reader) const { xmlFreeTextReader(reader); }
 };
 
-// One XML part of the zip, read as a stream.
+// One XML part of the zip, read as a stream. libxml2's messages go nowhere:
+// a damaged part is told in the program's own words.
 class TPart {
   public:
-    TPart(zip_t* zip, const std::string& name) : name_(name) {
+    TPart(zip_t* zip, const std::string& name, const TReading& reading)
+        : name_(name), reading_(reading) {
         file_ = zip_fopen(zip, name.c_str(), 0);
         if (file_ == nullptr) {
             return;
@@ -58,7 +105,9 @@ class TPart {
         if (!reader_) {
             zip_fclose(file_);
             file_ = nullptr;
+            return;
         }
+        xmlTextReaderSetStructuredErrorHandler(reader_.get(), &TPart::OnError, this);
     }
     ~TPart() {
         reader_.reset();  // closes the zip file through Close
@@ -70,12 +119,27 @@ class TPart {
     TPart& operator=(const TPart&) = delete;
 
     bool Exists() const { return reader_ != nullptr; }
+    // What is being read, for a cell too long for libxml2 ("セル B2").
+    void SetPlace(std::string place) { place_ = std::move(place); }
 
     // Moves to the next node; false at the end. A damaged part throws.
     bool Next() {
         const int result = xmlTextReaderRead(reader_.get());
+        if (bytes_ >= nextPoll_) {
+            nextPoll_ = bytes_ + kPollBytes;
+            if (reading_.poll) {
+                reading_.poll();
+            }
+        }
         if (result < 0) {
-            Damaged(name_);
+            Failed();
+        }
+        if (result == 1 && (Type() == XML_READER_TYPE_DOCUMENT_TYPE ||
+                            Type() == XML_READER_TYPE_ENTITY_REFERENCE)) {
+            // A workbook never has one; its entities would not be read.
+            Refuse(
+                "ブックの " + name_ +
+                " に文書型定義 (DTD) があります。Excel のブックではないか、改変されたブックです。");
         }
         return result == 1;
     }
@@ -105,27 +169,33 @@ class TPart {
         return text;
     }
     // The text inside the element at hand (its text nodes, not those of
-    // phonetic guides); leaves the reader on its end.
-    std::string InnerText() {
+    // phonetic guides); leaves the reader on its end. nullopt when it is
+    // longer than a cell can be.
+    std::optional<std::string> InnerText() {
         std::string text;
         if (IsEmpty()) {
             return text;
         }
         const int depth = Depth();
         int skipDepth = -1;
+        bool tooLong = false;
         while (Next() && !(IsEnd() && Depth() == depth)) {
             if (IsStart() && skipDepth < 0 && Name() == "rPh") {
                 skipDepth = IsEmpty() ? -1 : Depth();
             } else if (IsEnd() && Depth() == skipDepth) {
                 skipDepth = -1;
-            } else if (IsText() && skipDepth < 0) {
+            } else if (IsText() && skipDepth < 0 && !tooLong) {
                 text += Value();
-                if (text.size() > kMaxCellBytes) {
-                    Refuse("セルの文字列が長すぎます (" + name_ + ")。");
-                }
+                tooLong = text.size() > kMaxRawCellBytes;
             }
         }
-        TWorkbookText::Unescape(text);
+        if (!tooLong) {
+            TWorkbookText::Unescape(text);
+            tooLong = TWorkbookText::Length(text) > TWorkbookText::MaxCellChars;
+        }
+        if (tooLong) {
+            return std::nullopt;
+        }
         return text;
     }
 
@@ -136,13 +206,45 @@ class TPart {
     static int Read(void* context, char* buffer, int length) {
         auto* part = static_cast<TPart*>(context);
         const zip_int64_t n = zip_fread(part->file_, buffer, static_cast<zip_uint64_t>(length));
+        if (n > 0) {
+            part->bytes_ += static_cast<zip_uint64_t>(n);
+            if (part->bytes_ > part->reading_.limits.partBytes) {
+                return -1;  // told by Failed()
+            }
+        }
         return n < 0 ? -1 : static_cast<int>(n);
     }
     static int Close(void*) { return 0; }
+    static void OnError(void* context, xmlErrorPtr error) {
+        auto* part = static_cast<TPart*>(context);
+        if (error != nullptr && error->level >= XML_ERR_ERROR && part->error_.empty()) {
+            part->error_ = error->message != nullptr ? error->message : "";
+            part->errorLine_ = error->line;
+        }
+    }
+
+    [[noreturn]] void Failed() const {
+        if (bytes_ > reading_.limits.partBytes) {
+            BeyondLimit("ブックの " + name_ + " が展開すると " + Bytes(reading_.limits.partBytes) +
+                        " を超えます。");
+        }
+        // libxml2 refuses a text node beyond 10 MB ("huge text node"): a
+        // cell that long is beyond Excel's limit as well.
+        if (error_.find("huge text") != std::string::npos && !place_.empty()) {
+            BeyondLimit(TooLongCell(place_));
+        }
+        Damaged(errorLine_ > 0 ? name_ + " の " + std::to_string(errorLine_) + " 行目" : name_);
+    }
 
     std::string name_;
+    const TReading& reading_;
     zip_file_t* file_ = nullptr;
     std::unique_ptr<xmlTextReader, TReaderFree> reader_;
+    std::uint64_t bytes_ = 0;  // unpacked so far
+    std::uint64_t nextPoll_ = kPollBytes;
+    std::string place_;
+    std::string error_;  // libxml2's first error
+    int errorLine_ = 0;
 };
 
 // "xl/worksheets/sheet1.xml" from a relationship target seen from "xl/".
@@ -165,14 +267,14 @@ struct TWorkbookParts {
     std::string styles;
 };
 
-TWorkbookParts FindParts(zip_t* zip) {
+TWorkbookParts FindParts(zip_t* zip, const TReading& reading) {
     if (zip_name_locate(zip, "xl/vbaProject.bin", 0) >= 0) {
         Refuse("マクロを含むブックです。");
     }
     std::string firstId;
     int sheets = 0;
     {
-        TPart workbook(zip, "xl/workbook.xml");
+        TPart workbook(zip, "xl/workbook.xml", reading);
         if (!workbook.Exists()) {
             Damaged("xl/workbook.xml");
         }
@@ -188,7 +290,7 @@ TWorkbookParts FindParts(zip_t* zip) {
         Refuse(sheets == 0 ? "シートがありません。" : "シートが 2 枚以上あります。");
     }
     TWorkbookParts parts;
-    TPart relations(zip, "xl/_rels/workbook.xml.rels");
+    TPart relations(zip, "xl/_rels/workbook.xml.rels", reading);
     if (!relations.Exists()) {
         Damaged("xl/_rels/workbook.xml.rels");
     }
@@ -218,22 +320,32 @@ TWorkbookParts FindParts(zip_t* zip) {
     return parts;
 }
 
-std::vector<std::string> ReadSharedStrings(zip_t* zip, const std::string& name) {
-    std::vector<std::string> strings;
+// The shared strings; one longer than a cell can be is kept as a mark, and
+// refused when a cell uses it.
+struct TSharedStrings {
+    std::vector<std::string> texts;
+    std::vector<bool> tooLong;
+};
+
+TSharedStrings ReadSharedStrings(zip_t* zip, const std::string& name, const TReading& reading) {
+    TSharedStrings strings;
     if (name.empty()) {
         return strings;
     }
-    TPart part(zip, name);
+    TPart part(zip, name, reading);
     if (!part.Exists()) {
         Damaged(name);
     }
-    std::size_t bytes = 0;
+    std::uint64_t bytes = 0;
     while (part.Next()) {
         if (part.IsStart() && part.Name() == "si") {
-            strings.push_back(part.InnerText());
-            bytes += strings.back().size() + sizeof(std::string);
-            if (bytes > kMaxSharedBytes) {
-                Refuse("共有文字列が大きすぎます。");
+            part.SetPlace("共有文字列 " + Thousands(strings.texts.size() + 1));
+            std::optional<std::string> text = part.InnerText();
+            strings.tooLong.push_back(!text);
+            strings.texts.push_back(std::move(text).value_or(""));
+            bytes += strings.texts.back().size() + sizeof(std::string);
+            if (bytes > reading.limits.sharedBytes) {
+                BeyondLimit("共有文字列が " + Bytes(reading.limits.sharedBytes) + " を超えます。");
             }
         }
     }
@@ -242,12 +354,13 @@ std::vector<std::string> ReadSharedStrings(zip_t* zip, const std::string& name) 
 
 // Per cell style: whether a number in it shows as written (the general or
 // the text format).
-std::vector<bool> ReadPlainNumberStyles(zip_t* zip, const std::string& name) {
+std::vector<bool> ReadPlainNumberStyles(zip_t* zip, const std::string& name,
+                                        const TReading& reading) {
     std::vector<bool> plain;
     if (name.empty()) {
         return plain;
     }
-    TPart part(zip, name);
+    TPart part(zip, name, reading);
     if (!part.Exists()) {
         Damaged(name);
     }
@@ -273,16 +386,15 @@ std::vector<bool> ReadPlainNumberStyles(zip_t* zip, const std::string& name) {
     return plain;
 }
 
-// "BC12" -> 54 (0-based column); nullopt when it is no cell reference.
+// "BC12" -> 54 (0-based column; a column beyond Excel's last counts as
+// MaxColumns); nullopt when it is no cell reference.
 std::optional<std::size_t> ColumnOf(std::string_view reference) {
     std::size_t column = 0;
     std::size_t letters = 0;
     for (; letters < reference.size() && reference[letters] >= 'A' && reference[letters] <= 'Z';
          ++letters) {
-        column = column * 26 + static_cast<std::size_t>(reference[letters] - 'A' + 1);
-        if (column > kMaxColumns) {
-            return std::nullopt;
-        }
+        column = std::min(column * 26 + static_cast<std::size_t>(reference[letters] - 'A' + 1),
+                          TWorkbookText::MaxColumns + 1);
     }
     if (letters == 0) {
         return std::nullopt;
@@ -318,9 +430,11 @@ bool IsPlainSheetElement(std::string_view name) {
 
 class TSheetReader {
   public:
-    TSheetReader(zip_t* zip, const std::string& name, const std::vector<std::string>& shared,
-                 const std::vector<bool>& plainStyles, const TWorkbookReader::TRowHandler& handler)
-        : part_(zip, name),
+    TSheetReader(zip_t* zip, const std::string& name, const TSharedStrings& shared,
+                 const std::vector<bool>& plainStyles, const TWorkbookReader::TRowHandler& handler,
+                 const TReading& reading)
+        : part_(zip, name, reading),
+          limits_(reading.limits),
           name_(name),
           shared_(shared),
           plainStyles_(plainStyles),
@@ -349,8 +463,12 @@ class TSheetReader {
   private:
     void ReadRow() {
         const long long number = NumberOf(part_.Attribute("r")).value_or(rows_ + 1);
-        if (number <= rows_ || number > TWorkbookText::MaxRows) {
+        if (number <= rows_) {
             Damaged(name_);
+        }
+        if (number > TWorkbookText::MaxRows) {
+            BeyondLimit("行数が Excel のワークシートの上限 (" + Thousands(TWorkbookText::MaxRows) +
+                        " 行) を超えています。");
         }
         std::vector<std::string> empty;
         while (rows_ + 1 < number) {
@@ -358,11 +476,12 @@ class TSheetReader {
             handler_(empty);
         }
         cells_.clear();
+        rowBytes_ = 0;
         if (!part_.IsEmpty()) {
             const int depth = part_.Depth();
             while (part_.Next() && !(part_.IsEnd() && part_.Depth() == depth)) {
                 if (part_.IsStart() && part_.Name() == "c") {
-                    ReadCell();
+                    ReadCell(number);
                 }
             }
         }
@@ -370,17 +489,22 @@ class TSheetReader {
         handler_(cells_);
     }
 
-    void ReadCell() {
+    void ReadCell(long long row) {
         const std::optional<std::string> reference = part_.Attribute("r");
         const std::optional<std::size_t> column =
             reference ? ColumnOf(*reference) : std::optional<std::size_t>(cells_.size());
-        if (!column || *column < cells_.size() || *column >= kMaxColumns) {
+        if (!column || *column < cells_.size()) {
             Damaged(name_);
         }
+        const std::string cell = CellName(*column, row);
+        if (*column >= TWorkbookText::MaxColumns) {
+            BeyondLimit("セル " + cell + " の列が Excel の上限 (" +
+                        Thousands(TWorkbookText::MaxColumns) + " 列) を超えています。");
+        }
+        part_.SetPlace("セル " + cell);
         const std::string type = part_.Attribute("t").value_or("n");
         const std::optional<long long> style = NumberOf(part_.Attribute("s"));
-        std::string value;
-        bool hasValue = false;
+        std::optional<std::string> value;
         if (!part_.IsEmpty()) {
             const int depth = part_.Depth();
             while (part_.Next() && !(part_.IsEnd() && part_.Depth() == depth)) {
@@ -388,29 +512,56 @@ class TSheetReader {
                     continue;
                 }
                 if (part_.Name() == "f") {
-                    Refuse("最初のシートに数式があります (" + reference.value_or("") + ")。");
+                    Refuse("最初のシートに数式があります (" + cell + ")。");
                 }
                 if (part_.Name() == "v" || part_.Name() == "is") {
                     value = part_.InnerText();
-                    hasValue = true;
+                    if (!value) {
+                        BeyondLimit(TooLongCell("セル " + cell));
+                    }
                 }
             }
         }
-        if (!hasValue) {
+        if (!value) {
             return;  // a formatted empty cell
         }
+        std::string text = CellText(type, style, std::move(*value), cell);
+        Count(text, cell);
         cells_.resize(*column + 1);
-        cells_[*column] = CellText(type, style, std::move(value), reference.value_or(""));
+        cells_[*column] = std::move(text);
+    }
+
+    // Keeps the row, and all rows so far, within what is read back.
+    void Count(const std::string& text, const std::string& cell) {
+        rowBytes_ += text.size();
+        textBytes_ += text.size();
+        if (rowBytes_ > TWorkbookText::MaxRowBytes) {
+            BeyondLimit("セル " + cell + " までで 1 行の文字列が " +
+                        Bytes(TWorkbookText::MaxRowBytes) + " を超えます。");
+        }
+        if (++cellCount_ > limits_.cells) {
+            BeyondLimit("値のあるセルが " +
+                        Thousands(static_cast<unsigned long long>(limits_.cells)) +
+                        " 個を超えます (セル " + cell + ")。");
+        }
+        if (textBytes_ > limits_.textBytes) {
+            BeyondLimit("セルの文字列が合わせて " + Bytes(limits_.textBytes) +
+                        " を超えます (セル " + cell + ")。");
+        }
     }
 
     std::string CellText(const std::string& type, std::optional<long long> style, std::string value,
-                         const std::string& reference) const {
+                         const std::string& cell) const {
         if (type == "s") {
             const std::optional<long long> index = NumberOf(value);
-            if (!index || *index >= static_cast<long long>(shared_.size())) {
+            if (!index || *index >= static_cast<long long>(shared_.texts.size())) {
                 Damaged(name_);
             }
-            return shared_[static_cast<std::size_t>(*index)];
+            const auto at = static_cast<std::size_t>(*index);
+            if (shared_.tooLong[at]) {
+                BeyondLimit(TooLongCell("セル " + cell));
+            }
+            return shared_.texts[at];
         }
         if (type == "b") {
             return value == "1" ? "TRUE" : "FALSE";
@@ -418,28 +569,38 @@ class TSheetReader {
         if (type == "n") {
             const std::size_t s = static_cast<std::size_t>(style.value_or(0));
             if (style && (s >= plainStyles_.size() || !plainStyles_[s])) {
-                Refuse("最初のシートに書式付きの数値や日付があります (" + reference + ")。");
+                Refuse("最初のシートに書式付きの数値や日付があります (" + cell + ")。");
             }
             return value;
         }
         if (type == "inlineStr" || type == "str") {
             return value;
         }
-        Refuse("最初のシートに値の種類 \"" + type + "\" のセルがあります (" + reference + ")。");
+        Refuse("最初のシートに値の種類 \"" + type + "\" のセルがあります (" + cell + ")。");
     }
 
     TPart part_;
+    const TWorkbookReader::TLimits& limits_;
     std::string name_;
-    const std::vector<std::string>& shared_;
+    const TSharedStrings& shared_;
     const std::vector<bool>& plainStyles_;
     const TWorkbookReader::TRowHandler& handler_;
     long long rows_ = 0;
     std::vector<std::string> cells_;
+    std::size_t rowBytes_ = 0;
+    std::uint64_t textBytes_ = 0;
+    long long cellCount_ = 0;
 };
 
 }  // namespace
 
-void TWorkbookReader::ReadFirstSheet(int fd, const TRowHandler& row) {
+void TWorkbookReader::ReadFirstSheet(int fd, const TRowHandler& row, const TPoll& poll) {
+    ReadFirstSheet(fd, row, poll, TLimits());
+}
+
+void TWorkbookReader::ReadFirstSheet(int fd, const TRowHandler& row, const TPoll& poll,
+                                     const TLimits& limits) {
+    const TReading reading{poll, limits};
     const int own = ::dup(fd);
     if (own < 0) {
         Damaged(std::strerror(errno));
@@ -451,8 +612,8 @@ void TWorkbookReader::ReadFirstSheet(int fd, const TRowHandler& row) {
         ::close(own);
         Damaged("zip");
     }
-    const TWorkbookParts parts = FindParts(zip.get());
-    const std::vector<std::string> shared = ReadSharedStrings(zip.get(), parts.sharedStrings);
-    const std::vector<bool> plainStyles = ReadPlainNumberStyles(zip.get(), parts.styles);
-    TSheetReader(zip.get(), parts.sheet, shared, plainStyles, row).Read();
+    const TWorkbookParts parts = FindParts(zip.get(), reading);
+    const TSharedStrings shared = ReadSharedStrings(zip.get(), parts.sharedStrings, reading);
+    const std::vector<bool> plainStyles = ReadPlainNumberStyles(zip.get(), parts.styles, reading);
+    TSheetReader(zip.get(), parts.sheet, shared, plainStyles, row, reading).Read();
 }

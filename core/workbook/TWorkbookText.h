@@ -12,6 +12,12 @@ class TWorkbookText {
     // Characters of one cell (UTF-16 units; Shift_JIS text has no
     // character outside the basic plane, so code points here).
     static constexpr std::size_t MaxCellChars = 32767;
+    // Columns of one sheet.
+    static constexpr std::size_t MaxColumns = 16384;
+    // Bytes of text in one row. Excel would allow far more (every column
+    // full), but no row this program writes comes near it (256 columns of
+    // 32,767 characters are under 25 MB), and a row is held whole in memory.
+    static constexpr std::size_t MaxRowBytes = std::size_t{64} << 20;
 
     // Characters (code points) of UTF-8 text.
     static std::size_t Length(std::string_view utf8);

@@ -102,10 +102,14 @@ void TWorkbookWriter::AddRow(std::span<std::string> cells, bool title,
         throw TKestrifyError(TSjisUnicode::FromUtf8(
             "行数が Excel のワークシートの上限 (1,048,576 行) を超えるため、保存しません。"));
     }
+    if (cells.size() > TWorkbookText::MaxColumns) {
+        Fail("列数が Excel のワークシートの上限 (16,384 列) を超えています。");
+    }
     if (widths_.size() < cells.size()) {
         widths_.resize(cells.size(), kMinWidth);
     }
     const auto row = static_cast<lxw_row_t>(rows_);
+    std::size_t rowBytes = 0;
     for (std::size_t c = 0; c < cells.size(); ++c) {
         std::string& cell = cells[c];
         if (cell.empty()) {
@@ -113,6 +117,10 @@ void TWorkbookWriter::AddRow(std::span<std::string> cells, bool title,
         }
         if (TWorkbookText::CutAfter(cell, TWorkbookText::MaxCellChars) && cut) {
             cut(c);
+        }
+        rowBytes += cell.size();
+        if (rowBytes > TWorkbookText::MaxRowBytes) {
+            Fail("1 行の文字列が 64 MiB を超えています。");
         }
         widths_[c] = std::max(widths_[c], TWorkbookText::DisplayWidth(cell, kMaxWidth));
         lxw_format* format = title                                  ? title_

@@ -32,7 +32,8 @@ class TWorkbookWriter {
 
     // Adds the next row (UTF-8 cells; empty cells stay blank). `cells` may be
     // changed: a cell beyond Excel's limit is cut, and `cut` is told its
-    // column. Throws when the sheet would exceed Excel's rows.
+    // column. Throws when the sheet would exceed Excel's rows or columns, or
+    // the row TWorkbookText::MaxRowBytes.
     void AddRow(std::span<std::string> cells, bool title,
                 const std::function<void(std::size_t column)>& cut = {});
     long long RowCount() const { return rows_; }

@@ -4,6 +4,7 @@
 #include <zip.h>
 
 #include <map>
+#include <sstream>
 
 #include "TempDir.h"
 #include "WorkbookCells.h"
@@ -37,12 +38,13 @@ TRows WriteAndCheck(const TRows& rows, const std::filesystem::path& path) {
     return TWorkbookCells::Read(path).rows;
 }
 
-TRows ReadBack(const std::filesystem::path& path) {
+TRows ReadBack(const std::filesystem::path& path,
+               const TWorkbookReader::TLimits& limits = TWorkbookReader::TLimits()) {
     TRows rows;
     const int fd = ::open(path.c_str(), O_RDONLY);
     try {
         TWorkbookReader::ReadFirstSheet(
-            fd, [&](std::vector<std::string>& cells) { rows.push_back(cells); });
+            fd, [&](std::vector<std::string>& cells) { rows.push_back(cells); }, {}, limits);
     } catch (...) {
         ::close(fd);
         throw;
@@ -52,9 +54,10 @@ TRows ReadBack(const std::filesystem::path& path) {
 }
 
 // What the reader says when it refuses, as UTF-8; empty when it reads.
-std::string Refusal(const std::filesystem::path& path) {
+std::string Refusal(const std::filesystem::path& path,
+                    const TWorkbookReader::TLimits& limits = TWorkbookReader::TLimits()) {
     try {
-        ReadBack(path);
+        ReadBack(path, limits);
         return "";
     } catch (const TKestrifyError& e) {
         return TSjisUnicode::ToUtf8(e.what());
@@ -75,7 +78,8 @@ void Zip(const std::filesystem::path& path, const std::map<std::string, std::str
 // A workbook as another program writes it: the given sheet and styles.
 std::map<std::string, std::string> Foreign(const std::string& sheetData,
                                            const std::string& more = "",
-                                           const std::string& numFmt = "0", int sheets = 1) {
+                                           const std::string& numFmt = "0", int sheets = 1,
+                                           const std::string& moreShared = "") {
     std::string sheetList;
     for (int i = 1; i <= sheets; ++i) {
         sheetList += "<sheet name=\"S" + std::to_string(i) + "\" sheetId=\"" + std::to_string(i) +
@@ -106,7 +110,8 @@ std::map<std::string, std::string> Foreign(const std::string& sheetData,
         {"xl/sharedStrings.xml",
          "<sst " + ns +
              "><si><t>名前</t></si><si><r><t>山田</t></r><r><t xml:space=\"preserve\"> 太郎</t></r>"
-             "<rPh sb=\"0\" eb=\"2\"><t>ヤマダ</t></rPh></si></sst>"},
+             "<rPh sb=\"0\" eb=\"2\"><t>ヤマダ</t></rPh></si>" +
+             moreShared + "</sst>"},
         {"xl/styles.xml", "<styleSheet " + ns +
                               "><cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"" + numFmt +
                               "\"/></cellXfs></styleSheet>"},
@@ -222,4 +227,120 @@ TEST(TWorkbookRoundTripTest, ForeignPlainSheetsAreReadOthersRefused) {
     TTempDir::Write(dir.Path() / "csv.xlsx", "a,b\r\n1,2\r\n");
     EXPECT_NE(Refusal(dir.Path() / "csv.xlsx").find("Excel ブックではありません"),
               std::string::npos);
+}
+
+TEST(TWorkbookRoundTripTest, WorkbooksBeyondWhatIsReadBackAreRefusedNamingTheCellAndLimit) {
+    const std::string ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+    const std::string over(TWorkbookText::MaxCellChars + 1, 'a');
+    const std::string huge(10'000'001, 'b');  // beyond libxml2's own text node limit
+    const auto inlineCell = [](const std::string& ref, const std::string& text) {
+        return "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+    };
+    const std::string threeCells = "<row r=\"1\">" + inlineCell("A1", "abc") +
+                                   inlineCell("B1", "def") + "</row>" + "<row r=\"2\">" +
+                                   inlineCell("A2", "ghi") + "</row>";
+    TWorkbookReader::TLimits small;
+    small.cells = 2;
+    TWorkbookReader::TLimits fewBytes;
+    fewBytes.textBytes = 8;
+    TWorkbookReader::TLimits smallParts;
+    smallParts.partBytes = 1000;
+    TWorkbookReader::TLimits smallShared;
+    smallShared.sharedBytes = 64;
+    const std::string wideRow = [&] {
+        // 16,384 cells of 4,100 characters: 67 MB, beyond a row's 64 MiB.
+        std::string row = "<row r=\"1\">";
+        for (int c = 0; c < 16384; ++c) {
+            row += "<c t=\"s\"><v>2</v></c>";
+        }
+        return row + "</row>";
+    }();
+    const struct {
+        const char* name;
+        std::map<std::string, std::string> parts;
+        TWorkbookReader::TLimits limits;
+        const char* refusal;  // pieces of the message, apart by "|"; "" when read
+    } cases[] = {
+        {"a cell of 32,767 characters",
+         Foreign("<row r=\"1\">" + inlineCell("A1", std::string(TWorkbookText::MaxCellChars, 'a')) +
+                 "</row>"),
+         {},
+         ""},
+        {"an inline cell beyond 32,767",
+         Foreign("<row r=\"1\"/><row r=\"2\">" + inlineCell("C2", over) + "</row>"),
+         {},
+         "セル C2|32,767 文字"},
+        {"a 10 MB inline cell",
+         Foreign("<row r=\"1\">" + inlineCell("B1", huge) + "</row>"),
+         {},
+         "セル B1|32,767 文字"},
+        {"a long shared string used",
+         Foreign("<row r=\"4\"><c r=\"D4\" t=\"s\"><v>2</v></c></row>", "", "0", 1,
+                 "<si><t>" + over + "</t></si>"),
+         {},
+         "セル D4|32,767 文字"},
+        {"a long shared string unused",
+         Foreign("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>", "", "0", 1,
+                 "<si><t>" + over + "</t></si>"),
+         {},
+         ""},
+        {"a 10 MB shared string",
+         Foreign("<row r=\"1\"/>", "", "0", 1, "<si><t>" + huge + "</t></si>"),
+         {},
+         "共有文字列 3|32,767 文字"},
+        {"a row beyond 64 MiB",
+         Foreign(wideRow, "", "0", 1, "<si><t>" + std::string(4100, 'c') + "</t></si>"),
+         {},
+         "1 行の文字列が 64 MiB"},
+        {"a column beyond Excel's",
+         Foreign("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>"),
+         {},
+         "XFE1|16,384 列"},
+        {"a row beyond Excel's",
+         Foreign("<row r=\"1048577\"><c><v>1</v></c></row>"),
+         {},
+         "1,048,576 行"},
+        {"more cells than allowed", Foreign(threeCells), small, "2 個を超えます (セル A2)"},
+        {"more text than allowed", Foreign(threeCells), fewBytes, "8 B を超えます (セル A2)"},
+        {"a part larger than allowed", Foreign(threeCells + std::string(2000, ' ')), smallParts,
+         "xl/worksheets/sheet1.xml が展開すると 1,000 B"},
+        {"shared strings beyond what is held",
+         Foreign(threeCells, "", "0", 1, "<si><t>" + std::string(100, 'd') + "</t></si>"),
+         smallShared, "共有文字列が 64 B"},
+        {"a document type with entities",
+         [&] {
+             auto parts = Foreign("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>");
+             parts["xl/sharedStrings.xml"] =
+                 "<!DOCTYPE sst [<!ENTITY n \"山田\">]><sst " + ns + "><si><t>&n;</t></si></sst>";
+             return parts;
+         }(),
+         {},
+         "xl/sharedStrings.xml|DTD"},
+    };
+    TTempDir dir;
+    for (const auto& c : cases) {
+        const std::filesystem::path path = dir.Path() / "f.xlsx";
+        Zip(path, c.parts);
+        const std::string refusal = Refusal(path, c.limits);
+        if (*c.refusal == '\0') {
+            EXPECT_EQ(refusal, "") << c.name;
+            continue;
+        }
+        std::stringstream pieces(c.refusal);
+        for (std::string piece; std::getline(pieces, piece, '|');) {
+            EXPECT_NE(refusal.find(piece), std::string::npos) << c.name << ": " << refusal;
+        }
+        EXPECT_EQ(refusal.find("huge"), std::string::npos) << c.name << ": " << refusal;
+    }
+}
+
+TEST(TWorkbookRoundTripTest, TheWriterTakesNoRowBeyondExcelsColumnsOrTheRowLimit) {
+    TWorkbookWriter book("x");
+    std::vector<std::string> wide(TWorkbookText::MaxColumns + 1, "a");
+    EXPECT_THROW(book.AddRow(wide, false), TKestrifyError);
+    std::vector<std::string> heavy(2100, std::string(TWorkbookText::MaxCellChars, 'a'));
+    EXPECT_THROW(book.AddRow(heavy, false), TKestrifyError);
+    std::vector<std::string> fine(2, "a");
+    book.AddRow(fine, false);
+    EXPECT_EQ(book.RowCount(), 1);
 }
