@@ -11,13 +11,22 @@
 #include <vector>
 
 #include "base/SjisText.h"
+#include "base/TThreadStop.h"
 #include "codeconv/TSjisUnicode.h"
+#include "mail/THtmlMarkup.h"
 #include "mail/TMimeHeaderValue.h"
 
 namespace {
 
 // How far into a document its <meta> charset is looked for.
 constexpr std::size_t kMetaScanLimit = 64 * 1024;
+// Open elements at most. At every end tag the parser searches its open
+// elements, so a document of many nested tags would cost time in the square
+// of its size: deeper than this, the rest is parsed afresh (as later libxml2
+// releases refuse to go deeper than 256).
+constexpr int kMaxDepth = 256;
+// Parser events between two looks for a stop.
+constexpr unsigned kStopPollEvents = 4096;
 
 // What an element does to the text. Asked at every start and end tag, so
 // the name is looked at by its length and first letter before any compare.
@@ -102,7 +111,27 @@ class TTextBuilder {
   public:
     explicit TTextBuilder(std::string& out) : out_(out) {}
 
+    // A parse of `part` begins, in `context`.
+    void Begin(htmlParserCtxtPtr context, std::string_view part) {
+        context_ = context;
+        part_ = part;
+        cutAt_ = std::string_view::npos;
+        depth_ = 0;
+    }
+    // Where in the part the parse was cut to go on afresh; npos when it
+    // was not.
+    std::size_t CutAt() const { return cutAt_; }
+    bool Stopped() const { return stopped_; }
+
     void Start(const xmlChar* name) {
+        if (Halted()) {
+            return;  // libxml2 still closes what is open
+        }
+        Poll();
+        if (++depth_ > kMaxDepth) {
+            Cut(name);
+            return;
+        }
         if (hidden_ > 0) {
             ++hidden_;
             return;
@@ -140,6 +169,10 @@ class TTextBuilder {
     }
 
     void End(const xmlChar* name) {
+        if (Halted()) {
+            return;
+        }
+        --depth_;
         if (hidden_ > 0) {
             --hidden_;
             return;
@@ -164,6 +197,10 @@ class TTextBuilder {
     }
 
     void Text(std::string_view text) {
+        if (Halted()) {
+            return;
+        }
+        Poll();
         if (hidden_ > 0) {
             return;
         }
@@ -203,6 +240,41 @@ class TTextBuilder {
     void Finish() { EndLine(); }
 
   private:
+    bool Halted() const { return stopped_ || cutAt_ != std::string_view::npos; }
+    void Poll() {
+        if (++events_ % kStopPollEvents == 0 && TThreadStop::Requested()) {
+            stopped_ = true;
+            xmlStopParser(context_);
+        }
+    }
+
+    // Ends the parse at the start tag of `name`, too deep: the rest goes on
+    // after the tag (after the content of a <script> or <style>) as a new
+    // document, from the top of the text.
+    void Cut(const xmlChar* name) {
+        std::size_t at = std::min(static_cast<std::size_t>(std::max(xmlByteConsumed(context_), 0L)),
+                                  part_.size());
+        const std::string_view tag(reinterpret_cast<const char*>(name));
+        if (part_.substr(at).starts_with("/>")) {
+            at += 2;
+        } else if (tag == "script" || tag == "style") {
+            std::size_t end = part_.find("</", at);
+            while (end != std::string_view::npos &&
+                   !sjis::EqualsNoCase(part_.substr(end + 2, tag.size()), tag)) {
+                end = part_.find("</", end + 2);
+            }
+            at = std::min(end, part_.size());
+        } else if (part_.substr(at).starts_with(">")) {
+            at += 1;
+        }
+        cutAt_ = std::max<std::size_t>(at, 1);
+        xmlStopParser(context_);
+        EndLine();
+        cells_.clear();
+        hidden_ = 0;
+        pre_ = 0;
+    }
+
     void AppendPre(std::string_view text) {
         for (std::size_t i = 0; i < text.size(); ++i) {
             if (text[i] == '\r') {
@@ -237,6 +309,12 @@ class TTextBuilder {
     }
 
     std::string& out_;
+    htmlParserCtxtPtr context_ = nullptr;
+    std::string_view part_;
+    std::size_t cutAt_ = std::string_view::npos;
+    int depth_ = 0;
+    unsigned events_ = 0;
+    bool stopped_ = false;
     std::vector<int> cells_;  // cells seen so far in each open row
     int hidden_ = 0;
     int pre_ = 0;
@@ -307,6 +385,25 @@ struct TMetaAttributes {
     std::string_view content;
 };
 
+// A charset in which ASCII is not one byte a character (UTF-16, UTF-32 and
+// their kin): a <meta> read as bytes cannot be written in it, so it is
+// wrong about the document (an 8-bit body read as UTF-16 is all mojibake).
+bool IsWideCharset(std::string_view name) {
+    for (const std::string_view prefix : {"utf-16", "utf16", "utf-32", "utf32", "ucs-2", "ucs2",
+                                          "ucs-4", "ucs4", "iso-10646-ucs"}) {
+        if (name.size() >= prefix.size() &&
+            sjis::EqualsNoCase(name.substr(0, prefix.size()), prefix)) {
+            return true;
+        }
+    }
+    for (const std::string_view windowsName : {"unicode", "unicodefffe", "csunicode"}) {
+        if (sjis::EqualsNoCase(name, windowsName)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 TMetaAttributes ReadMetaAttributes(std::string_view text, std::size_t at) {
     TMetaAttributes found;
     const auto isSpace = [](char c) { return IsHtmlSpace(c) || c == '/'; };
@@ -353,6 +450,51 @@ TMetaAttributes ReadMetaAttributes(std::string_view text, std::size_t at) {
     return found;
 }
 
+// The text of one parse, handed to the parser as it asks for more: a part
+// after a cut is neither copied nor read further than the next cut.
+struct TPartSource {
+    std::string_view rest;
+
+    static int Read(void* context, char* buffer, int length) {
+        auto* source = static_cast<TPartSource*>(context);
+        const std::size_t n = std::min(source->rest.size(), static_cast<std::size_t>(length));
+        std::memcpy(buffer, source->rest.data(), n);
+        source->rest.remove_prefix(n);
+        return static_cast<int>(n);
+    }
+    static int Close(void*) { return 0; }
+};
+
+// Parses `part` into `builder`.
+void Parse(std::string_view part, TTextBuilder& builder) {
+    TPartSource source{part};
+    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateIO(
+        &TPartSource::Read, &TPartSource::Close, &source, XML_CHAR_ENCODING_NONE);
+    htmlParserCtxtPtr context = buffer != nullptr ? htmlNewParserCtxt() : nullptr;
+    xmlParserInputPtr input =
+        context != nullptr ? xmlNewIOInputStream(context, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
+    if (input == nullptr) {
+        if (context != nullptr) {
+            htmlFreeParserCtxt(context);
+        }
+        if (buffer != nullptr) {
+            xmlFreeParserInputBuffer(buffer);
+        }
+        return;
+    }
+    inputPush(context, input);  // the context owns the input and its buffer from here
+    htmlSAXHandler handler = MakeHandler();
+    std::memcpy(context->sax, &handler, sizeof handler);
+    context->userData = &builder;
+    // The text is UTF-8 whatever the document says of itself.
+    htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                                    HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
+    xmlSwitchEncoding(context, XML_CHAR_ENCODING_UTF8);
+    builder.Begin(context, part);
+    htmlParseDocument(context);
+    htmlFreeParserCtxt(context);
+}
+
 }  // namespace
 
 std::string THtmlText::FromUtf8(std::string_view html) {
@@ -361,24 +503,18 @@ std::string THtmlText::FromUtf8(std::string_view html) {
         return out;
     }
     InitParser();
-    TTextBuilder builder(out);
-    htmlSAXHandler handler = MakeHandler();
     // The buffer size is an int; a larger body is cut there (2 GiB of HTML
     // is no mail).
-    const int size =
-        static_cast<int>(std::min<std::size_t>(html.size(), std::numeric_limits<int>::max()));
-    htmlParserCtxtPtr context = htmlCreateMemoryParserCtxt(html.data(), size);
-    if (context == nullptr) {
-        return out;
+    const std::string slim = THtmlMarkup::Slim(
+        html.substr(0, std::min<std::size_t>(html.size(), std::numeric_limits<int>::max())));
+    TTextBuilder builder(out);
+    for (std::size_t from = 0; from < slim.size() && !builder.Stopped();) {
+        Parse(std::string_view(slim).substr(from), builder);
+        if (builder.CutAt() == std::string_view::npos) {
+            break;
+        }
+        from += builder.CutAt();
     }
-    std::memcpy(context->sax, &handler, sizeof handler);
-    context->userData = &builder;
-    // The text is UTF-8 whatever the document says of itself.
-    htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                    HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
-    xmlSwitchEncoding(context, XML_CHAR_ENCODING_UTF8);
-    htmlParseDocument(context);
-    htmlFreeParserCtxt(context);
     builder.Finish();
     return out;
 }
@@ -397,14 +533,12 @@ std::string THtmlText::MetaCharset(std::string_view html) {
             continue;  // "<metadata"
         }
         const TMetaAttributes meta = ReadMetaAttributes(html, at + 5);
-        if (!meta.charset.empty()) {
-            return std::string(sjis::TrimControl(meta.charset));
+        std::string charset(sjis::TrimControl(meta.charset));
+        if (charset.empty() && !meta.content.empty()) {
+            charset = TMimeHeaderValue(meta.content).Parameter("charset");
         }
-        if (!meta.content.empty()) {
-            const TMimeHeaderValue content(meta.content);
-            if (const std::string_view charset = content.Parameter("charset"); !charset.empty()) {
-                return std::string(charset);
-            }
+        if (!charset.empty() && !IsWideCharset(charset)) {
+            return charset;
         }
     }
     return {};

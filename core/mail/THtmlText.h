@@ -24,6 +24,8 @@ class THtmlText {
     // The charset the document names in its own markup: a <meta charset>
     // or the charset of a <meta http-equiv="Content-Type" content="...">,
     // looked for in the head (the first 64 KiB at most); empty when none.
-    // Markup is ASCII in every charset a mail uses, so the raw bytes serve.
+    // Markup is ASCII in every charset a mail uses, so the raw bytes serve;
+    // for the same reason a <meta> naming UTF-16 or UTF-32 is wrong and
+    // passed over.
     static std::string MetaCharset(std::string_view html);
 };

@@ -103,6 +103,18 @@ TEST(THtmlMailOptionTest, CharsetOfThePartWinsOverMeta) {
     EXPECT_EQ(HtmlMail(mail).GetBody(), std::vector<std::string>{Sj("名") + "\tx"});
 }
 
+// A <meta> that names UTF-16 or UTF-32 on a body of bytes cannot be right:
+// the charset is guessed as if it were not there.
+TEST(THtmlMailOptionTest, AMetaCharsetOfWideCharactersIsPassedOver) {
+    for (const char* meta :
+         {"<meta charset=\"UTF-16\">",
+          "<meta http-equiv=Content-Type content=\"text/html; charset=utf-32\">"}) {
+        const std::string mail =
+            std::string("Content-Type: text/html\n\n") + meta + "<p>" + Sj("お名前") + "</p>\n";
+        EXPECT_EQ(HtmlMail(mail).GetBody(), std::vector<std::string>{Sj("お名前")}) << meta;
+    }
+}
+
 TEST(THtmlMailOptionTest, UndeclaredCharsetIsGuessed) {
     const std::string mail = "Content-Type: text/html\n\n<p>" + Sj("お名前") + "</p>\n";
     EXPECT_EQ(HtmlMail(mail).GetBody(), std::vector<std::string>{Sj("お名前")});

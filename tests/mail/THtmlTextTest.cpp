@@ -1,3 +1,4 @@
+#include "mail/THtmlMarkup.h"
 #include "mail/THtmlText.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,14 @@ struct TCase {
     std::string html;
     std::string text;  // UTF-8
 };
+
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
 
 void PrintTo(const TCase& c, std::ostream* os) {
     *os << c.name;
@@ -50,7 +59,60 @@ INSTANTIATE_TEST_SUITE_P(
               "<&> ああ ©\n"},
         TCase{"a link keeps its text", "<a href=\"https://example.jp/x\">詳細</a>", "詳細\n"},
         TCase{"broken markup", "<p>a<td>b</p><div>c<b>d</div></i>e<", "a\nb\ncd\ne<\n"},
-        TCase{"no markup at all", "plain text", "plain text\n"}, TCase{"empty", "", ""}));
+        TCase{"no markup at all", "plain text", "plain text\n"}, TCase{"empty", "", ""},
+        TCase{"a document type's internal subset is no text",
+              "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0//EN\" [\n<!ENTITY n \"x\">\n]>\n"
+              "<p>a</p><!doctype html><p>b</p>",
+              "a\nb\n"},
+        TCase{"tags end where the parser ends them",
+              "<p title=\"a>b\" class=x>one</p z=\"<p>\"><p a='>' b=c/>two<td><br x=\"",
+              "one\n\">\ntwo\n\n"},
+        TCase{"script and style keep their raw text to their end tag",
+              "<script>var s = \"<p title='\";</script>after<STYLE a=b>p{content:\"<br>\"}"
+              "</style><script/>shown<script hidden=a/>no</script> <script hidden=a b/>too",
+              "aftershown too\n"},
+        TCase{"many attributes, repeated or not",
+              "<p " +
+                  [] {
+                      std::string attributes;
+                      for (int i = 0; i < 20000; ++i) {
+                          attributes += "a" + std::to_string(i) + "=x class=y ";
+                      }
+                      return attributes;
+                  }() +
+                  "alt='k'>text</p>",
+              "text\n"},
+        TCase{"nesting deeper than the parser goes",
+              "<table><tr><td>a</td><td>" + Repeat("<div>", 600) + "deep<script>x<p>y</script>" +
+                  Repeat("</i>", 600) + Repeat("</div>", 600) + "</td></tr></table><p>end</p>",
+              "a\t\ndeep\nend\n"}));
+
+TEST(THtmlMarkupTest, KeepsTagsAndWhatTheTextNeedsOnly) {
+    const struct {
+        std::string html;
+        std::string slim;
+    } cases[] = {
+        {"<IMG src=a.png ALT='写真' alt=x style=\"a:b\" class=c hidden>",
+         "<IMG ALT='写真' style=\"a:b\" hidden >"},
+        {"<p a=1 b=\"2>3\" c='4'>x</P junk=\">y", "<p>x</P>y"},
+        {"<br clear=all />", "<br/>"},
+        {"<br clear=all/>", "<br>"},                       // the "/" is the value's
+        {"<!DOCTYPE x [<!ENTITY a \"]>\">]>t", "\">]>t"},  // the first "]>" ends the subset
+        {"<!doctype html>t<!DOCTYPE", "t"},
+        {"<!-- <p a=1> --><?x <p b=2>?><script a=1><p c=3></SCRIPT d=4>",
+         "<!-- <p a=1> --><?x <p b=2>?><script><p c=3></SCRIPT>"},
+        {"a < b <3 </ p>", "a < b <3 </ p>"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(THtmlMarkup::Slim(c.html), c.slim) << c.html;
+    }
+    // One tag of 300,000 attributes, repeated or not, keeps its name only.
+    std::string many = "<p";
+    for (int i = 0; i < 150000; ++i) {
+        many += " a" + std::to_string(i) + "=x a=y";
+    }
+    EXPECT_EQ(THtmlMarkup::Slim(many + ">t"), "<p>t");
+}
 
 TEST(THtmlTextSjisTest, ConvertsBothWaysAndKeepsCp932) {
     EXPECT_EQ(THtmlText::FromSjis(Sj("<tr><td>①</td><td>～髙</td>") + "<tr>"),
@@ -71,6 +133,11 @@ TEST(THtmlTextMetaTest, CharsetFromTheHead) {
         {"<body><meta charset=utf-8>", ""},
         {"<meta charset=\"utf-8", "utf-8"},
         {"<meta", ""},
+        // Nothing read as bytes can be in these: passed over.
+        {"<meta charset=\"UTF-16\"><meta charset=utf-8>", "utf-8"},
+        {"<meta charset='utf-16le'>", ""},
+        {"<meta http-equiv=Content-Type content='text/html; charset=unicode'>", ""},
+        {"<meta charset=UTF-32BE>", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(THtmlText::MetaCharset(c.html), c.charset) << c.html;
