@@ -127,7 +127,7 @@ bool TWorkbookFile::AddOldRows(TOutputFile& file, TWorkbookWriter& book) {
             book.AddRow(cells, book.RowCount() == 0);
         },
         [&] {
-            if (host_.SaveStopRequested()) {
+            if (stop_.stop_requested()) {
                 throw TStopped();
             }
         });
