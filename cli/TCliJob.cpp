@@ -335,6 +335,7 @@ int TCliJob::Convert(std::unique_ptr<TCSVConverter> converter, TOnlyNewRun* only
     loop.SetThreads(Threads());
     const TConvertOutcome outcome = loop.Run(stop_.get_token());
     host_.Finish();
+    skippedEntries_ = converter->SkippedEntries();
     converter.reset();  // the store is closed before the CSV is written
     if (outcome.end == TConvertOutcome::TEnd::Failed) {
         terminal_.MessageSjis(outcome.message);
@@ -383,6 +384,11 @@ void TCliJob::Summary(int mails, int rows, int failed, const TOnlyNewRun* onlyNe
                       " 通。出力: " + output + "、バックアップ: " + backup +
                       " (done: " + std::to_string(mails) + " mails read, " + std::to_string(rows) +
                       " rows written, " + std::to_string(failed) + " failed)");
+    if (skippedEntries_ > 0) {
+        const std::string entries = std::to_string(skippedEntries_);
+        terminal_.MessageSjis(TConvertMessages::SkippedEntries(skippedEntries_) + " (" + entries +
+                              " entries that are no mail files were skipped)");
+    }
     if (onlyNew != nullptr) {
         const std::string skipped = std::to_string(onlyNew->Skipped());
         terminal_.Message("変換済みのメール " + skipped + " 通を飛ばしました。 (" + skipped +

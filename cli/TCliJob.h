@@ -96,4 +96,5 @@ class TCliJob : private TConversionJobHost {
     // The run's one stop, asked by a signal (TStopSignal::TRelay) and
     // passed down to the job, the loop and the save.
     std::stop_source stop_;
+    int skippedEntries_ = 0;  // entries of a folder store that were no mail files
 };

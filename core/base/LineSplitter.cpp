@@ -1,5 +1,6 @@
 #include "base/LineSplitter.h"
 
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -92,18 +93,27 @@ void TLineSplitter::AppendViews(std::string_view text, std::vector<std::string_v
     };
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Every break of a block of sixteen bytes from one mask: no search is
-    // started and stopped per line.
+    // Every break of a block of 64 bytes from one mask: no search is started
+    // and stopped per line, and a line of mail text costs about one pass of
+    // the loop (a mask per sixteen bytes branched twice as often).
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        auto mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
+    const auto breaks = [&](std::size_t at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+        return static_cast<std::uint64_t>(static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)))));
+    };
+    const auto linesTo = [&](std::size_t at, std::uint64_t mask) {
         while (mask != 0) {
-            lineTo(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+            lineTo(at + static_cast<std::size_t>(__builtin_ctzll(mask)));
             mask &= mask - 1;
         }
+    };
+    for (; i + 64 <= n; i += 64) {
+        linesTo(i, breaks(i) | breaks(i + 16) << 16 | breaks(i + 32) << 32 | breaks(i + 48) << 48);
+    }
+    for (; i + 16 <= n; i += 16) {
+        linesTo(i, breaks(i));
     }
 #endif
     for (; i < n; ++i) {

@@ -30,6 +30,8 @@ class TCSVConverter {
     bool IsDone() { return index_ >= GetCount(); }
     int GetCount() { return reader_->GetCount(); }
     int GetIndex() const { return index_; }
+    // Entries of the store that were no mails it may read (the summary's).
+    int SkippedEntries() const { return reader_->SkippedEntries(); }
 
     // How the reader parses mails (its warning callback); before the loop.
     void SetMailOptions(TMailOptions options) { reader_->SetOptions(std::move(options)); }

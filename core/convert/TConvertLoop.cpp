@@ -1,5 +1,6 @@
 #include "convert/TConvertLoop.h"
 
+#include <exception>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -7,6 +8,7 @@
 
 #include "codeconv/TSjisUnicode.h"
 #include "convert/TRowPrefetcher.h"
+#include "mail/TStoreChangedError.h"
 #include "regex/TJreException.h"
 
 namespace {
@@ -43,6 +45,18 @@ void EndIfOutOfMemory(const std::exception_ptr& error) {
     } catch (const std::bad_alloc&) {
         throw;
     } catch (...) {
+    }
+}
+
+// A store that changed under the reader (TStoreChangedError) fails as a
+// whole: its other mails cannot be trusted either.
+bool IsStoreChange(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const TStoreChangedError&) {
+        return true;
+    } catch (...) {
+        return false;
     }
 }
 
@@ -118,6 +132,10 @@ TConvertOutcome TConvertLoop::Run(std::stop_token stop) {
             built.ok = true;
         } catch (...) {
             EndIfOutOfMemory(std::current_exception());
+            if (IsStoreChange(std::current_exception())) {
+                fail(std::current_exception());
+                break;
+            }
             built.message = Describe(std::current_exception(), built.regexError);
         }
         if (built.ok) {

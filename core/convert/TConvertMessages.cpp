@@ -53,6 +53,13 @@ std::string TConvertMessages::Stopped(int count, int rows) {
            TSjisUnicode::FromUtf8(" 通を表にしました。");
 }
 
+std::string TConvertMessages::SkippedEntries(int entries) {
+    return TSjisUnicode::FromUtf8("メールとして読めないエントリ ") + Grouped(entries) +
+           TSjisUnicode::FromUtf8(
+               " 件を飛ばしました (ストアの外へのリンク、フォルダ、FIFO、デバイスなど)。"
+               "読むには、ストアの中に普通のファイルとして置いてください。");
+}
+
 std::string TConvertMessages::Grouped(long long number) {
     std::string digits = std::to_string(number < 0 ? -number : number);
     for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3) {

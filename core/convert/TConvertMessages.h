@@ -20,6 +20,9 @@ class TConvertMessages {
     // made it into the table.
     static std::string FinishedRows(int rows);
     static std::string Stopped(int count, int rows);
+    // Entries of a folder store that are no mail files it may read (links
+    // out of the store, FIFOs, devices, folders): how many were skipped.
+    static std::string SkippedEntries(int entries);
     // A number with thousands separators: "1,000,000".
     static std::string Grouped(long long number);
     static std::string Saved();

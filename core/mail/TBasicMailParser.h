@@ -47,6 +47,10 @@ class TBasicMailParser {
     // read, as mails 0, 1, … (true), so the others are never fetched; false
     // for a store that reads each mail only when asked anyway.
     virtual bool KeepOnly(const std::vector<int>& /*indexes*/) { return false; }
+    // Entries of a folder store that looked like mails but were no mail
+    // files it may read (links out of the store, FIFOs, devices, folders),
+    // skipped when it was opened; the summary tells how many.
+    virtual int SkippedEntries() const { return 0; }
 
     // How the mails are parsed (the warning callback). Set before the first
     // GetMail, never while mails are being read.

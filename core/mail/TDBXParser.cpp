@@ -1,7 +1,10 @@
 #include "mail/TDBXParser.h"
 
 #include <algorithm>
+#include <span>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "base/LineSplitter.h"
 #include "base/TKestrifyError.h"
@@ -226,18 +229,20 @@ TLines TDBXParser::GetMailLines(int index) {
 
 std::unique_ptr<TBasicMail> TDBXParser::GetMail(int index) {
     const std::string text = MessageText(index);
-    std::vector<std::string_view> lines;
-    TLineSplitter splitter(text);
-    std::string_view line;
-    while (splitter.Next(line)) {
-        lines.push_back(line);
-    }
-    return std::make_unique<TMail>(lines, Options(), TMailOrigin{{}, index + 1});
+    // One list per thread, reused from mail to mail.
+    thread_local std::vector<std::string_view> lines;
+    lines.clear();
+    TLineSplitter::AppendViews(text, lines);
+    return std::make_unique<TMail>(std::span<const std::string_view>(lines), Options(),
+                                   TMailOrigin{{}, index + 1});
 }
 
 void TDBXParser::AppendRawHeader(int index, std::string& out) {
     const std::string text = MessageText(index);
-    std::vector<std::string_view> lines;
-    TLineSplitter::AppendViews(text, lines);
-    AppendHeaderLines(lines, out);
+    // Only the header is cut into lines.
+    TLineSplitter splitter(text);
+    std::string_view line;
+    while (splitter.Next(line) && !line.empty()) {
+        out.append(line).push_back('\n');
+    }
 }

@@ -44,6 +44,30 @@ unsigned char TDirectoryReader::TEntry::Resolved() const {
     return S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
 }
 
+TDirectoryReader::TEntry::TKind TDirectoryReader::TEntry::Kind() const {
+    unsigned char type = type_;
+    if (type == DT_UNKNOWN) {
+        const std::string name(name_);
+        struct stat st {};
+        if (::fstatat(folderFd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            type = S_ISREG(st.st_mode)   ? DT_REG
+                   : S_ISDIR(st.st_mode) ? DT_DIR
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
+        }
+    }
+    switch (type) {
+        case DT_REG:
+            return TKind::File;
+        case DT_DIR:
+            return TKind::Folder;
+        case DT_LNK:
+            return TKind::Link;
+        default:
+            return TKind::Other;
+    }
+}
+
 bool TDirectoryReader::TEntry::IsFile() const {
     return Resolved() == DT_REG;
 }

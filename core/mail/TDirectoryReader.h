@@ -17,6 +17,10 @@ class TDirectoryReader {
         bool IsFile() const;
         bool IsFolder() const;
 
+        // The entry itself, a link not followed.
+        enum class TKind { File, Folder, Link, Other };
+        TKind Kind() const;
+
       private:
         friend class TDirectoryReader;
         TEntry(int folderFd, std::string_view name, unsigned char type)

@@ -19,7 +19,7 @@ TEMLParser::TEMLParser(const std::string& sjisFolder) : TFolderParser(sjisFolder
 
 std::unique_ptr<TBasicMail> TEMLParser::GetMail(int index) {
     const std::unique_ptr<TMappedFile> file = OpenMail(index);
-    const std::vector<std::string_view> lines = SplitLines(*file);
+    const std::span<const std::string_view> lines = SplitLines(*file);
     // The name as a view into the listed path: no copy unless a warning needs it.
     std::string_view name = Files()[static_cast<std::size_t>(index)].native();
     name.remove_prefix(name.rfind('/') + 1);

@@ -1,5 +1,7 @@
 #include "mail/TFolderParser.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -29,15 +31,24 @@ TFolderParser::TFolderParser(const std::string& sjisFolder,
         return;  // a folder that does not exist has no mails
     }
     std::vector<TEntry> entries;
+    const TStoreBoundary boundary(folder);
     for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        // Sub-folders (and anything else that is not a file) are no mails.
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) {
+        std::string name = it->path().filename().string();
+        if (!accept(name)) {
             continue;
         }
-        std::string name = it->path().filename().string();
-        if (accept(name)) {
+        // Sub-folders are no mails, and say nothing; anything else that is
+        // no plain file inside the folder is counted.
+        std::error_code typeError;
+        const std::filesystem::file_type type = it->symlink_status(typeError).type();
+        const bool mail =
+            type == std::filesystem::file_type::regular ||
+            (type == std::filesystem::file_type::symlink && boundary.IsMailLink(it->path()));
+        if (mail) {
             entries.push_back({sjis::AsciiToUpper(name), std::move(name), it->path()});
+        } else if (type != std::filesystem::file_type::directory &&
+                   !(type == std::filesystem::file_type::symlink && it->is_directory(typeError))) {
+            ++skipped_;
         }
     }
     // One that cannot be listed, wholly or part of the way, is no empty
@@ -50,6 +61,7 @@ TFolderParser::TFolderParser(const std::string& sjisFolder,
     std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
         return a.key != b.key ? a.key < b.key : a.name < b.name;
     });
+    boundary_.emplace(folder);
     files_.reserve(entries.size());
     for (TEntry& e : entries) {
         files_.push_back(std::move(e.path));
@@ -64,16 +76,17 @@ std::unique_ptr<TMappedFile> TFolderParser::OpenMail(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= files_.size()) {
         throw TKestrifyError(TSjisUnicode::FromUtf8("メールの番号が範囲外です。"));
     }
-    return std::make_unique<TMappedFile>(files_[static_cast<std::size_t>(index)]);
+    const std::filesystem::path& path = files_[static_cast<std::size_t>(index)];
+    std::uint64_t size = 0;
+    TFd fd = boundary_->Open(AT_FDCWD, {}, path.c_str(), size);
+    return TMappedFile::FromOpenFile(fd, size, path);
 }
 
-std::vector<std::string_view> TFolderParser::SplitLines(const TMappedFile& file) {
-    std::vector<std::string_view> lines;
-    TLineSplitter splitter(file.View(), TLineSplitter::TZeroByte::kIsData);
-    std::string_view line;
-    while (splitter.Next(line)) {
-        lines.push_back(line);
-    }
+std::span<const std::string_view> TFolderParser::SplitLines(const TMappedFile& file) {
+    // One list per thread, reused from mail to mail.
+    thread_local std::vector<std::string_view> lines;
+    lines.clear();
+    TLineSplitter::AppendViews(file.View(), lines, TLineSplitter::TZeroByte::kIsData);
     file.CheckIntact(file.View());
     return lines;
 }

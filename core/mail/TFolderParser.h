@@ -1,19 +1,24 @@
 #pragma once
 // Common part of the readers of a folder with one mail per file. The folder
 // is listed once, at construction: files only (sub-folders are skipped), in a
-// stable order, by name compared without regard to case. A missing folder has
+// stable order, by name compared without regard to case. Only plain files
+// inside the folder are mails (TStoreBoundary); other entries the reader
+// would take by their name are counted. A missing folder has
 // no mails; one that cannot be listed throws TKestrifyError. Each mail's file is read when the mail
 // is asked for, so files of different mails can be read on different threads at once.
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "mail/TBasicMailParser.h"
 #include "mail/TMappedFile.h"
+#include "mail/TStoreBoundary.h"
 
 class TFolderParser : public TBasicMailParser {
   public:
@@ -27,6 +32,7 @@ class TFolderParser : public TBasicMailParser {
     TMailPlace Place(int index) const override {
         return {TMailPlace::TKind::OwnFile, 0, files_.at(static_cast<std::size_t>(index)), 0};
     }
+    int SkippedEntries() const override { return skipped_; }
 
   protected:
     // `accept` is given each file name (UTF-8, as on disk).
@@ -35,8 +41,11 @@ class TFolderParser : public TBasicMailParser {
 
     // The mapped file of mail `index`; its lines are split by the caller.
     std::unique_ptr<TMappedFile> OpenMail(int index) const;
-    static std::vector<std::string_view> SplitLines(const TMappedFile& file);
+    // Its lines, valid until this thread splits the next file.
+    static std::span<const std::string_view> SplitLines(const TMappedFile& file);
 
   private:
     std::vector<std::filesystem::path> files_;
+    std::optional<TStoreBoundary> boundary_;  // none for a folder that is not there
+    int skipped_ = 0;
 };

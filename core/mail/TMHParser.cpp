@@ -5,6 +5,6 @@ bool TMHParser::IsMailName(std::string_view name) {
 }
 
 TMHParser::TMHParser(const std::string& sjisFolder) : TNumberedFileParser(sjisFolder) {
-    AddFiles("", &TMHParser::IsMailName);
+    AddFiles("", &TMHParser::IsMailName, TSubFolders::Silent);  // nested folders ("2024")
     Sort();
 }

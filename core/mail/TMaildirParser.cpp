@@ -11,7 +11,8 @@ bool IsMail(std::string_view name) {
 }  // namespace
 
 TMaildirParser::TMaildirParser(const std::string& sjisFolder) : TNumberedFileParser(sjisFolder) {
-    AddFiles("cur", &IsMail);
-    AddFiles("new", &IsMail);
+    // A folder in cur/ or new/ is no part of a Maildir.
+    AddFiles("cur", &IsMail, TSubFolders::Skipped);
+    AddFiles("new", &IsMail, TSubFolders::Skipped);
     Sort();
 }

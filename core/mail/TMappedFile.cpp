@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -21,24 +22,6 @@ namespace {
 [[noreturn]] void ThrowOpenError(const std::filesystem::path& path) {
     throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルが開けません。\n") +
                          TSjisUnicode::FromPath(path));
-}
-
-// Reading a mail should not make the file system write its access time;
-// only the file's owner may ask for that, so after one refusal it is not
-// asked again.
-std::atomic<bool> askNoAtime{true};
-
-int OpenForReading(int folderFd, const char* name) {
-    // Non-blocking, so that a pipe named like a mail cannot stall the reader.
-    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-    if (askNoAtime.load(std::memory_order_relaxed)) {
-        const int fd = ::openat(folderFd, name, kFlags | O_NOATIME);
-        if (fd >= 0 || errno != EPERM) {
-            return fd;
-        }
-        askNoAtime.store(false, std::memory_order_relaxed);
-    }
-    return ::openat(folderFd, name, kFlags);
 }
 
 }  // namespace
@@ -137,21 +120,31 @@ class TBusGuard {
 
 }  // namespace
 
-TMappedFile::TMappedFile(const std::filesystem::path& path)
-    : TMappedFile(AT_FDCWD, std::filesystem::path(), path.c_str()) {}
-
-TMappedFile::TMappedFile(int folderFd, const std::filesystem::path& folder, const char* name) {
-    const auto path = [&] { return folder.empty() ? std::filesystem::path(name) : folder / name; };
-    // Non-blocking, so that a pipe named like a mail cannot stall the reader.
-    TFd fd(::openat(folderFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+TMappedFile::TMappedFile(const std::filesystem::path& path) {
+    // Non-blocking, so that a pipe named like a store cannot stall the reader.
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        ThrowOpenError(path());
+        ThrowOpenError(path);
     }
-    size_ = static_cast<std::size_t>(st.st_size);
+    Load(fd, static_cast<std::uint64_t>(st.st_size), path);
+}
+
+std::unique_ptr<TMappedFile> TMappedFile::FromOpenFile(TFd& fd, std::uint64_t size,
+                                                       const std::filesystem::path& path) {
+    std::unique_ptr<TMappedFile> file(new TMappedFile());
+    file->Load(fd, size, path);
+    return file;
+}
+
+void TMappedFile::Load(TFd& fd, std::uint64_t size, const std::filesystem::path& path) {
+    if (size > SIZE_MAX) {
+        throw std::bad_alloc();  // no room to see the file in
+    }
+    size_ = static_cast<std::size_t>(size);
     if (size_ <= kReadLimit) {
         if (!ReadWhole(fd.Get())) {
-            ThrowOpenError(path());
+            ThrowOpenError(path);
         }
         return;
     }
@@ -160,7 +153,7 @@ TMappedFile::TMappedFile(int folderFd, const std::filesystem::path& folder, cons
         throw std::bad_alloc();  // no room left to see the file in
     }
     if (map == MAP_FAILED) {
-        ThrowOpenError(path());
+        ThrowOpenError(path);
     }
     mapping_ = map;
     data_ = static_cast<const char*>(map);
@@ -172,12 +165,16 @@ std::uint64_t TMappedFile::IntactSize() const {
     return guard_ != nullptr ? guard_->intact.load(std::memory_order_relaxed) : size_;
 }
 
-void TMappedFile::CheckIntact(std::string_view part) const {
+bool TMappedFile::IsIntact(std::string_view part) const {
     if (guard_ == nullptr) {
-        return;
+        return true;
     }
     const auto end = static_cast<std::uint64_t>(part.data() + part.size() - data_);
-    if (end > guard_->intact.load(std::memory_order_relaxed)) {
+    return end <= guard_->intact.load(std::memory_order_relaxed);
+}
+
+void TMappedFile::CheckIntact(std::string_view part) const {
+    if (!IsIntact(part)) {
         throw TKestrifyError(TSjisUnicode::FromUtf8(
             "ファイルの読み取りに失敗しました。 (the file got shorter while it was read)"));
     }
@@ -207,54 +204,27 @@ bool TMappedFile::ReadWhole(int fd) {
     return true;
 }
 
-std::optional<std::string_view> TMappedFile::ReadSmall(int folderFd,
-                                                       const std::filesystem::path& folder,
-                                                       const char* name,
-                                                       std::optional<std::uint64_t> sizeHint,
+std::optional<std::string_view> TMappedFile::ReadSmall(int fd, std::uint64_t size,
                                                        std::string& buffer) {
-    constexpr std::size_t kFirstRead = 64 * 1024;
-    const auto fail = [&] {
-        ThrowOpenError(folder.empty() ? std::filesystem::path(name) : folder / name);
-    };
-    const TFd fd(OpenForReading(folderFd, name));
-    if (fd.Get() < 0) {
-        fail();
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, kReadLimit));
+    if (buffer.size() < want) {
+        buffer.resize(std::max(want, buffer.size() * 2));
     }
-    if (buffer.size() < kFirstRead) {
-        buffer.resize(kFirstRead);
-    }
-    // Read until the end rather than measure the file first: one call
-    // fewer for a small file, and a file that grows or shrinks meanwhile
-    // is read as it is.
-    std::size_t size = 0;
-    for (;;) {
-        if (size == buffer.size()) {
-            if (size >= kReadLimit) {
-                return std::nullopt;
-            }
-            buffer.resize(std::min(2 * size, kReadLimit));
-        }
-        const ssize_t n = ::read(fd.Get(), buffer.data() + size, buffer.size() - size);
+    std::size_t done = 0;
+    while (done < want) {
+        const ssize_t n = ::read(fd, buffer.data() + done, want - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
-            fail();  // also a pipe or device that has nothing to give
+            return std::nullopt;
         }
         if (n == 0) {
-            break;
+            break;  // the file got shorter since it was opened
         }
-        size += static_cast<std::size_t>(n);
-        if (sizeHint && size == *sizeHint && size < buffer.size()) {
-            break;  // a short read of the size the name tells: the end
-        }
+        done += static_cast<std::size_t>(n);
     }
-    // Only an empty read leaves open whether it was a plain file.
-    struct stat st {};
-    if (size == 0 && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))) {
-        fail();
-    }
-    return std::string_view(buffer.data(), size);
+    return std::string_view(buffer.data(), done);
 }
 
 std::unique_ptr<TMappedFile> TMappedFile::FromBytes(std::string bytes) {
@@ -314,6 +284,23 @@ bool TMappedFile::ReadU32(std::uint64_t offset, std::uint32_t& value) const {
         value = (value << 8) | static_cast<std::uint8_t>(b[i]);
     }
     return true;
+}
+
+void TMappedFile::Prefault(std::size_t from, std::size_t to) const {
+    if (mapping_ == nullptr || from >= to || to > size_) {
+        return;
+    }
+    static const auto kPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t first = from / kPage * kPage;
+    void* at = static_cast<char*>(mapping_) + first;
+    // Pages past the file's end (cut short meanwhile) fail here and fault
+    // later, where the guard sees them. Older kernels know no
+    // MADV_POPULATE_READ: their faults map a few pages each as before.
+#if defined(MADV_POPULATE_READ)
+    (void)::madvise(at, to - first, MADV_POPULATE_READ);
+#else
+    (void)at;
+#endif
 }
 
 void TMappedFile::AdviseSequential() const {

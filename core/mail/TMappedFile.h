@@ -13,27 +13,27 @@
 #include <string>
 #include <string_view>
 
+#include "base/TFd.h"
+
 struct TMappedGuardSlot;
 
 class TMappedFile {
   public:
     // Throws TKestrifyError when the file cannot be opened or mapped.
     explicit TMappedFile(const std::filesystem::path& path);
-    // The file `name` in the folder open as `folderFd`, named `folder` in
-    // messages: one of a million files in a folder is opened without its
-    // whole path being looked up again.
-    TMappedFile(int folderFd, const std::filesystem::path& folder, const char* name);
-    // The bytes of the file `name` in the folder open as `folderFd`, read
-    // into `buffer`, which the caller keeps for its next file (one of
-    // millions of small mails costs no allocation). Nullopt when the file
-    // is too large to be read (map it instead). `sizeHint`, a size the
-    // file's name tells, saves the read that would find its end. Throws
-    // TKestrifyError when it cannot be opened or read or is no plain file.
-    static std::optional<std::string_view> ReadSmall(int folderFd,
-                                                     const std::filesystem::path& folder,
-                                                     const char* name,
-                                                     std::optional<std::uint64_t> sizeHint,
+    // The first `size` bytes of the plain file open as `fd` (its size when
+    // it was opened: one that grows meanwhile is read up to there), named
+    // `path` in messages. Takes the descriptor when the file is mapped.
+    static std::unique_ptr<TMappedFile> FromOpenFile(TFd& fd, std::uint64_t size,
+                                                     const std::filesystem::path& path);
+    // The first `size` bytes (at most SmallSize()) of the file open as `fd`,
+    // read into `buffer`, which the caller keeps for its next file (one of
+    // millions of small mails costs no allocation). Fewer when the file got
+    // shorter. Nullopt when it cannot be read.
+    static std::optional<std::string_view> ReadSmall(int fd, std::uint64_t size,
                                                      std::string& buffer);
+    // Files up to this size are read into memory rather than mapped.
+    static constexpr std::size_t SmallSize() { return kReadLimit; }
     // Holds `bytes` instead of a file.
     static std::unique_ptr<TMappedFile> FromBytes(std::string bytes);
     // A copy of `size` bytes in a heap block of exactly that size, so a
@@ -62,15 +62,24 @@ class TMappedFile {
     // past them. Call it after reading the part.
     std::uint64_t IntactSize() const;
     void CheckIntact(std::string_view part) const;
+    // False when `part` reaches past IntactSize().
+    bool IsIntact(std::string_view part) const;
+    // False once any part of the file was found cut short.
+    bool IsWhole() const { return IntactSize() >= size_; }
 
     // The file is about to be read once from start to end.
     void AdviseSequential() const;
+    // The bytes [from, to) are about to be read: their pages are brought
+    // into the map ahead, in one call instead of a fault every few pages.
+    void Prefault(std::size_t from, std::size_t to) const;
 
   private:
     // Files up to this size are read into memory rather than mapped.
     static constexpr std::size_t kReadLimit = 1 << 20;
 
     TMappedFile() = default;
+    // Maps the first `size` bytes of `fd`, or reads them when they are few.
+    void Load(TFd& fd, std::uint64_t size, const std::filesystem::path& path);
     // False when the file cannot be read.
     bool ReadWhole(int fd);
 

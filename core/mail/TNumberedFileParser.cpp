@@ -62,7 +62,7 @@ TSortKeys SortKeys(std::string_view name) {
 }  // namespace
 
 TNumberedFileParser::TNumberedFileParser(const std::string& sjisFolder)
-    : folder_(TSjisUnicode::ToPath(sjisFolder)) {}
+    : folder_(TSjisUnicode::ToPath(sjisFolder)), boundary_(folder_) {}
 
 TNumberedFileParser::~TNumberedFileParser() {
     for (const int fd : subFds_) {
@@ -84,7 +84,8 @@ std::string_view TNumberedFileParser::Keep(std::string_view name) {
     return {at, name.size()};
 }
 
-bool TNumberedFileParser::AddFiles(const std::string& sub, bool (*accept)(std::string_view name)) {
+bool TNumberedFileParser::AddFiles(const std::string& sub, bool (*accept)(std::string_view name),
+                                   TSubFolders folders) {
     const auto subIndex = static_cast<std::uint16_t>(subs_.size());
     const std::filesystem::path path = sub.empty() ? folder_ : folder_ / sub;
     subs_.push_back(sub);
@@ -94,7 +95,18 @@ bool TNumberedFileParser::AddFiles(const std::string& sub, bool (*accept)(std::s
         const std::string_view name = entry.Name();
         // File names are at most 255 bytes; the type is asked last, as
         // the name alone rules most entries out.
-        if (name.size() <= UINT16_MAX && accept(name) && entry.IsFile()) {
+        if (name.size() > UINT16_MAX || !accept(name)) {
+            return true;
+        }
+        using TKind = TDirectoryReader::TEntry::TKind;
+        const TKind kind = entry.Kind();
+        if (kind == TKind::Folder && folders == TSubFolders::Silent) {
+            return true;
+        }
+        if (kind != TKind::File &&
+            (kind != TKind::Link || !boundary_.IsMailLink(path / std::string(name)))) {
+            ++skipped_;
+        } else {
             const std::string_view kept = Keep(name);
             const TSortKeys keys = SortKeys(name);
             entries_.push_back({keys.time, keys.rest, kept.data(),
@@ -155,15 +167,21 @@ std::string_view TNumberedFileParser::Load(int index, std::unique_ptr<TMappedFil
     const TEntry& entry = Entry(index);
     const int fd = subFds_[entry.sub];
     if (fd < 0) {
-        large = std::make_unique<TMappedFile>(MailPath(index));  // reports the failure
-        return large->View();
+        throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルが開けません。\n") +
+                             TSjisUnicode::FromPath(MailPath(index)));
     }
-    const std::optional<std::string_view> small = TMappedFile::ReadSmall(
-        fd, subPaths_[entry.sub], entry.name, TMaildirName::SizeHint(MailName(index)), buffer);
-    if (small) {
+    std::uint64_t size = 0;
+    TFd file = boundary_.Open(fd, subPaths_[entry.sub], entry.name, size);
+    if (size <= TMappedFile::SmallSize()) {
+        const std::optional<std::string_view> small =
+            TMappedFile::ReadSmall(file.Get(), size, buffer);
+        if (!small) {
+            throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルの読み取りに失敗しました。\n") +
+                                 TSjisUnicode::FromPath(MailPath(index)));
+        }
         return *small;
     }
-    large = std::make_unique<TMappedFile>(fd, subPaths_[entry.sub], entry.name);
+    large = TMappedFile::FromOpenFile(file, size, MailPath(index));
     return large->View();
 }
 

@@ -3,7 +3,9 @@
 // number (Maildir's delivery time, MH's mail number). The folders are listed
 // once, at construction; a mail keeps only its name (in large shared blocks)
 // and which sub-folder holds it, so a million mails cost tens of bytes each.
-// Each mail's file is read when the mail is asked for, from any thread; a
+// Only plain files inside the folder are mails (TStoreBoundary); the other
+// entries named like mails are counted. Each mail's file is read when the
+// mail is asked for, from any thread, up to the size it had when opened; a
 // file gone since the listing is that mail's read failure.
 
 #include <cstdint>
@@ -16,6 +18,7 @@
 #include "mail/TBasicMailParser.h"
 #include "mail/TDirectoryReader.h"
 #include "mail/TMappedFile.h"
+#include "mail/TStoreBoundary.h"
 
 class TNumberedFileParser : public TBasicMailParser {
   public:
@@ -33,6 +36,8 @@ class TNumberedFileParser : public TBasicMailParser {
         return {TMailPlace::TKind::OwnFile, 0, MailPath(index), 0};
     }
 
+    int SkippedEntries() const override { return skipped_; }
+
     ~TNumberedFileParser() override;
     TNumberedFileParser(const TNumberedFileParser&) = delete;
     TNumberedFileParser& operator=(const TNumberedFileParser&) = delete;
@@ -42,8 +47,12 @@ class TNumberedFileParser : public TBasicMailParser {
 
     const std::filesystem::path& Folder() const { return folder_; }
     // Lists `sub` ("" for the folder itself) and keeps the files whose names
-    // `accept` takes. False when the folder does not exist.
-    bool AddFiles(const std::string& sub, bool (*accept)(std::string_view name));
+    // `accept` takes; the other entries so named are counted as skipped,
+    // sub-folders only when `folders` says they are no place there. False
+    // when the folder does not exist.
+    enum class TSubFolders { Skipped, Silent };
+    bool AddFiles(const std::string& sub, bool (*accept)(std::string_view name),
+                  TSubFolders folders);
     // Puts the mails in the order of TMaildirName::Before.
     void Sort();
 
@@ -69,6 +78,8 @@ class TNumberedFileParser : public TBasicMailParser {
     std::string_view Load(int index, std::unique_ptr<TMappedFile>& large) const;
 
     std::filesystem::path folder_;
+    TStoreBoundary boundary_;
+    int skipped_ = 0;  // entries named like mails that are no mail files
     std::vector<std::string> subs_;
     // Each sub-folder stays open, so that a mail file is opened by its name
     // alone and not its whole path (-1: none).

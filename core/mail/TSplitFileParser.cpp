@@ -6,6 +6,7 @@
 #include "base/LineSplitter.h"
 #include "base/TKestrifyError.h"
 #include "codeconv/TSjisUnicode.h"
+#include "mail/TStoreChangedError.h"
 
 namespace {
 
@@ -20,7 +21,20 @@ TSplitFileParser::TSplitFileParser(std::unique_ptr<TMappedFile> file) : file_(st
     }
 }
 
+void TSplitFileParser::ThrowIfChanged() const {
+    if (!file_->IsWhole()) {
+        throw TStoreChangedError();
+    }
+}
+
+void TSplitFileParser::CheckUnchanged(std::string_view part) const {
+    if (!file_->IsIntact(part)) {
+        throw TStoreChangedError();
+    }
+}
+
 int TSplitFileParser::GetCount() {
+    ThrowIfChanged();
     return startCount_ > INT_MAX ? INT_MAX : static_cast<int>(startCount_);
 }
 
@@ -60,7 +74,7 @@ void TSplitFileParser::AppendRawHeader(int index, std::string& out) {
     while (splitter.Next(line) && !line.empty()) {
         out.append(line).push_back('\n');
     }
-    file_->CheckIntact(rest.substr(0, splitter.Position()));
+    CheckUnchanged(rest.substr(0, splitter.Position()));
 }
 
 TLines TSplitFileParser::GetMailLines(int index) {
@@ -84,7 +98,7 @@ std::span<const std::string_view> TSplitFileParser::MailLineViews(int index) con
     thread_local std::vector<std::string_view> lines;
     lines.clear();
     TLineSplitter::AppendViews(rest, lines, TLineSplitter::TZeroByte::kIsData);
-    file_->CheckIntact(rest);
+    CheckUnchanged(rest);
     std::span<const std::string_view> mail(lines);
     if (!mail.empty()) {
         mail = mail.subspan(1);  // the separator line is not part of the mail

@@ -67,6 +67,13 @@ class TSplitFileParser : public TBasicMailParser {
     std::size_t StartCount() const { return startCount_; }
     std::string_view RawMail(std::size_t index) const;
 
+    // Throws TStoreChangedError once the file was found cut short while it
+    // was read: the run ends instead of failing every mail that is left.
+    void ThrowIfChanged() const;
+    // Throws TStoreChangedError when `part` (of Text()) reached past the
+    // end of a file cut short meanwhile.
+    void CheckUnchanged(std::string_view part) const;
+
     // GetMailLines as views into the mapping; throws for a bad index. The
     // span is valid until the calling thread asks for the next mail.
     std::span<const std::string_view> MailLineViews(int index) const;
@@ -94,9 +101,23 @@ void TSplitFileParser::IndexInPieces(int threads, TScan scan) {
     std::vector<std::vector<std::uint64_t>> later(pieces - 1);
     std::vector<std::exception_ptr> errors(pieces - 1);
     std::vector<std::jthread> helpers;  // joined also when the first piece throws
+    // Each piece in windows whose pages are mapped in one call before they
+    // are scanned: a fault every few pages would cost more than the scan.
+    const auto bom = static_cast<std::size_t>(text_.data() - file_->View().data());
+    const auto scanPiece = [&](std::size_t from, std::size_t to, auto&& add) {
+        constexpr std::size_t kWindow = std::size_t{8} << 20;
+        for (std::size_t at = from; at < to;) {
+            const std::size_t end = to - at > kWindow ? at + kWindow : to;
+            // The scan looks one byte past its window.
+            file_->Prefault(bom + at, bom + std::min(end + 1, size));
+            scan(at, end, add);
+            at = end;
+        }
+    };
     const auto scanLater = [&](std::size_t p) {
         try {
-            scan(bound(p), bound(p + 1), [&](std::uint64_t at) { later[p - 1].push_back(at); });
+            scanPiece(bound(p), bound(p + 1),
+                      [&](std::uint64_t at) { later[p - 1].push_back(at); });
         } catch (...) {
             errors[p - 1] = std::current_exception();
         }
@@ -108,7 +129,7 @@ void TSplitFileParser::IndexInPieces(int threads, TScan scan) {
             scanLater(p);  // no thread to be had: done here
         }
     }
-    scan(0, bound(1), [this](std::uint64_t at) { AddStart(at); });
+    scanPiece(0, bound(1), [this](std::uint64_t at) { AddStart(at); });
     for (std::jthread& helper : helpers) {
         helper.join();
     }
@@ -121,6 +142,7 @@ void TSplitFileParser::IndexInPieces(int threads, TScan scan) {
         }
         std::vector<std::uint64_t>().swap(later[p - 1]);
     }
+    ThrowIfChanged();  // the starts past a cut are no mails
 }
 
 template <typename TVisit>
@@ -147,4 +169,5 @@ void TSplitFileParser::ScanLines(TVisit&& visit) const {
         pos = end + 1;
         atLineStart = false;
     }
+    ThrowIfChanged();  // the lines past a cut are no text of the file
 }

@@ -79,6 +79,7 @@ void TThunderbirdParser::SkipDeleted(std::vector<std::uint64_t> deleted) {
 }
 
 int TThunderbirdParser::GetCount() {
+    ThrowIfChanged();
     if (!anyDeleted_) {
         return TSplitFileParser::GetCount();
     }

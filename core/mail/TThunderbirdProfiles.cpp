@@ -1,15 +1,22 @@
 #include "mail/TThunderbirdProfiles.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <system_error>
+#include <utility>
 
 namespace {
 
 // Deeper nesting is no real folder tree (or a loop of links).
 constexpr int kMaxDepth = 32;
+// Far more entries than the folders of any real profile; a tree beyond it
+// is cut there rather than growing the folder dialog without end.
+constexpr std::size_t kMaxEntries = 100000;
 // profiles.ini and prefs.js are small; a larger file is not one of them.
 constexpr std::uintmax_t kMaxTextSize = 16 << 20;
 
@@ -42,6 +49,18 @@ bool IsFile(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+struct TThunderbirdProfiles::TWalk {
+    std::set<std::pair<dev_t, ino_t>> seen;  // the folders listed so far
+    std::size_t entries = 0;                 // looked at so far
+
+    // False when `folder` was listed before (or cannot be told apart).
+    bool FirstVisit(const std::filesystem::path& folder) {
+        struct stat st {};
+        return ::stat(folder.c_str(), &st) == 0 && seen.emplace(st.st_dev, st.st_ino).second;
+    }
+    bool Full() const { return entries >= kMaxEntries; }
+};
 
 // user_pref("mail.server.serverN.KEY", "VALUE"); for the keys
 // "directory-rel" ("[ProfD]ImapMail/host") and "name".
@@ -144,6 +163,7 @@ std::vector<TThunderbirdProfiles::TProfile> TThunderbirdProfiles::ParseIni(
 std::vector<TThunderbirdProfiles::TProfile> TThunderbirdProfiles::Find(
     const std::filesystem::path& home) {
     std::vector<TProfile> found;
+    TWalk walk;
     for (const std::filesystem::path& place : Places(home)) {
         for (TProfile& profile : ParseIni(ReadText(place / "profiles.ini"), place)) {
             std::error_code ec;
@@ -155,7 +175,7 @@ std::vector<TThunderbirdProfiles::TProfile> TThunderbirdProfiles::Find(
             if (ec || seen || !IsDir(real)) {
                 continue;
             }
-            profile.accounts = Accounts(profile.folder);
+            profile.accounts = Accounts(profile.folder, walk);
             found.push_back(std::move(profile));
         }
     }
@@ -164,20 +184,27 @@ std::vector<TThunderbirdProfiles::TProfile> TThunderbirdProfiles::Find(
 
 std::vector<TThunderbirdProfiles::TAccount> TThunderbirdProfiles::Accounts(
     const std::filesystem::path& folder) {
+    TWalk walk;
+    return Accounts(folder, walk);
+}
+
+std::vector<TThunderbirdProfiles::TAccount> TThunderbirdProfiles::Accounts(
+    const std::filesystem::path& folder, TWalk& walk) {
     const std::map<std::string, std::string> names = ParsePrefs(ReadText(folder / "prefs.js"));
     std::vector<TAccount> accounts;
     for (const char* kind : {"Mail", "ImapMail"}) {
         std::vector<TAccount> ofKind;
         std::error_code ec;
-        for (std::filesystem::directory_iterator it(folder / kind, ec), end; !ec && it != end;
-             it.increment(ec)) {
-            if (!IsDir(it->path())) {
+        for (std::filesystem::directory_iterator it(folder / kind, ec), end;
+             !ec && it != end && !walk.Full(); it.increment(ec)) {
+            ++walk.entries;
+            if (!IsDir(it->path()) || !walk.FirstVisit(it->path())) {
                 continue;
             }
             const std::string dir = it->path().filename().string();
             const auto name = names.find(std::string(kind) + "/" + dir);
-            ofKind.push_back(
-                {name != names.end() ? name->second : dir, it->path(), Folders(it->path())});
+            ofKind.push_back({name != names.end() ? name->second : dir, it->path(),
+                              Folders(it->path(), 0, walk)});
         }
         std::sort(ofKind.begin(), ofKind.end(),
                   [](const TAccount& a, const TAccount& b) { return a.name < b.name; });
@@ -189,19 +216,32 @@ std::vector<TThunderbirdProfiles::TAccount> TThunderbirdProfiles::Accounts(
 // A folder is a file with no extension, or one with its .msf index beside
 // it; "X.sbd" holds the sub-folders of X.
 std::vector<TThunderbirdProfiles::TFolder> TThunderbirdProfiles::Folders(
-    const std::filesystem::path& folder, int depth) {
+    const std::filesystem::path& folder) {
+    TWalk walk;
+    if (!walk.FirstVisit(folder)) {
+        return {};
+    }
+    return Folders(folder, 0, walk);
+}
+
+// `folder` is one the walk has not listed before.
+std::vector<TThunderbirdProfiles::TFolder> TThunderbirdProfiles::Folders(
+    const std::filesystem::path& folder, int depth, TWalk& walk) {
     std::vector<TFolder> folders;
     if (depth > kMaxDepth) {
         return folders;
     }
     std::map<std::string, TFolder> byName;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end && !walk.Full();
          it.increment(ec)) {
+        ++walk.entries;
         const std::filesystem::path path = it->path();
         const std::string name = path.filename().string();
         if (name.ends_with(".sbd") && IsDir(path)) {
-            byName[name.substr(0, name.size() - 4)].children = Folders(path, depth + 1);
+            if (walk.FirstVisit(path)) {
+                byName[name.substr(0, name.size() - 4)].children = Folders(path, depth + 1, walk);
+            }
         } else if (IsFile(path) && !name.ends_with(".msf") && !name.starts_with('.') &&
                    (name.find('.') == std::string::npos || IsFile(folder / (name + ".msf")))) {
             byName[name].file = path;

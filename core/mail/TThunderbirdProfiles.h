@@ -44,5 +44,14 @@ class TThunderbirdProfiles {
     // The accounts of the profile in `folder` (Mail/ and ImapMail/).
     static std::vector<TAccount> Accounts(const std::filesystem::path& folder);
     // The folder files in `folder` (an account's folder or a ".sbd").
-    static std::vector<TFolder> Folders(const std::filesystem::path& folder, int depth = 0);
+    static std::vector<TFolder> Folders(const std::filesystem::path& folder);
+
+  private:
+    // One search's bounds: each real folder is listed once, however many
+    // links lead to it (a ".sbd" linked to "." would be listed without end),
+    // and the entries looked at are limited, deep or wide.
+    struct TWalk;
+    static std::vector<TAccount> Accounts(const std::filesystem::path& folder, TWalk& walk);
+    static std::vector<TFolder> Folders(const std::filesystem::path& folder, int depth,
+                                        TWalk& walk);
 };

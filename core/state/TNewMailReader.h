@@ -16,6 +16,7 @@ class TNewMailReader : public TBasicMailParser {
     std::unique_ptr<TBasicMail> GetMail(int index) override;
     void AppendRawHeader(int index, std::string& out) override;
     void SetOptions(TMailOptions options) override;
+    int SkippedEntries() const override { return store_->SkippedEntries(); }
 
   private:
     int StoreIndex(int index) const;

@@ -354,6 +354,7 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
     pollTimer_->stop();
     converting_ = false;
     worker_.reset();
+    const int skippedEntries = converter_->SkippedEntries();
     if (!autoParam_ || stopRequested_ || outcome.end == TConvertOutcome::TEnd::Failed) {
         converter_.reset();  // the mail store closes here (else while the save runs)
     }
@@ -374,6 +375,9 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
                               : TConvertMessages::FinishedRows(model_->MailRows()));
     if (onlyNew_ != nullptr) {
         status += U(" 変換済みのメール %1 通を飛ばしました。").arg(onlyNew_->Skipped());
+    }
+    if (skippedEntries > 0) {
+        status += U(" ") + TQtText::FromSjis(TConvertMessages::SkippedEntries(skippedEntries));
     }
     StatusBar()->showMessage(status);
     emit ConversionEnded();

@@ -155,6 +155,25 @@ TEST(ConvertLoop, CountFailureEndsLoop) {
     EXPECT_TRUE(other.events.empty());
 }
 
+TEST(ConvertLoop, StoreChangedUnderTheReaderFailsTheRunOnceOnAnyThreads) {
+    // The mails after the change fail too: none of them asks, one message.
+    for (const int threads : {0, 3}) {
+        TRecordingHost host;
+        auto reader = std::make_unique<TFakeReader>(200);
+        for (int i = 4; i < 200; ++i) {
+            reader->FailAt(i, i == 150 ? TFailure::Reader : TFailure::StoreChanged);
+        }
+        const TRun run = Convert(std::move(reader), host, threads);
+        EXPECT_EQ(run.outcome.end, TEnd::Failed) << threads;
+        EXPECT_EQ(Utf(run.outcome.message).rfind("200中5番目のメールでエラーが発生しました。\n", 0),
+                  0u)
+            << Utf(run.outcome.message);
+        EXPECT_NE(Utf(run.outcome.message).find("短くなりました"), std::string::npos);
+        EXPECT_EQ(run.table.RowCount(), 2 + 4) << threads;
+        EXPECT_EQ(host.texts.size(), 0u) << threads;
+    }
+}
+
 TEST(ConvertLoop, ThreadsGiveTheSameTableAndQuestionsInOrder) {
     const auto makeReader = [] {
         auto reader = std::make_unique<TFakeReader>(300);

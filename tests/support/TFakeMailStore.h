@@ -10,6 +10,7 @@
 
 #include "base/TKestrifyError.h"
 #include "mail/TBasicMailParser.h"
+#include "mail/TStoreChangedError.h"
 #include "regex/TJreException.h"
 
 class TFakeMail : public TBasicMail {
@@ -33,7 +34,7 @@ class TFakeMail : public TBasicMail {
 
 class TFakeReader : public TBasicMailParser {
   public:
-    enum class TFailure { Reader, Regex, Other };
+    enum class TFailure { Reader, Regex, Other, StoreChanged };
 
     explicit TFakeReader(int count) : count_(count) {}
 
@@ -64,6 +65,8 @@ class TFakeReader : public TBasicMailParser {
                     throw TJreException("bad pattern");
                 case TFailure::Other:
                     throw 42;
+                case TFailure::StoreChanged:
+                    throw TStoreChangedError();
             }
         }
         return std::make_unique<TFakeMail>(index);
