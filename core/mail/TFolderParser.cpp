@@ -77,9 +77,8 @@ std::unique_ptr<TMappedFile> TFolderParser::OpenMail(int index) const {
         throw TKestrifyError(TSjisUnicode::FromUtf8("メールの番号が範囲外です。"));
     }
     const std::filesystem::path& path = files_[static_cast<std::size_t>(index)];
-    std::uint64_t size = 0;
-    TFd fd = boundary_->Open(AT_FDCWD, {}, path.c_str(), size);
-    return TMappedFile::FromOpenFile(fd, size, path);
+    TFd fd = boundary_->Open(AT_FDCWD, {}, path.c_str());
+    return TMappedFile::FromOpenFile(fd, TStoreBoundary::PlainFileSize(fd.Get(), path), path);
 }
 
 std::span<const std::string_view> TFolderParser::SplitLines(const TMappedFile& file) {

@@ -212,7 +212,7 @@ std::optional<std::string_view> TMappedFile::ReadSmall(int fd, std::uint64_t siz
     }
     std::size_t done = 0;
     while (done < want) {
-        const ssize_t n = ::read(fd, buffer.data() + done, want - done);
+        const ssize_t n = ::pread(fd, buffer.data() + done, want - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -225,6 +225,26 @@ std::optional<std::string_view> TMappedFile::ReadSmall(int fd, std::uint64_t siz
         done += static_cast<std::size_t>(n);
     }
     return std::string_view(buffer.data(), done);
+}
+
+std::optional<std::string_view> TMappedFile::ReadIfSize(int fd, std::uint64_t size,
+                                                        std::string& buffer) {
+    if (size >= kReadLimit) {
+        return std::nullopt;
+    }
+    const auto want = static_cast<std::size_t>(size) + 1;
+    if (buffer.size() < want) {
+        buffer.resize(std::max(want, buffer.size() * 2));
+    }
+    ssize_t n = 0;
+    do {
+        n = ::read(fd, buffer.data(), want);
+    } while (n < 0 && errno == EINTR);
+    // A plain file gives all that is asked up to its end in one read.
+    if (n < 0 || static_cast<std::uint64_t>(n) != size) {
+        return std::nullopt;
+    }
+    return std::string_view(buffer.data(), size);
 }
 
 std::unique_ptr<TMappedFile> TMappedFile::FromBytes(std::string bytes) {

@@ -27,11 +27,18 @@ class TMappedFile {
     static std::unique_ptr<TMappedFile> FromOpenFile(TFd& fd, std::uint64_t size,
                                                      const std::filesystem::path& path);
     // The first `size` bytes (at most SmallSize()) of the file open as `fd`,
-    // read into `buffer`, which the caller keeps for its next file (one of
-    // millions of small mails costs no allocation). Fewer when the file got
-    // shorter. Nullopt when it cannot be read.
+    // read from its start into `buffer`, which the caller keeps for its next
+    // file (one of millions of small mails costs no allocation). Fewer when
+    // the file got shorter. Nullopt when it cannot be read.
     static std::optional<std::string_view> ReadSmall(int fd, std::uint64_t size,
                                                      std::string& buffer);
+    // The whole file open as `fd` (and not yet read) in one read, when it
+    // holds exactly `size` bytes (below SmallSize()), a size its name tells:
+    // one byte more is asked for, so a file that grew, a device or a pipe
+    // gives nullopt and is measured instead. Nullopt also when it cannot
+    // be read.
+    static std::optional<std::string_view> ReadIfSize(int fd, std::uint64_t size,
+                                                      std::string& buffer);
     // Files up to this size are read into memory rather than mapped.
     static constexpr std::size_t SmallSize() { return kReadLimit; }
     // Holds `bytes` instead of a file.

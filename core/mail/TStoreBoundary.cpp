@@ -32,6 +32,11 @@ int OpenNoFollow(int folderFd, const char* name) {
     return ::openat(folderFd, name, kFlags);
 }
 
+[[noreturn]] void ThrowOpenError(const std::filesystem::path& path, const char* why) {
+    throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルが開けません。\n") +
+                         TSjisUnicode::FromPath(path) + TSjisUnicode::FromUtf8(why));
+}
+
 }  // namespace
 
 TStoreBoundary::TStoreBoundary(const std::filesystem::path& root) {
@@ -60,30 +65,28 @@ bool TStoreBoundary::IsMailLink(const std::filesystem::path& path) const {
     return !Target(path).empty();
 }
 
-TFd TStoreBoundary::Open(int folderFd, const std::filesystem::path& folder, const char* name,
-                         std::uint64_t& size) const {
-    const std::filesystem::path path = folder.empty() ? std::filesystem::path(name) : folder / name;
-    const auto fail = [&](const char* why) {
-        throw TKestrifyError(TSjisUnicode::FromUtf8("ファイルが開けません。\n") +
-                             TSjisUnicode::FromPath(path) + TSjisUnicode::FromUtf8(why));
-    };
+TFd TStoreBoundary::Open(int folderFd, const std::filesystem::path& folder,
+                         const char* name) const {
+    const auto path = [&] { return folder.empty() ? std::filesystem::path(name) : folder / name; };
     int fd = OpenNoFollow(folderFd, name);
     if (fd < 0 && errno == ELOOP) {
         // A link: read only where it leads inside the store.
-        const std::filesystem::path target = Target(path);
+        const std::filesystem::path target = Target(path());
         if (target.empty()) {
-            fail(" (ストアの外へのリンクです)");
+            ThrowOpenError(path(), " (ストアの外へのリンクです)");
         }
         fd = OpenNoFollow(AT_FDCWD, target.c_str());
     }
     if (fd < 0) {
-        fail("");
+        ThrowOpenError(path(), "");
     }
-    TFd owned(fd);
+    return TFd(fd);
+}
+
+std::uint64_t TStoreBoundary::PlainFileSize(int fd, const std::filesystem::path& path) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        fail(" (普通のファイルではありません)");
+        ThrowOpenError(path, " (普通のファイルではありません)");
     }
-    size = static_cast<std::uint64_t>(st.st_size);
-    return TFd(owned.Release());
+    return static_cast<std::uint64_t>(st.st_size);
 }

@@ -21,12 +21,14 @@ class TStoreBoundary {
     bool IsMailLink(const std::filesystem::path& path) const;
 
     // Opens the entry `name` of the folder open as `folderFd` (named
-    // `folder`, and relative to it `name` when folderFd is AT_FDCWD) for
-    // reading: a plain file, or a link IsMailLink takes. `size` gets the
-    // file's size now, so a file that grows while it is read is read up to
-    // it. Throws TKestrifyError naming the file otherwise.
-    TFd Open(int folderFd, const std::filesystem::path& folder, const char* name,
-             std::uint64_t& size) const;
+    // `folder`; `name` alone when folderFd is AT_FDCWD) for reading, without
+    // following a link IsMailLink would not take. Throws TKestrifyError
+    // naming the file when it cannot be opened.
+    TFd Open(int folderFd, const std::filesystem::path& folder, const char* name) const;
+    // The size of the file open as `fd` now, which is what is read of it
+    // (a file that grows meanwhile is not followed). Throws TKestrifyError
+    // naming `path` when it is no plain file (a FIFO, a device).
+    static std::uint64_t PlainFileSize(int fd, const std::filesystem::path& path);
 
   private:
     // The plain file a link ends at, when it lies inside the store; empty
