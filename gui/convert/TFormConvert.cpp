@@ -354,7 +354,7 @@ void TFormConvert::Finished(const TConvertOutcome& outcome) {
     pollTimer_->stop();
     converting_ = false;
     worker_.reset();
-    const int skippedEntries = converter_->SkippedEntries();
+    const int skippedEntries = converter_ ? converter_->SkippedEntries() : 0;
     if (!autoParam_ || stopRequested_ || outcome.end == TConvertOutcome::TEnd::Failed) {
         converter_.reset();  // the mail store closes here (else while the save runs)
     }
